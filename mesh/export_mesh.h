@@ -1,0 +1,49 @@
+// The exporter's own mesh records: one ExportMesh per host mesh, in host order.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+struct Vector3 {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+};
+
+// One vertex as the mesh data stream stores it: eight little-endian floats.
+struct ExportVertex {
+    float position[3];
+    float normal[3];
+    float u;
+    float v;
+};
+static_assert(sizeof(ExportVertex) == 32, "the mesh data stream stores 32-byte vertices");
+
+// Host units to game units: the float nearest 1/92, applied by one single-precision
+// multiplication (not a division, which differs in the last bit for some values).
+inline const float ModelScale = std::bit_cast<float>(std::uint32_t{0x3C321643});
+inline const float MinusModelScale = std::bit_cast<float>(std::uint32_t{0xBC321643});
+
+// Host name buffers: the host is told 199 bytes, so the last byte always stays 0.
+inline constexpr int NameFieldSize = 200;
+inline constexpr int HostNameCapacity = NameFieldSize - 1;
+
+struct ExportMesh {
+    std::vector<ExportVertex> vertices;  // vertexCount records, host order
+    std::vector<std::uint16_t> triangles;  // 3 * triangleCount corners, local to the mesh
+    std::int32_t vertexCount = 0;    // never negative: a negative host count is taken as 0
+    std::int32_t triangleCount = 0;  // never negative, as vertexCount
+    char materialName[NameFieldSize] = {};  // NUL-terminated; empty when there is no material
+    char meshName[NameFieldSize] = {};      // NUL-terminated
+    bool isHardpoint = false;               // meshName begins with "hp" in any letter case
+    std::vector<Vector3> faceNormals;       // triangleCount unit normals; (0,0,0) if degenerate
+    // Some triangle names a vertex at or above vertexCount. Such triangles are left out
+    // of normal generation and the hardpoint search; the format check refuses the model.
+    bool hasBadIndices = false;
+    // Some position or texture coordinate is NaN or infinite; the format check refuses it.
+    bool hasNonFiniteValues = false;
+};
+
+// The run's ordered list of meshes, hardpoint meshes included.
+using MeshList = std::vector<ExportMesh>;

@@ -1,0 +1,74 @@
+// The in-memory tree of named nodes from which one compound-model file is written.
+// Besides parent and child links it keeps a registry of every node in insertion order;
+// the writer uses both orders. It knows no window: a user interface mirrors it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/little_endian.h"
+
+// Opaque handle of one node, stable for the life of the tree. The default is null.
+class NodeHandle {
+public:
+    NodeHandle() = default;
+    bool IsNull() const { return id_ == 0; }
+    explicit operator bool() const { return id_ != 0; }
+    friend bool operator==(NodeHandle, NodeHandle) = default;
+
+private:
+    friend class NodeTree;
+    explicit NodeHandle(std::uint32_t id) : id_(id) {}
+    std::uint32_t id_ = 0;  // registry index + 1
+};
+
+// A leaf's data: n bytes. Only the bytes reach the file. An empty payload is written
+// exactly like no payload.
+struct Payload {
+    Bytes bytes;
+};
+
+class NodeTree {
+public:
+    NodeTree() = default;
+    NodeTree(const NodeTree&) = delete;
+    NodeTree& operator=(const NodeTree&) = delete;
+    NodeTree(NodeTree&&) = default;
+    NodeTree& operator=(NodeTree&&) = default;
+    virtual ~NodeTree() = default;
+
+    // New last child of `parent` (null: new last top-level node), appended to the
+    // registry. `parent` must be a handle of this tree or null.
+    NodeHandle InsertNode(NodeHandle parent, std::string name);
+    // The tree owns the payload from here on; replaces any earlier one.
+    void SetPayload(NodeHandle node, std::unique_ptr<Payload> payload);
+
+    const std::string& GetName(NodeHandle node) const;
+    const Payload* GetPayload(NodeHandle node) const;  // null when none was attached
+    NodeHandle GetRoot() const;                          // first top-level node, or null
+    NodeHandle GetParent(NodeHandle node) const;         // null for a top-level node
+    NodeHandle GetFirstChild(NodeHandle node) const;     // null for a leaf
+    NodeHandle GetNextSibling(NodeHandle node) const;    // null for the last one
+    // Every node in insertion order.
+    const std::vector<NodeHandle>& Registry() const { return registry_; }
+    std::size_t Size() const { return registry_.size(); }
+
+private:
+    struct Node {
+        std::string name;
+        std::unique_ptr<Payload> payload;
+        NodeHandle parent;
+        NodeHandle firstChild;
+        NodeHandle lastChild;
+        NodeHandle nextSibling;
+    };
+    Node& At(NodeHandle node);
+    const Node& At(NodeHandle node) const;
+
+    std::vector<Node> nodes_;  // registry order
+    std::vector<NodeHandle> registry_;
+    NodeHandle firstTopLevel_;
+    NodeHandle lastTopLevel_;
+};
