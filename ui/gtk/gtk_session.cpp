@@ -1,0 +1,48 @@
+#include "ui/gtk/gtk_session.h"
+
+#include <mutex>
+
+bool StartGtk() {
+    static bool running = false;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (gdk_display_get_default() != nullptr) {
+            running = true;  // the host runs GTK already
+            return;
+        }
+        // GTK would otherwise switch the whole process to the user's locale, which
+        // changes how the host formats and parses numbers.
+        gtk_disable_setlocale();
+        running = gtk_init_check(nullptr, nullptr) != FALSE;
+    });
+    return running;
+}
+
+void SettlePendingEvents() {
+    while (gtk_events_pending()) {
+        gtk_main_iteration_do(FALSE);
+    }
+    if (GdkDisplay* display = gdk_display_get_default()) {
+        gdk_display_sync(display);
+    }
+    while (gtk_events_pending()) {
+        gtk_main_iteration_do(FALSE);
+    }
+}
+
+std::string DisplayText(const std::string& text) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+        return text;
+    }
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    std::string result(valid);
+    g_free(valid);
+    return result;
+}
+
+ToplevelGuard::~ToplevelGuard() {
+    if (widget_ != nullptr) {
+        gtk_widget_destroy(widget_);
+    }
+    SettlePendingEvents();
+}

@@ -1,0 +1,34 @@
+#include "ui/gtk/gtk_user_interface.h"
+
+#include "ui/gtk/gtk_session.h"
+#include "ui/gtk/message_box.h"
+#include "ui/gtk/result_dialog_window.h"
+#include "ui/gtk/save_dialog.h"
+
+namespace {
+
+class GtkUserInterface final : public UserInterface {
+  public:
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     std::uint32_t type) override {
+        ShowGtkMessageBox(nullptr, text, caption, type);
+    }
+
+    std::optional<std::string> AskSavePath(const SaveDialogOptions& options) override {
+        return RunGtkSaveDialog(options);
+    }
+
+    void RunResultDialog(const std::string& caption,
+                         const std::function<const NodeTree*()>& initialise) override {
+        RunGtkResultDialog(caption, initialise);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<UserInterface> CreateGtkUserInterface() {
+    if (!StartGtk()) {
+        return nullptr;
+    }
+    return std::make_unique<GtkUserInterface>();
+}
