@@ -5,8 +5,10 @@
 #include "tree/node_tree.h"
 
 // Writes `tree` as a tree file at `path`. The bytes go to a temporary file beside the
-// target, which replaces the target only when every write and the close succeeded, so a
-// failure never leaves a half-written file nor destroys an existing one. An empty tree
-// writes nothing. On false, `reason` (when given) says why.
+// target ("<path>.tmp"), which replaces the target only when every write and the close
+// succeeded, so a failure never leaves a half-written file nor destroys an existing one;
+// on failure the temporary file is removed. An empty tree, or one too large for the
+// format's 32-bit offsets, writes nothing. On false, `reason` (when given) says why,
+// naming the file and the system's reason.
 [[nodiscard]] bool WriteUtfFile(const NodeTree& tree, const char* path,
                                 std::string* reason = nullptr);

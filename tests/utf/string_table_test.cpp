@@ -1,0 +1,82 @@
+#include "utf/string_table.h"
+
+#include "core/little_endian.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+Bytes Block(const StringTable& table) {
+    Bytes block(table.GetSize(), 0);
+    table.CopyOut(block.data());
+    return block;
+}
+
+TEST(StringTableTest, NewTableIsOneZeroByte) {
+    StringTable table;
+    EXPECT_EQ(table.GetSize(), 1u);
+    EXPECT_EQ(Block(table), Bytes{0});
+    EXPECT_EQ(table.Find(""), -1);
+    EXPECT_EQ(table.Find("Root"), -1);
+}
+
+TEST(StringTableTest, RepeatedNameKeepsItsFirstOffset) {
+    StringTable table;
+    table.Add("VMeshLibrary");
+    table.Add("Cmpnd");
+    table.Add("VMeshLibrary");
+    EXPECT_EQ(table.Find("VMeshLibrary"), 1);
+    EXPECT_EQ(table.Find("Cmpnd"), 14);
+    EXPECT_EQ(table.GetSize(), 20u);
+    const std::string expected("\0VMeshLibrary\0Cmpnd\0", 20);
+    EXPECT_EQ(Block(table), Bytes(expected.begin(), expected.end()));
+}
+
+TEST(StringTableTest, EmptyNameTakesAByteOfItsOwn) {
+    StringTable table;
+    table.Add("a");
+    table.Add("");
+    EXPECT_EQ(table.Find(""), 3);
+    EXPECT_EQ(table.GetSize(), 4u);
+    EXPECT_EQ(Block(table), (Bytes{0, 'a', 0, 0}));
+}
+
+TEST(StringTableTest, NamesAreCaseSensitiveAndByteExact) {
+    StringTable table;
+    for (const char* name : {"Root", "root", "Root ", "ROOT"}) {
+        table.Add(name);
+    }
+    EXPECT_EQ(table.Find("Root"), 1);
+    EXPECT_EQ(table.Find("root"), 6);
+    EXPECT_EQ(table.Find("Root "), 11);
+    EXPECT_EQ(table.Find("ROOT"), 17);
+    EXPECT_EQ(table.Find("rOOT"), -1);
+}
+
+// The hash index must give exactly what a scan of the entries in order would.
+TEST(StringTableTest, OffsetsMatchALinearScan) {
+    StringTable table;
+    std::vector<std::pair<std::string, std::uint32_t>> scanned;
+    std::uint32_t size = 1;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string name = "n" + std::to_string((i * 7919) % 1301);
+        table.Add(name);
+        bool known = false;
+        for (const auto& entry : scanned) {
+            known = known || entry.first == name;
+        }
+        if (!known) {
+            scanned.emplace_back(name, size);
+            size += static_cast<std::uint32_t>(name.size()) + 1;
+        }
+    }
+    ASSERT_EQ(table.GetSize(), size);
+    for (const auto& [name, offset] : scanned) {
+        EXPECT_EQ(table.Find(name), static_cast<std::int32_t>(offset)) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+#include "utf/utf_writer.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/utf/test_trees.h"
+#include "utf/utf_layout.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class UtfWriterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("utf_writer_test_" + std::to_string(::getpid()) + "_" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    static Bytes Contents(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    static void Fill(const fs::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    std::size_t Entries() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), {}));
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(UtfWriterTest, WritesTheLayoutAndReplacesAnOldFile) {
+    const fs::path target = folder_ / "model.cmp";
+    Fill(target, "an older, longer file that must go away completely, byte by byte, all of it");
+    const NodeTree tree = InterleavedTree();
+    std::string reason;
+    ASSERT_TRUE(WriteUtfFile(tree, target.c_str(), &reason)) << reason;
+    EXPECT_EQ(Contents(target), UtfLayout(tree).FileBytes());
+    EXPECT_EQ(Entries(), 1u);  // no temporary file left beside it
+}
+
+TEST_F(UtfWriterTest, EmptyTreeWritesNothing) {
+    const fs::path target = folder_ / "model.cmp";
+    std::string reason;
+    EXPECT_FALSE(WriteUtfFile(NodeTree(), target.c_str(), &reason));
+    EXPECT_NE(reason.find("no nodes"), std::string::npos) << reason;
+    EXPECT_EQ(Entries(), 0u);
+    EXPECT_FALSE(WriteUtfFile(InterleavedTree(), nullptr, &reason));
+}
+
+TEST_F(UtfWriterTest, FailuresKeepTheOldFileAndSayWhy) {
+    struct Case {
+        const char* what;
+        std::string target;
+        std::function<void(const fs::path&)> prepare;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"folder missing", (folder_ / "missing" / "model.cmp").string(), [](const fs::path&) {},
+         "No such file or directory"},
+        {"temporary name taken by a folder", (folder_ / "model.cmp").string(),
+         [](const fs::path& target) {
+             Fill(target, "old");
+             fs::create_directory(target.string() + ".tmp");
+         },
+         "Is a directory"},
+        {"target is a folder with content", (folder_ / "model.cmp").string(),
+         [](const fs::path& target) {
+             fs::create_directory(target);
+             Fill(target / "inside", "old");
+         },
+         "cannot replace"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        c.prepare(c.target);
+        std::string reason;
+        EXPECT_FALSE(WriteUtfFile(InterleavedTree(), c.target.c_str(), &reason)) << c.what;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
+        EXPECT_FALSE(fs::is_regular_file(c.target + ".tmp")) << c.what;
+    }
+    // The first existing target survived untouched.
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    const fs::path target = folder_ / "model.cmp";
+    Fill(target, "old");
+    fs::create_directory(target.string() + ".tmp");
+    EXPECT_FALSE(WriteUtfFile(InterleavedTree(), target.c_str()));
+    EXPECT_EQ(Contents(target), (Bytes{'o', 'l', 'd'}));
+}
+
+// A write that runs out of room (here: the file size limit) is reported, the old file
+// stays and no partial file is left. Runs in a child so the limit does not leak.
+TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
+    const fs::path target = folder_ / "model.cmp";
+    Fill(target, "old");
+    NodeTree tree;
+    Attach(tree, tree.InsertNode(NodeHandle(), "big"), Bytes(1 << 20, 0x5A));
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string reason;
+        const bool written = WriteUtfFile(tree, target.c_str(), &reason);
+        const bool sayswhy = reason.find("File too large") != std::string::npos;
+        ::_exit(!written && sayswhy ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Contents(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(Entries(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,27 @@
+#include "utf/string_table.h"
+
+#include <cstring>
+
+void StringTable::Add(std::string_view name) {
+    if (offsets_.find(name) != offsets_.end()) {
+        return;
+    }
+    entries_.push_back(Entry{size_, std::string(name)});
+    offsets_.emplace(std::string(name), size_);
+    size_ += static_cast<std::uint32_t>(name.size()) + 1;
+}
+
+std::int32_t StringTable::Find(std::string_view name) const {
+    auto found = offsets_.find(name);
+    if (found == offsets_.end()) {
+        return -1;
+    }
+    return static_cast<std::int32_t>(found->second);
+}
+
+void StringTable::CopyOut(std::uint8_t* destination) const {
+    for (const Entry& entry : entries_) {
+        std::memcpy(destination + entry.offset, entry.name.data(), entry.name.size());
+        destination[entry.offset + entry.name.size()] = 0;
+    }
+}

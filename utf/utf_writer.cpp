@@ -1,0 +1,91 @@
+#include "utf/utf_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "utf/utf_layout.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+std::string SystemReason(int error) {
+    return std::strerror(error);
+}
+
+bool Fail(std::string* reason, std::string message) {
+    if (reason) {
+        *reason = std::move(message);
+    }
+    return false;
+}
+
+bool WriteAll(std::FILE* file, const Bytes& bytes) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+// Moves the finished temporary file over the target. On Windows, rename refuses an
+// existing target, so the replacing move is asked for explicitly.
+bool ReplaceFile(const std::string& from, const char* to, std::string& why) {
+#ifdef _WIN32
+    if (!MoveFileExA(from.c_str(), to, MOVEFILE_REPLACE_EXISTING)) {
+        why = "system error " + std::to_string(GetLastError());
+        return false;
+    }
+    return true;
+#else
+    if (std::rename(from.c_str(), to) != 0) {
+        why = SystemReason(errno);
+        return false;
+    }
+    return true;
+#endif
+}
+
+}  // namespace
+
+bool WriteUtfFile(const NodeTree& tree, const char* path, std::string* reason) {
+    if (!path || !*path) {
+        return Fail(reason, "cannot write a tree file: no path given");
+    }
+    const std::string target = path;
+    if (!tree.GetRoot()) {
+        return Fail(reason, "cannot write '" + target + "': the tree has no nodes");
+    }
+    // Plan the whole file before touching the disk.
+    const UtfLayout layout(tree);
+    if (!layout.FitsFormat()) {
+        return Fail(reason,
+                    "cannot write '" + target +
+                        "': the tree does not fit the 4 GiB that 32-bit offsets can address");
+    }
+
+    const std::string temporary = target + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        return Fail(reason, "cannot create '" + temporary + "': " + SystemReason(errno));
+    }
+    errno = 0;
+    const bool written = WriteAll(file, layout.Header()) && WriteAll(file, layout.NodeBlock()) &&
+                         WriteAll(file, layout.StringBlock()) &&
+                         WriteAll(file, layout.DataBlock()) && std::fflush(file) == 0;
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    const int closeError = errno;
+    if (!written || !closed) {
+        std::remove(temporary.c_str());
+        const int error = !written ? writeError : closeError;
+        return Fail(reason, "cannot write '" + temporary + "': " +
+                                (error != 0 ? SystemReason(error) : std::string("short write")));
+    }
+    std::string why;
+    if (!ReplaceFile(temporary, path, why)) {
+        std::remove(temporary.c_str());
+        return Fail(reason, "cannot replace '" + target + "' with '" + temporary + "': " + why);
+    }
+    return true;
+}
