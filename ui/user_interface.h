@@ -33,23 +33,29 @@ struct SaveDialogOptions {
 };
 
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
 
     // Shows `text` with `caption` and the icon of `type` until the user dismisses it.
+    // Never called while the result dialog runs.
     virtual void ShowMessage(const std::string& text, const std::string& caption,
                              std::uint32_t type) = 0;
 
-    // The full path the user confirmed, or nothing on cancel or failure.
+    // The full path the user confirmed, or nothing on cancel or failure. A path longer
+    // than options.maxPathLength is a failure.
     virtual std::optional<std::string> AskSavePath(const SaveDialogOptions& options) = 0;
 
     // Runs the modal result dialog titled `caption`. `initialise` runs in the dialog's
     // start-up, before anything is shown; it builds and writes the tree and returns the
-    // tree to show (null: an empty view). Returns when the user has closed the dialog.
+    // tree to show (null: an empty view). The tree stays valid until this returns.
+    // `initialise` neither throws nor calls back into this interface. Returns when the
+    // user has closed the dialog ("Continue", Escape, Enter or the close box alike).
     virtual void RunResultDialog(const std::string& caption,
                                  const std::function<const NodeTree*()>& initialise) = 0;
 };
 
-// The interface for this process: on Windows the Win32 one; elsewhere GTK when a
-// display is there and GTK starts, else the console. CMPEXPORT_UI=console|gtk forces one.
+// The interface for this process: on Windows the Win32 one. Elsewhere the environment
+// variable CMPEXPORT_UI chooses: "console", "gtk", or "auto" (the default: GTK when
+// DISPLAY or WAYLAND_DISPLAY is set and GTK starts, else the console). A GTK that
+// cannot start falls back to the console with a note on stderr. Never null.
 std::unique_ptr<UserInterface> CreateUserInterface();

@@ -1,0 +1,37 @@
+// One export of a host model: the road from the empty-model check to the clean-up.
+#pragma once
+
+#include <cstdint>
+
+#include "host/ztModelLib.h"
+#include "ui/user_interface.h"
+
+// What the user sees; part of the plug-in's face and pinned by tests.
+inline constexpr const char* EmptyModelText = "The model is empty!  Nothing exported!";
+inline constexpr const char* EmptyModelCaption = "Ahem.. hello? :-)";
+inline constexpr const char* StreamErrorCaption = "Error exporting VMS file";
+inline constexpr const char* StreamNotCreatedText =
+    "Could not open export file for some reason, check if it's not being used by another "
+    "application!";
+inline constexpr const char* TreeErrorCaption = "Error exporting CMP file";
+
+// The save dialog of an export: title "Export QV CMP", the .cmp and all-files filters,
+// default extension "cmp", overwrite prompt, read-only box hidden, folder must exist,
+// at most 255 characters.
+SaveDialogOptions ExportSaveDialogOptions();
+
+// Runs one export of `model`, talking to the user through `ui`.
+//
+// Returns -1 for a null model (nothing shown, nothing called); 0 with a warning box for
+// a model with no meshes (a negative count included); 0 when the save dialog is
+// cancelled. Otherwise the meshes are extracted and checked against the format's limits
+// (a refusal: error box, -1), the mesh data stream goes to "___temp.vms" in the current
+// folder (a failure: error box, -1), and the result dialog builds, writes and shows the
+// tree. Once the dialog has closed, a failed read-back or write of the tree file is
+// shown in an error box and gives -1; the mesh list is freed, then the model destroyed
+// with ztModel_Destroy, then the dialog; a completed export returns 0.
+//
+// The model is destroyed exactly when the result dialog ran, whatever its outcome; on
+// every earlier return it stays the caller's. "___temp.vms" never outlives the call.
+// May throw std::bad_alloc; the plug-in boundary catches it.
+std::int32_t RunExport(ztModel model, UserInterface& ui);

@@ -1,0 +1,17 @@
+# The model importer and the host program modelhost; included from this folder's
+# CMakeLists.txt. Assimp reads the model files.
+# Not on Windows, where a real host (or the test host) loads the DLL.
+if(WIN32)
+  return()
+endif()
+find_package(assimp REQUIRED)
+
+add_library(ztimport STATIC import_model.cpp)
+target_link_libraries(ztimport PUBLIC ztModelLib PRIVATE assimp::assimp)
+
+add_executable(modelhost modelhost.cpp modelhost_options.cpp)
+target_link_libraries(modelhost PRIVATE ztimport ztModelLib ${CMAKE_DL_LIBS})
+# The plug-in loads beside it; the model library too.
+set_target_properties(modelhost PROPERTIES BUILD_RPATH "$ORIGIN" INSTALL_RPATH "$ORIGIN")
+# Building modelhost builds the plug-in it loads by default (defined in plugin/).
+add_dependencies(modelhost cmpexport)

@@ -1,0 +1,33 @@
+// Fills a stand-in model from a model file through Assimp: the part of a host that
+// turns a user's file into the meshes, materials, vertices and triangles that the
+// model functions serve. Kept apart from the host program so that it can run elsewhere
+// (another process) without change.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/result.h"
+#include "host/ztModelLib.h"
+
+inline constexpr std::int32_t MaxImportedMeshVertices = 65535;
+
+// Imports the file at `path` into `model`, which must be empty (ztBuild_CreateModel).
+//
+// One host mesh per node-and-mesh instance, in node order (depth first, children in
+// file order), with the node's accumulated transform applied to the positions; a mesh
+// that two nodes use becomes two host meshes. A mesh is named after its node, else the
+// nearest named ancestor, else its own name, else "<file name>_<index>". Materials are
+// added in file order by name; Assimp's "DefaultMaterial" and unnamed materials count
+// as none (index -1). Texture coordinates are the first set with v flipped to a top-left
+// origin (0, 0 when the file has none). Polygons are triangulated; points and lines are
+// dropped. Vertices keep the file's order; for glTF, indices stay exactly as the file
+// has them, elsewhere identical corners are joined.
+//
+// Fails, leaving `model` partly filled, when the file cannot be read or a mesh has more
+// than 65,535 vertices (the model functions index vertices with 16 bits). The message
+// names the file or the mesh.
+Status ImportModel(const std::string& path, ztModel model);
+
+// True for the glTF 2.0 extensions (.gltf, .glb), in any letter case.
+bool IsGltfPath(const std::string& path);

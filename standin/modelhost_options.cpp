@@ -1,0 +1,109 @@
+#include "standin/modelhost_options.h"
+
+#include <utility>
+
+namespace {
+
+// The value of an option given as "--name=value" or "--name value".
+Result<std::string> OptionValue(const std::vector<std::string>& arguments, std::size_t& index,
+                                const std::string& name) {
+    const std::string& argument = arguments[index];
+    if (argument.size() > name.size() && argument[name.size()] == '=') {
+        return argument.substr(name.size() + 1);
+    }
+    if (index + 1 >= arguments.size()) {
+        return Error{name + " needs a value"};
+    }
+    return arguments[++index];
+}
+
+bool IsOption(const std::string& argument, const std::string& name) {
+    return argument == name || argument.rfind(name + "=", 0) == 0;
+}
+
+}  // namespace
+
+Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& arguments) {
+    ModelHostOptions options;
+    std::vector<std::string> models;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            models.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument == "--list") {
+            options.list = true;
+        } else if (argument == "--overwrite") {
+            options.overwrite = true;
+        } else if (IsOption(argument, "--plugin") || IsOption(argument, "--save-as") ||
+                   IsOption(argument, "--ui")) {
+            const std::string name = argument.substr(0, argument.find('='));
+            Result<std::string> value = OptionValue(arguments, i, name);
+            if (!value) {
+                return Error{value.message()};
+            }
+            if (name == "--plugin") {
+                options.pluginPath = value.value();
+            } else if (name == "--save-as") {
+                options.saveAs = value.value();
+            } else if (value.value() != "console" && value.value() != "gtk" &&
+                       value.value() != "auto") {
+                return Error{"--ui must be console, gtk or auto, not '" + value.value() + "'"};
+            } else {
+                options.ui = value.value();
+            }
+        } else {
+            return Error{"unknown option '" + argument + "'"};
+        }
+    }
+    if (options.help) {
+        return options;
+    }
+    if (models.size() != 1) {
+        return Error{models.empty() ? "no model file given" : "give exactly one model file"};
+    }
+    options.modelPath = models.front();
+    return options;
+}
+
+std::string ModelHostUsage() {
+    return "usage: modelhost [options] MODEL\n"
+           "\n"
+           "Imports MODEL (OBJ, glTF 2.0, Collada, FBX, 3DS, STL, PLY, ...), loads the\n"
+           "exporter plug-in and runs one export of the model through it.\n"
+           "\n"
+           "options:\n"
+           "  --plugin PATH   the plug-in library (default: libcmpexport.so beside modelhost)\n"
+           "  --save-as FILE  answer the save dialog with FILE and run unattended\n"
+           "                  (the console dialogs, unless --ui says otherwise)\n"
+           "  --overwrite     replace FILE when it exists (otherwise the export is cancelled)\n"
+           "  --ui MODE       console, gtk or auto (GTK when a display is there)\n"
+           "  --list          show the plug-in and the imported model; export nothing\n"
+           "  --help          show this text\n"
+           "\n"
+           "exit status: 0 the export returned 0, 1 it returned -1,\n"
+           "             2 bad usage, or the model or the plug-in could not be loaded\n";
+}
+
+std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
+    const ModelHostOptions& options) {
+    std::vector<std::pair<std::string, std::string>> variables;
+    if (options.saveAs) {
+        variables.emplace_back("CMPEXPORT_SAVE_AS", *options.saveAs);
+        variables.emplace_back("CMPEXPORT_OVERWRITE", options.overwrite ? "yes" : "no");
+    } else if (options.overwrite) {
+        variables.emplace_back("CMPEXPORT_OVERWRITE", "yes");
+    }
+    if (options.ui) {
+        variables.emplace_back("CMPEXPORT_UI", *options.ui);
+    } else if (options.saveAs) {
+        variables.emplace_back("CMPEXPORT_UI", "console");
+    }
+    return variables;
+}

@@ -1,0 +1,64 @@
+// The user interface on a terminal, and unattended without one.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "ui/console/transcript.h"
+#include "ui/user_interface.h"
+
+struct ConsoleSettings {
+    // A person answers at a terminal: dialogs prompt and wait. Otherwise nothing ever
+    // blocks: the save dialog takes `saveAs`, boxes go to the error stream, the result
+    // dialog prints the tree and goes on.
+    bool interactive = false;
+    // The input is the process's terminal, which can deliver single key presses, so
+    // Escape closes the result dialog without Enter.
+    bool singleKeys = false;
+    // Unattended answer to the save dialog; nothing or an empty text cancels.
+    std::optional<std::string> saveAs;
+    // Unattended answer to "replace the existing file?".
+    bool overwrite = false;
+    // When not empty, every exchange is appended to this file (see Transcript).
+    std::string transcriptPath;
+};
+
+// The environment variables that unattended runs (and modelhost) set:
+//   CMPEXPORT_SAVE_AS    the save dialog's answer; when set, nothing prompts or waits
+//   CMPEXPORT_OVERWRITE  "yes" replaces an existing file; anything else declines
+//   CMPEXPORT_TRANSCRIPT a file to which every exchange is appended
+// Interactive when standard input and output are terminals and CMPEXPORT_SAVE_AS is not
+// set.
+ConsoleSettings ConsoleSettingsFromEnvironment();
+
+// `name` with "." + `extension` appended when its last path component has no dot.
+std::string WithDefaultExtension(const std::string& name, const std::string& extension);
+
+class ConsoleUserInterface : public UserInterface {
+  public:
+    // The streams must outlive the object.
+    ConsoleUserInterface(std::istream& in, std::ostream& out, std::ostream& err,
+                         ConsoleSettings settings);
+
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     std::uint32_t type) override;
+    std::optional<std::string> AskSavePath(const SaveDialogOptions& options) override;
+    void RunResultDialog(const std::string& caption,
+                         const std::function<const NodeTree*()>& initialise) override;
+
+  private:
+    enum class Verdict { Accept, AskAgain, Cancel };
+
+    std::optional<std::string> NextSaveAnswer(const SaveDialogOptions& options);
+    Verdict CheckSavePath(const SaveDialogOptions& options, const std::string& path);
+    Verdict Refuse(const std::string& why);
+    bool AskYesNo(const std::string& question);
+    void WaitForClose();
+
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    ConsoleSettings settings_;
+    Transcript transcript_;
+};

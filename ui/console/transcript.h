@@ -1,0 +1,25 @@
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+// An append-only record of what the console showed the user and what it answered, for
+// tests and unattended runs that want to check it afterwards. One line per exchange:
+// fields separated by tabs, with backslash, tab and newline inside a field escaped as
+// "\\", "\t" and "\n". The file is opened and closed for every line, so several runs
+// and processes can share it.
+class Transcript {
+  public:
+    // An empty path records nothing.
+    explicit Transcript(std::string path) : path_(std::move(path)) {}
+
+    bool IsEnabled() const { return !path_.empty(); }
+    void Record(std::initializer_list<std::string_view> fields) const;
+
+  private:
+    std::string path_;
+};
+
+// One field as Record writes it.
+std::string EscapeTranscriptField(std::string_view field);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+#include "tree/node_tree.h"
+
+// The tree as text, one node per line in tree order: top-level nodes at the margin,
+// their descendants drawn with "├── ", "└── " and "│   " connectors. Every line ends
+// with '\n'; an empty tree gives "(empty)\n". Walks with an explicit stack, so depth is
+// no risk.
+std::string DrawTree(const NodeTree& tree);

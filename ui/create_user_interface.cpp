@@ -1,0 +1,63 @@
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "ui/console/console_user_interface.h"
+#include "ui/user_interface.h"
+
+#if defined(CMPEXPORT_HAVE_GTK)
+#include "ui/gtk/gtk_user_interface.h"
+#endif
+#if defined(CMPEXPORT_HAVE_WIN32)
+#include "ui/win32/win32_user_interface.h"
+#endif
+
+namespace {
+
+std::unique_ptr<UserInterface> CreateConsoleUserInterface() {
+    return std::make_unique<ConsoleUserInterface>(std::cin, std::cout, std::cerr,
+                                                  ConsoleSettingsFromEnvironment());
+}
+
+bool HasDisplay() {
+    auto isSet = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+std::unique_ptr<UserInterface> CreateUserInterface() {
+#if defined(CMPEXPORT_HAVE_WIN32)
+    if (std::unique_ptr<UserInterface> win32 = CreateWin32UserInterface()) {
+        return win32;
+    }
+#endif
+    const char* chosen = std::getenv("CMPEXPORT_UI");
+    std::string mode = chosen != nullptr && *chosen != '\0' ? chosen : "auto";
+    if (mode != "console" && mode != "gtk" && mode != "auto") {
+        std::cerr << "CMPEXPORT_UI=" << mode << " is not console, gtk or auto; using auto\n";
+        mode = "auto";
+    }
+    if (mode == "console") {
+        return CreateConsoleUserInterface();
+    }
+#if defined(CMPEXPORT_HAVE_GTK)
+    if (mode == "gtk" || HasDisplay()) {
+        if (std::unique_ptr<UserInterface> gtk = CreateGtkUserInterface()) {
+            return gtk;
+        }
+        if (mode == "gtk") {
+            std::cerr << "GTK could not start; using the console\n";
+        }
+    }
+#else
+    if (mode == "gtk") {
+        std::cerr << "this build has no GTK dialogs; using the console\n";
+    }
+    (void)HasDisplay;
+#endif
+    return CreateConsoleUserInterface();
+}
