@@ -25,17 +25,29 @@ void NodeTree::SetPayload(NodeHandle node, std::unique_ptr<Payload> payload) {
     At(node).payload = std::move(payload);
 }
 
-const std::string& NodeTree::GetName(NodeHandle node) const { return At(node).name; }
+const std::string& NodeTree::GetName(NodeHandle node) const {
+    return At(node).name;
+}
 
-const Payload* NodeTree::GetPayload(NodeHandle node) const { return At(node).payload.get(); }
+const Payload* NodeTree::GetPayload(NodeHandle node) const {
+    return At(node).payload.get();
+}
 
-NodeHandle NodeTree::GetRoot() const { return firstTopLevel_; }
+NodeHandle NodeTree::GetRoot() const {
+    return firstTopLevel_;
+}
 
-NodeHandle NodeTree::GetParent(NodeHandle node) const { return At(node).parent; }
+NodeHandle NodeTree::GetParent(NodeHandle node) const {
+    return At(node).parent;
+}
 
-NodeHandle NodeTree::GetFirstChild(NodeHandle node) const { return At(node).firstChild; }
+NodeHandle NodeTree::GetFirstChild(NodeHandle node) const {
+    return At(node).firstChild;
+}
 
-NodeHandle NodeTree::GetNextSibling(NodeHandle node) const { return At(node).nextSibling; }
+NodeHandle NodeTree::GetNextSibling(NodeHandle node) const {
+    return At(node).nextSibling;
+}
 
 NodeTree::Node& NodeTree::At(NodeHandle node) {
     assert(node && node.id_ <= nodes_.size());

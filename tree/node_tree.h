@@ -12,13 +12,13 @@
 
 // Opaque handle of one node, stable for the life of the tree. The default is null.
 class NodeHandle {
-public:
+  public:
     NodeHandle() = default;
     bool IsNull() const { return id_ == 0; }
     explicit operator bool() const { return id_ != 0; }
     friend bool operator==(NodeHandle, NodeHandle) = default;
 
-private:
+  private:
     friend class NodeTree;
     explicit NodeHandle(std::uint32_t id) : id_(id) {}
     std::uint32_t id_ = 0;  // registry index + 1
@@ -31,7 +31,7 @@ struct Payload {
 };
 
 class NodeTree {
-public:
+  public:
     NodeTree() = default;
     NodeTree(const NodeTree&) = delete;
     NodeTree& operator=(const NodeTree&) = delete;
@@ -47,15 +47,15 @@ public:
 
     const std::string& GetName(NodeHandle node) const;
     const Payload* GetPayload(NodeHandle node) const;  // null when none was attached
-    NodeHandle GetRoot() const;                          // first top-level node, or null
-    NodeHandle GetParent(NodeHandle node) const;         // null for a top-level node
-    NodeHandle GetFirstChild(NodeHandle node) const;     // null for a leaf
-    NodeHandle GetNextSibling(NodeHandle node) const;    // null for the last one
+    NodeHandle GetRoot() const;                        // first top-level node, or null
+    NodeHandle GetParent(NodeHandle node) const;       // null for a top-level node
+    NodeHandle GetFirstChild(NodeHandle node) const;   // null for a leaf
+    NodeHandle GetNextSibling(NodeHandle node) const;  // null for the last one
     // Every node in insertion order.
     const std::vector<NodeHandle>& Registry() const { return registry_; }
     std::size_t Size() const { return registry_.size(); }
 
-private:
+  private:
     struct Node {
         std::string name;
         std::unique_ptr<Payload> payload;

@@ -1,0 +1,35 @@
+// Small meshes for the tree tests, built directly as records (no host, no normal pass):
+// the tests choose the face normals themselves.
+#pragma once
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include "mesh/export_mesh.h"
+
+inline ExportMesh MakeMesh(const std::string& name, std::initializer_list<Vector3> positions,
+                           std::initializer_list<std::uint16_t> corners = {},
+                           std::initializer_list<Vector3> faceNormals = {}) {
+    ExportMesh mesh;
+    std::strncpy(mesh.meshName, name.c_str(), HostNameCapacity);
+    mesh.isHardpoint = name.size() >= 2 && (name[0] == 'h' || name[0] == 'H') &&
+                       (name[1] == 'p' || name[1] == 'P');
+    for (const Vector3& p : positions) {
+        mesh.vertices.push_back(ExportVertex{{p.x, p.y, p.z}, {0.0f, 1.0f, 0.0f}, 0.0f, 0.0f});
+    }
+    mesh.triangles = corners;
+    mesh.faceNormals = faceNormals;
+    mesh.vertexCount = static_cast<std::int32_t>(mesh.vertices.size());
+    mesh.triangleCount = static_cast<std::int32_t>(mesh.triangles.size() / 3);
+    return mesh;
+}
+
+// One triangle whose centre is `centre`, with the given face normal.
+inline ExportMesh FaceAt(const std::string& name, Vector3 centre, Vector3 normal) {
+    return MakeMesh(name,
+                    {{centre.x - 1.0f, centre.y, centre.z},
+                     {centre.x + 1.0f, centre.y, centre.z},
+                     {centre.x, centre.y, centre.z}},
+                    {0, 1, 2}, {normal});
+}

@@ -1,0 +1,142 @@
+// Position and orientation of hardpoints. Every operation here fixes the precision and
+// order of its arithmetic, because the results are stored bit for bit in the file.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+#include "tree/hardpoints.h"
+
+namespace {
+
+constexpr float OneThird = 0.333333343f;  // bits 0x3EAAAAAB
+// Faces whose centre is this far away or farther are never nearest.
+constexpr float NoFaceDistance = 999999.0f;
+constexpr double PoleLimit = 0.99999;
+
+constexpr std::array<float, 9> Identity = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+
+Vector3 PositionOf(const ExportVertex& vertex) {
+    return {vertex.position[0], vertex.position[1], vertex.position[2]};
+}
+
+// (a + b) + c, rounded to float at each step, times the float nearest one third.
+Vector3 Centre(const Vector3& a, const Vector3& b, const Vector3& c) {
+    return {(a.x + b.x + c.x) * OneThird, (a.y + b.y + c.y) * OneThird,
+            (a.z + b.z + c.z) * OneThird};
+}
+
+bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
+    const std::size_t length = std::strlen(prefix);
+    if (text.size() < length) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        char p = prefix[i];
+        if (p >= 'A' && p <= 'Z') {
+            p = static_cast<char>(p - 'A' + 'a');
+        }
+        if (c != p) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Differences in float; squares summed and the root taken in double.
+double Distance(const Vector3& from, const Vector3& to) {
+    const float dx = from.x - to.x;
+    const float dy = from.y - to.y;
+    const float dz = from.z - to.z;
+    return std::sqrt(double{dx} * dx + double{dy} * dy + double{dz} * dz);
+}
+
+bool IsZero(const Vector3& v) {
+    return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
+}
+
+// The normal of the nearest candidate face, if any. Hardpoint meshes, faces with a zero
+// normal and faces with a corner outside the mesh's vertices are no candidates; a mesh's
+// counts are never trusted beyond the arrays it actually holds.
+bool FindNearestFaceNormal(const MeshList& meshes, const Vector3& position, Vector3& normal) {
+    double best = NoFaceDistance;
+    bool found = false;
+    for (const ExportMesh& mesh : meshes) {
+        if (mesh.isHardpoint || mesh.triangleCount <= 0) {
+            continue;
+        }
+        const std::size_t vertexCount =
+            std::min(mesh.vertices.size(), static_cast<std::size_t>(std::max(mesh.vertexCount, 0)));
+        const std::size_t triangleCount =
+            std::min({static_cast<std::size_t>(mesh.triangleCount), mesh.triangles.size() / 3,
+                      mesh.faceNormals.size()});
+        for (std::size_t t = 0; t < triangleCount; ++t) {
+            const std::uint16_t* corners = &mesh.triangles[3 * t];
+            if (corners[0] >= vertexCount || corners[1] >= vertexCount ||
+                corners[2] >= vertexCount || IsZero(mesh.faceNormals[t])) {
+                continue;
+            }
+            const Vector3 centre =
+                Centre(PositionOf(mesh.vertices[corners[0]]), PositionOf(mesh.vertices[corners[1]]),
+                       PositionOf(mesh.vertices[corners[2]]));
+            const double distance = Distance(position, centre);
+            if (distance < best) {
+                best = distance;
+                normal = mesh.faceNormals[t];
+                found = true;
+            }
+        }
+    }
+    return found;
+}
+
+// Middle row: the normal with x negated. Away from the poles the first row is that row
+// crossed with +Z; near them, the last row is +X crossed with it. The outer rows are
+// left unnormalised, and every negation is a sign change (so -0.0 where a zero is
+// negated).
+std::array<float, 9> OrientationFromNormal(const Vector3& n) {
+    if (-PoleLimit < n.z && n.z < PoleLimit) {
+        return {n.y, n.x, 0.0f, -n.x, n.y, n.z, n.x * n.z, -(n.y * n.z), n.x * n.x + n.y * n.y};
+    }
+    return {n.y * n.y + n.z * n.z, n.x * n.y, n.x * n.z, -n.x, n.y, n.z, 0.0f, -n.z, n.y};
+}
+
+}  // namespace
+
+Vector3 HardpointPosition(const ExportMesh& mesh) {
+    const std::size_t count =
+        std::min(mesh.vertices.size(), static_cast<std::size_t>(std::max(mesh.vertexCount, 0)));
+    if (count >= 3) {
+        return Centre(PositionOf(mesh.vertices[0]), PositionOf(mesh.vertices[1]),
+                      PositionOf(mesh.vertices[2]));
+    }
+    if (count == 0) {
+        return {};
+    }
+    Vector3 sum = PositionOf(mesh.vertices[0]);
+    if (count == 2) {
+        const Vector3 second = PositionOf(mesh.vertices[1]);
+        sum = {sum.x + second.x, sum.y + second.y, sum.z + second.z};
+    }
+    const float reciprocal = count == 2 ? 0.5f : 1.0f;
+    return {sum.x * reciprocal, sum.y * reciprocal, sum.z * reciprocal};
+}
+
+std::array<float, 9> HardpointOrientation(const MeshList& meshes, const Vector3& position,
+                                          const std::string& hardpointName) {
+    for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
+        if (StartsWithIgnoringCase(hardpointName, prefix)) {
+            return Identity;
+        }
+    }
+    Vector3 normal;
+    if (!FindNearestFaceNormal(meshes, position, normal)) {
+        return Identity;
+    }
+    return OrientationFromNormal(normal);
+}

@@ -1,0 +1,106 @@
+#include "tree/hardpoints.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "core/little_endian.h"
+#include "mesh/hardpoint_name.h"
+#include "tree/mesh_name.h"
+
+namespace {
+
+// Character positions of the kind and of the hardpoint name inside a mesh name.
+constexpr std::size_t KindStart = 3;
+constexpr std::size_t FixedNameStart = 9;
+constexpr std::size_t RevoluteNameStart = 12;
+
+constexpr std::uint32_t MaxAngleBits = 0x3F490EAA;  // 0.78538
+constexpr std::uint32_t MinAngleBits = 0xBF490FF9;  // -0.7854
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// Case-blind comparison of `word` with the characters of `text` from `start`, stopping at
+// the text's end like a counted string compare would.
+bool MatchesAt(const char* text, std::size_t length, std::size_t start, const char* word) {
+    const std::size_t wordLength = std::strlen(word);
+    if (start + wordLength > length) {
+        return false;
+    }
+    for (std::size_t i = 0; i < wordLength; ++i) {
+        if (AsciiLower(text[start + i]) != AsciiLower(word[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<Payload> FloatPayload(const float* values, std::size_t count) {
+    auto payload = std::make_unique<Payload>();
+    for (std::size_t i = 0; i < count; ++i) {
+        AppendF32(payload->bytes, values[i]);
+    }
+    return payload;
+}
+
+// "Max" and "Min": one real, then four zero bytes.
+std::unique_ptr<Payload> LimitPayload(std::uint32_t bits) {
+    auto payload = std::make_unique<Payload>();
+    AppendU32(payload->bytes, bits);
+    AppendU32(payload->bytes, 0);
+    return payload;
+}
+
+void InsertLeaf(NodeTree& tree, NodeHandle parent, const char* name,
+                std::unique_ptr<Payload> payload) {
+    tree.SetPayload(tree.InsertNode(parent, name), std::move(payload));
+}
+
+}  // namespace
+
+std::optional<HardpointName> ParseHardpointName(const char* meshName) {
+    if (!meshName || !IsHardpointName(meshName)) {
+        return std::nullopt;
+    }
+    const std::size_t length = std::strlen(meshName);
+    HardpointKind kind;
+    std::size_t nameStart;
+    if (MatchesAt(meshName, length, KindStart, "Fixed")) {
+        kind = HardpointKind::Fixed;
+        nameStart = FixedNameStart;
+    } else if (MatchesAt(meshName, length, KindStart, "Revolute")) {
+        kind = HardpointKind::Revolute;
+        nameStart = RevoluteNameStart;
+    } else {
+        return std::nullopt;
+    }
+    return HardpointName{kind, nameStart < length ? std::string(meshName + nameStart) : ""};
+}
+
+void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes) {
+    const NodeHandle fixed = tree.InsertNode(hardpoints, "Fixed");
+    const NodeHandle revolute = tree.InsertNode(hardpoints, "Revolute");
+    for (const ExportMesh& mesh : meshes) {
+        const std::string meshName = MeshNameOf(mesh);
+        const std::optional<HardpointName> parsed = ParseHardpointName(meshName.c_str());
+        if (!parsed) {
+            continue;
+        }
+        const bool isRevolute = parsed->kind == HardpointKind::Revolute;
+        const NodeHandle node = tree.InsertNode(isRevolute ? revolute : fixed, parsed->name);
+        if (isRevolute) {
+            const float axis[3] = {0.0f, 1.0f, 0.0f};
+            InsertLeaf(tree, node, "Axis", FloatPayload(axis, 3));
+            InsertLeaf(tree, node, "Max", LimitPayload(MaxAngleBits));
+            InsertLeaf(tree, node, "Min", LimitPayload(MinAngleBits));
+        }
+        const Vector3 position = HardpointPosition(mesh);
+        const std::array<float, 9> orientation =
+            HardpointOrientation(meshes, position, parsed->name);
+        InsertLeaf(tree, node, "Orientation", FloatPayload(orientation.data(), orientation.size()));
+        const float coordinates[3] = {position.x, position.y, position.z};
+        InsertLeaf(tree, node, "Position", FloatPayload(coordinates, 3));
+    }
+}
