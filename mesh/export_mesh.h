@@ -30,10 +30,10 @@ inline constexpr int NameFieldSize = 200;
 inline constexpr int HostNameCapacity = NameFieldSize - 1;
 
 struct ExportMesh {
-    std::vector<ExportVertex> vertices;  // vertexCount records, host order
-    std::vector<std::uint16_t> triangles;  // 3 * triangleCount corners, local to the mesh
-    std::int32_t vertexCount = 0;    // never negative: a negative host count is taken as 0
-    std::int32_t triangleCount = 0;  // never negative, as vertexCount
+    std::vector<ExportVertex> vertices;     // vertexCount records, host order
+    std::vector<std::uint16_t> triangles;   // 3 * triangleCount corners, local to the mesh
+    std::int32_t vertexCount = 0;           // never negative: a negative host count is taken as 0
+    std::int32_t triangleCount = 0;         // never negative, as vertexCount
     char materialName[NameFieldSize] = {};  // NUL-terminated; empty when there is no material
     char meshName[NameFieldSize] = {};      // NUL-terminated
     bool isHardpoint = false;               // meshName begins with "hp" in any letter case

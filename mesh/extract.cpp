@@ -1,0 +1,100 @@
+#include "mesh/extract.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "mesh/hardpoint_name.h"
+#include "mesh/normals.h"
+
+namespace {
+
+std::int32_t UsableCount(std::int32_t reported, std::int32_t most) {
+    return std::clamp(reported, std::int32_t{0}, most);
+}
+
+void ReadMaterialName(ztModel model, ztMesh mesh, ExportMesh& record) {
+    // The index goes back to the host unchecked: only the host knows its materials. A
+    // mesh without a material gets a null handle from a careful host, and then the name
+    // stays empty (identifier 0).
+    const ztMaterial material = ztModel_GetMaterialAt(model, ztMesh_GetMaterialIndex(mesh));
+    if (material != nullptr) {
+        ztMaterial_GetName(material, record.materialName, HostNameCapacity);
+    }
+}
+
+ExportVertex ReadVertex(ztMesh mesh, std::int32_t index) {
+    float position[3] = {0.0f, 0.0f, 0.0f};
+    float texCoords[2] = {0.0f, 0.0f};
+    if (const ztVertex vertex = ztMesh_GetVertexAt(mesh, index); vertex != nullptr) {
+        ztVertex_GetVertex(vertex, position);
+        ztVertex_GetTexCoords(vertex, texCoords);
+    }
+    // Host units to game units and axes: negating y and z together is a half turn about
+    // x, so the winding of every triangle keeps its sense.
+    return ExportVertex{
+        {position[0] * ModelScale, position[1] * MinusModelScale, position[2] * MinusModelScale},
+        {DefaultVertexNormal.x, DefaultVertexNormal.y, DefaultVertexNormal.z},
+        texCoords[0],
+        texCoords[1]};
+}
+
+bool IsFinite(const ExportVertex& vertex) {
+    return std::isfinite(vertex.position[0]) && std::isfinite(vertex.position[1]) &&
+           std::isfinite(vertex.position[2]) && std::isfinite(vertex.u) && std::isfinite(vertex.v);
+}
+
+void ReadVertices(ztMesh mesh, ExportMesh& record) {
+    const std::int32_t count = UsableCount(ztMesh_GetVertexCount(mesh), MaxHostElementCount);
+    record.vertices.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t j = 0; j < count; ++j) {
+        record.vertices.push_back(ReadVertex(mesh, j));
+        record.hasNonFiniteValues = record.hasNonFiniteValues || !IsFinite(record.vertices.back());
+    }
+    record.vertexCount = count;
+}
+
+void ReadTriangles(ztMesh mesh, ExportMesh& record) {
+    const std::int32_t count = UsableCount(ztMesh_GetTriangleCount(mesh), MaxHostElementCount);
+    record.triangles.reserve(3 * static_cast<std::size_t>(count));
+    for (std::int32_t t = 0; t < count; ++t) {
+        std::uint16_t corners[3] = {0, 0, 0};
+        if (const ztTriangle triangle = ztMesh_GetTriangleAt(mesh, t); triangle != nullptr) {
+            ztTriangle_GetVertexIndices(triangle, corners);
+        }
+        for (const std::uint16_t corner : corners) {
+            record.triangles.push_back(corner);
+            record.hasBadIndices = record.hasBadIndices || corner >= record.vertices.size();
+        }
+    }
+    record.triangleCount = count;
+}
+
+void ReadMesh(ztModel model, ztMesh mesh, ExportMesh& record) {
+    ReadMaterialName(model, mesh, record);
+    ztMesh_GetName(mesh, record.meshName, HostNameCapacity);
+    record.isHardpoint = IsHardpointName(record.meshName);
+    ReadVertices(mesh, record);
+    ReadTriangles(mesh, record);
+    // Normals come from the converted positions.
+    record.faceNormals = GenerateNormals(record.vertices, record.triangles);
+}
+
+}  // namespace
+
+void ExtractMeshes(ztModel model, MeshList& meshes) {
+    if (model == nullptr) {
+        return;
+    }
+    // The host expects this call before the mesh loop; its answer is not needed.
+    static_cast<void>(ztModel_GetMaterialCount(model));
+    const std::int32_t meshCount = UsableCount(ztModel_GetMeshCount(model), MaxHostMeshCount);
+    meshes.reserve(meshes.size() + static_cast<std::size_t>(meshCount));
+    for (std::int32_t i = 0; i < meshCount; ++i) {
+        // The record joins the list first, so a null mesh handle still keeps the list in
+        // host order (as an empty mesh).
+        ExportMesh& record = meshes.emplace_back();
+        if (const ztMesh mesh = ztModel_GetMeshAt(model, i); mesh != nullptr) {
+            ReadMesh(model, mesh, record);
+        }
+    }
+}

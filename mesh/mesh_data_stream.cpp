@@ -1,0 +1,149 @@
+#include "mesh/mesh_data_stream.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "mesh/name_id.h"
+
+namespace {
+
+struct StreamCounts {
+    std::size_t meshes = 0;
+    std::size_t indices = 0;
+    std::size_t vertices = 0;
+};
+
+std::size_t IndexCount(const ExportMesh& mesh) {
+    return 3 * (mesh.triangles.size() / 3);
+}
+
+StreamCounts CountStream(const MeshList& meshes) {
+    StreamCounts counts;
+    for (const ExportMesh& mesh : meshes) {
+        if (!mesh.isHardpoint) {
+            counts.meshes += 1;
+            counts.indices += IndexCount(mesh);
+            counts.vertices += mesh.vertices.size();
+        }
+    }
+    return counts;
+}
+
+void AppendStreamHeader(Bytes& out, const StreamCounts& counts) {
+    AppendU32(out, StreamHeaderFirst);
+    AppendU32(out, StreamHeaderSecond);
+    AppendU16(out, static_cast<std::uint16_t>(counts.meshes));
+    AppendU16(out, static_cast<std::uint16_t>(counts.indices));
+    AppendU16(out, StreamVertexFormat);
+    AppendU16(out, static_cast<std::uint16_t>(counts.vertices));
+}
+
+void AppendMeshHeaders(Bytes& out, const MeshList& meshes) {
+    std::size_t start = 0;
+    for (const ExportMesh& mesh : meshes) {
+        if (mesh.isHardpoint) {
+            continue;
+        }
+        // A mesh without vertices ends one before its start, modulo 2^16.
+        AppendU32(out, NameId(mesh.materialName));
+        AppendU16(out, static_cast<std::uint16_t>(start));
+        AppendU16(out, static_cast<std::uint16_t>(start + mesh.vertices.size() - 1));
+        AppendU16(out, static_cast<std::uint16_t>(IndexCount(mesh)));
+        AppendU16(out, StreamMeshTrailer);
+        start += mesh.vertices.size();
+    }
+}
+
+// Indices stay local to their mesh; the mesh header's start vertex places them.
+void AppendIndexArrays(Bytes& out, const MeshList& meshes) {
+    for (const ExportMesh& mesh : meshes) {
+        if (!mesh.isHardpoint) {
+            for (std::size_t k = 0; k < IndexCount(mesh); ++k) {
+                AppendU16(out, mesh.triangles[k]);
+            }
+        }
+    }
+}
+
+void AppendVertex(Bytes& out, const ExportVertex& vertex) {
+    for (const float value : vertex.position) {
+        AppendF32(out, value);
+    }
+    for (const float value : vertex.normal) {
+        AppendF32(out, value);
+    }
+    AppendF32(out, vertex.u);
+    AppendF32(out, vertex.v);
+}
+
+void AppendVertexArrays(Bytes& out, const MeshList& meshes) {
+    for (const ExportMesh& mesh : meshes) {
+        if (!mesh.isHardpoint) {
+            for (const ExportVertex& vertex : mesh.vertices) {
+                AppendVertex(out, vertex);
+            }
+        }
+    }
+}
+
+std::string DescribeFailure(const char* what, const char* path, int error) {
+    return std::string("cannot ") + what + " the mesh data file \"" + path +
+           "\": " + std::strerror(error);
+}
+
+// Only a regular file at the path itself is ours to remove: a directory, a device or a
+// symbolic link standing there belongs to someone else.
+void RemovePartialFile(const char* path) {
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored))) {
+        std::filesystem::remove(path, ignored);
+    }
+}
+
+}  // namespace
+
+Bytes BuildMeshDataStream(const MeshList& meshes) {
+    const StreamCounts counts = CountStream(meshes);
+    Bytes stream;
+    stream.reserve(StreamHeaderSize + StreamMeshHeaderSize * counts.meshes +
+                   StreamIndexSize * counts.indices + StreamVertexSize * counts.vertices);
+    AppendStreamHeader(stream, counts);
+    AppendMeshHeaders(stream, meshes);
+    AppendIndexArrays(stream, meshes);
+    AppendVertexArrays(stream, meshes);
+    return stream;
+}
+
+Status WriteMeshDataStream(const MeshList& meshes, const char* path) {
+    if (path == nullptr || *path == '\0') {
+        return Error{"cannot create the mesh data file: no file name given"};
+    }
+    const Bytes stream = BuildMeshDataStream(meshes);
+
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return Error{DescribeFailure("create", path, errno)};
+    }
+    errno = 0;
+    const std::size_t written = std::fwrite(stream.data(), 1, stream.size(), file);
+    int writeError = written == stream.size() ? 0 : (errno != 0 ? errno : EIO);
+    // Buffered data reaches the file only here or in fclose: a full disk often shows up
+    // no earlier.
+    if (writeError == 0 && std::fflush(file) != 0) {
+        writeError = errno != 0 ? errno : EIO;
+    }
+    errno = 0;
+    const bool closed = std::fclose(file) == 0;
+    if (writeError == 0 && !closed) {
+        writeError = errno != 0 ? errno : EIO;
+    }
+    if (writeError != 0) {
+        RemovePartialFile(path);
+        return Error{DescribeFailure("write", path, writeError)};
+    }
+    return Status::Ok();
+}

@@ -1,0 +1,139 @@
+#include "mesh/format_limits.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <sstream>
+
+#include "tests/mesh/mesh_test_support.h"
+
+namespace {
+
+std::vector<ExportVertex> Vertices(int count) {
+    return std::vector<ExportVertex>(static_cast<std::size_t>(count), VertexAt(0, 0, 0));
+}
+
+std::vector<std::uint16_t> Triangles(int count) {
+    std::vector<std::uint16_t> triangles;
+    for (int t = 0; t < count; ++t) {
+        triangles.insert(triangles.end(), {0, 1, 2});
+    }
+    return triangles;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+struct LimitCase {
+    const char* name;
+    MeshList meshes;
+    std::vector<std::string> expectedLines;  // empty: the list can be stored
+};
+
+class FormatLimits : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(FormatLimits, Verdict) {
+    const Status status = CheckFormatLimits(GetParam().meshes);
+    if (GetParam().expectedLines.empty()) {
+        EXPECT_TRUE(status.ok()) << status.message();
+    } else {
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(Lines(status.message()), GetParam().expectedLines);
+    }
+}
+
+MeshList List(std::initializer_list<ExportMesh> meshes) {
+    return MeshList(meshes);
+}
+
+ExportMesh WithVertex(ExportMesh mesh, std::size_t index, ExportVertex vertex) {
+    mesh.vertices[index] = vertex;
+    return mesh;
+}
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, FormatLimits,
+    ::testing::Values(
+        LimitCase{"Empty", {}, {}},
+        LimitCase{"AtEveryLimit",
+                  List({MeshRecord("A", "m", Vertices(65000), Triangles(21000)),
+                        MeshRecord("B", "m", Vertices(535), Triangles(845))}),
+                  {}},
+        LimitCase{"OneVertexTooMany",
+                  List({MeshRecord("A", "m", Vertices(65000), Triangles(1)),
+                        MeshRecord("Hull", "m", Vertices(536), Triangles(1))}),
+                  {"the model's meshes have 65536 vertices in all (mesh \"Hull\" passes the "
+                   "limit); at most 65535 fit"}},
+        LimitCase{"OneTriangleTooMany",
+                  List({MeshRecord("Hull", "m", Vertices(3), Triangles(21846))}),
+                  {"the model's meshes have 21846 triangles in all (65538 corners; mesh "
+                   "\"Hull\" passes the limit); at most 21845 triangles (65535 corners) fit"}},
+        // Hardpoint meshes are not stored in the stream and so count for no total.
+        LimitCase{"HardpointsDoNotCount",
+                  List({MeshRecord("A", "m", Vertices(65535), Triangles(21845)),
+                        MeshRecord("HpBig", "m", Vertices(70000), Triangles(30000))}),
+                  {}},
+        LimitCase{"CornerBeyondVertices",
+                  List({MeshRecord("Hull", "m", Vertices(64), {0, 1, 2, 3, 70, 5, 80, 1, 2})}),
+                  {"mesh \"Hull\" uses vertex 70 but has 64 vertices (triangle 1)"}},
+        // Corners are checked in every mesh: the hardpoint code reads them too.
+        LimitCase{"CornerBeyondVerticesInHardpoint",
+                  List({MeshRecord("Hp_Fixed_Gun", "m", Vertices(3), {0, 1, 3})}),
+                  {"mesh \"Hp_Fixed_Gun\" uses vertex 3 but has 3 vertices (triangle 0)"}},
+        LimitCase{"NotANumber",
+                  List({WithVertex(MeshRecord("Hull", "m", Vertices(5), Triangles(1)), 4,
+                                   VertexAt(0, kNaN, 0))}),
+                  {"mesh \"Hull\" has a position or texture coordinate that is not a finite "
+                   "number (vertex 4)"}},
+        LimitCase{"InfiniteTextureCoordinate",
+                  List({WithVertex(MeshRecord("Hp_Fixed_Gun", "m", Vertices(3), Triangles(1)), 0,
+                                   VertexAt(0, 0, 0, 0, -kInf))}),
+                  {"mesh \"Hp_Fixed_Gun\" has a position or texture coordinate that is not a "
+                   "finite number (vertex 0)"}},
+        LimitCase{"EveryReasonListed",
+                  List({WithVertex(MeshRecord("A", "m", Vertices(40000), {0, 1, 40000}), 7,
+                                   VertexAt(kInf, 0, 0)),
+                        MeshRecord("B", "m", Vertices(30000), Triangles(1))}),
+                  {"the model's meshes have 70000 vertices in all (mesh \"B\" passes the "
+                   "limit); at most 65535 fit",
+                   "mesh \"A\" uses vertex 40000 but has 40000 vertices (triangle 0)",
+                   "mesh \"A\" has a position or texture coordinate that is not a finite "
+                   "number (vertex 7)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FormatLimits, MeshCountLimit) {
+    MeshList meshes(65535);
+    meshes.push_back(MeshRecord("HpNotCounted", "", {}, {}));
+    EXPECT_TRUE(CheckFormatLimits(meshes).ok());
+
+    std::strcpy(meshes.back().meshName, "Last");
+    meshes.back().isHardpoint = false;
+    const Status status = CheckFormatLimits(meshes);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.message(),
+              "the model has 65536 meshes besides hardpoints (from mesh \"Last\" on, too "
+              "many); at most 65535 fit");
+}
+
+TEST(FormatLimits, LongListsAreCut) {
+    MeshList meshes;
+    for (int m = 0; m < 14; ++m) {
+        meshes.push_back(MeshRecord("Bad", "m", Vertices(2), {0, 1, 2}));
+    }
+    const Status status = CheckFormatLimits(meshes);
+    ASSERT_FALSE(status.ok());
+    const std::vector<std::string> lines = Lines(status.message());
+    ASSERT_EQ(lines.size(), MaxListedProblems + 1);
+    EXPECT_EQ(lines.back(), "and 4 more problems");
+}
+
+}  // namespace

@@ -1,0 +1,452 @@
+#include "mesh/mesh_data_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "mesh/name_id.h"
+#include "tests/mesh/mesh_test_support.h"
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#include <csignal>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One mesh, material "abc", 4 vertices, 2 triangles: every byte written out by hand.
+TEST(BuildMeshDataStream, SingleMeshGoldenBytes) {
+    std::vector<ExportVertex> vertices = {
+        {{0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, 0.0f, 0.0f},
+        {{1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, 1.0f, 0.0f},
+        {{1.0f, 1.0f, 0.0f}, {0.0f, 0.0f, -1.0f}, 1.0f, 1.0f},
+        {{0.5f, -2.0f, 0.25f}, {0.0f, 1.0f, 0.0f}, 0.25f, 0.75f},
+    };
+    MeshList meshes;
+    meshes.push_back(MeshRecord("Box", "abc", vertices, {0, 1, 2, 0, 2, 3}));
+
+    const Bytes expected = {
+        // stream header: 1, 4, M = 1, I = 6, 0x0112, V = 4
+        0x01,
+        0x00,
+        0x00,
+        0x00,
+        0x04,
+        0x00,
+        0x00,
+        0x00,
+        0x01,
+        0x00,
+        0x06,
+        0x00,
+        0x12,
+        0x01,
+        0x04,
+        0x00,
+        // mesh header: NameId("abc"), start 0, end 3, 6 indices, 0x00CC
+        0xC2,
+        0x55,
+        0xB0,
+        0xEB,
+        0x00,
+        0x00,
+        0x03,
+        0x00,
+        0x06,
+        0x00,
+        0xCC,
+        0x00,
+        // indices
+        0x00,
+        0x00,
+        0x01,
+        0x00,
+        0x02,
+        0x00,
+        0x00,
+        0x00,
+        0x02,
+        0x00,
+        0x03,
+        0x00,
+        // vertex 0: (0, 0, 0) (0, 1, 0) 0 0
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        // vertex 1: (1, 0, 0) (0, 0, 1) 1 0
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        // vertex 2: (1, 1, 0) (0, 0, -1) 1 1
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x80,
+        0xBF,
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        // vertex 3: (0.5, -2, 0.25) (0, 1, 0) 0.25 0.75
+        0x00,
+        0x00,
+        0x00,
+        0x3F,
+        0x00,
+        0x00,
+        0x00,
+        0xC0,
+        0x00,
+        0x00,
+        0x80,
+        0x3E,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x80,
+        0x3F,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x00,
+        0x80,
+        0x3E,
+        0x00,
+        0x00,
+        0x40,
+        0x3F,
+    };
+    ASSERT_EQ(expected.size(), 168u);
+    EXPECT_EQ(BuildMeshDataStream(meshes), expected);
+}
+
+std::vector<ExportVertex> SomeVertices(int count) {
+    std::vector<ExportVertex> vertices;
+    for (int i = 0; i < count; ++i) {
+        vertices.push_back(VertexAt(static_cast<float>(i), 0.0f, 0.0f));
+    }
+    return vertices;
+}
+
+struct MeshHeaderFields {
+    std::uint32_t materialId;
+    std::uint16_t start, end, indexCount, trailer;
+};
+
+MeshHeaderFields MeshHeaderAt(const Bytes& stream, std::size_t mesh) {
+    const std::uint8_t* at = stream.data() + StreamHeaderSize + StreamMeshHeaderSize * mesh;
+    return {LoadU32(at), LoadU16(at + 4), LoadU16(at + 6), LoadU16(at + 8), LoadU16(at + 10)};
+}
+
+struct LayoutCase {
+    const char* name;
+    std::vector<ExportMesh> meshes;
+    std::uint16_t meshCount, indexCount, vertexCount;
+    std::vector<MeshHeaderFields> headers;
+};
+
+class StreamLayouts : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(StreamLayouts, HeadersAndLength) {
+    const LayoutCase& c = GetParam();
+    const Bytes stream = BuildMeshDataStream(c.meshes);
+    ASSERT_GE(stream.size(), StreamHeaderSize);
+    EXPECT_EQ(LoadU32(&stream[0]), 1u);
+    EXPECT_EQ(LoadU32(&stream[4]), 4u);
+    EXPECT_EQ(LoadU16(&stream[8]), c.meshCount);
+    EXPECT_EQ(LoadU16(&stream[10]), c.indexCount);
+    EXPECT_EQ(LoadU16(&stream[12]), 0x0112);
+    EXPECT_EQ(LoadU16(&stream[14]), c.vertexCount);
+    EXPECT_EQ(stream.size(), 16u + 12u * c.meshCount + 2u * c.indexCount + 32u * c.vertexCount);
+    for (std::size_t m = 0; m < c.headers.size(); ++m) {
+        const MeshHeaderFields got = MeshHeaderAt(stream, m);
+        EXPECT_EQ(got.materialId, c.headers[m].materialId) << "mesh " << m;
+        EXPECT_EQ(got.start, c.headers[m].start) << "mesh " << m;
+        EXPECT_EQ(got.end, c.headers[m].end) << "mesh " << m;
+        EXPECT_EQ(got.indexCount, c.headers[m].indexCount) << "mesh " << m;
+        EXPECT_EQ(got.trailer, 0x00CC) << "mesh " << m;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, StreamLayouts,
+    ::testing::Values(
+        LayoutCase{"HardpointLeftOut",
+                   {MeshRecord("A", "abc", SomeVertices(3), {0, 1, 2}),
+                    MeshRecord("HpFixed_Gun", "abc", SomeVertices(5), {0, 1, 2, 2, 3, 4}),
+                    MeshRecord("B", "", SomeVertices(4), {0, 1, 2, 1, 2, 3})},
+                   2,
+                   9,
+                   7,
+                   {{0xEBB055C2, 0, 2, 3, 0xCC}, {0, 3, 6, 6, 0xCC}}},
+        LayoutCase{"OnlyHardpoints",
+                   {MeshRecord("Hp_Fixed_A", "abc", SomeVertices(3), {0, 1, 2}),
+                    MeshRecord("hp_Revolute_B", "abc", SomeVertices(3), {0, 1, 2})},
+                   0,
+                   0,
+                   0,
+                   {}},
+        LayoutCase{"NoMeshes", {}, 0, 0, 0, {}},
+        // A mesh without vertices ends one before its start, in 16 bits.
+        LayoutCase{
+            "EmptyMeshes",
+            {MeshRecord("Empty", "a", {}, {}), MeshRecord("Three", "A", SomeVertices(3), {}),
+             MeshRecord("AlsoEmpty", "", {}, {})},
+            3,
+            0,
+            3,
+            {{0xFCB7BE43, 0, 0xFFFF, 0, 0xCC}, {0xFCB7BE43, 0, 2, 0, 0xCC}, {0, 3, 2, 0, 0xCC}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Indices stay local to their mesh, and every float is stored as the record holds it.
+TEST(BuildMeshDataStream, ArraysFollowHeadersUnshifted) {
+    std::mt19937 random(99);
+    std::uniform_real_distribution<float> value(-10.0f, 10.0f);
+    MeshList meshes;
+    for (int m = 0; m < 6; ++m) {
+        const int vertexCount = 1 + m * 7;
+        std::vector<ExportVertex> vertices;
+        for (int i = 0; i < vertexCount; ++i) {
+            vertices.push_back({{value(random), value(random), value(random)},
+                                {value(random), value(random), value(random)},
+                                value(random),
+                                value(random)});
+        }
+        std::vector<std::uint16_t> triangles;
+        for (int t = 0; t < m * 3; ++t) {
+            for (int k = 0; k < 3; ++k) {
+                triangles.push_back(static_cast<std::uint16_t>(random() % vertexCount));
+            }
+        }
+        meshes.push_back(MeshRecord(m == 2 ? "hpSkip" : "Part", "mat", vertices, triangles));
+    }
+    const Bytes stream = BuildMeshDataStream(meshes);
+
+    std::size_t indexAt = StreamHeaderSize + StreamMeshHeaderSize * 5;
+    std::size_t vertexAt = indexAt;
+    std::size_t expectedLength = StreamHeaderSize + StreamMeshHeaderSize * 5;
+    for (const ExportMesh& mesh : meshes) {
+        if (!mesh.isHardpoint) {
+            vertexAt += 2 * mesh.triangles.size();
+            expectedLength += 2 * mesh.triangles.size() + 32 * mesh.vertices.size();
+        }
+    }
+    ASSERT_EQ(stream.size(), expectedLength);
+    for (const ExportMesh& mesh : meshes) {
+        if (mesh.isHardpoint) {
+            continue;
+        }
+        for (const std::uint16_t corner : mesh.triangles) {
+            EXPECT_EQ(LoadU16(&stream[indexAt]), corner);
+            indexAt += 2;
+        }
+        for (const ExportVertex& vertex : mesh.vertices) {
+            const float fields[8] = {
+                vertex.position[0], vertex.position[1], vertex.position[2], vertex.normal[0],
+                vertex.normal[1],   vertex.normal[2],   vertex.u,           vertex.v};
+            for (const float field : fields) {
+                EXPECT_EQ(LoadU32(&stream[vertexAt]), Bits(field));
+                vertexAt += 4;
+            }
+        }
+    }
+}
+
+class TempDir {
+  public:
+    TempDir() {
+        path_ = fs::temp_directory_path() /
+                ("mesh_stream_test_" + std::to_string(std::random_device{}()));
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    fs::path operator/(const char* name) const { return path_ / name; }
+
+  private:
+    fs::path path_;
+};
+
+Bytes ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+MeshList OneTriangleList() {
+    MeshList meshes;
+    meshes.push_back(MeshRecord("Tri", "abc", SomeVertices(3), {0, 1, 2}));
+    return meshes;
+}
+
+TEST(WriteMeshDataStream, WritesTheBuiltBytesOverAnOldFile) {
+    TempDir dir;
+    const fs::path path = dir / "out.vms";
+    std::ofstream(path) << "an older and much longer file that must be replaced entirely...";
+    const MeshList meshes = OneTriangleList();
+    ASSERT_TRUE(WriteMeshDataStream(meshes, path.string().c_str()).ok());
+    EXPECT_EQ(ReadFile(path), BuildMeshDataStream(meshes));
+}
+
+TEST(WriteMeshDataStream, MissingPathIsAnError) {
+    const MeshList meshes = OneTriangleList();
+    EXPECT_FALSE(WriteMeshDataStream(meshes, nullptr).ok());
+    EXPECT_FALSE(WriteMeshDataStream(meshes, "").ok());
+}
+
+TEST(WriteMeshDataStream, DirectoryInTheWayIsReportedAndKept) {
+    TempDir dir;
+    const fs::path path = dir / "___temp.vms";
+    fs::create_directory(path);
+    const Status status = WriteMeshDataStream(OneTriangleList(), path.string().c_str());
+    ASSERT_FALSE(status.ok());
+    EXPECT_NE(status.message().find(path.string()), std::string::npos) << status.message();
+    EXPECT_NE(status.message().find(std::strerror(EISDIR)), std::string::npos) << status.message();
+    EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST(WriteMeshDataStream, MissingFolderIsReported) {
+    TempDir dir;
+    const fs::path path = dir / "no-such-folder/___temp.vms";
+    const Status status = WriteMeshDataStream(OneTriangleList(), path.string().c_str());
+    ASSERT_FALSE(status.ok());
+    EXPECT_NE(status.message().find(std::strerror(ENOENT)), std::string::npos) << status.message();
+}
+
+#if defined(__linux__)
+// A full device accepts the open and fails the write; the link and the device stay.
+TEST(WriteMeshDataStream, FullDeviceIsReportedAndNothingIsRemoved) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    TempDir dir;
+    const fs::path link = dir / "___temp.vms";
+    fs::create_symlink("/dev/full", link);
+    const Status status = WriteMeshDataStream(OneTriangleList(), link.string().c_str());
+    ASSERT_FALSE(status.ok());
+    EXPECT_NE(status.message().find(link.string()), std::string::npos) << status.message();
+    EXPECT_NE(status.message().find(std::strerror(ENOSPC)), std::string::npos) << status.message();
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+// A write that stops short of a regular file: the file-size limit makes the write
+// fail with EFBIG once the stream passes 100 bytes. The partial file must go.
+TEST(WriteMeshDataStream, ShortWriteRemovesThePartialFile) {
+    TempDir dir;
+    const fs::path path = dir / "___temp.vms";
+    MeshList meshes;
+    meshes.push_back(MeshRecord("Big", "abc", SomeVertices(64), {0, 1, 2}));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Status status = WriteMeshDataStream(meshes, path.string().c_str());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    ASSERT_FALSE(status.ok());
+    EXPECT_NE(status.message().find(std::strerror(EFBIG)), std::string::npos) << status.message();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+}
+#endif
+
+}  // namespace
