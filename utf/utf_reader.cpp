@@ -218,8 +218,8 @@ bool Reader::ReadLeaf(std::uint32_t record, const Record& fields,
     }
     if (begin > blocks_.dataSize || room > blocks_.dataSize - begin) {
         return Fail(at + UtfChildOrDataField,
-                    "record " + std::to_string(record) + ": data of " + std::to_string(room) +
-                        " bytes at " + std::to_string(begin) + " lies outside the data block (" +
+                    "record " + std::to_string(record) + ": its data (" + std::to_string(room) +
+                        " bytes at " + std::to_string(begin) + ") lies outside the data block (" +
                         std::to_string(blocks_.dataSize) + " bytes)");
     }
     if (room > 0) {

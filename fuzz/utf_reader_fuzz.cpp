@@ -1,0 +1,85 @@
+// Fuzz target for the tree-file reader. Any bytes go in; the reader must neither crash
+// nor read outside them. Whatever it accepts must write out again and read back as the
+// same tree, and the inspector must decode and print it without trouble.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "tools/cmpinfo/inspect.h"
+#include "tools/cmpinfo/render.h"
+#include "utf/utf_layout.h"
+#include "utf/utf_reader.h"
+
+namespace {
+
+struct Visited {
+    int depth;
+    const std::string* name;
+    const Payload* payload;
+};
+
+// Pre-order listing: depth, name and payload of every node.
+std::vector<Visited> Walk(const NodeTree& tree) {
+    std::vector<Visited> order;
+    std::vector<std::pair<NodeHandle, int>> stack;
+    if (tree.GetRoot()) {
+        stack.emplace_back(tree.GetRoot(), 0);
+    }
+    while (!stack.empty()) {
+        auto [node, depth] = stack.back();
+        stack.pop_back();
+        order.push_back({depth, &tree.GetName(node), tree.GetPayload(node)});
+        if (NodeHandle sibling = tree.GetNextSibling(node)) {
+            stack.emplace_back(sibling, depth);
+        }
+        if (NodeHandle child = tree.GetFirstChild(node)) {
+            stack.emplace_back(child, depth + 1);
+        }
+    }
+    return order;
+}
+
+bool SameBytes(const Payload* a, const Payload* b) {
+    const std::size_t sizeA = a ? a->bytes.size() : 0;
+    const std::size_t sizeB = b ? b->bytes.size() : 0;
+    return sizeA == sizeB && (sizeA == 0 || a->bytes == b->bytes);
+}
+
+bool SameTree(const NodeTree& a, const NodeTree& b) {
+    const std::vector<Visited> left = Walk(a);
+    const std::vector<Visited> right = Walk(b);
+    if (left.size() != right.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        if (left[i].depth != right[i].depth || *left[i].name != *right[i].name ||
+            !SameBytes(left[i].payload, right[i].payload)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const Bytes bytes(data, data + size);
+    NodeTree tree;
+    UtfReadError error;
+    if (!ReadUtfFile(bytes, tree, error)) {
+        if (error.message.empty() || error.offset > size) {
+            std::abort();
+        }
+        return 0;
+    }
+    NodeTree again;
+    if (!ReadUtfFile(UtfLayout(tree).FileBytes(), again, error) || !SameTree(tree, again)) {
+        std::abort();
+    }
+    const FileReport report = InspectTree(tree, "fuzz", size);
+    if (RenderText(report).empty() || RenderJson(report).empty()) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,134 @@
+// modelhost end to end: the example models through the built plug-in, then cmpinfo on
+// each result.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/plugin/scratch_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs a command line in the current folder, with no input and no display.
+Outcome RunCommand(const std::string& command) {
+    const std::string line = "env -u DISPLAY -u WAYLAND_DISPLAY -u CMPEXPORT_UI "
+                             "-u CMPEXPORT_SAVE_AS -u CMPEXPORT_OVERWRITE -u CMPEXPORT_TRANSCRIPT " +
+                             command + " </dev/null >stdout.txt 2>stderr.txt";
+    const int raw = std::system(line.c_str());
+    Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile("stdout.txt"),
+                    ReadWholeFile("stderr.txt")};
+    fs::remove("stdout.txt");
+    fs::remove("stderr.txt");
+    return outcome;
+}
+
+std::string ModelHost(const std::string& arguments) {
+    return std::string(MODELHOST_PATH) + " " + arguments;
+}
+
+std::string Example(const char* name) { return std::string(EXAMPLES_DIR) + "/" + name; }
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(ModelHost, ExportsEachExampleToAFileThatCmpinfoAccepts) {
+    ScratchFolder scratch;
+    std::string first;
+    for (const char* example : {"ship.obj", "ship.gltf"}) {
+        for (const char* output : {"a.cmp", "b.cmp"}) {
+            Outcome run = RunCommand(ModelHost("--save-as " + std::string(output) + " " + Example(example)));
+            ASSERT_EQ(run.status, 0) << example << "\n" << run.out << run.err;
+            EXPECT_TRUE(Contains(run.out, "kind: 2\ntitle: Quorvane CMP...\n")) << run.out;
+            EXPECT_TRUE(Contains(run.out, "Quorvane CMP Exporter\n\\\n├── VMeshLibrary\n"));
+            EXPECT_TRUE(Contains(run.out, "Turret01"));
+            EXPECT_TRUE(Contains(run.out, "RunExport returned 0\n"));
+            EXPECT_EQ(run.err, "");
+            EXPECT_FALSE(fs::exists("___temp.vms"));
+
+            Outcome check = RunCommand(std::string(CMPINFO_PATH) + " --check " + output);
+            EXPECT_EQ(check.status, 0) << example << ": " << check.out << check.err;
+        }
+        // Same model, same bytes: run to run, and between the two file formats.
+        const std::string bytes = ReadWholeFile("a.cmp");
+        EXPECT_EQ(bytes, ReadWholeFile("b.cmp")) << example;
+        if (first.empty()) {
+            first = bytes;
+        } else {
+            EXPECT_EQ(bytes, first) << "the OBJ and glTF ships export alike";
+        }
+        fs::remove("a.cmp");
+        fs::remove("b.cmp");
+    }
+}
+
+TEST(ModelHost, ListsThePlugInAndTheModelWithoutExporting) {
+    ScratchFolder scratch;
+    Outcome run = RunCommand(ModelHost("--list " + Example("ship.obj")));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.out, "title: Quorvane CMP...\n"));
+    EXPECT_TRUE(Contains(run.out, "7 meshes, 3 materials"));
+    EXPECT_TRUE(Contains(run.out, "  Hull: 20 vertices, 12 triangles, material 'HullPlate'\n"));
+    EXPECT_TRUE(Contains(run.out, "  Hp_Revolute_Turret01: 3 vertices"));
+    EXPECT_TRUE(fs::is_empty(scratch.path()));
+}
+
+// Exit status and message for each way a run can end.
+TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
+    struct Case {
+        const char* name;
+        std::string arguments;
+        void (*prepare)();
+        int status;
+        const char* errPart;
+    } cases[] = {
+        {"help", "--help", [] {}, 0, ""},
+        {"bad option", "--frobnicate x.obj", [] {}, 2, "unknown option '--frobnicate'"},
+        {"missing model", "--save-as out.cmp missing.obj", [] {}, 2, "cannot import 'missing.obj'"},
+        {"missing plug-in", "--plugin ./nothing.so --save-as out.cmp " + Example("ship.obj"),
+         [] {}, 2, "cannot load the plug-in './nothing.so'"},
+        {"library without the entry", "--plugin " + std::string(MODEL_LIBRARY_PATH) +
+                                          " --save-as out.cmp " + Example("ship.obj"),
+         [] {}, 2, "has no CreatePlugIn"},
+        {"export refused", "--save-as out.cmp " + Example("ship.obj"),
+         [] { fs::create_directory("___temp.vms"); }, 1,
+         "Error exporting VMS file: Error: Could not open export file"},
+        {"empty model", "--save-as out.cmp empty.obj",
+         [] { WriteWholeFile("empty.obj", "v 0 0 0\nv 1 0 0\nl 1 2\n"); }, 0,
+         "Ahem.. hello? :-): Warning: The model is empty!  Nothing exported!"},
+        {"existing file kept", "--save-as out.cmp " + Example("ship.obj"),
+         [] { WriteWholeFile("out.cmp", "mine"); }, 0, "already exists"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        c.prepare();
+        Outcome run = RunCommand(ModelHost(c.arguments));
+        EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.err, c.errPart)) << c.name << ": " << run.err;
+        if (fs::exists("out.cmp")) {
+            EXPECT_EQ(ReadWholeFile("out.cmp"), "mine") << c.name;
+        }
+    }
+}
+
+// README's demo command, on the programs this build made.
+TEST(Demo, ExportsTheExampleShipAndChecksIt) {
+    ScratchFolder scratch;
+    Outcome run = RunCommand(std::string(SOURCE_DIR) + "/scripts/demo.sh --prebuilt " + BINARY_DIR);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "RunExport returned 0\n"));
+    EXPECT_TRUE(Contains(run.out, "== cmpinfo"));
+    EXPECT_TRUE(Contains(run.out, "mesh reference"));
+    EXPECT_EQ(ReadWholeFile(std::string(BINARY_DIR) + "/demo/kestrel.cmp").substr(0, 4), "UTF ");
+}
+
+}  // namespace

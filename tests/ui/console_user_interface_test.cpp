@@ -1,0 +1,256 @@
+#include "ui/console/console_user_interface.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "tests/plugin/scratch_folder.h"
+
+namespace {
+
+SaveDialogOptions ExportLikeOptions() {
+    SaveDialogOptions options;
+    options.title = "Export QV CMP";
+    options.filters = {{"CMP Files (*.cmp)", "*.cmp"}, {"All Files (*.*)", "*.*"}};
+    options.defaultExtension = "cmp";
+    options.overwritePrompt = true;
+    options.hideReadOnly = true;
+    options.pathMustExist = true;
+    options.maxPathLength = 255;
+    return options;
+}
+
+struct Console {
+    explicit Console(ConsoleSettings settings, std::string input = "")
+        : in(std::move(input)), ui(in, out, err, std::move(settings)) {}
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    ConsoleUserInterface ui;
+};
+
+ConsoleSettings Unattended(std::optional<std::string> saveAs, bool overwrite = false) {
+    ConsoleSettings settings;
+    settings.saveAs = std::move(saveAs);
+    settings.overwrite = overwrite;
+    return settings;
+}
+
+ConsoleSettings Interactive() {
+    ConsoleSettings settings;
+    settings.interactive = true;
+    return settings;
+}
+
+TEST(WithDefaultExtension, AppendsOnlyWhenTheFileNameHasNoDot) {
+    struct Case {
+        const char* name;
+        const char* expected;
+    } cases[] = {
+        {"ship", "ship.cmp"},
+        {"ship.cmp", "ship.cmp"},
+        {"ship.v2", "ship.v2"},
+        {"my.folder/ship", "my.folder/ship.cmp"},
+        {"dir\\ship", "dir\\ship.cmp"},
+        {".hidden", ".hidden"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WithDefaultExtension(c.name, "cmp"), c.expected) << c.name;
+    }
+    EXPECT_EQ(WithDefaultExtension("ship", ""), "ship");
+}
+
+// What an unattended save dialog answers for a given CMPEXPORT_SAVE_AS in a folder
+// holding a file "existing.cmp" and a folder "folder".
+TEST(ConsoleSaveDialog, UnattendedAnswersFollowTheDialogRules) {
+    ScratchFolder scratch;
+    WriteWholeFile(scratch / "existing.cmp", "old");
+    std::filesystem::create_directory(scratch / "folder.cmp");
+    const std::string base = scratch.path().string() + "/";
+    const std::string longest = base + std::string(255 - base.size() - 4, 'n') + ".cmp";
+
+    struct Case {
+        std::optional<std::string> answer;
+        bool overwrite;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {std::nullopt, false, std::nullopt},
+        {"", false, std::nullopt},
+        {"ship", false, base + "ship.cmp"},
+        {"ship.out", false, base + "ship.out"},
+        {base + "ship.cmp", false, base + "ship.cmp"},
+        {"missing/ship.cmp", false, std::nullopt},
+        {"folder", false, std::nullopt},
+        {"existing.cmp", false, std::nullopt},
+        {"existing", true, base + "existing.cmp"},
+        {longest, false, longest},
+        {longest + "x", false, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        Console console(Unattended(c.answer, c.overwrite));
+        EXPECT_EQ(console.ui.AskSavePath(ExportLikeOptions()), c.expected)
+            << (c.answer ? *c.answer : "(unset)");
+        EXPECT_EQ(console.out.str(), "") << "unattended dialogs print no prompt";
+    }
+    EXPECT_EQ(ReadWholeFile(scratch / "existing.cmp"), "old");
+}
+
+TEST(ConsoleSaveDialog, InteractiveAsksAgainUntilAnAcceptableAnswer) {
+    ScratchFolder scratch;
+    WriteWholeFile(scratch / "taken.cmp", "old");
+    const std::string base = scratch.path().string() + "/";
+    struct Case {
+        const char* input;
+        std::optional<std::string> expected;
+        const char* shown;  // part of what the dialog printed
+    } cases[] = {
+        {"ship\n", base + "ship.cmp", "Export QV CMP\nSave as type: CMP Files (*.cmp)\n"},
+        {"missing/a\nship\n", base + "ship.cmp", "does not exist"},
+        {"taken\nn\nother\n", base + "other.cmp", "taken.cmp already exists. Replace it? [y/N]"},
+        {"taken\ny\n", base + "taken.cmp", "Replace it?"},
+        {"\n", std::nullopt, "File name (empty to cancel): "},
+        {"", std::nullopt, "File name"},
+        {"taken\n", std::nullopt, "Replace it?"},  // end of input at the question
+    };
+    for (const Case& c : cases) {
+        Console console(Interactive(), c.input);
+        EXPECT_EQ(console.ui.AskSavePath(ExportLikeOptions()), c.expected) << c.input;
+        EXPECT_NE(console.out.str().find(c.shown), std::string::npos) << console.out.str();
+    }
+}
+
+TEST(ConsoleSaveDialog, TooLongAChoiceFailsEvenInteractively) {
+    ScratchFolder scratch;
+    Console console(Interactive(), std::string(300, 'x') + "\nship\n");
+    EXPECT_EQ(console.ui.AskSavePath(ExportLikeOptions()), std::nullopt);
+    EXPECT_NE(console.out.str().find("longer than 255 characters"), std::string::npos);
+}
+
+TEST(ConsoleMessage, UnattendedGoesToTheErrorStreamWithoutWaiting) {
+    Console console(Unattended(std::nullopt), "never read\n");
+    console.ui.ShowMessage("The model is empty!  Nothing exported!", "Ahem.. hello? :-)", 0x30);
+    console.ui.ShowMessage("Disk full", "Error exporting VMS file", 0x10);
+    EXPECT_EQ(console.err.str(),
+              "Ahem.. hello? :-): Warning: The model is empty!  Nothing exported!\n"
+              "Error exporting VMS file: Error: Disk full\n");
+    EXPECT_EQ(console.out.str(), "");
+    EXPECT_EQ(console.in.tellg(), 0) << "nothing may wait for input";
+}
+
+TEST(ConsoleMessage, InteractiveShowsCaptionIconAndTextAndWaitsForEnter) {
+    Console console(Interactive(), "\nnext line\n");
+    console.ui.ShowMessage("Nothing exported!", "Ahem", 0x30);
+    EXPECT_NE(console.out.str().find("[Ahem]\nWarning: Nothing exported!"), std::string::npos);
+    std::string rest;
+    std::getline(console.in, rest);
+    EXPECT_EQ(rest, "next line") << "exactly one line is consumed";
+}
+
+NodeTree SmallTree() {
+    NodeTree tree;
+    NodeHandle root = tree.InsertNode({}, "\\");
+    NodeHandle library = tree.InsertNode(root, "VMeshLibrary");
+    tree.InsertNode(tree.InsertNode(library, "Hull.lod0.vms"), "VMeshData");
+    tree.InsertNode(root, "Cmpnd");
+    return tree;
+}
+
+// Every key that closes the result dialog, and what it leaves of the input.
+TEST(ConsoleResultDialog, ClosesOnEnterEscapeQOrEndOfInput) {
+    struct Case {
+        const char* input;
+        const char* left;
+    } cases[] = {
+        {"\nafter", "after"},  {"\x1b\nafter", "after"}, {"q\nafter", "after"},
+        {"xyz\nafter", "after"}, {"", ""},
+    };
+    for (const Case& c : cases) {
+        Console console(Interactive(), c.input);
+        NodeTree tree = SmallTree();
+        int initialised = 0;
+        console.ui.RunResultDialog("Quorvane CMP Exporter", [&]() -> const NodeTree* {
+            ++initialised;
+            return &tree;
+        });
+        EXPECT_EQ(initialised, 1);
+        std::string left((std::istreambuf_iterator<char>(console.in)),
+                         std::istreambuf_iterator<char>());
+        EXPECT_EQ(left, c.left) << c.input;
+        EXPECT_NE(console.out.str().find("Quorvane CMP Exporter\n\\\n├── VMeshLibrary"),
+                  std::string::npos);
+        EXPECT_NE(console.out.str().find("[ Continue ]"), std::string::npos);
+    }
+}
+
+TEST(ConsoleResultDialog, UnattendedPrintsTheTreeAndGoesOn) {
+    Console console(Unattended("x"), "never read\n");
+    NodeTree tree = SmallTree();
+    console.ui.RunResultDialog("Quorvane CMP Exporter", [&] { return &tree; });
+    EXPECT_EQ(console.out.str(),
+              "\nQuorvane CMP Exporter\n"
+              "\\\n"
+              "├── VMeshLibrary\n"
+              "│   └── Hull.lod0.vms\n"
+              "│       └── VMeshData\n"
+              "└── Cmpnd\n");
+    EXPECT_EQ(console.in.tellg(), 0);
+}
+
+TEST(ConsoleResultDialog, NullTreeShowsAnEmptyView) {
+    Console console(Unattended("x"));
+    console.ui.RunResultDialog("Caption", [] { return static_cast<const NodeTree*>(nullptr); });
+    EXPECT_EQ(console.out.str(), "\nCaption\n(empty)\n");
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(ConsoleTranscript, RecordsEveryExchangeOnOneLineEach) {
+    ScratchFolder scratch;
+    ConsoleSettings settings = Unattended("ship");
+    settings.transcriptPath = scratch / "transcript.txt";
+    Console console(settings);
+    console.ui.ShowMessage("two\tfields\nand a line", "Caption", 0x10);
+    std::optional<std::string> path = console.ui.AskSavePath(ExportLikeOptions());
+    NodeTree tree = SmallTree();
+    console.ui.RunResultDialog("Quorvane CMP Exporter", [&] { return &tree; });
+
+    std::vector<std::string> lines = Lines(ReadWholeFile(scratch / "transcript.txt"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "message\t0x10\tCaption\ttwo\\tfields\\nand a line");
+    EXPECT_EQ(lines[1], "save-dialog\tExport QV CMP\tCMP Files (*.cmp)|*.cmp|All Files (*.*)|*.*"
+                        "\tcmp\toverwrite-prompt hide-read-only path-must-exist\t255\tok\t" +
+                            *path);
+    EXPECT_EQ(lines[2],
+              "result-dialog\tQuorvane CMP Exporter\t\\\\\\n├── VMeshLibrary\\n│   └── "
+              "Hull.lod0.vms\\n│       └── VMeshData\\n└── Cmpnd\\n");
+}
+
+TEST(ConsoleSettings, ComeFromTheEnvironment) {
+    setenv("CMPEXPORT_SAVE_AS", "out.cmp", 1);
+    setenv("CMPEXPORT_OVERWRITE", "yes", 1);
+    setenv("CMPEXPORT_TRANSCRIPT", "/tmp/t.txt", 1);
+    ConsoleSettings settings = ConsoleSettingsFromEnvironment();
+    EXPECT_EQ(settings.saveAs, "out.cmp");
+    EXPECT_TRUE(settings.overwrite);
+    EXPECT_EQ(settings.transcriptPath, "/tmp/t.txt");
+    EXPECT_FALSE(settings.interactive) << "an answer given beforehand means unattended";
+
+    setenv("CMPEXPORT_OVERWRITE", "YES please", 1);
+    unsetenv("CMPEXPORT_SAVE_AS");
+    unsetenv("CMPEXPORT_TRANSCRIPT");
+    settings = ConsoleSettingsFromEnvironment();
+    EXPECT_FALSE(settings.overwrite);
+    EXPECT_FALSE(settings.saveAs.has_value());
+    EXPECT_EQ(settings.transcriptPath, "");
+    unsetenv("CMPEXPORT_OVERWRITE");
+}
+
+}  // namespace
