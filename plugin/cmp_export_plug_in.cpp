@@ -13,7 +13,7 @@ CmpExportPlugIn* Self(HostPlugIn* self) {
     return reinterpret_cast<CmpExportPlugIn*>(self);
 }
 
-void* HOST_THISCALL DestroySlot(HostPlugIn* self, std::uint32_t flags) noexcept {
+HOST_THISCALL_DECL void* HOST_THISCALL DestroySlot(HostPlugIn* self, std::uint32_t flags) noexcept {
     CmpExportPlugIn* plugIn = Self(self);
     plugIn->~CmpExportPlugIn();
     if ((flags & 1u) != 0) {
@@ -22,15 +22,15 @@ void* HOST_THISCALL DestroySlot(HostPlugIn* self, std::uint32_t flags) noexcept 
     return plugIn;
 }
 
-std::int32_t HOST_THISCALL QueryKindSlot(HostPlugIn*) noexcept {
+HOST_THISCALL_DECL std::int32_t HOST_THISCALL QueryKindSlot(HostPlugIn*) noexcept {
     return PlugInKind;
 }
 
-const char* HOST_THISCALL QueryTitleSlot(HostPlugIn* self) noexcept {
+HOST_THISCALL_DECL const char* HOST_THISCALL QueryTitleSlot(HostPlugIn* self) noexcept {
     return Self(self)->title;
 }
 
-std::int32_t HOST_THISCALL RunExportSlot(HostPlugIn*, ztModel model) noexcept {
+HOST_THISCALL_DECL std::int32_t HOST_THISCALL RunExportSlot(HostPlugIn*, ztModel model) noexcept {
     // A null model is refused before any user interface starts.
     if (model == nullptr) {
         return -1;

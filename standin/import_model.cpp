@@ -6,6 +6,7 @@
 #include <assimp/Importer.hpp>
 #include <cctype>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 #include "standin/ztModelBuilder.h"
@@ -14,6 +15,9 @@ namespace {
 
 // Every step here keeps vertex order and triangle corners; the ones that merge meshes,
 // drop "degenerate" triangles or renumber materials would change what the user made.
+// Sorting by primitive type leaves every mesh with one kind of primitive; the point and
+// line meshes are skipped below rather than removed by Assimp, which would fail the
+// whole import of a file that holds nothing else instead of giving an empty model.
 unsigned ImportSteps(const std::string& path) {
     unsigned steps = aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_FlipUVs;
     // glTF is indexed already: its indices are the user's and stay as they are.
@@ -42,10 +46,28 @@ struct PlacedNode {
     bool isIdentity;
 };
 
+bool IsIndexedId(std::string_view name, std::string_view array) {
+    if (name.size() < array.size() + 3 || name.substr(0, array.size()) != array ||
+        name[array.size()] != '[' || name.back() != ']') {
+        return false;
+    }
+    std::string_view digits = name.substr(array.size() + 1, name.size() - array.size() - 2);
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Names that Assimp makes up where the file has none: "<STL_BINARY>" and the like,
+// OBJ's "defaultobject", glTF's "nodes[3]" and "meshes[0]", Collada's automatic ones.
+// The user never typed them, so they do not name a mesh.
+bool IsMadeUpName(std::string_view name) {
+    return name.empty() || (name.front() == '<' && name.back() == '>') || name == "defaultobject" ||
+           name.rfind("$ColladaAutoName$", 0) == 0 || IsIndexedId(name, "nodes") ||
+           IsIndexedId(name, "meshes");
+}
+
 // The node's name, else its nearest named ancestor's.
 std::string NodeName(const aiNode* node) {
     for (; node != nullptr; node = node->mParent) {
-        if (node->mName.length > 0) {
+        if (!IsMadeUpName(node->mName.C_Str())) {
             return node->mName.C_Str();
         }
     }
@@ -99,7 +121,7 @@ class SceneImporter {
 
     std::string MeshName(const aiNode* node, const aiMesh& mesh) const {
         std::string name = NodeName(node);
-        if (name.empty()) {
+        if (name.empty() && !IsMadeUpName(mesh.mName.C_Str())) {
             name = mesh.mName.C_Str();
         }
         if (name.empty()) {
@@ -113,7 +135,7 @@ class SceneImporter {
             return Error{"'" + fileName_ + "' refers to a mesh it does not have"};
         }
         const aiMesh& mesh = *scene_.mMeshes[meshIndex];
-        // Only triangles reach the host; the sorting step left points and lines out.
+        // Only triangles reach the host: point and line meshes stay behind.
         if ((mesh.mPrimitiveTypes & aiPrimitiveType_TRIANGLE) == 0) {
             return {};
         }
@@ -175,15 +197,12 @@ Status ImportModel(const std::string& path, ztModel model) {
         return Error{"cannot import '" + path + "': no model to fill"};
     }
     Assimp::Importer importer;
-    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE,
-                                aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     const aiScene* scene = importer.ReadFile(path, ImportSteps(path));
     if (scene == nullptr) {
         return Error{"cannot import '" + path + "': " + importer.GetErrorString()};
     }
-    if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) != 0) {
-        return Error{"cannot import '" + path + "': the file holds no complete scene"};
-    }
+    // A scene without meshes is flagged incomplete; it is still a model, an empty one,
+    // which the plug-in is there to refuse.
     return SceneImporter(*scene, model, fileName).Run();
 }

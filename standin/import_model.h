@@ -17,12 +17,14 @@ inline constexpr std::int32_t MaxImportedMeshVertices = 65535;
 // One host mesh per node-and-mesh instance, in node order (depth first, children in
 // file order), with the node's accumulated transform applied to the positions; a mesh
 // that two nodes use becomes two host meshes. A mesh is named after its node, else the
-// nearest named ancestor, else its own name, else "<file name>_<index>". Materials are
+// nearest named ancestor, else its own name, else "<file name>_<index>"; names that
+// Assimp makes up for unnamed things ("defaultobject", "<STL_BINARY>", glTF's
+// "nodes[2]") count as no name. Materials are
 // added in file order by name; Assimp's "DefaultMaterial" and unnamed materials count
 // as none (index -1). Texture coordinates are the first set with v flipped to a top-left
 // origin (0, 0 when the file has none). Polygons are triangulated; points and lines are
-// dropped. Vertices keep the file's order; for glTF, indices stay exactly as the file
-// has them, elsewhere identical corners are joined.
+// dropped (a file with nothing else gives an empty model). Vertices keep the file's order; for
+// glTF, indices stay exactly as the file has them, elsewhere identical corners are joined.
 //
 // Fails, leaving `model` partly filled, when the file cannot be read or a mesh has more
 // than 65,535 vertices (the model functions index vertices with 16 bits). The message

@@ -82,8 +82,8 @@ TEST(ImportObj, JoinsCornersFlipsVAndNamesMeshesAfterTheirObjects) {
     EXPECT_EQ(panel.name, "Panel");
     EXPECT_EQ(panel.material, "Steel");
     EXPECT_EQ(panel.vertices,
-              (std::vector<HostVertex>{{0, 0, 0, 0, 1}, {2, 0, 0, 1, 1}, {2, 1, 0, 1, 0.75f},
-                                       {0, 1, 0, 0, 0.75f}}));
+              (std::vector<HostVertex>{
+                  {0, 0, 0, 0, 1}, {2, 0, 0, 1, 1}, {2, 1, 0, 1, 0.75f}, {0, 1, 0, 0, 0.75f}}));
     EXPECT_EQ(panel.corners, (std::vector<std::uint16_t>{0, 1, 2, 0, 2, 3}));
 }
 
@@ -159,10 +159,9 @@ TEST(ImportGltf, KeepsVerticesIndicesAndNodeOrderAndAppliesTransforms) {
     EXPECT_EQ(wing.material, "Paint");
     EXPECT_EQ(wing.corners, (std::vector<std::uint16_t>{2, 0, 1, 3, 1, 2}));
     // The file's texture origin is top left; the host's v is the same number.
-    EXPECT_EQ(wing.vertices, (std::vector<HostVertex>{{10, 0, 0, 0, 0.25f},
-                                                      {11, 0, 0, 1, 0},
-                                                      {10, 1, 0, 0, 1},
-                                                      {10, 0, 0, 0, 0.25f}}));
+    EXPECT_EQ(wing.vertices,
+              (std::vector<HostVertex>{
+                  {10, 0, 0, 0, 0.25f}, {11, 0, 0, 1, 0}, {10, 1, 0, 0, 1}, {10, 0, 0, 0, 0.25f}}));
 
     const HostMesh& tail = model.meshes[1];
     EXPECT_EQ(tail.name, "Tail") << "an unnamed node takes its nearest named parent's name";

@@ -20,9 +20,10 @@ struct Outcome {
 
 // Runs a command line in the current folder, with no input and no display.
 Outcome RunCommand(const std::string& command) {
-    const std::string line = "env -u DISPLAY -u WAYLAND_DISPLAY -u CMPEXPORT_UI "
-                             "-u CMPEXPORT_SAVE_AS -u CMPEXPORT_OVERWRITE -u CMPEXPORT_TRANSCRIPT " +
-                             command + " </dev/null >stdout.txt 2>stderr.txt";
+    const std::string line =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u CMPEXPORT_UI "
+        "-u CMPEXPORT_SAVE_AS -u CMPEXPORT_OVERWRITE -u CMPEXPORT_TRANSCRIPT " +
+        command + " </dev/null >stdout.txt 2>stderr.txt";
     const int raw = std::system(line.c_str());
     Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile("stdout.txt"),
                     ReadWholeFile("stderr.txt")};
@@ -35,7 +36,9 @@ std::string ModelHost(const std::string& arguments) {
     return std::string(MODELHOST_PATH) + " " + arguments;
 }
 
-std::string Example(const char* name) { return std::string(EXAMPLES_DIR) + "/" + name; }
+std::string Example(const char* name) {
+    return std::string(EXAMPLES_DIR) + "/" + name;
+}
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -46,7 +49,8 @@ TEST(ModelHost, ExportsEachExampleToAFileThatCmpinfoAccepts) {
     std::string first;
     for (const char* example : {"ship.obj", "ship.gltf"}) {
         for (const char* output : {"a.cmp", "b.cmp"}) {
-            Outcome run = RunCommand(ModelHost("--save-as " + std::string(output) + " " + Example(example)));
+            Outcome run =
+                RunCommand(ModelHost("--save-as " + std::string(output) + " " + Example(example)));
             ASSERT_EQ(run.status, 0) << example << "\n" << run.out << run.err;
             EXPECT_TRUE(Contains(run.out, "kind: 2\ntitle: Quorvane CMP...\n")) << run.out;
             EXPECT_TRUE(Contains(run.out, "Quorvane CMP Exporter\n\\\n├── VMeshLibrary\n"));
@@ -94,10 +98,11 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
         {"help", "--help", [] {}, 0, ""},
         {"bad option", "--frobnicate x.obj", [] {}, 2, "unknown option '--frobnicate'"},
         {"missing model", "--save-as out.cmp missing.obj", [] {}, 2, "cannot import 'missing.obj'"},
-        {"missing plug-in", "--plugin ./nothing.so --save-as out.cmp " + Example("ship.obj"),
-         [] {}, 2, "cannot load the plug-in './nothing.so'"},
-        {"library without the entry", "--plugin " + std::string(MODEL_LIBRARY_PATH) +
-                                          " --save-as out.cmp " + Example("ship.obj"),
+        {"missing plug-in", "--plugin ./nothing.so --save-as out.cmp " + Example("ship.obj"), [] {},
+         2, "cannot load the plug-in './nothing.so'"},
+        {"library without the entry",
+         "--plugin " + std::string(MODEL_LIBRARY_PATH) + " --save-as out.cmp " +
+             Example("ship.obj"),
          [] {}, 2, "has no CreatePlugIn"},
         {"export refused", "--save-as out.cmp " + Example("ship.obj"),
          [] { fs::create_directory("___temp.vms"); }, 1,

@@ -40,12 +40,24 @@ void CountedFree(void* memory) noexcept {
 
 }  // namespace
 
-void* operator new(std::size_t size) { return CountedAllocate(size); }
-void* operator new[](std::size_t size) { return CountedAllocate(size); }
-void operator delete(void* memory) noexcept { CountedFree(memory); }
-void operator delete[](void* memory) noexcept { CountedFree(memory); }
-void operator delete(void* memory, std::size_t) noexcept { CountedFree(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { CountedFree(memory); }
+void* operator new(std::size_t size) {
+    return CountedAllocate(size);
+}
+void* operator new[](std::size_t size) {
+    return CountedAllocate(size);
+}
+void operator delete(void* memory) noexcept {
+    CountedFree(memory);
+}
+void operator delete[](void* memory) noexcept {
+    CountedFree(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    CountedFree(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+    CountedFree(memory);
+}
 
 namespace {
 

@@ -35,7 +35,7 @@ HostPlugIn* CreateFromLibrary() {
 
 // One plug-in object, freed through slot 0 as a host frees it.
 class PlugIn {
-public:
+  public:
     PlugIn() : object_(CreateFromLibrary()) {}
     ~PlugIn() {
         if (object_ != nullptr) {
@@ -50,7 +50,7 @@ public:
     const char* Title() const { return object_->slots->queryTitle(object_); }
     std::int32_t Run(ztModel model) const { return object_->slots->runExport(object_, model); }
 
-private:
+  private:
     HostPlugIn* object_;
 };
 
@@ -148,41 +148,117 @@ std::vector<RunCase> RunCases() {
     const Shown cancelled{"save-dialog cancel"};
     const Shown dialog{"result-dialog"};
     return {
-        {"empty model", BuildEmpty, "ship.cmp", false, NoPreparation, 0,
-         {{"message", "0x30", "Ahem.. hello? :-)", Empty}}, false, nullptr},
-        {"negative mesh count", BuildNegativeCount, "ship.cmp", false, NoPreparation, 0,
-         {{"message", "0x30", "Ahem.. hello? :-)", Empty}}, false, nullptr},
-        {"save dialog cancelled", BuildShip, "", false, NoPreparation, 0, {cancelled}, false,
+        {"empty model",
+         BuildEmpty,
+         "ship.cmp",
+         false,
+         NoPreparation,
+         0,
+         {{"message", "0x30", "Ahem.. hello? :-)", Empty}},
+         false,
          nullptr},
-        {"only hardpoints reach the save dialog", BuildOnlyHardpoints, "", false, NoPreparation,
-         0, {cancelled}, false, nullptr},
-        {"existing file kept", BuildShip, "old.cmp", false,
-         [](const ScratchFolder& s) { WriteWholeFile(s / "old.cmp", "old"); }, 0, {cancelled},
-         false, nullptr},
-        {"format limits refused", BuildBadIndex, "ship.cmp", false, NoPreparation, -1,
-         {saved, {"message", "0x10", "Error exporting VMS file", "Hull"}}, false, nullptr},
-        {"temporary file cannot be created", BuildShip, "ship.cmp", false,
-         [](const ScratchFolder& s) { fs::create_directory(s / "___temp.vms"); }, -1,
-         {saved, {"message", "0x10", "Error exporting VMS file", NotCreated}}, false, nullptr},
-        {"temporary file on a full disk", BuildShip, "ship.cmp", false,
-         [](const ScratchFolder& s) { fs::create_symlink("/dev/full", s / "___temp.vms"); }, -1,
+        {"negative mesh count",
+         BuildNegativeCount,
+         "ship.cmp",
+         false,
+         NoPreparation,
+         0,
+         {{"message", "0x30", "Ahem.. hello? :-)", Empty}},
+         false,
+         nullptr},
+        {"save dialog cancelled",
+         BuildShip,
+         "",
+         false,
+         NoPreparation,
+         0,
+         {cancelled},
+         false,
+         nullptr},
+        {"only hardpoints reach the save dialog",
+         BuildOnlyHardpoints,
+         "",
+         false,
+         NoPreparation,
+         0,
+         {cancelled},
+         false,
+         nullptr},
+        {"existing file kept",
+         BuildShip,
+         "old.cmp",
+         false,
+         [](const ScratchFolder& s) { WriteWholeFile(s / "old.cmp", "old"); },
+         0,
+         {cancelled},
+         false,
+         nullptr},
+        {"format limits refused",
+         BuildBadIndex,
+         "ship.cmp",
+         false,
+         NoPreparation,
+         -1,
+         {saved, {"message", "0x10", "Error exporting VMS file", "Hull"}},
+         false,
+         nullptr},
+        {"temporary file cannot be created",
+         BuildShip,
+         "ship.cmp",
+         false,
+         [](const ScratchFolder& s) { fs::create_directory(s / "___temp.vms"); },
+         -1,
+         {saved, {"message", "0x10", "Error exporting VMS file", NotCreated}},
+         false,
+         nullptr},
+        {"temporary file on a full disk",
+         BuildShip,
+         "ship.cmp",
+         false,
+         [](const ScratchFolder& s) { fs::create_symlink("/dev/full", s / "___temp.vms"); },
+         -1,
          {saved, {"message", "0x10", "Error exporting VMS file", "No space left on device"}},
-         false, nullptr},
-        {"completed", BuildShip, "ship.cmp", false, NoPreparation, 0, {saved, dialog}, true,
+         false,
+         nullptr},
+        {"completed",
+         BuildShip,
+         "ship.cmp",
+         false,
+         NoPreparation,
+         0,
+         {saved, dialog},
+         true,
          "ship.cmp"},
-        {"default extension", BuildShip, "ship", false, NoPreparation, 0, {saved, dialog}, true,
+        {"default extension",
+         BuildShip,
+         "ship",
+         false,
+         NoPreparation,
+         0,
+         {saved, dialog},
+         true,
          "ship.cmp"},
-        {"existing file replaced", BuildShip, "old.cmp", true,
-         [](const ScratchFolder& s) { WriteWholeFile(s / "old.cmp", "old"); }, 0,
-         {saved, dialog}, true, "old.cmp"},
-        {"tree file cannot be written", BuildShip, "old.cmp", true,
+        {"existing file replaced",
+         BuildShip,
+         "old.cmp",
+         true,
+         [](const ScratchFolder& s) { WriteWholeFile(s / "old.cmp", "old"); },
+         0,
+         {saved, dialog},
+         true,
+         "old.cmp"},
+        {"tree file cannot be written",
+         BuildShip,
+         "old.cmp",
+         true,
          [](const ScratchFolder& s) {
              WriteWholeFile(s / "old.cmp", "old");
              fs::create_directory(s / "old.cmp.tmp");
          },
          -1,
          {saved, dialog, {"message", "0x10", "Error exporting CMP file", "old.cmp: cannot"}},
-         true, nullptr},
+         true,
+         nullptr},
     };
 }
 
@@ -249,7 +325,8 @@ TEST(PlugInBoundary, EveryPathOfARunShowsAndLeavesWhatItShould) {
         if (!fs::is_directory(scratch / "___temp.vms")) {
             EXPECT_FALSE(fs::exists(fs::symlink_status(scratch / "___temp.vms"))) << c.name;
         }
-        EXPECT_FALSE(fs::exists(scratch / "old.cmp.tmp") && !fs::is_directory(scratch / "old.cmp.tmp"));
+        EXPECT_FALSE(fs::exists(scratch / "old.cmp.tmp") &&
+                     !fs::is_directory(scratch / "old.cmp.tmp"));
         if (c.output != nullptr) {
             // The dialog showed exactly the tree that the file holds.
             ASSERT_EQ(records.back()[0], "result-dialog") << c.name;

@@ -26,8 +26,7 @@ inline void BuildShip(ztModel model) {
     ztBuild_AddVertex(cockpit, 1, 2, 0, 1, 0);
     ztBuild_AddVertex(cockpit, 0, 3, -2, 0.5f, 1);
     ztBuild_AddTriangle(cockpit, 0, 1, 2);
-    const char* markers[] = {"Hp_Fixed_HpEngine01", "Hp_Fixed_HpWeapon01",
-                             "Hp_Revolute_Turret01"};
+    const char* markers[] = {"Hp_Fixed_HpEngine01", "Hp_Fixed_HpWeapon01", "Hp_Revolute_Turret01"};
     float x = -2;
     for (const char* name : markers) {
         ztMesh marker = ztBuild_AddMesh(model, name, -1);
@@ -88,7 +87,8 @@ inline std::vector<TranscriptRecord> ReadTranscript(const std::filesystem::path&
     for (std::string line; std::getline(lines, line);) {
         TranscriptRecord record;
         std::size_t start = 0;
-        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos;
+             start = tab + 1) {
             record.push_back(UnescapeTranscriptField(line.substr(start, tab - start)));
         }
         record.push_back(UnescapeTranscriptField(line.substr(start)));

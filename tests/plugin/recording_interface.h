@@ -18,7 +18,7 @@ struct ShownMessage {
 };
 
 class RecordingInterface : public UserInterface {
-public:
+  public:
     void ShowMessage(const std::string& text, const std::string& caption,
                      std::uint32_t type) override {
         messages.push_back({text, caption, type});

@@ -11,7 +11,7 @@
 #include <string>
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "cmpexport-test-XXXXXX").string();
@@ -33,7 +33,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
     std::filesystem::path previous_;
 };

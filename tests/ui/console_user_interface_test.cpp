@@ -48,12 +48,9 @@ TEST(WithDefaultExtension, AppendsOnlyWhenTheFileNameHasNoDot) {
         const char* name;
         const char* expected;
     } cases[] = {
-        {"ship", "ship.cmp"},
-        {"ship.cmp", "ship.cmp"},
-        {"ship.v2", "ship.v2"},
-        {"my.folder/ship", "my.folder/ship.cmp"},
-        {"dir\\ship", "dir\\ship.cmp"},
-        {".hidden", ".hidden"},
+        {"ship", "ship.cmp"},           {"ship.cmp", "ship.cmp"},
+        {"ship.v2", "ship.v2"},         {"my.folder/ship", "my.folder/ship.cmp"},
+        {"dir\\ship", "dir\\ship.cmp"}, {".hidden", ".hidden"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(WithDefaultExtension(c.name, "cmp"), c.expected) << c.name;
@@ -162,8 +159,11 @@ TEST(ConsoleResultDialog, ClosesOnEnterEscapeQOrEndOfInput) {
         const char* input;
         const char* left;
     } cases[] = {
-        {"\nafter", "after"},  {"\x1b\nafter", "after"}, {"q\nafter", "after"},
-        {"xyz\nafter", "after"}, {"", ""},
+        {"\nafter", "after"},
+        {"\x1b\nafter", "after"},
+        {"q\nafter", "after"},
+        {"xyz\nafter", "after"},
+        {"", ""},
     };
     for (const Case& c : cases) {
         Console console(Interactive(), c.input);
@@ -225,9 +225,10 @@ TEST(ConsoleTranscript, RecordsEveryExchangeOnOneLineEach) {
     std::vector<std::string> lines = Lines(ReadWholeFile(scratch / "transcript.txt"));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "message\t0x10\tCaption\ttwo\\tfields\\nand a line");
-    EXPECT_EQ(lines[1], "save-dialog\tExport QV CMP\tCMP Files (*.cmp)|*.cmp|All Files (*.*)|*.*"
-                        "\tcmp\toverwrite-prompt hide-read-only path-must-exist\t255\tok\t" +
-                            *path);
+    EXPECT_EQ(lines[1],
+              "save-dialog\tExport QV CMP\tCMP Files (*.cmp)|*.cmp|All Files (*.*)|*.*"
+              "\tcmp\toverwrite-prompt hide-read-only path-must-exist\t255\tok\t" +
+                  *path);
     EXPECT_EQ(lines[2],
               "result-dialog\tQuorvane CMP Exporter\t\\\\\\n├── VMeshLibrary\\n│   └── "
               "Hull.lod0.vms\\n│       └── VMeshData\\n└── Cmpnd\\n");

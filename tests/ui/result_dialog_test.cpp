@@ -16,10 +16,8 @@ namespace fs = std::filesystem;
 
 // Runs the start-up like a toolkit would and remembers what the view got.
 class ShowingInterface : public UserInterface {
-public:
-    void ShowMessage(const std::string&, const std::string&, std::uint32_t) override {
-        ++messages;
-    }
+  public:
+    void ShowMessage(const std::string&, const std::string&, std::uint32_t) override { ++messages; }
     std::optional<std::string> AskSavePath(const SaveDialogOptions&) override { return {}; }
     void RunResultDialog(const std::string& title,
                          const std::function<const NodeTree*()>& initialise) override {
