@@ -87,7 +87,9 @@ void RunGtkResultDialog(const std::string& caption,
     gtk_container_add(GTK_CONTAINER(scrolledWindow), NewTreeView(store));
     g_object_unref(store);  // the view holds it now
 
-    gtk_widget_show_all(dialog.widget());
+    // Focus goes to "Continue" before the window is mapped: a mapped window without a
+    // focus widget gives it to the tree view, which then selects its first row.
+    gtk_widget_show_all(scrolledWindow);
     gtk_widget_grab_focus(continueButton);
     gtk_window_present(GTK_WINDOW(dialog.widget()));
     gtk_dialog_run(GTK_DIALOG(dialog.widget()));

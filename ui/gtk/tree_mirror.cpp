@@ -22,28 +22,29 @@ GtkTreeStore* NewNodeNameStore() {
 void MirrorNodeTree(GtkTreeStore* store, const NodeTree& tree) {
     std::vector<PendingChain> pending;
     pending.push_back({tree.GetRoot(), false, {}});
+    std::vector<NodeHandle> chain;
     while (!pending.empty()) {
-        PendingChain chain = pending.back();
+        const PendingChain next = pending.back();
         pending.pop_back();
-        GtkTreeIter* parent = chain.underParent ? &chain.parentRow : nullptr;
-        GtkTreeIter previous{};
-        bool havePrevious = false;
-        for (NodeHandle node = chain.first; node; node = tree.GetNextSibling(node)) {
+        GtkTreeIter parentRow = next.parentRow;
+        GtkTreeIter* parent = next.underParent ? &parentRow : nullptr;
+        chain.clear();
+        for (NodeHandle node = next.first; node; node = tree.GetNextSibling(node)) {
+            chain.push_back(node);
+        }
+        // A store announces every new row with its path, and finding a row's index walks
+        // its elder siblings; inserting each chain back to front at index 0 keeps that
+        // walk empty, where appending would make a long chain quadratic. Top-level nodes
+        // go after the rows that the store had before.
+        const int firstIndex =
+            parent != nullptr ? 0 : gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr);
+        for (auto node = chain.rbegin(); node != chain.rend(); ++node) {
             GtkTreeIter row;
-            // Inserting after the previous row keeps each append constant-time, where
-            // appending would walk the whole sibling list every time.
-            if (havePrevious) {
-                gtk_tree_store_insert_after(store, &row, parent, &previous);
-            } else {
-                gtk_tree_store_append(store, &row, parent);
-            }
-            gtk_tree_store_set(store, &row, kNodeNameColumn,
-                               DisplayText(tree.GetName(node)).c_str(), -1);
-            if (const NodeHandle child = tree.GetFirstChild(node)) {
+            gtk_tree_store_insert_with_values(store, &row, parent, firstIndex, kNodeNameColumn,
+                                              DisplayText(tree.GetName(*node)).c_str(), -1);
+            if (const NodeHandle child = tree.GetFirstChild(*node)) {
                 pending.push_back({child, true, row});  // rows of a tree store persist
             }
-            previous = row;
-            havePrevious = true;
         }
     }
 }
