@@ -15,8 +15,12 @@
 
 #if defined(_WIN32) && defined(__i386__)
 #define HOST_THISCALL __attribute__((thiscall))
+/* GCC deems thiscall on a plain function (not a member) pedantic, and a slot is exactly
+ * that: HOST_THISCALL_DECL in front of such a declaration says it is meant. */
+#define HOST_THISCALL_DECL __extension__
 #else
 #define HOST_THISCALL
+#define HOST_THISCALL_DECL
 #endif
 
 #ifdef __cplusplus
@@ -29,13 +33,13 @@ struct HostPlugIn;
 struct HostPlugInSlots {
     /* Slot 0: destroys the object; bit 0 of flags also frees its memory. Returns
      * the object's address. */
-    void*(HOST_THISCALL* destroy)(struct HostPlugIn* self, uint32_t flags);
+    HOST_THISCALL_DECL void*(HOST_THISCALL* destroy)(struct HostPlugIn* self, uint32_t flags);
     /* Slot 1: the kind code, 2 for an exporter. */
-    int32_t(HOST_THISCALL* queryKind)(struct HostPlugIn* self);
+    HOST_THISCALL_DECL int32_t(HOST_THISCALL* queryKind)(struct HostPlugIn* self);
     /* Slot 2: the menu title; the same address on every call. */
-    const char*(HOST_THISCALL* queryTitle)(struct HostPlugIn* self);
+    HOST_THISCALL_DECL const char*(HOST_THISCALL* queryTitle)(struct HostPlugIn* self);
     /* Slot 3: one export of the host's model; -1 or 0. */
-    int32_t(HOST_THISCALL* runExport)(struct HostPlugIn* self, ztModel model);
+    HOST_THISCALL_DECL int32_t(HOST_THISCALL* runExport)(struct HostPlugIn* self, ztModel model);
 };
 
 struct HostPlugIn {

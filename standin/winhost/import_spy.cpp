@@ -1,0 +1,172 @@
+#include "standin/winhost/import_spy.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::vector<MessageBoxCall> messageBoxCalls;
+std::vector<SaveDialogCall> saveDialogCalls;
+const void* watchedBlock = nullptr;
+bool watchedBlockFreed = false;
+
+void __cdecl RecordFree(void* block) {
+    if (block != nullptr && block == watchedBlock) {
+        watchedBlockFreed = true;
+    }
+    free(block);
+}
+
+std::string Copy(const char* text) {
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+// The list runs to the first empty string; its last NUL is kept.
+std::string CopyFilterList(const char* list) {
+    if (list == nullptr) {
+        return {};
+    }
+    std::size_t length = 0;
+    while (list[length] != '\0' || list[length + 1] != '\0') {
+        ++length;
+    }
+    return std::string(list, length + 2);
+}
+
+int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    messageBoxCalls.push_back({owner, Copy(text), Copy(caption), type});
+    return MessageBoxA(owner, text, caption, type);
+}
+
+BOOL WINAPI RecordSaveDialog(LPOPENFILENAMEA dialog) {
+    SaveDialogCall call;
+    call.structSize = dialog->lStructSize;
+    call.owner = dialog->hwndOwner;
+    call.instance = dialog->hInstance;
+    call.filterList = CopyFilterList(dialog->lpstrFilter);
+    call.customFilterNull = dialog->lpstrCustomFilter == nullptr;
+    call.maxCustomFilter = dialog->nMaxCustFilter;
+    call.filterIndex = dialog->nFilterIndex;
+    call.fileBufferStart = Copy(dialog->lpstrFile);
+    call.maxFile = dialog->nMaxFile;
+    call.fileTitleBufferNull = dialog->lpstrFileTitle == nullptr;
+    call.fileTitleBufferStart = Copy(dialog->lpstrFileTitle);
+    call.maxFileTitle = dialog->nMaxFileTitle;
+    call.initialDirNull = dialog->lpstrInitialDir == nullptr;
+    call.titleNull = dialog->lpstrTitle == nullptr;
+    call.title = Copy(dialog->lpstrTitle);
+    call.flags = dialog->Flags;
+    call.defaultExtensionNull = dialog->lpstrDefExt == nullptr;
+    call.defaultExtension = Copy(dialog->lpstrDefExt);
+    call.customData = dialog->lCustData;
+    call.hookNull = dialog->lpfnHook == nullptr;
+    call.templateNameNull = dialog->lpTemplateName == nullptr;
+    // Only look past the structure's declared size when the plug-in declared it.
+    if (dialog->lStructSize >= sizeof(OPENFILENAMEA)) {
+        call.reservedZero =
+            dialog->pvReserved == nullptr && dialog->dwReserved == 0 && dialog->FlagsEx == 0;
+    }
+    call.returned = GetSaveFileNameA(dialog);
+    call.extendedError = call.returned ? 0 : CommDlgExtendedError();
+    if (call.returned && dialog->lpstrFile != nullptr) {
+        call.chosenPath = dialog->lpstrFile;
+    }
+    saveDialogCalls.push_back(call);
+    return call.returned;
+}
+
+// The import address table entry through which `module` calls `dll`!`function`.
+void** FindImport(HMODULE module, const char* dll, const char* function) {
+    const auto* base = reinterpret_cast<const BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (directory.VirtualAddress == 0) {
+        return nullptr;
+    }
+    for (auto* descriptor =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+         descriptor->Name != 0; ++descriptor) {
+        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0) {
+            continue;
+        }
+        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
+            base + (descriptor->OriginalFirstThunk != 0 ? descriptor->OriginalFirstThunk
+                                                        : descriptor->FirstThunk));
+        auto* addresses =
+            reinterpret_cast<IMAGE_THUNK_DATA32*>(const_cast<BYTE*>(base) + descriptor->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
+            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) {
+                continue;
+            }
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
+                return reinterpret_cast<void**>(&addresses->u1.Function);
+            }
+        }
+    }
+    return nullptr;
+}
+
+void* Replace(void** slot, void* replacement) {
+    DWORD protection = 0;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+    void* previous = *slot;
+    *slot = replacement;
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+    return previous;
+}
+
+}  // namespace
+
+ImportSpy::ImportSpy(HMODULE module) {
+    messageBoxSlot_ = FindImport(module, "user32.dll", "MessageBoxA");
+    saveDialogSlot_ = FindImport(module, "comdlg32.dll", "GetSaveFileNameA");
+    freeSlot_ = FindImport(module, "msvcrt.dll", "free");
+    if (freeSlot_ != nullptr) {
+        originalFree_ = Replace(freeSlot_, reinterpret_cast<void*>(&RecordFree));
+    }
+    if (messageBoxSlot_ != nullptr) {
+        originalMessageBox_ = Replace(messageBoxSlot_, reinterpret_cast<void*>(&RecordMessageBox));
+    }
+    if (saveDialogSlot_ != nullptr) {
+        originalSaveDialog_ = Replace(saveDialogSlot_, reinterpret_cast<void*>(&RecordSaveDialog));
+    }
+    Clear();
+}
+
+ImportSpy::~ImportSpy() {
+    if (freeSlot_ != nullptr) {
+        Replace(freeSlot_, originalFree_);
+    }
+    if (messageBoxSlot_ != nullptr) {
+        Replace(messageBoxSlot_, originalMessageBox_);
+    }
+    if (saveDialogSlot_ != nullptr) {
+        Replace(saveDialogSlot_, originalSaveDialog_);
+    }
+}
+
+const std::vector<MessageBoxCall>& ImportSpy::MessageBoxes() const {
+    return messageBoxCalls;
+}
+
+const std::vector<SaveDialogCall>& ImportSpy::SaveDialogs() const {
+    return saveDialogCalls;
+}
+
+void ImportSpy::WatchFree(const void* block) {
+    watchedBlock = block;
+    watchedBlockFreed = false;
+}
+
+bool ImportSpy::WatchedBlockFreed() const {
+    return watchedBlockFreed;
+}
+
+void ImportSpy::Clear() {
+    messageBoxCalls.clear();
+    saveDialogCalls.clear();
+}

@@ -1,0 +1,10 @@
+// The module that holds this user interface's resources: the plug-in DLL when it is
+// linked into one, else the program itself.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+HINSTANCE ModuleInstance();
