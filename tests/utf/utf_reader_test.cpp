@@ -155,7 +155,9 @@ TEST(UtfReaderTest, RandomTreesRoundTrip) {
 }
 
 TEST(UtfReaderTest, RejectsEveryTruncation) {
-    std::vector<Bytes> files = {InterleavedFile()};
+    NodeTree single;
+    single.InsertNode(NodeHandle(), "T");  // no data: the string block ends the file
+    std::vector<Bytes> files = {InterleavedFile(), UtfLayout(single).FileBytes()};
     for (std::uint32_t seed : {3u, 17u, 42u}) {
         NodeTree tree = RandomTree(seed, 25);
         Attach(tree, tree.Registry().back(), {1, 2, 3});  // data up to the last byte
