@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "tree/hardpoints.h"
+#include "tree/nearest_face.h"
 
 namespace {
 
@@ -48,51 +49,8 @@ bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
     return true;
 }
 
-// Differences in float; squares summed and the root taken in double.
-double Distance(const Vector3& from, const Vector3& to) {
-    const float dx = from.x - to.x;
-    const float dy = from.y - to.y;
-    const float dz = from.z - to.z;
-    return std::sqrt(double{dx} * dx + double{dy} * dy + double{dz} * dz);
-}
-
 bool IsZero(const Vector3& v) {
     return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
-}
-
-// The normal of the nearest candidate face, if any. Hardpoint meshes, faces with a zero
-// normal and faces with a corner outside the mesh's vertices are no candidates; a mesh's
-// counts are never trusted beyond the arrays it actually holds.
-bool FindNearestFaceNormal(const MeshList& meshes, const Vector3& position, Vector3& normal) {
-    double best = NoFaceDistance;
-    bool found = false;
-    for (const ExportMesh& mesh : meshes) {
-        if (mesh.isHardpoint || mesh.triangleCount <= 0) {
-            continue;
-        }
-        const std::size_t vertexCount =
-            std::min(mesh.vertices.size(), static_cast<std::size_t>(std::max(mesh.vertexCount, 0)));
-        const std::size_t triangleCount =
-            std::min({static_cast<std::size_t>(mesh.triangleCount), mesh.triangles.size() / 3,
-                      mesh.faceNormals.size()});
-        for (std::size_t t = 0; t < triangleCount; ++t) {
-            const std::uint16_t* corners = &mesh.triangles[3 * t];
-            if (corners[0] >= vertexCount || corners[1] >= vertexCount ||
-                corners[2] >= vertexCount || IsZero(mesh.faceNormals[t])) {
-                continue;
-            }
-            const Vector3 centre =
-                Centre(PositionOf(mesh.vertices[corners[0]]), PositionOf(mesh.vertices[corners[1]]),
-                       PositionOf(mesh.vertices[corners[2]]));
-            const double distance = Distance(position, centre);
-            if (distance < best) {
-                best = distance;
-                normal = mesh.faceNormals[t];
-                found = true;
-            }
-        }
-    }
-    return found;
 }
 
 // Middle row: the normal with x negated. Away from the poles the first row is that row
@@ -127,6 +85,66 @@ Vector3 HardpointPosition(const ExportMesh& mesh) {
     return {sum.x * reciprocal, sum.y * reciprocal, sum.z * reciprocal};
 }
 
+std::vector<CandidateFace> CandidateFaces(const MeshList& meshes) {
+    std::vector<CandidateFace> faces;
+    for (const ExportMesh& mesh : meshes) {
+        if (mesh.isHardpoint || mesh.triangleCount <= 0) {
+            continue;
+        }
+        // A mesh's counts are never trusted beyond the arrays it actually holds.
+        const std::size_t vertexCount =
+            std::min(mesh.vertices.size(), static_cast<std::size_t>(std::max(mesh.vertexCount, 0)));
+        const std::size_t triangleCount =
+            std::min({static_cast<std::size_t>(mesh.triangleCount), mesh.triangles.size() / 3,
+                      mesh.faceNormals.size()});
+        for (std::size_t t = 0; t < triangleCount; ++t) {
+            const std::uint16_t* corners = &mesh.triangles[3 * t];
+            if (corners[0] >= vertexCount || corners[1] >= vertexCount ||
+                corners[2] >= vertexCount || IsZero(mesh.faceNormals[t])) {
+                continue;
+            }
+            faces.push_back({Centre(PositionOf(mesh.vertices[corners[0]]),
+                                    PositionOf(mesh.vertices[corners[1]]),
+                                    PositionOf(mesh.vertices[corners[2]])),
+                             mesh.faceNormals[t]});
+        }
+    }
+    return faces;
+}
+
+std::array<float, 9> OrientationFromFaces(const std::vector<CandidateFace>& faces,
+                                          const Vector3& position,
+                                          const std::string& hardpointName) {
+    for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
+        if (StartsWithIgnoringCase(hardpointName, prefix)) {
+            return Identity;
+        }
+    }
+    // Differences in float; squares summed and the root taken in double; a face must be
+    // strictly nearer than the best so far. The root is monotonic, so a squared distance
+    // at or above the best one's square can never win, and its root is not needed: the
+    // outcome is exactly that of rooting every distance.
+    double best = NoFaceDistance;
+    double bestSquared = best * best;
+    const CandidateFace* nearest = nullptr;
+    for (const CandidateFace& face : faces) {
+        const float dx = position.x - face.centre.x;
+        const float dy = position.y - face.centre.y;
+        const float dz = position.z - face.centre.z;
+        const double squared = double{dx} * dx + double{dy} * dy + double{dz} * dz;
+        if (!(squared < bestSquared)) {
+            continue;
+        }
+        const double distance = std::sqrt(squared);
+        if (distance < best) {
+            best = distance;
+            bestSquared = squared;
+            nearest = &face;
+        }
+    }
+    return nearest ? OrientationFromNormal(nearest->normal) : Identity;
+}
+
 std::array<float, 9> HardpointOrientation(const MeshList& meshes, const Vector3& position,
                                           const std::string& hardpointName) {
     for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
@@ -134,9 +152,5 @@ std::array<float, 9> HardpointOrientation(const MeshList& meshes, const Vector3&
             return Identity;
         }
     }
-    Vector3 normal;
-    if (!FindNearestFaceNormal(meshes, position, normal)) {
-        return Identity;
-    }
-    return OrientationFromNormal(normal);
+    return OrientationFromFaces(CandidateFaces(meshes), position, hardpointName);
 }

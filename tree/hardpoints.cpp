@@ -7,6 +7,7 @@
 #include "core/little_endian.h"
 #include "mesh/hardpoint_name.h"
 #include "tree/mesh_name.h"
+#include "tree/nearest_face.h"
 
 namespace {
 
@@ -82,6 +83,7 @@ std::optional<HardpointName> ParseHardpointName(const char* meshName) {
 void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes) {
     const NodeHandle fixed = tree.InsertNode(hardpoints, "Fixed");
     const NodeHandle revolute = tree.InsertNode(hardpoints, "Revolute");
+    const std::vector<CandidateFace> faces = CandidateFaces(meshes);
     for (const ExportMesh& mesh : meshes) {
         const std::string meshName = MeshNameOf(mesh);
         const std::optional<HardpointName> parsed = ParseHardpointName(meshName.c_str());
@@ -98,7 +100,7 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
         }
         const Vector3 position = HardpointPosition(mesh);
         const std::array<float, 9> orientation =
-            HardpointOrientation(meshes, position, parsed->name);
+            OrientationFromFaces(faces, position, parsed->name);
         InsertLeaf(tree, node, "Orientation", FloatPayload(orientation.data(), orientation.size()));
         const float coordinates[3] = {position.x, position.y, position.z};
         InsertLeaf(tree, node, "Position", FloatPayload(coordinates, 3));

@@ -1,0 +1,24 @@
+// The nearest-face search behind hardpoint orientations, split so that a whole branch
+// of hardpoints gathers the candidate faces once.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "mesh/export_mesh.h"
+
+struct CandidateFace {
+    Vector3 centre;  // ((a + b) + c) * 0.333333343f per coordinate
+    Vector3 normal;
+};
+
+// Every face that may orient a hardpoint, in list order then triangle order: faces of
+// non-hardpoint meshes whose corners all lie inside the mesh's vertices and whose
+// normal is not zero.
+std::vector<CandidateFace> CandidateFaces(const MeshList& meshes);
+
+// HardpointOrientation over faces already gathered.
+std::array<float, 9> OrientationFromFaces(const std::vector<CandidateFace>& faces,
+                                          const Vector3& position,
+                                          const std::string& hardpointName);
