@@ -49,6 +49,16 @@ bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
     return true;
 }
 
+// Engines, mounts and thrusters keep the model's own axes.
+bool FacesForward(const std::string& hardpointName) {
+    for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
+        if (StartsWithIgnoringCase(hardpointName, prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool IsZero(const Vector3& v) {
     return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
 }
@@ -115,10 +125,8 @@ std::vector<CandidateFace> CandidateFaces(const MeshList& meshes) {
 std::array<float, 9> OrientationFromFaces(const std::vector<CandidateFace>& faces,
                                           const Vector3& position,
                                           const std::string& hardpointName) {
-    for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
-        if (StartsWithIgnoringCase(hardpointName, prefix)) {
-            return Identity;
-        }
+    if (FacesForward(hardpointName)) {
+        return Identity;
     }
     // Differences in float; squares summed and the root taken in double; a face must be
     // strictly nearer than the best so far. The root is monotonic, so a squared distance
@@ -147,10 +155,8 @@ std::array<float, 9> OrientationFromFaces(const std::vector<CandidateFace>& face
 
 std::array<float, 9> HardpointOrientation(const MeshList& meshes, const Vector3& position,
                                           const std::string& hardpointName) {
-    for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
-        if (StartsWithIgnoringCase(hardpointName, prefix)) {
-            return Identity;
-        }
+    if (FacesForward(hardpointName)) {
+        return Identity;
     }
     return OrientationFromFaces(CandidateFaces(meshes), position, hardpointName);
 }
