@@ -2,6 +2,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,12 @@ struct ExportVertex {
     float v;
 };
 static_assert(sizeof(ExportVertex) == 32, "the mesh data stream stores 32-byte vertices");
+
+// False when a position component or texture coordinate is NaN or infinite.
+inline bool HasFiniteValues(const ExportVertex& vertex) {
+    return std::isfinite(vertex.position[0]) && std::isfinite(vertex.position[1]) &&
+           std::isfinite(vertex.position[2]) && std::isfinite(vertex.u) && std::isfinite(vertex.v);
+}
 
 // Host units to game units: the float nearest 1/92, applied by one single-precision
 // multiplication (not a division, which differs in the last bit for some values).

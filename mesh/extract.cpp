@@ -1,7 +1,6 @@
 #include "mesh/extract.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "mesh/hardpoint_name.h"
 #include "mesh/normals.h"
@@ -38,17 +37,13 @@ ExportVertex ReadVertex(ztMesh mesh, std::int32_t index) {
         texCoords[1]};
 }
 
-bool IsFinite(const ExportVertex& vertex) {
-    return std::isfinite(vertex.position[0]) && std::isfinite(vertex.position[1]) &&
-           std::isfinite(vertex.position[2]) && std::isfinite(vertex.u) && std::isfinite(vertex.v);
-}
-
 void ReadVertices(ztMesh mesh, ExportMesh& record) {
     const std::int32_t count = UsableCount(ztMesh_GetVertexCount(mesh), MaxHostElementCount);
     record.vertices.reserve(static_cast<std::size_t>(count));
     for (std::int32_t j = 0; j < count; ++j) {
         record.vertices.push_back(ReadVertex(mesh, j));
-        record.hasNonFiniteValues = record.hasNonFiniteValues || !IsFinite(record.vertices.back());
+        record.hasNonFiniteValues =
+            record.hasNonFiniteValues || !HasFiniteValues(record.vertices.back());
     }
     record.vertexCount = count;
 }

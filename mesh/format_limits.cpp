@@ -1,7 +1,6 @@
 #include "mesh/format_limits.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -80,14 +79,9 @@ void CheckCorners(const ExportMesh& mesh, std::vector<std::string>& problems) {
     }
 }
 
-bool IsFinite(const ExportVertex& vertex) {
-    return std::isfinite(vertex.position[0]) && std::isfinite(vertex.position[1]) &&
-           std::isfinite(vertex.position[2]) && std::isfinite(vertex.u) && std::isfinite(vertex.v);
-}
-
 void CheckFiniteValues(const ExportMesh& mesh, std::vector<std::string>& problems) {
     for (std::size_t j = 0; j < mesh.vertices.size(); ++j) {
-        if (!IsFinite(mesh.vertices[j])) {
+        if (!HasFiniteValues(mesh.vertices[j])) {
             problems.push_back("mesh " + Quoted(mesh) +
                                " has a position or texture coordinate "
                                "that is not a finite number (vertex " +
