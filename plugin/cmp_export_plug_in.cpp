@@ -6,6 +6,11 @@
 #include "plugin/export_run.h"
 #include "ui/user_interface.h"
 
+// Marks a thiscall slot function as meant where the interface header knows how to.
+#ifndef HOST_THISCALL_DECL
+#define HOST_THISCALL_DECL
+#endif
+
 namespace {
 
 // Valid because the host's view is the first member of a standard-layout object.

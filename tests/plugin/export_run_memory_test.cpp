@@ -58,6 +58,24 @@ void operator delete(void* memory, std::size_t) noexcept {
 void operator delete[](void* memory, std::size_t) noexcept {
     CountedFree(memory);
 }
+// The nothrow forms too: a runtime that supplies its own (AddressSanitizer does) would
+// otherwise hand our delete a block it never counted.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return CountedAllocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept {
+    return operator new(size, nothrow);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+    CountedFree(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+    CountedFree(memory);
+}
 
 namespace {
 

@@ -113,12 +113,4 @@ TEST(ResultDialog, RecordsFailuresInsteadOfShowingThem) {
     }
 }
 
-TEST(ResultDialog, KeepsAnOutputPathOfAnyLengthWhole) {
-    ResultDialog dialog(*std::make_unique<ShowingInterface>());
-    std::string path = "/" + std::string(1500, 'p') + ".cmp";
-    dialog.SetOutputPath(path.c_str());
-    EXPECT_EQ(dialog.OutputPath(), path);
-    EXPECT_EQ(dialog.Outcome(), ResultOutcome::NotRun);
-}
-
 }  // namespace
