@@ -18,16 +18,24 @@ bool StartGtk() {
     return running;
 }
 
-void SettlePendingEvents() {
-    while (gtk_events_pending()) {
+namespace {
+
+void HandlePendingEvents() {
+    // Bounded: in a host whose own windows animate, events never run out.
+    constexpr int kMostEvents = 10000;
+    for (int handled = 0; handled < kMostEvents && gtk_events_pending(); ++handled) {
         gtk_main_iteration_do(FALSE);
     }
+}
+
+}  // namespace
+
+void SettlePendingEvents() {
+    HandlePendingEvents();
     if (GdkDisplay* display = gdk_display_get_default()) {
         gdk_display_sync(display);
     }
-    while (gtk_events_pending()) {
-        gtk_main_iteration_do(FALSE);
-    }
+    HandlePendingEvents();
 }
 
 std::string DisplayText(const std::string& text) {

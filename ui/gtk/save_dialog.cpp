@@ -60,7 +60,9 @@ bool IsFolder(const std::string& path) {
 bool ConfirmReplace(GtkWindow* chooser, const std::string& path, const std::string& title) {
     gchar* displayPath = g_filename_display_name(path.c_str());
     gchar* fileName = g_path_get_basename(displayPath);
-    gchar* folderName = g_path_get_dirname(displayPath);
+    gchar* folderPath = g_path_get_dirname(displayPath);
+    gchar* folderName = g_path_get_basename(folderPath);
+    g_free(folderPath);
     ToplevelGuard dialog(gtk_message_dialog_new(
         chooser, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
         GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
@@ -89,8 +91,8 @@ Verdict Review(GtkWindow* chooser, const std::string& path, bool extensionAppend
     if (path.size() > options.maxPathLength) {
         ShowGtkMessageBox(chooser,
                           "The path is " + std::to_string(path.size()) +
-                              " characters long; it may have at most " +
-                              std::to_string(options.maxPathLength) + ". Nothing was exported.",
+                              " characters long, and a path may have at most " +
+                              std::to_string(options.maxPathLength) + ". The file was not saved.",
                           options.title, MessageBoxError);
         return Verdict::Fail;
     }
