@@ -419,6 +419,8 @@ struct ExportCase {
     std::string typedName{};
     // The file the export writes there; empty: the typed name.
     std::string writtenName{};
+    // When not 0, the typed name is made up so that the full path has this length.
+    std::size_t pathLength = 0;
     // Runs once the save dialog has closed.
     std::function<void(const ScratchFolder&)> afterSaveClosed = nullptr;
     // The dialogs after the save dialog, in order.
@@ -516,7 +518,11 @@ void RunExportCase(PlugInLibrary& library, const ExportCase& test, Checks& check
         test.prepare(scratch);
     }
     const std::vector<std::string> before = scratch.Contents();
-    const std::string typed = test.typedName.empty() ? "" : scratch.File(test.typedName);
+    std::string typed = test.typedName.empty() ? "" : scratch.File(test.typedName);
+    if (test.pathLength != 0) {
+        const std::size_t folderLength = scratch.File("").size();
+        typed = scratch.File(std::string(test.pathLength - folderLength - 4, 'n') + ".cmp");
+    }
     const std::string output = test.writtenName.empty() ? typed : scratch.File(test.writtenName);
 
     std::vector<DialogAnswer> script;
@@ -576,7 +582,12 @@ void RunExportCase(PlugInLibrary& library, const ExportCase& test, Checks& check
     checks.Equal(spy.SaveDialogs().size(), std::size_t{test.saveDialogShown ? 1u : 0u},
                  "GetSaveFileNameA calls");
     if (!spy.SaveDialogs().empty()) {
-        CheckSaveDialogCall(spy.SaveDialogs().front(), checks);
+        const SaveDialogCall& call = spy.SaveDialogs().front();
+        CheckSaveDialogCall(call, checks);
+        if (test.pathLength > 255) {
+            checks.Expect(!call.returned && call.extendedError == FNERR_BUFFERTOOSMALL,
+                          "the dialog fails for want of room: error " + Hex(call.extendedError));
+        }
     }
     // The plug-in's own message boxes, in order.
     const std::vector<MessageBoxCall>& boxes = spy.MessageBoxes();
@@ -689,6 +700,15 @@ std::vector<ExportCase> ExportCases() {
                      .result = -1,
                      .saveDialogShown = true,
                      .boxes = {{StreamCaption, nullptr, Error}}});
+    // The longest path the dialog can return reaches the file whole; one more character
+    // and the dialog fails, which ends the run like a cancel.
+    cases.push_back({.name = "path of 255 characters",
+                     .pathLength = 255,
+                     .afterSave = {pressContinue},
+                     .saveDialogShown = true,
+                     .resultDialogShown = true,
+                     .fileWritten = true});
+    cases.push_back({.name = "path of 256 characters", .pathLength = 256, .saveDialogShown = true});
     // The folder vanishes after it was chosen (a drive removed, say): the tree cannot be
     // written; the dialog still shows it, then the user is told.
     cases.push_back(

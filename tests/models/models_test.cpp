@@ -1,0 +1,76 @@
+// The shared test models, exported through the Linux plug-in library: each must give a
+// complete tree file, and building a model twice must give the same bytes (what the
+// comparison with the Windows DLL relies on).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <set>
+#include <string>
+
+#include "tests/models/plugin_export.h"
+#include "utf/utf_reader.h"
+
+// Test names and failure messages show a model by its name.
+void PrintTo(const TestModel& model, std::ostream* out) {
+    *out << model.name;
+}
+
+namespace {
+
+Bytes ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ModelsTest : public ::testing::TestWithParam<TestModel> {
+  protected:
+    void SetUp() override {
+        folder_ =
+            std::filesystem::temp_directory_path() /
+            ("cmp-models-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + GetParam().name);
+        std::filesystem::create_directories(folder_);
+        previous_ = std::filesystem::current_path();
+        // The run's temporary stream goes to the working folder.
+        std::filesystem::current_path(folder_);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(folder_);
+    }
+    std::filesystem::path folder_;
+    std::filesystem::path previous_;
+};
+
+TEST_P(ModelsTest, ExportsToTheSameCompleteTreeFileEveryTime) {
+    PlugInExporter exporter(CMPEXPORT_PLUGIN_PATH);
+    ASSERT_TRUE(exporter.Loaded()) << exporter.Error();
+    const std::filesystem::path first = folder_ / "first.cmp";
+    const std::filesystem::path second = folder_ / "second.cmp";
+    ASSERT_EQ(exporter.Export(GetParam(), first.string()), 0);
+    ASSERT_EQ(exporter.Export(GetParam(), second.string()), 0);
+
+    const Bytes bytes = ReadAll(first);
+    NodeTree tree;
+    UtfReadError error;
+    ASSERT_TRUE(ReadUtfFile(bytes, tree, error)) << error.message << " at " << error.offset;
+    EXPECT_GE(tree.Size(), 16u);
+    EXPECT_EQ(ReadAll(second), bytes);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "___temp.vms"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Comparison, ModelsTest, ::testing::ValuesIn(ComparisonModels()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ComparisonModels, HaveDistinctFileNames) {
+    std::set<std::string> names;
+    for (const TestModel& model : ComparisonModels()) {
+        EXPECT_TRUE(names.insert(model.name).second) << model.name;
+    }
+    EXPECT_GE(names.size(), 8u);
+}
+
+}  // namespace
