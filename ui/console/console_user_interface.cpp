@@ -197,8 +197,12 @@ std::optional<std::string> ConsoleUserInterface::AskSavePath(const SaveDialogOpt
     }
 }
 
-std::optional<std::string> ConsoleUserInterface::NextSaveAnswer(const SaveDialogOptions&) {
+std::optional<std::string> ConsoleUserInterface::NextSaveAnswer(const SaveDialogOptions& options) {
     if (!settings_.interactive) {
+        if (!settings_.saveAs) {
+            err_ << options.title
+                 << ": no terminal to ask on and CMPEXPORT_SAVE_AS is not set; cancelled.\n";
+        }
         // One answer only: asking again would repeat it forever.
         std::optional<std::string> answer = std::move(settings_.saveAs);
         settings_.saveAs.reset();
