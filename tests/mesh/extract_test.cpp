@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "mesh/format_limits.h"
@@ -162,6 +163,10 @@ struct LyingCountCase {
     std::size_t meshes, vertices, triangles;             // extracted
     bool storable;
 };
+
+void PrintTo(const LyingCountCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LyingHost : public ::testing::TestWithParam<LyingCountCase> {};
 

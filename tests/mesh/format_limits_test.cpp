@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 #include <sstream>
 
 #include "tests/mesh/mesh_test_support.h"
@@ -35,6 +36,10 @@ struct LimitCase {
     MeshList meshes;
     std::vector<std::string> expectedLines;  // empty: the list can be stored
 };
+
+void PrintTo(const LimitCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FormatLimits : public ::testing::TestWithParam<LimitCase> {};
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <random>
 
 #include "mesh/name_id.h"
@@ -238,6 +239,10 @@ struct LayoutCase {
     std::uint16_t meshCount, indexCount, vertexCount;
     std::vector<MeshHeaderFields> headers;
 };
+
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StreamLayouts : public ::testing::TestWithParam<LayoutCase> {};
 

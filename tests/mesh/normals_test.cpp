@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <random>
 
 #include "tests/mesh/mesh_test_support.h"
@@ -33,6 +34,10 @@ struct NormalsCase {
     std::vector<BitTriple> faceNormals;
     std::vector<BitTriple> vertexNormals;
 };
+
+void PrintTo(const NormalsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class NormalsKnownAnswers : public ::testing::TestWithParam<NormalsCase> {};
 
@@ -130,6 +135,10 @@ struct NormalizeCase {
     Vector3 source;
     BitTriple expected;
 };
+
+void PrintTo(const NormalizeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class NormalizeVectorCases : public ::testing::TestWithParam<NormalizeCase> {};
 
