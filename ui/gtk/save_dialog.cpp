@@ -12,16 +12,17 @@ namespace {
 enum class Verdict { Accept, ChooseAgain, Fail };
 
 void AddFilters(GtkFileChooser* chooser, const std::vector<FileFilter>& filters) {
+    bool first = true;
     for (const FileFilter& filter : filters) {
         GtkFileFilter* gtkFilter = gtk_file_filter_new();
         gtk_file_filter_set_name(gtkFilter, DisplayText(filter.description).c_str());
         for (const std::string& glob : FilterGlobs(filter.pattern)) {
             gtk_file_filter_add_pattern(gtkFilter, glob.c_str());
         }
-        const bool first = gtk_file_chooser_list_filters(chooser) == nullptr;
         gtk_file_chooser_add_filter(chooser, gtkFilter);  // takes the floating reference
         if (first) {
             gtk_file_chooser_set_filter(chooser, gtkFilter);
+            first = false;
         }
     }
 }
@@ -64,8 +65,7 @@ bool ConfirmReplace(GtkWindow* chooser, const std::string& path, const std::stri
     gchar* folderName = g_path_get_basename(folderPath);
     g_free(folderPath);
     ToplevelGuard dialog(gtk_message_dialog_new(
-        chooser, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-        GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
+        chooser, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
         "A file named \xE2\x80\x9C%s\xE2\x80\x9D already exists.  Do you want to replace it?",
         fileName));
     gtk_message_dialog_format_secondary_text(
