@@ -123,10 +123,6 @@ void AddToCorners(const std::uint16_t* corners, const Vector3& face, std::vector
     return Normalized(source);
 }
 
-Vector3 FaceNormal(const float* p0, const float* p1, const float* p2) {
-    return NormalizeVector(CrossProduct(p0, p1, p2));
-}
-
 std::vector<Vector3> GenerateNormals(std::vector<ExportVertex>& vertices,
                                      const std::vector<std::uint16_t>& triangles) {
     const std::size_t vertexCount = vertices.size();

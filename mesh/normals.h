@@ -12,13 +12,11 @@ inline constexpr Vector3 DefaultVertexNormal{0.0f, 1.0f, 0.0f};
 // and rounded once. A source of zero or non-finite length gives (0, 0, 0), never NaN.
 Vector3 NormalizeVector(const Vector3& source);
 
-// The unit normal of the triangle (p0, p1, p2) by the right-hand rule over that corner
-// order: float edges p1 - p0 and p2 - p0, each cross-product component computed in
-// double and rounded once, then NormalizeVector. (0, 0, 0) for a degenerate triangle.
-Vector3 FaceNormal(const float* p0, const float* p1, const float* p2);
-
 // Fills every vertex normal and returns the face normals, one per triangle (triangles
 // holds three corners per triangle; a trailing partial triangle is ignored).
+// A face normal follows the right-hand rule over the corner order: float edges p1 - p0
+// and p2 - p0, each cross-product component computed in double and rounded once, then
+// NormalizeVector; (0, 0, 0) for a degenerate triangle.
 // A vertex normal is the normalised mean of the face normals of the triangles that use
 // the vertex, added in single precision in ascending triangle order; a triangle that
 // names a vertex more than once counts once for it, and a degenerate triangle counts
