@@ -6,7 +6,9 @@
 //   gtk_dialog_driver result SIBLINGS              a tree with SIBLINGS hardpoint nodes;
 //                                                  prints "initialised", then "closed"
 //
-// Exit status 0 on success, 2 when GTK cannot start, 64 on a usage error.
+// After the dialog it waits for the end of its input before it exits, so that a test can
+// see that the dialog has left the screen while the process still runs. Exit status 0 on
+// success, 2 when GTK cannot start, 64 on a usage error.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -78,6 +80,9 @@ int main(int argc, char** argv) {
         std::puts("closed");
     } else {
         return Usage();
+    }
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
     }
     return 0;
 }
