@@ -9,7 +9,8 @@
 #
 # Build folders: build-windows/ (cross build, with its Wine prefix) and
 # build-windows-reference/ (the Linux side of the comparison); CMPEXPORT_WIN_BUILD and
-# CMPEXPORT_WINREF_BUILD choose others. Exits non-zero on any failure.
+# CMPEXPORT_WINREF_BUILD choose others (CMPEXPORT_WINREF_BUILD=build reuses the main
+# build of scripts/test.sh). Exits non-zero on any failure.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -69,6 +70,20 @@ if [ "${1:-}" = "--inside-x" ]; then
     echo "byte identity: $same passed, $different failed"
     [ "$different" -eq 0 ] && [ "$same" -gt 0 ] || status=1
 
+    echo "== cmpinfo.exe on what the DLL wrote"
+    checked=0
+    unsound=0
+    for file in "$compare"/*.cmp; do
+        if (cd "$compare" && wine "$win_build/bin/cmpinfo.exe" --check "$(basename "$file")"); then
+            checked=$((checked + 1))
+        else
+            echo "cmpinfo.exe finds $(basename "$file") unsound"
+            unsound=$((unsound + 1))
+        fi
+    done
+    echo "cmpinfo.exe: $checked passed, $unsound failed"
+    [ "$unsound" -eq 0 ] && [ "$checked" -gt 0 ] || status=1
+
     wineserver -w
     exit "$status"
 fi
@@ -81,8 +96,11 @@ cmake -S . -B "$win_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmak
 cmake --build "$win_build"
 
 echo "== Linux reference build: $ref_build"
-cmake -S . -B "$ref_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMPEXPORT_BENCH=OFF -DCMPEXPORT_GTK=OFF
+# An existing build (scripts/test.sh's build/, say) is used as it is configured.
+if [ ! -f "$ref_build/CMakeCache.txt" ]; then
+    cmake -S . -B "$ref_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMPEXPORT_BENCH=OFF -DCMPEXPORT_GTK=OFF
+fi
 cmake --build "$ref_build" --target cmp_write_models
 
 echo "== fresh 32-bit Wine prefix: $WINEPREFIX"

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "standin/winhost/boundary_checks.h"
 #include "standin/winhost/checks.h"
+#include "standin/winhost/export_checks.h"
+#include "standin/winhost/host_modes.h"
 #include "standin/winhost/plugin_library.h"
-#include "standin/winhost/scenarios.h"
 
 namespace {
 
@@ -51,7 +53,9 @@ int main(int argc, char** argv) {
     }
     if (mode == "check" && args.size() <= 2) {
         Checks checks;
-        RunChecks(library, checks, args.size() == 2 ? args[1] : "");
+        const std::string filter = args.size() == 2 ? args[1] : "";
+        RunBoundaryChecks(library, checks, filter);
+        RunExportChecks(library, checks, filter);
         return checks.Summary() ? 0 : 1;
     }
     if (mode == "list" && args.size() == 1) {

@@ -1,13 +1,9 @@
-// The checks winhost runs against the plug-in DLL, and its other modes.
+// winhost's modes besides the checks.
 #pragma once
 
 #include <string>
 
-#include "standin/winhost/checks.h"
 #include "standin/winhost/plugin_library.h"
-
-// Runs every check whose name contains `filter` (all when empty).
-void RunChecks(PlugInLibrary& library, Checks& checks, const std::string& filter);
 
 // Prints what a host lists for the plug-in: its kind and its title.
 bool ListPlugIn(PlugInLibrary& library);

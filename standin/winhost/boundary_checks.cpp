@@ -1,0 +1,259 @@
+#include "standin/winhost/boundary_checks.h"
+
+#include <commctrl.h>
+#include <malloc.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <vector>
+
+#include "standin/winhost/host_slots.h"
+#include "standin/winhost/host_support.h"
+#include "standin/winhost/import_spy.h"
+#include "standin/winhost/thiscall_probe.h"
+
+namespace {
+
+constexpr const char* Title = "Quorvane CMP...";
+constexpr const char* ResultCaption = "Quorvane CMP Exporter";
+
+void CheckExports(PlugInLibrary& library, Checks& checks) {
+    checks.Begin("exports: only CreatePlugIn, ordinal 1, by name and by ordinal alike");
+    const std::vector<ExportEntry> exports = library.Exports();
+    checks.Equal(exports.size(), std::size_t{1}, "number of exported entries");
+    if (!exports.empty()) {
+        checks.Equal(exports[0].ordinal, 1u, "ordinal of the export");
+        checks.Equal(exports[0].name, std::string("CreatePlugIn"), "name of the export");
+    }
+    auto byName = library.CreateByName();
+    auto byOrdinal = library.CreateByOrdinal(1);
+    checks.Expect(byName != nullptr, "CreatePlugIn is found by name");
+    checks.Expect(byName == byOrdinal, "ordinal 1 is the same function as CreatePlugIn");
+    checks.Expect(library.CreateByOrdinal(2) == nullptr, "ordinal 2 does not exist");
+}
+
+// Reads a DLGTEMPLATE (not the extended form) field by field.
+class TemplateReader {
+  public:
+    TemplateReader(const BYTE* data, DWORD size) : data_(data), size_(size) {}
+    bool Ok() const { return ok_; }
+    std::uint16_t Word() {
+        if (offset_ + 2 > size_) {
+            ok_ = false;
+            return 0;
+        }
+        std::uint16_t value = static_cast<std::uint16_t>(data_[offset_] | data_[offset_ + 1] << 8);
+        offset_ += 2;
+        return value;
+    }
+    std::uint32_t Dword() {
+        const std::uint32_t low = Word();
+        return low | static_cast<std::uint32_t>(Word()) << 16;
+    }
+    // A string or ordinal field: "#<n>" for an ordinal, the text otherwise (ASCII).
+    std::string NameOrOrdinal() {
+        std::uint16_t first = Word();
+        if (first == 0xFFFF) {
+            return "#" + std::to_string(Word());
+        }
+        std::string text;
+        while (ok_ && first != 0) {
+            text.push_back(static_cast<char>(first));
+            first = Word();
+        }
+        return text;
+    }
+    void AlignDword() { offset_ = (offset_ + 3) & ~std::size_t{3}; }
+
+  private:
+    const BYTE* data_;
+    std::size_t size_;
+    std::size_t offset_ = 0;
+    bool ok_ = true;
+};
+
+struct TemplateItem {
+    std::uint32_t style, exStyle;
+    std::int16_t x, y, cx, cy;
+    std::uint16_t id;
+    std::string className, text;
+};
+
+BOOL CALLBACK CollectResourceName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+    auto& names = *reinterpret_cast<std::vector<std::string>*>(found);
+    names.push_back(IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name))
+                                         : std::string(name));
+    return TRUE;
+}
+
+void CheckDialogTemplate(PlugInLibrary& library, Checks& checks) {
+    checks.Begin("resource: dialog template 2000 is in the DLL, as designed");
+    HMODULE module = library.Module();
+    std::vector<std::string> dialogs;
+    EnumResourceNamesA(module, RT_DIALOG, CollectResourceName,
+                       reinterpret_cast<LONG_PTR>(&dialogs));
+    checks.Equal(dialogs.size(), std::size_t{1}, "number of dialog templates");
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(2000), RT_DIALOG);
+    checks.Expect(resource != nullptr, "template 2000 exists");
+    if (resource == nullptr) {
+        return;
+    }
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
+    TemplateReader reader(data, SizeofResource(module, resource));
+    checks.Equal(Hex(reader.Dword()), Hex(0x80C800C0), "dialog style");
+    checks.Equal(Hex(reader.Dword()), Hex(0), "dialog extended style");
+    const std::uint16_t count = reader.Word();
+    checks.Equal(count, 2, "number of controls");
+    const std::int16_t x = static_cast<std::int16_t>(reader.Word());
+    const std::int16_t y = static_cast<std::int16_t>(reader.Word());
+    const std::int16_t cx = static_cast<std::int16_t>(reader.Word());
+    const std::int16_t cy = static_cast<std::int16_t>(reader.Word());
+    checks.Expect(x == 0 && y == 0 && cx == 220 && cy == 164, "position 0, 0 and size 220 x 164");
+    checks.Equal(reader.NameOrOrdinal(), std::string(), "menu");
+    checks.Equal(reader.NameOrOrdinal(), std::string(), "window class");
+    checks.Equal(reader.NameOrOrdinal(), std::string(ResultCaption), "caption");
+    checks.Equal(reader.Word(), 8, "font size in points");
+    checks.Equal(reader.NameOrOrdinal(), std::string("MS Sans Serif"), "font");
+    std::vector<TemplateItem> items;
+    for (std::uint16_t i = 0; i < count && reader.Ok(); ++i) {
+        reader.AlignDword();
+        TemplateItem item{};
+        item.style = reader.Dword();
+        item.exStyle = reader.Dword();
+        item.x = static_cast<std::int16_t>(reader.Word());
+        item.y = static_cast<std::int16_t>(reader.Word());
+        item.cx = static_cast<std::int16_t>(reader.Word());
+        item.cy = static_cast<std::int16_t>(reader.Word());
+        item.id = reader.Word();
+        item.className = reader.NameOrOrdinal();
+        item.text = reader.NameOrOrdinal();
+        const std::uint16_t extra = reader.Word();
+        checks.Equal(extra, 0, "creation data of control " + std::to_string(i));
+        items.push_back(item);
+    }
+    checks.Expect(reader.Ok(), "the template is complete");
+    if (items.size() != 2) {
+        return;
+    }
+    const TemplateItem& button = items[0];
+    checks.Equal(button.id, IDCANCEL, "first control's id");
+    checks.Equal(button.className, std::string("#128"), "first control is a button");
+    checks.Equal(button.text, std::string("Continue"), "button text");
+    checks.Equal(Hex(button.style), Hex(0x50010000), "button style");
+    checks.Equal(Hex(button.exStyle), Hex(0), "button extended style");
+    checks.Expect(button.x == 84 && button.y == 143 && button.cx == 50 && button.cy == 14,
+                  "button at 84, 143, 50 x 14");
+    const TemplateItem& tree = items[1];
+    checks.Equal(tree.id, 2010, "second control's id");
+    checks.Equal(Upper(tree.className), Upper(WC_TREEVIEWA), "second control is a tree view");
+    checks.Equal(tree.text, std::string("Tree1"), "tree view text");
+    checks.Equal(Hex(tree.style), Hex(0x50810007), "tree view style");
+    checks.Equal(Hex(tree.exStyle), Hex(0), "tree view extended style");
+    checks.Expect(tree.x == 7 && tree.y == 7 && tree.cx == 206 && tree.cy == 131,
+                  "tree view at 7, 7, 206 x 131");
+}
+
+void CheckSlots(PlugInLibrary& library, Checks& checks) {
+    checks.Begin("slots: kind, title and calls through thiscall pointers");
+    PlugInObject first(library);
+    PlugInObject second(library);
+    checks.Expect(first.Get() != nullptr && second.Get() != nullptr, "CreatePlugIn gives objects");
+    if (first.Get() == nullptr || second.Get() == nullptr) {
+        return;
+    }
+    checks.Expect(first.Get() != second.Get(), "every call creates a new object");
+    checks.Equal(host_abi::QueryKind(first.Get()), 2, "QueryKind");
+    const char* title = host_abi::QueryTitle(first.Get());
+    checks.Equal(std::string(title), std::string(Title), "QueryTitle");
+    checks.Expect(host_abi::QueryTitle(first.Get()) == title, "the same title address every call");
+    checks.Expect(host_abi::QueryTitle(second.Get()) != title, "each object has its own title");
+    checks.Equal(host_abi::RunExport(first.Get(), nullptr), -1, "RunExport of a null model");
+    checks.Expect(host_abi::QueryTitle(first.Get()) == title, "title unchanged after a run");
+}
+
+void CheckCallingConvention(PlugInLibrary& library, Checks& checks) {
+    checks.Begin("thiscall probe: this in ECX, the callee pops its arguments");
+    PlugInObject self(library);
+    PlugInObject decoy(library);
+    if (self.Get() == nullptr || decoy.Get() == nullptr) {
+        checks.Expect(false, "CreatePlugIn gives objects");
+        return;
+    }
+    void* const* table = host_abi::SlotTable(self.Get());
+    const auto decoyWord =
+        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(decoy.Get()));
+    const std::uint32_t nullModel[] = {0};
+    for (std::uint32_t misalign : {0u, 4u, 8u, 12u}) {
+        const std::string where = " (stack off by " + std::to_string(misalign) + ")";
+        ProbeOutcome kind = ProbeThiscall(table[1], self.Get(), nullptr, 0, decoyWord, misalign);
+        checks.Equal(kind.result, 2u, "slot 1 result" + where);
+        checks.Equal(kind.stackDelta, 0, "slot 1 leaves the stack" + where);
+        checks.Expect(kind.registersKept, "slot 1 keeps EBX, ESI, EDI, EBP" + where);
+
+        ProbeOutcome title = ProbeThiscall(table[2], self.Get(), nullptr, 0, decoyWord, misalign);
+        checks.Expect(title.result == static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(
+                                          host_abi::QueryTitle(self.Get()))),
+                      "slot 2 answers for the object in ECX, not the one on the stack" + where);
+        checks.Equal(title.stackDelta, 0, "slot 2 leaves the stack" + where);
+        checks.Expect(title.registersKept, "slot 2 keeps EBX, ESI, EDI, EBP" + where);
+
+        ProbeOutcome run = ProbeThiscall(table[3], self.Get(), nullModel, 1, decoyWord, misalign);
+        checks.Equal(static_cast<std::int32_t>(run.result), -1, "slot 3 with a null model" + where);
+        checks.Equal(run.stackDelta, 0, "slot 3 pops its one argument" + where);
+        checks.Expect(run.registersKept, "slot 3 keeps EBX, ESI, EDI, EBP" + where);
+    }
+    // Slot 0 last: it ends the object. Freed here through the probe, so not again.
+    auto* create = library.CreateByName();
+    void* doomed = create != nullptr ? create() : nullptr;
+    if (doomed != nullptr) {
+        const std::uint32_t freeIt[] = {1};
+        ProbeOutcome destroyed =
+            ProbeThiscall(host_abi::SlotTable(doomed)[0], doomed, freeIt, 1, decoyWord, 4);
+        checks.Expect(destroyed.result == reinterpret_cast<std::uintptr_t>(doomed),
+                      "slot 0 returns the object's address");
+        checks.Equal(destroyed.stackDelta, 0, "slot 0 pops its flags");
+        checks.Expect(destroyed.registersKept, "slot 0 keeps EBX, ESI, EDI, EBP");
+    }
+}
+
+void CheckDestroyFlags(PlugInLibrary& library, Checks& checks) {
+    checks.Begin("slot 0: bit 0 of the flags decides whether the memory is freed");
+    auto* create = library.CreateByName();
+    ImportSpy spy(library.Module());
+    checks.Expect(spy.Installed(), "the host can watch the plug-in's free()");
+    if (create == nullptr || !spy.Installed()) {
+        return;
+    }
+    void* kept = create();
+    spy.WatchFree(kept);
+    checks.Expect(host_abi::Destroy(kept, 0) == kept, "flags 0: returns the object's address");
+    checks.Expect(!spy.WatchedBlockFreed(), "flags 0: the memory is not freed");
+    // Still a live block of the C runtime that host and plug-in share: the host frees it.
+    checks.Expect(_msize(kept) >= 4 + 64, "flags 0: the block is still allocated, whole");
+    free(kept);
+
+    void* freed = create();
+    spy.WatchFree(freed);
+    checks.Expect(host_abi::Destroy(freed, 1) == freed, "flags 1: returns the object's address");
+    checks.Expect(spy.WatchedBlockFreed(), "flags 1: the memory is freed");
+    spy.WatchFree(nullptr);
+}
+
+}  // namespace
+
+void RunBoundaryChecks(PlugInLibrary& library, Checks& checks, const std::string& filter) {
+    struct Named {
+        const char* name;
+        void (*run)(PlugInLibrary&, Checks&);
+    };
+    const Named all[] = {{"exports", CheckExports},
+                         {"resource", CheckDialogTemplate},
+                         {"slots", CheckSlots},
+                         {"probe", CheckCallingConvention},
+                         {"destroy", CheckDestroyFlags}};
+    for (const Named& check : all) {
+        if (filter.empty() || std::string(check.name).find(filter) != std::string::npos) {
+            check.run(library, checks);
+        }
+    }
+}

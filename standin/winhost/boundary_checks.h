@@ -1,0 +1,11 @@
+// Checks of the DLL's boundary as a host meets it: its export, its dialog template,
+// the four slots, the calling convention and the destroying destructor.
+#pragma once
+
+#include <string>
+
+#include "standin/winhost/checks.h"
+#include "standin/winhost/plugin_library.h"
+
+// Runs every boundary check whose name contains `filter` (all when empty).
+void RunBoundaryChecks(PlugInLibrary& library, Checks& checks, const std::string& filter);

@@ -1,0 +1,61 @@
+// What the host's checks share: the plug-in object as a host holds it, a scratch
+// working folder, the models they export and a reading of the files written.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/little_endian.h"
+#include "standin/winhost/dialog_driver.h"
+#include "standin/winhost/plugin_library.h"
+#include "standin/ztModelBuilder.h"
+
+// A plug-in object from CreatePlugIn, destroyed through slot 0 as a host does.
+class PlugInObject {
+  public:
+    explicit PlugInObject(PlugInLibrary& library);
+    ~PlugInObject();
+    PlugInObject(const PlugInObject&) = delete;
+    PlugInObject& operator=(const PlugInObject&) = delete;
+    void* Get() const { return object_; }
+
+  private:
+    void* object_ = nullptr;
+};
+
+// A fresh, empty working folder for one case; the previous one comes back at the end.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::string& name);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // Everything in the folder, by name.
+    std::vector<std::string> Contents() const;
+
+  private:
+    std::filesystem::path path_;
+    std::filesystem::path previous_;
+};
+
+enum class ModelChoice { Null, Empty, OnlyHardpoints, Cube, Hardpoints, OverLimit };
+
+// A new model of the shared test models (null for ModelChoice::Null).
+ztModel MakeModel(ModelChoice choice);
+
+std::optional<Bytes> ReadWholeFile(const std::filesystem::path& path);
+
+// The tree a file holds, depth-first as a tree view lists it; nothing when unreadable.
+std::optional<std::vector<TreeItemSnapshot>> FileTree(const std::filesystem::path& path);
+
+// "0x0000ABCD".
+std::string Hex(std::uint32_t value);
+
+// ASCII upper case, for names Windows compares without regard to case.
+std::string Upper(std::string text);
