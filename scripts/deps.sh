@@ -3,7 +3,7 @@
 # Needs root (or sudo); does nothing for packages that are already there.
 set -eu
 
-packages="build-essential cmake ninja-build pkg-config git
+packages="build-essential cmake ninja-build pkg-config git python3
  libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev
  clang libclang-rt-14-dev valgrind
  libgtk-3-dev xvfb xauth xdotool imagemagick x11-utils
