@@ -28,11 +28,16 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Runs inside the virtual X server: everything that opens a window.
 if [ "${1:-}" = "--inside-x" ]; then
     status=0
-    wineboot --init >/dev/null 2>&1
+    log="$win_build/wine-setup.log"
     # Unmanaged windows: without a window manager, Wine would wait for one on every
     # dialog that closes.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
+    if ! { wineboot --init &&
+           wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+           wineserver -w; } >"$log" 2>&1; then
+        cat "$log"
+        echo "the Wine prefix could not be set up"
+        exit 1
+    fi
     # A server and desktop of their own, started here: a test that started them would
     # have its output held open by them until they exit, seconds later.
     wineserver -p5
