@@ -2,6 +2,7 @@
 // complete tree file, and building a model twice must give the same bytes (what the
 // comparison with the Windows DLL relies on).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -28,10 +29,8 @@ Bytes ReadAll(const std::filesystem::path& path) {
 class ModelsTest : public ::testing::TestWithParam<TestModel> {
   protected:
     void SetUp() override {
-        folder_ =
-            std::filesystem::temp_directory_path() /
-            ("cmp-models-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + GetParam().name);
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("cmp-models-" + std::to_string(getpid()) + "-" + GetParam().name);
         std::filesystem::create_directories(folder_);
         previous_ = std::filesystem::current_path();
         // The run's temporary stream goes to the working folder.
