@@ -6,7 +6,7 @@ if(WIN32)
 endif()
 find_package(assimp REQUIRED)
 
-add_library(ztimport STATIC import_model.cpp)
+add_library(ztimport STATIC import_model.cpp import_wire.cpp isolated_import.cpp)
 target_link_libraries(ztimport PUBLIC ztModelLib PRIVATE assimp::assimp)
 
 add_executable(modelhost modelhost.cpp modelhost_options.cpp)

@@ -9,11 +9,12 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/HostPlugIn.h"
-#include "standin/import_model.h"
+#include "standin/isolated_import.h"
 #include "standin/modelhost_options.h"
 #include "standin/ztModelBuilder.h"
 
@@ -77,6 +78,33 @@ void PrintModelSummary(ztModel model, const std::string& path) {
     }
 }
 
+// A positive whole number from the environment, if there is one.
+std::optional<std::uint64_t> PositiveFromEnvironment(const char* name) {
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text < '1' || *text > '9') {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (*end != '\0' || value > (1ull << 40)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The import child's limits. The two variables exist for the tests only, which cannot
+// wait a minute for a hanging importer nor exhaust gigabytes; they are not documented.
+ImportLimits ImportLimitsFromEnvironment() {
+    ImportLimits limits;
+    if (auto seconds = PositiveFromEnvironment("MODELHOST_IMPORT_SECONDS")) {
+        limits.timeLimit = std::chrono::seconds(*seconds);
+    }
+    if (auto mebibytes = PositiveFromEnvironment("MODELHOST_IMPORT_MEMORY_MIB")) {
+        limits.addressSpaceBudget = *mebibytes << 20;
+    }
+    return limits;
+}
+
 void SetPlugInEnvironment(const ModelHostOptions& options) {
     for (const auto& [name, value] : PlugInEnvironment(options)) {
         setenv(name.c_str(), value.c_str(), 1);
@@ -86,8 +114,12 @@ void SetPlugInEnvironment(const ModelHostOptions& options) {
 int Run(const ModelHostOptions& options) {
     SetPlugInEnvironment(options);
 
+    // The model file is read in a child process: a file that crashes or hangs the
+    // importer, or exhausts its memory, ends here with a message instead.
     ztModel model = ztBuild_CreateModel();
-    if (Status imported = ImportModel(options.modelPath, model); !imported) {
+    if (Status imported =
+            ImportModelIsolated(options.modelPath, model, ImportLimitsFromEnvironment());
+        !imported) {
         std::cerr << "modelhost: " << imported.message() << '\n';
         ztModel_Destroy(model);
         return ExitNotLoaded;
