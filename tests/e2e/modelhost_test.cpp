@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/e2e/model_files.h"
 #include "tests/plugin/scratch_folder.h"
 
 namespace {
@@ -122,6 +123,42 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
         if (fs::exists("out.cmp")) {
             EXPECT_EQ(ReadWholeFile("out.cmp"), "mine") << c.name;
         }
+    }
+}
+
+// A model file that crashes, hangs or exhausts the importer costs modelhost nothing but
+// a message: status 2, the file and the reason named, nothing written, an existing
+// output kept. The test-only variables shorten the limits; the sanitizer must leave the
+// memory limit to std::bad_alloc.
+TEST(ModelHost, ABadModelFileEndsWithStatusTwoAndItsReason) {
+    struct Case {
+        const char* file;
+        std::string content;
+        const char* environment;
+        const char* reason;
+    } cases[] = {
+        {"cut.ply", TruncatedBinaryPly(), "",
+         "the importer crashed (signal 11, Segmentation fault)"},
+        {"endless.ply", EndlessAsciiPly(), "MODELHOST_IMPORT_SECONDS=1 ",
+         "the importer took longer than 1 s"},
+        {"vast.ply", VastAsciiPly(),
+         "MODELHOST_IMPORT_MEMORY_MIB=256 ASAN_OPTIONS=allocator_may_return_null=1 ",
+         "the importer ran out of memory"},
+        {"garbage.obj", "\x01\x02 not a model", "", ""},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        WriteWholeFile(c.file, c.content);
+        WriteWholeFile("out.cmp", "mine");
+        Outcome run = RunCommand(std::string(c.environment) +
+                                 ModelHost("--save-as out.cmp --overwrite " + std::string(c.file)));
+        EXPECT_EQ(run.status, 2) << c.file << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.err,
+                             "modelhost: cannot import '" + std::string(c.file) + "': " + c.reason))
+            << c.file << ": " << run.err;
+        EXPECT_FALSE(Contains(run.out, "RunExport")) << c.file;
+        EXPECT_EQ(ReadWholeFile("out.cmp"), "mine") << c.file;
+        EXPECT_FALSE(fs::exists("___temp.vms")) << c.file;
     }
 }
 

@@ -1,0 +1,117 @@
+// Import in a child process, against files that really crash, hang or exhaust the
+// importer (Assimp 5.2): the host gets a message naming the file and the reason, keeps
+// running, and no child outlives the call.
+#include "standin/isolated_import.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "core/little_endian.h"
+#include "standin/import_model.h"
+#include "standin/model_builder.h"
+#include "tests/e2e/host_model_reader.h"
+#include "tests/e2e/model_files.h"
+#include "tests/plugin/scratch_folder.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// The child's memory limit must end in std::bad_alloc, as it does without the sanitizer,
+// not in the sanitizer's own report.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+#endif
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool NoChildLeft() {
+    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
+struct Imported {
+    Status status;
+    ReadModelValues model;
+};
+
+Imported ImportIsolated(const std::string& path, const ImportLimits& limits = {}) {
+    ModelBuilder builder;
+    Status status = ImportModelIsolated(path, builder.model(), limits);
+    return {status, ReadModelThroughFunctions(builder.model())};
+}
+
+TEST(ImportIsolation, AGoodFileGivesTheSameModelAsAnImportInProcess) {
+    for (const char* example : {"ship.obj", "ship.gltf"}) {
+        const std::string path = std::string(EXAMPLES_DIR) + "/" + example;
+        ModelBuilder direct;
+        ASSERT_TRUE(ImportModel(path, direct.model()).ok());
+        Imported isolated = ImportIsolated(path);
+        ASSERT_TRUE(isolated.status.ok()) << isolated.status.message();
+        EXPECT_EQ(isolated.model, ReadModelThroughFunctions(direct.model())) << example;
+        EXPECT_EQ(isolated.model.meshes.size(), 7u);
+    }
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// Each bad file ends in one message that names it and says why; the model stays empty
+// and the host goes on to import a good file.
+TEST(ImportIsolation, FilesThatBreakTheImporterEndInAMessage) {
+    struct Case {
+        const char* name;
+        const char* file;
+        std::string content;
+        ImportLimits limits;
+        std::string message;  // after "cannot import '<path>': "
+    } cases[] = {
+        {"crash",
+         "cut.ply",
+         TruncatedBinaryPly(),
+         {},
+         "the importer crashed (signal 11, Segmentation fault)"},
+        {"hang",
+         "endless.ply",
+         EndlessAsciiPly(),
+         {1s, std::uint64_t{4} << 30},
+         "the importer took longer than 1 s"},
+        {"out of memory",
+         "vast.ply",
+         VastAsciiPly(),
+         {60s, std::uint64_t{256} << 20},
+         "the importer ran out of memory"},
+        {"the importer's own words", "garbage.gltf", "\x01\x02 not a model", {}, ""},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        WriteWholeFile(scratch / c.file, c.content);
+        const std::string path = scratch / c.file;
+        const auto started = std::chrono::steady_clock::now();
+        Imported imported = ImportIsolated(path, c.limits);
+        const auto took = std::chrono::steady_clock::now() - started;
+
+        ASSERT_FALSE(imported.status.ok()) << c.name;
+        const std::string prefix = "cannot import '" + path + "': ";
+        EXPECT_EQ(imported.status.message().rfind(prefix, 0), 0u)
+            << c.name << ": " << imported.status.message();
+        if (!c.message.empty()) {
+            EXPECT_EQ(imported.status.message(), prefix + c.message) << c.name;
+        } else {
+            EXPECT_EQ(imported.status.message().find("the importer"), std::string::npos)
+                << c.name << ": " << imported.status.message();
+        }
+        EXPECT_TRUE(imported.model.meshes.empty() && imported.model.materials.empty()) << c.name;
+        EXPECT_LT(took, 20s) << c.name;
+        EXPECT_TRUE(NoChildLeft()) << c.name;
+    }
+    Imported after = ImportIsolated(std::string(EXAMPLES_DIR) + "/ship.obj");
+    EXPECT_TRUE(after.status.ok()) << after.status.message();
+}
+
+TEST(ImportIsolation, TimeLimitsReadAsPeopleSayThem) {
+    EXPECT_EQ(DescribeTimeLimit(60s), "60 s");
+    EXPECT_EQ(DescribeTimeLimit(1500ms), "1500 ms");
+}
+
+}  // namespace
