@@ -162,6 +162,39 @@ TEST(ModelHost, ABadModelFileEndsWithStatusTwoAndItsReason) {
     }
 }
 
+// Nothing of the place an export runs from reaches the file: the same model, named by
+// a relative and by an absolute path, exported from two working folders to a relative
+// and an absolute output path, gives the same bytes. The STL part has no names of its
+// own, so its mesh is named after the file, never the path.
+TEST(ModelHost, TheSameModelGivesTheSameBytesFromAnyWorkingFolder) {
+    ScratchFolder scratch;
+    const fs::path root = scratch.path();
+    fs::create_directories(root / "one");
+    fs::create_directories(root / "two" / "deeper");
+    fs::create_directories(root / "models");
+    WriteWholeFile(root / "models" / "part.stl",
+                   "solid\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+                   "vertex 0 1 0\nendloop\nendfacet\nendsolid\n");
+    for (const std::string& model :
+         {Example("ship.obj"), (root / "models" / "part.stl").string()}) {
+        const std::string relative = fs::relative(model, root / "one").string();
+        fs::current_path(root / "one");
+        Outcome first = RunCommand(ModelHost("--save-as first.cmp " + relative));
+        fs::current_path(root / "two" / "deeper");
+        Outcome second =
+            RunCommand(ModelHost("--save-as " + (root / "second.cmp").string() + " " + model));
+        fs::current_path(root);
+        ASSERT_EQ(first.status, 0) << first.out << first.err;
+        ASSERT_EQ(second.status, 0) << second.out << second.err;
+        const std::string bytes = ReadWholeFile(root / "one" / "first.cmp");
+        EXPECT_EQ(bytes.substr(0, 4), "UTF ") << model;
+        EXPECT_EQ(bytes, ReadWholeFile(root / "second.cmp")) << model;
+        EXPECT_EQ(bytes.find(root.string()), std::string::npos) << model;
+        fs::remove(root / "one" / "first.cmp");
+        fs::remove(root / "second.cmp");
+    }
+}
+
 // README's demo command, on the programs this build made.
 TEST(Demo, ExportsTheExampleShipAndChecksIt) {
     ScratchFolder scratch;
