@@ -106,11 +106,16 @@ void RemovePartialFile(const char* path) {
 
 }  // namespace
 
+std::size_t MeshDataStreamSize(const MeshList& meshes) {
+    const StreamCounts counts = CountStream(meshes);
+    return StreamHeaderSize + StreamMeshHeaderSize * counts.meshes +
+           StreamIndexSize * counts.indices + StreamVertexSize * counts.vertices;
+}
+
 Bytes BuildMeshDataStream(const MeshList& meshes) {
     const StreamCounts counts = CountStream(meshes);
     Bytes stream;
-    stream.reserve(StreamHeaderSize + StreamMeshHeaderSize * counts.meshes +
-                   StreamIndexSize * counts.indices + StreamVertexSize * counts.vertices);
+    stream.reserve(MeshDataStreamSize(meshes));
     AppendStreamHeader(stream, counts);
     AppendMeshHeaders(stream, meshes);
     AppendIndexArrays(stream, meshes);

@@ -27,6 +27,9 @@ inline constexpr std::size_t StreamVertexSize = 32;
 // are truncated to their field otherwise.
 Bytes BuildMeshDataStream(const MeshList& meshes);
 
+// The length of BuildMeshDataStream(meshes), without building it.
+std::size_t MeshDataStreamSize(const MeshList& meshes);
+
 // Writes BuildMeshDataStream to `path`. On any failure (open, short write, close) the
 // error names the path and the system's reason, and the partial file is removed when
 // `path` names a regular file (never a directory, device or symbolic link).

@@ -134,6 +134,15 @@ Status BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, const char* p
     if (meshes.empty()) {
         return Error{"cannot build the compound model: the model has no meshes"};
     }
+    // The file in the current folder is not ours alone: a link to a device, or another
+    // program, can hand back other bytes than were written. A stream of the wrong length
+    // would make a file that the game cannot read.
+    const std::size_t expected = MeshDataStreamSize(meshes);
+    if (stream.value().size() != expected) {
+        return ReadBackError(path, "it yielded " + std::to_string(stream.value().size()) +
+                                       " bytes where the meshes call for " +
+                                       std::to_string(expected));
+    }
     BuildCompoundLayoutFromStream(tree, meshes, std::move(stream.value()));
     return Status::Ok();
 }

@@ -31,6 +31,7 @@ Bytes MeshRefRecord(const std::string& libraryEntryName, std::int32_t meshCount)
 void BuildCompoundLayoutFromStream(NodeTree& tree, const MeshList& meshes, Bytes meshDataStream);
 
 // ReadBackMeshDataStream(path), then BuildCompoundLayoutFromStream. Fails, leaving the
-// tree empty, when the stream cannot be read back or the list is empty (the stream file
-// is consumed all the same).
+// tree empty, when the stream cannot be read back, the list is empty, or the bytes read
+// back are not as many as the list's mesh data stream has (the stream file is consumed
+// all the same in the last two cases).
 [[nodiscard]] Status BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, const char* path);

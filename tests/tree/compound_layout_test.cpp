@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "mesh/mesh_data_stream.h"
 #include "mesh/name_id.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tests/utf/test_trees.h"
@@ -142,11 +143,33 @@ class CompoundLayoutFileTest : public ::testing::Test {
 };
 
 TEST_F(CompoundLayoutFileTest, ConsumesTheStreamFile) {
-    std::ofstream(stream_, std::ios::binary) << std::string("\x01\x00\x02", 3);
+    const MeshList meshes = {MakeMesh("Ship", {{0, 0, 0}}), MakeMesh("Hp_Fixed_Gun", {})};
+    const Bytes stream = BuildMeshDataStream(meshes);
+    std::ofstream(stream_, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()), static_cast<long>(stream.size()));
     NodeTree tree;
-    ASSERT_TRUE(BuildCompoundLayout(tree, {MakeMesh("Ship", {})}, stream_.c_str()));
-    EXPECT_EQ(PayloadOf(tree, "VMeshData")->bytes, (Bytes{1, 0, 2}));
+    ASSERT_TRUE(BuildCompoundLayout(tree, meshes, stream_.c_str()));
+    EXPECT_EQ(PayloadOf(tree, "VMeshData")->bytes, stream);
     EXPECT_FALSE(fs::exists(stream_));
+}
+
+// A link to /dev/null takes the whole stream and gives nothing back; a file someone
+// else rewrote gives other bytes. Either would have made a tree file whose mesh data
+// does not match its meshes.
+TEST_F(CompoundLayoutFileTest, StreamOfAnotherLengthIsRefused) {
+    const MeshList meshes = {MakeMesh("Ship", {{0, 0, 0}})};
+    for (const std::string& content : {std::string(), std::string(59, 'x'), std::string(61, 'x')}) {
+        fs::remove_all(stream_);
+        std::ofstream(stream_, std::ios::binary) << content;
+        NodeTree tree;
+        const Status status = BuildCompoundLayout(tree, meshes, stream_.c_str());
+        ASSERT_FALSE(status.ok()) << content.size();
+        EXPECT_NE(status.message().find("it yielded " + std::to_string(content.size()) +
+                                        " bytes where the meshes call for 60"),
+                  std::string::npos)
+            << status.message();
+        EXPECT_EQ(tree.Size(), 0u);
+    }
 }
 
 TEST_F(CompoundLayoutFileTest, StreamThatCannotBeReadIsReportedNotAttached) {
