@@ -1,0 +1,283 @@
+// Fuzz target for the whole plug-in pipeline behind the model functions. The input
+// becomes a host model through the builder: any number of materials and meshes, names
+// of any bytes and every hardpoint shape, numbers that are not numbers, corners
+// anywhere, and reported counts that lie (negative, huge). Extraction and the format
+// check must cope with anything; a model the check accepts must become a tree file that
+// reads back as the same tree and that the inspector finds sound.
+#include <unistd.h>
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mesh/extract.h"
+#include "mesh/format_limits.h"
+#include "mesh/mesh_data_stream.h"
+#include "standin/ztModelBuilder.h"
+#include "tools/cmpinfo/inspect.h"
+#include "tools/cmpinfo/render.h"
+#include "tree/compound_layout.h"
+#include "utf/utf_layout.h"
+#include "utf/utf_reader.h"
+#include "utf/utf_writer.h"
+
+namespace {
+
+// Reads the input front to back; past its end every value is 0.
+class Input {
+  public:
+    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    std::uint8_t U8() { return at_ < size_ ? data_[at_++] : 0; }
+    std::uint16_t U16() { return static_cast<std::uint16_t>(U8() | (U8() << 8)); }
+    std::uint32_t U32() { return static_cast<std::uint32_t>(U16()) | (std::uint32_t{U16()} << 16); }
+    std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
+
+    // Up to `most` bytes of any value; a 0 byte ends the name as it ends a C string.
+    std::string Bytes(std::size_t most) {
+        const std::size_t length = U8() % (most + 1);
+        std::string text;
+        for (std::size_t i = 0; i < length && at_ < size_; ++i) {
+            text += static_cast<char>(data_[at_++]);
+        }
+        return text;
+    }
+
+    float Float() {
+        switch (U8() % 4) {
+            case 0:
+                return static_cast<float>(static_cast<std::int8_t>(U8()));
+            case 1:
+                return std::bit_cast<float>(U32());
+            case 2: {
+                const float special[] = {std::numeric_limits<float>::quiet_NaN(),
+                                         std::numeric_limits<float>::infinity(),
+                                         -std::numeric_limits<float>::infinity(),
+                                         -0.0f,
+                                         std::numeric_limits<float>::denorm_min(),
+                                         std::numeric_limits<float>::max(),
+                                         -std::numeric_limits<float>::max(),
+                                         std::numeric_limits<float>::min()};
+                return special[U8() % 8];
+            }
+            default:
+                return static_cast<float>(U16()) / 256.0f - 128.0f;
+        }
+    }
+
+    // A count a host might report for `stored` elements. One count per input may be
+    // huge: each makes extraction read a million elements, and the fuzzer should spend
+    // its time elsewhere.
+    std::int32_t ReportedCount(std::int32_t stored) {
+        switch (U8() % 5) {
+            case 0:
+                return -1 - static_cast<std::int32_t>(U32() & 0x7FFFFFFF);
+            case 1:
+                return std::exchange(hugeLeft_, false) ? std::numeric_limits<std::int32_t>::max()
+                                                       : stored + 1;
+            case 2:
+                return std::numeric_limits<std::int32_t>::min();
+            case 3:
+                return stored + static_cast<std::int8_t>(U8());
+            default:
+                return std::exchange(hugeLeft_, false) ? static_cast<std::int32_t>(U32() & 0x3FFFF)
+                                                       : stored - 1;
+        }
+    }
+
+    // Whether another mesh may be large enough to press on the 16-bit limits (two may).
+    bool LargeMeshAllowed() { return largeLeft_ > 0 && largeLeft_-- > 0; }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+    bool hugeLeft_ = true;
+    int largeLeft_ = 2;
+};
+
+std::string MeshName(Input& in) {
+    static const char* const prefixes[] = {
+        "",   "Hp_Fixed_", "Hp_Revolute_",       "hp_fixed_HpEngine", "HP_REVOLUTE_HpMount",
+        "Hp", "hP",        "Hp_Fixed",           "Hp_Revolute",       "HpXFixedX",
+        "h",  "Hp_Fix",    "Hp-Fixed-HpThruster"};
+    const std::size_t choice = in.U8() % (sizeof prefixes / sizeof prefixes[0]);
+    return prefixes[choice] + in.Bytes(choice == 0 ? 255 : 200);
+}
+
+std::int32_t MaterialIndex(Input& in) {
+    switch (in.U8() % 3) {
+        case 0:
+            return -1;
+        case 1:
+            return in.U8() % 6;
+        default:
+            return in.I32();
+    }
+}
+
+void AddMesh(Input& in, ztModel model) {
+    const std::string name = MeshName(in);
+    ztMesh mesh = ztBuild_AddMesh(model, name.c_str(), MaterialIndex(in));
+    const std::uint8_t shape = in.U8();
+    // Now and then a mesh large enough to press on the format's 16-bit limits.
+    const int vertices = (shape & 0x80) && in.LargeMeshAllowed() ? in.U16() : in.U8() % 48;
+    for (int v = 0; v < vertices; ++v) {
+        const float x = in.Float(), y = in.Float(), z = in.Float(), u = in.Float(), w = in.Float();
+        ztBuild_AddVertex(mesh, x, y, z, u, w);
+    }
+    const int triangles = (shape & 0x40) && in.LargeMeshAllowed() ? in.U16() % 24000 : in.U8() % 48;
+    for (int t = 0; t < triangles; ++t) {
+        std::uint16_t corners[3];
+        for (std::uint16_t& corner : corners) {
+            // Mostly inside the mesh, sometimes anywhere at all.
+            corner = (in.U8() % 8 == 0) ? in.U16()
+                                        : static_cast<std::uint16_t>(in.U16() % (vertices + 1));
+        }
+        ztBuild_AddTriangle(mesh, corners[0], corners[1], corners[2]);
+    }
+    if (shape & 0x01) {
+        ztBuild_OverrideVertexCount(mesh, in.ReportedCount(vertices));
+    }
+    if (shape & 0x02) {
+        ztBuild_OverrideTriangleCount(mesh, in.ReportedCount(triangles));
+    }
+}
+
+struct Visited {
+    int depth;
+    std::string name;
+    Bytes bytes;
+    friend bool operator==(const Visited&, const Visited&) = default;
+};
+
+std::vector<Visited> Walk(const NodeTree& tree) {
+    std::vector<Visited> order;
+    std::vector<std::pair<NodeHandle, int>> stack;
+    if (tree.GetRoot()) {
+        stack.emplace_back(tree.GetRoot(), 0);
+    }
+    while (!stack.empty()) {
+        auto [node, depth] = stack.back();
+        stack.pop_back();
+        const Payload* payload = tree.GetPayload(node);
+        order.push_back({depth, tree.GetName(node), payload ? payload->bytes : Bytes()});
+        if (NodeHandle sibling = tree.GetNextSibling(node)) {
+            stack.emplace_back(sibling, depth);
+        }
+        if (NodeHandle child = tree.GetFirstChild(node)) {
+            stack.emplace_back(child, depth + 1);
+        }
+    }
+    return order;
+}
+
+[[noreturn]] void Fail(const char* what, const std::string& detail = {}) {
+    std::fprintf(stderr, "model pipeline: %s\n%s\n", what, detail.c_str());
+    std::abort();
+}
+
+Bytes ReadFile(const std::string& path) {
+    Bytes bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::uint8_t piece[65536];
+        std::size_t got;
+        while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) {
+            bytes.insert(bytes.end(), piece, piece + got);
+        }
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// The tree as a file, through the writer that the plug-in uses, and back.
+Bytes WrittenFile(const NodeTree& tree) {
+    static const std::string path = "/tmp/model_pipeline_fuzz." + std::to_string(getpid()) + ".cmp";
+    std::string reason;
+    if (!WriteUtfFile(tree, path.c_str(), &reason)) {
+        Fail("the tree file could not be written", reason);
+    }
+    Bytes bytes = ReadFile(path);
+    std::remove(path.c_str());
+    return bytes;
+}
+
+void CheckPipeline(ztModel model) {
+    MeshList meshes;
+    ExtractMeshes(model, meshes);
+    const Status limits = CheckFormatLimits(meshes);
+    if (meshes.empty()) {
+        return;  // the run shows the empty-model warning
+    }
+    if (!limits) {
+        if (limits.message().empty()) {
+            Fail("a refusal without a reason");
+        }
+        return;
+    }
+    std::size_t expected = StreamHeaderSize;
+    for (const ExportMesh& mesh : meshes) {
+        if (!mesh.isHardpoint) {
+            expected += StreamMeshHeaderSize + StreamIndexSize * mesh.triangles.size() +
+                        StreamVertexSize * mesh.vertices.size();
+        }
+    }
+    Bytes stream = BuildMeshDataStream(meshes);
+    if (stream.size() != expected) {
+        Fail("the mesh data stream has the wrong length");
+    }
+
+    NodeTree tree;
+    BuildCompoundLayoutFromStream(tree, meshes, std::move(stream));
+    const UtfLayout layout(tree);
+    if (!layout.FitsFormat()) {
+        Fail("a small tree does not fit the format");
+    }
+    const Bytes file = layout.FileBytes();
+    if (WrittenFile(tree) != file) {
+        Fail("the written file differs from the planned one");
+    }
+
+    NodeTree again;
+    UtfReadError error;
+    if (!ReadUtfFile(file, again, error)) {
+        Fail("the written file does not read back", error.message);
+    }
+    if (Walk(again) != Walk(tree)) {
+        Fail("the file reads back as another tree");
+    }
+    const FileReport report = InspectTree(again, "fuzz.cmp", file.size());
+    if (report.ProblemCount() != 0) {
+        Fail("the inspector finds problems in a file the plug-in wrote", RenderProblems(report));
+    }
+    if (RenderText(report).empty() || RenderJson(report).empty()) {
+        Fail("the inspector printed nothing");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Input in(data, size);
+    ztModel model = ztBuild_CreateModel();
+    const int materials = in.U8() % 5;
+    for (int m = 0; m < materials; ++m) {
+        ztBuild_AddMaterial(model, in.Bytes(255).c_str());
+    }
+    const int meshes = in.U8() % 9;
+    for (int m = 0; m < meshes; ++m) {
+        AddMesh(in, model);
+    }
+    if (in.U8() % 8 == 0) {
+        ztBuild_OverrideMeshCount(model, in.ReportedCount(meshes));
+    }
+    CheckPipeline(model);
+    ztModel_Destroy(model);
+    return 0;
+}

@@ -1,0 +1,23 @@
+# Everything the model pipeline's fuzz target calls besides the target itself.
+set(MODEL_PIPELINE_FUZZ_SOURCES
+  ${CMAKE_SOURCE_DIR}/mesh/extract.cpp
+  ${CMAKE_SOURCE_DIR}/mesh/format_limits.cpp
+  ${CMAKE_SOURCE_DIR}/mesh/hardpoint_name.cpp
+  ${CMAKE_SOURCE_DIR}/mesh/mesh_data_stream.cpp
+  ${CMAKE_SOURCE_DIR}/mesh/name_id.cpp
+  ${CMAKE_SOURCE_DIR}/mesh/normals.cpp
+  ${CMAKE_SOURCE_DIR}/tree/compound_layout.cpp
+  ${CMAKE_SOURCE_DIR}/tree/hardpoint_geometry.cpp
+  ${CMAKE_SOURCE_DIR}/tree/hardpoints.cpp
+  ${CMAKE_SOURCE_DIR}/tree/node_tree.cpp
+  ${CMAKE_SOURCE_DIR}/utf/string_table.cpp
+  ${CMAKE_SOURCE_DIR}/utf/utf_layout.cpp
+  ${CMAKE_SOURCE_DIR}/utf/utf_reader.cpp
+  ${CMAKE_SOURCE_DIR}/utf/utf_writer.cpp
+  ${CMAKE_SOURCE_DIR}/standin/counters.cpp
+  ${CMAKE_SOURCE_DIR}/standin/model_builder.cpp
+  ${CMAKE_SOURCE_DIR}/standin/model_lib.cpp
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/json_writer.cpp
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/leaf_decoders.cpp
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/inspect.cpp
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/render.cpp)
