@@ -195,6 +195,48 @@ TEST(ModelHost, TheSameModelGivesTheSameBytesFromAnyWorkingFolder) {
     }
 }
 
+// A real full disk: a small tmpfs in a mount namespace of its own, filled before the
+// export. The tree file cannot be written there, nor the mesh data file when the run
+// works in that folder; either way the message says so, the exit status is 1, the disk
+// holds nothing new and the file that was there is unchanged. Skipped where the system
+// lets no namespace mount anything.
+TEST(ModelHost, AFullDiskEndsTheExportAndKeepsTheOldFile) {
+    struct Case {
+        const char* name;
+        const char* workIn;  // the run's current folder, relative to the scratch folder
+        const char* saveAs;  // relative to that folder
+        const char* message;
+    } cases[] = {
+        {"tree file", ".", "disk/old.cmp",
+         "disk/old.cmp.tmp': No space left on device\nA file that was already there is unchanged."},
+        {"mesh data file", "disk", "../out.cmp",
+         "Error exporting VMS file: Error: Could not write the temporary mesh data file: cannot "
+         "write the mesh data file \"___temp.vms\": No space left on device"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        fs::create_directory("disk");
+        const std::string script =
+            "mount -t tmpfs -o size=8k tmpfs disk || exit 77; printf old >disk/old.cmp; "
+            "head -c 4096 /dev/zero >disk/filler; cd " +
+            std::string(c.workIn) + " && " +
+            ModelHost("--overwrite --save-as " + std::string(c.saveAs) + " " +
+                      Example("ship.obj")) +
+            "; echo \"status $?\"; cd " + scratch.path().string() +
+            " && echo left: && ls -A disk && cat disk/old.cmp";
+        WriteWholeFile("full-disk.sh", script);
+        Outcome run =
+            RunCommand("sh -c 'unshare -rm sh full-disk.sh || unshare -m sh full-disk.sh'");
+        if (run.status == 77 || Contains(run.err, "unshare failed")) {
+            GTEST_SKIP() << "no tmpfs can be mounted here: " << run.err;
+        }
+        EXPECT_TRUE(Contains(run.err, c.message)) << c.name << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.out, "status 1\nleft:\nfiller\nold.cmp\nold")) << c.name << "\n"
+                                                                                << run.out;
+        EXPECT_FALSE(fs::exists("out.cmp")) << c.name;
+    }
+}
+
 // README's demo command, on the programs this build made.
 TEST(Demo, ExportsTheExampleShipAndChecksIt) {
     ScratchFolder scratch;

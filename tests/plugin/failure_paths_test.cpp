@@ -1,0 +1,154 @@
+// The failures that strike between the stages of a run, made to happen for real
+// through the built plug-in as a host loads it: the mesh data file gives back other
+// bytes than were written, the tree file's folder goes away while the run works, the
+// tree file meets a full device. Each shows its message, returns -1, leaves no
+// temporary or half-written file, and keeps a file that was already there.
+//
+// The folder goes away between the save dialog and the write, the moment at which the
+// plug-in reads the model: this program puts its own ztModel_GetMaterialCount in front
+// of the model library's (the plug-in calls it first thing after the save dialog), and
+// it runs the test's action once before passing the call on.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <utility>
+
+#include "host/HostPlugIn.h"
+#include "tests/plugin/plug_in_test_support.h"
+
+namespace {
+
+std::function<void()> beforeModelIsRead;
+
+}  // namespace
+
+extern "C" int32_t ztModel_GetMaterialCount(ztModel model) {
+    if (beforeModelIsRead) {
+        std::exchange(beforeModelIsRead, nullptr)();
+    }
+    using Function = int32_t (*)(ztModel);
+    static const auto library =
+        reinterpret_cast<Function>(dlsym(RTLD_NEXT, "ztModel_GetMaterialCount"));
+    return library(model);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+HostPlugIn* CreateFromLibrary() {
+    static void* library = dlopen(CMPEXPORT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        ADD_FAILURE() << dlerror();
+        return nullptr;
+    }
+    auto* create = reinterpret_cast<CreatePlugInFunction*>(dlsym(library, "CreatePlugIn"));
+    return create != nullptr ? create() : nullptr;
+}
+
+struct FailureCase {
+    const char* name;
+    std::string saveAs;                                // relative to the scratch folder
+    std::function<void(const ScratchFolder&)> before;  // before the run
+    std::function<void(const ScratchFolder&)> during;  // after the save dialog
+    const char* caption;
+    const char* textPart;
+    const char* kept;  // besides "old.cmp", a file that was there and must stay unchanged
+};
+
+std::vector<FailureCase> FailureCases() {
+    const auto none = [](const ScratchFolder&) {};
+    return {
+        {"mesh data given back empty (a link to /dev/null)", "old.cmp",
+         [](const ScratchFolder& s) { fs::create_symlink("/dev/null", s / "___temp.vms"); }, none,
+         "Error exporting VMS file",
+         "Could not read the mesh data back: cannot read the mesh data back from '___temp.vms': "
+         "it yielded 0 bytes where the meshes call for ",
+         nullptr},
+        {"tree file's folder removed", "out/ship.cmp",
+         [](const ScratchFolder& s) { fs::create_directory(s / "out"); },
+         [](const ScratchFolder& s) { fs::remove(s / "out"); }, "Error exporting CMP file",
+         "/out/ship.cmp: cannot create '", nullptr},
+        {"tree file's folder moved away", "out/old.cmp",
+         [](const ScratchFolder& s) {
+             fs::create_directory(s / "out");
+             WriteWholeFile(s.path() / "out" / "old.cmp", "old");
+         },
+         [](const ScratchFolder& s) { fs::rename(s / "out", s / "moved"); },
+         "Error exporting CMP file", "out/old.cmp.tmp': No such file or directory",
+         "moved/old.cmp"},
+        {"tree file on a full device", "old.cmp",
+         [](const ScratchFolder& s) { fs::create_symlink("/dev/full", s / "old.cmp.tmp"); }, none,
+         "Error exporting CMP file", "old.cmp.tmp': No space left on device", nullptr},
+    };
+}
+
+// Every file under the folder, with its content (links by their target).
+std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = fs::relative(entry.path(), folder).string();
+        if (entry.is_symlink()) {
+            files[name] = "-> " + fs::read_symlink(entry.path()).string();
+        } else if (entry.is_regular_file()) {
+            files[name] = ReadWholeFile(entry.path());
+        }
+    }
+    return files;
+}
+
+TEST(FailurePaths, EachShowsItsMessageReturnsMinusOneAndLeavesNothingBehind) {
+    for (const FailureCase& c : FailureCases()) {
+        ScratchFolder scratch;
+        WriteWholeFile(scratch / "old.cmp", "old");
+        c.before(scratch);
+        setenv("CMPEXPORT_UI", "console", 1);
+        setenv("CMPEXPORT_SAVE_AS", (scratch / c.saveAs).c_str(), 1);
+        setenv("CMPEXPORT_OVERWRITE", "yes", 1);
+        setenv("CMPEXPORT_TRANSCRIPT", (scratch / "transcript.txt").c_str(), 1);
+        beforeModelIsRead = [&] { c.during(scratch); };
+        HostPlugIn* plugIn = CreateFromLibrary();
+        ASSERT_NE(plugIn, nullptr);
+        ztModel model = NewModel(BuildShip);
+        const std::int32_t destroyed = ztBuild_DestroyCount();
+
+        EXPECT_EQ(plugIn->slots->runExport(plugIn, model), -1) << c.name;
+
+        EXPECT_FALSE(beforeModelIsRead) << c.name << ": the model was never read";
+        EXPECT_EQ(ztBuild_DestroyCount(), destroyed + 1)
+            << c.name << ": the result dialog ran, so the model is destroyed";
+        plugIn->slots->destroy(plugIn, 1);
+        // Save dialog, result dialog, then one error box that says why.
+        const std::vector<TranscriptRecord> shown = ReadTranscript(scratch / "transcript.txt");
+        ASSERT_EQ(shown.size(), 3u) << c.name;
+        EXPECT_EQ(shown[0][0], "save-dialog") << c.name;
+        EXPECT_EQ(shown[1][0], "result-dialog") << c.name;
+        ASSERT_EQ(shown[2].size(), 4u) << c.name;
+        EXPECT_EQ(shown[2][0], "message") << c.name;
+        EXPECT_EQ(shown[2][1], "0x10") << c.name;
+        EXPECT_EQ(shown[2][2], c.caption) << c.name;
+        EXPECT_NE(shown[2][3].find(c.textPart), std::string::npos) << c.name << ": " << shown[2][3];
+
+        // Nothing but what was there: no mesh data file or link, no temporary tree file
+        // (a link at its name is gone with it), no new tree file; the old ones untouched.
+        std::map<std::string, std::string> files = FilesUnder(scratch.path());
+        files.erase("transcript.txt");
+        for (const std::string& kept :
+             {std::string("old.cmp"), std::string(c.kept ? c.kept : "")}) {
+            if (!kept.empty()) {
+                EXPECT_EQ(files[kept], "old") << c.name << ": " << kept;
+                files.erase(kept);
+            }
+        }
+        for (const auto& [name, content] : files) {
+            ADD_FAILURE() << c.name << ": left behind " << name;
+        }
+    }
+    unsetenv("CMPEXPORT_SAVE_AS");
+    unsetenv("CMPEXPORT_TRANSCRIPT");
+}
+
+}  // namespace
