@@ -71,23 +71,24 @@ class Input {
         }
     }
 
-    // A count a host might report for `stored` elements. One count per input may be
-    // huge: each makes extraction read a million elements, and the fuzzer should spend
-    // its time elsewhere.
+    // A count a host might report for `stored` elements: negative, the most there is, or
+    // near the truth. A huge count makes extraction read a million elements, so it comes
+    // from one byte value only, and once per input: the fuzzer's time goes elsewhere.
     std::int32_t ReportedCount(std::int32_t stored) {
-        switch (U8() % 5) {
+        const std::uint8_t choice = U8();
+        if (choice >= 0xFE && std::exchange(hugeLeft_, false)) {
+            return choice == 0xFF ? std::numeric_limits<std::int32_t>::max()
+                                  : static_cast<std::int32_t>(U32() & 0x3FFFF);
+        }
+        switch (choice % 4) {
             case 0:
                 return -1 - static_cast<std::int32_t>(U32() & 0x7FFFFFFF);
             case 1:
-                return std::exchange(hugeLeft_, false) ? std::numeric_limits<std::int32_t>::max()
-                                                       : stored + 1;
-            case 2:
                 return std::numeric_limits<std::int32_t>::min();
-            case 3:
+            case 2:
                 return stored + static_cast<std::int8_t>(U8());
             default:
-                return std::exchange(hugeLeft_, false) ? static_cast<std::int32_t>(U32() & 0x3FFFF)
-                                                       : stored - 1;
+                return stored > 0 ? stored - 1 : stored + 1;
         }
     }
 
