@@ -103,6 +103,11 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
 }
 
 [[noreturn]] void RunChild(const std::string& path, int out, const ImportLimits& limits) {
+    // A crash must end the child by its signal, whatever handlers the host installed
+    // (a crash reporter, a sanitizer): the parent reads the signal as the reason.
+    for (const int fatal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS}) {
+        signal(fatal, SIG_DFL);
+    }
     // A parent that gave up closes its end: the child then just ends.
     signal(SIGPIPE, SIG_IGN);
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -145,6 +150,9 @@ void Collect(int in, Clock::time_point deadline, ChildOutcome& outcome) {
         const int polled = poll(&ready, 1, MillisecondsUntil(deadline));
         if (polled < 0 && errno == EINTR) {
             continue;
+        }
+        if (polled < 0) {
+            return;  // as at the end of the reply: the reaping decides
         }
         if (polled == 0) {
             outcome.timedOut = true;
@@ -235,13 +243,13 @@ Status ImportModelIsolated(const std::string& path, ztModel model, const ImportL
         return Error{failure + "the importer took longer than " +
                      DescribeTimeLimit(limits.timeLimit)};
     }
-    if (WIFSIGNALED(outcome.waitStatus)) {
-        return Error{failure + "the importer crashed (" +
-                     DescribeSignal(WTERMSIG(outcome.waitStatus)) + ")"};
-    }
     if (outcome.tooLarge) {
         return Error{failure + "the importer sent more than the " +
                      std::to_string(MaxWireBytes >> 20) + " MiB any model may take"};
+    }
+    if (WIFSIGNALED(outcome.waitStatus)) {
+        return Error{failure + "the importer crashed (" +
+                     DescribeSignal(WTERMSIG(outcome.waitStatus)) + ")"};
     }
     if (!WIFEXITED(outcome.waitStatus) || WEXITSTATUS(outcome.waitStatus) != 0) {
         return Error{failure + "the importer stopped with exit status " +

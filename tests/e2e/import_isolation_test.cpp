@@ -56,16 +56,44 @@ TEST(ImportIsolation, AGoodFileGivesTheSameModelAsAnImportInProcess) {
     EXPECT_TRUE(NoChildLeft());
 }
 
-// Each bad file ends in one message that names it and says why; the model stays empty
-// and the host goes on to import a good file.
+struct BadFile {
+    const char* name;
+    const char* file;
+    std::string content;
+    ImportLimits limits;
+    std::string message;  // after "cannot import '<path>': "; empty: the importer's own
+};
+
+// The bad file ends in one message that names it and says why; the model stays empty,
+// no child is left, and the host goes on to import a good file.
+void ExpectRefused(const BadFile& c) {
+    ScratchFolder scratch;
+    WriteWholeFile(scratch / c.file, c.content);
+    const std::string path = scratch / c.file;
+    const auto started = std::chrono::steady_clock::now();
+    Imported imported = ImportIsolated(path, c.limits);
+    const auto took = std::chrono::steady_clock::now() - started;
+
+    ASSERT_FALSE(imported.status.ok()) << c.name;
+    const std::string prefix = "cannot import '" + path + "': ";
+    EXPECT_EQ(imported.status.message().rfind(prefix, 0), 0u)
+        << c.name << ": " << imported.status.message();
+    if (!c.message.empty()) {
+        EXPECT_EQ(imported.status.message(), prefix + c.message) << c.name;
+    } else {
+        EXPECT_EQ(imported.status.message().find("the importer"), std::string::npos)
+            << c.name << ": " << imported.status.message();
+    }
+    EXPECT_TRUE(imported.model.meshes.empty() && imported.model.materials.empty()) << c.name;
+    EXPECT_LT(took, 20s) << c.name;
+    EXPECT_TRUE(NoChildLeft()) << c.name;
+
+    Imported after = ImportIsolated(std::string(EXAMPLES_DIR) + "/ship.obj");
+    EXPECT_TRUE(after.status.ok()) << c.name << ": " << after.status.message();
+}
+
 TEST(ImportIsolation, FilesThatBreakTheImporterEndInAMessage) {
-    struct Case {
-        const char* name;
-        const char* file;
-        std::string content;
-        ImportLimits limits;
-        std::string message;  // after "cannot import '<path>': "
-    } cases[] = {
+    const BadFile cases[] = {
         {"crash",
          "cut.ply",
          TruncatedBinaryPly(),
@@ -76,37 +104,19 @@ TEST(ImportIsolation, FilesThatBreakTheImporterEndInAMessage) {
          EndlessAsciiPly(),
          {1s, std::uint64_t{4} << 30},
          "the importer took longer than 1 s"},
-        {"out of memory",
-         "vast.ply",
-         VastAsciiPly(),
-         {60s, std::uint64_t{256} << 20},
-         "the importer ran out of memory"},
         {"the importer's own words", "garbage.gltf", "\x01\x02 not a model", {}, ""},
     };
-    for (const Case& c : cases) {
-        ScratchFolder scratch;
-        WriteWholeFile(scratch / c.file, c.content);
-        const std::string path = scratch / c.file;
-        const auto started = std::chrono::steady_clock::now();
-        Imported imported = ImportIsolated(path, c.limits);
-        const auto took = std::chrono::steady_clock::now() - started;
-
-        ASSERT_FALSE(imported.status.ok()) << c.name;
-        const std::string prefix = "cannot import '" + path + "': ";
-        EXPECT_EQ(imported.status.message().rfind(prefix, 0), 0u)
-            << c.name << ": " << imported.status.message();
-        if (!c.message.empty()) {
-            EXPECT_EQ(imported.status.message(), prefix + c.message) << c.name;
-        } else {
-            EXPECT_EQ(imported.status.message().find("the importer"), std::string::npos)
-                << c.name << ": " << imported.status.message();
-        }
-        EXPECT_TRUE(imported.model.meshes.empty() && imported.model.materials.empty()) << c.name;
-        EXPECT_LT(took, 20s) << c.name;
-        EXPECT_TRUE(NoChildLeft()) << c.name;
+    for (const BadFile& c : cases) {
+        ExpectRefused(c);
     }
-    Imported after = ImportIsolated(std::string(EXAMPLES_DIR) + "/ship.obj");
-    EXPECT_TRUE(after.status.ok()) << after.status.message();
+}
+
+TEST(ImportIsolation, AFileThatExhaustsMemoryEndsInAMessage) {
+    ExpectRefused({"out of memory",
+                   "vast.ply",
+                   VastAsciiPly(),
+                   {60s, std::uint64_t{256} << 20},
+                   "the importer ran out of memory"});
 }
 
 TEST(ImportIsolation, TimeLimitsReadAsPeopleSayThem) {

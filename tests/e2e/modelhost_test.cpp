@@ -130,36 +130,35 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
 // a message: status 2, the file and the reason named, nothing written, an existing
 // output kept. The test-only variables shorten the limits; the sanitizer must leave the
 // memory limit to std::bad_alloc.
+void ExpectBadModelRefused(const char* file, const std::string& content,
+                           const std::string& environment, const std::string& reason) {
+    ScratchFolder scratch;
+    WriteWholeFile(file, content);
+    WriteWholeFile("out.cmp", "mine");
+    Outcome run =
+        RunCommand(environment + ModelHost("--save-as out.cmp --overwrite " + std::string(file)));
+    EXPECT_EQ(run.status, 2) << file << "\n" << run.out << run.err;
+    EXPECT_TRUE(
+        Contains(run.err, "modelhost: cannot import '" + std::string(file) + "': " + reason))
+        << file << ": " << run.err;
+    EXPECT_FALSE(Contains(run.out, "RunExport")) << file;
+    EXPECT_EQ(ReadWholeFile("out.cmp"), "mine") << file;
+    EXPECT_FALSE(fs::exists("___temp.vms")) << file;
+}
+
 TEST(ModelHost, ABadModelFileEndsWithStatusTwoAndItsReason) {
-    struct Case {
-        const char* file;
-        std::string content;
-        const char* environment;
-        const char* reason;
-    } cases[] = {
-        {"cut.ply", TruncatedBinaryPly(), "",
-         "the importer crashed (signal 11, Segmentation fault)"},
-        {"endless.ply", EndlessAsciiPly(), "MODELHOST_IMPORT_SECONDS=1 ",
-         "the importer took longer than 1 s"},
-        {"vast.ply", VastAsciiPly(),
-         "MODELHOST_IMPORT_MEMORY_MIB=256 ASAN_OPTIONS=allocator_may_return_null=1 ",
-         "the importer ran out of memory"},
-        {"garbage.obj", "\x01\x02 not a model", "", ""},
-    };
-    for (const Case& c : cases) {
-        ScratchFolder scratch;
-        WriteWholeFile(c.file, c.content);
-        WriteWholeFile("out.cmp", "mine");
-        Outcome run = RunCommand(std::string(c.environment) +
-                                 ModelHost("--save-as out.cmp --overwrite " + std::string(c.file)));
-        EXPECT_EQ(run.status, 2) << c.file << "\n" << run.out << run.err;
-        EXPECT_TRUE(Contains(run.err,
-                             "modelhost: cannot import '" + std::string(c.file) + "': " + c.reason))
-            << c.file << ": " << run.err;
-        EXPECT_FALSE(Contains(run.out, "RunExport")) << c.file;
-        EXPECT_EQ(ReadWholeFile("out.cmp"), "mine") << c.file;
-        EXPECT_FALSE(fs::exists("___temp.vms")) << c.file;
-    }
+    ExpectBadModelRefused("cut.ply", TruncatedBinaryPly(), "",
+                          "the importer crashed (signal 11, Segmentation fault)");
+    ExpectBadModelRefused("endless.ply", EndlessAsciiPly(), "MODELHOST_IMPORT_SECONDS=1 ",
+                          "the importer took longer than 1 s");
+    ExpectBadModelRefused("garbage.obj", "\x01\x02 not a model", "", "");
+}
+
+TEST(ModelHost, AModelFileThatExhaustsMemoryEndsWithStatusTwo) {
+    ExpectBadModelRefused(
+        "vast.ply", VastAsciiPly(),
+        "MODELHOST_IMPORT_MEMORY_MIB=256 ASAN_OPTIONS=allocator_may_return_null=1 ",
+        "the importer ran out of memory");
 }
 
 // Nothing of the place an export runs from reaches the file: the same model, named by
