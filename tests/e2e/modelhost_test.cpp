@@ -148,6 +148,8 @@ void ExpectBadModelRefused(const char* file, const std::string& content,
 TEST(ModelHost, ABadModelFileEndsWithStatusTwoAndItsReason) {
     ExpectBadModelRefused("cut.ply", TruncatedBinaryPly(), "",
                           "the importer crashed (signal 11, Segmentation fault)");
+    ExpectBadModelRefused("parts.3mf", PackageWithoutItsModel(), "",
+                          "the importer crashed (signal 6, Aborted)");
     ExpectBadModelRefused("endless.ply", EndlessAsciiPly(), "MODELHOST_IMPORT_SECONDS=1 ",
                           "the importer took longer than 1 s");
     ExpectBadModelRefused("garbage.obj", "\x01\x02 not a model", "", "");
