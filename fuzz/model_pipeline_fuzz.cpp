@@ -3,7 +3,11 @@
 // of any bytes and every hardpoint shape, numbers that are not numbers, corners
 // anywhere, and reported counts that lie (negative, huge). Extraction and the format
 // check must cope with anything; a model the check accepts must become a tree file that
-// reads back as the same tree and that the inspector finds sound.
+// reads back as the same tree and that the inspector finds sound. Then the whole export
+// run takes the same model, in a folder of its own, and must end as the pipeline
+// predicts: a refusal with one error box and nothing on disk, or exactly that file.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
@@ -11,7 +15,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +25,7 @@
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
 #include "mesh/mesh_data_stream.h"
+#include "plugin/export_run.h"
 #include "standin/ztModelBuilder.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/render.h"
@@ -209,18 +216,25 @@ Bytes WrittenFile(const NodeTree& tree) {
     return bytes;
 }
 
-void CheckPipeline(ztModel model) {
+// What the export run must do with a model.
+struct Expected {
+    bool empty = false;    // a warning, result 0, no file
+    bool refused = false;  // an error box, result -1, no file
+    Bytes file;            // otherwise: result 0 and exactly these bytes
+};
+
+Expected CheckPipeline(ztModel model) {
     MeshList meshes;
     ExtractMeshes(model, meshes);
     const Status limits = CheckFormatLimits(meshes);
     if (meshes.empty()) {
-        return;  // the run shows the empty-model warning
+        return {true, false, {}};
     }
     if (!limits) {
         if (limits.message().empty()) {
             Fail("a refusal without a reason");
         }
-        return;
+        return {false, true, {}};
     }
     std::size_t expected = StreamHeaderSize;
     for (const ExportMesh& mesh : meshes) {
@@ -260,6 +274,90 @@ void CheckPipeline(ztModel model) {
     if (RenderText(report).empty() || RenderJson(report).empty()) {
         Fail("the inspector printed nothing");
     }
+    return {false, false, file};
+}
+
+// Answers the save dialog with a file in the current folder and keeps what was shown.
+class FuzzInterface : public UserInterface {
+  public:
+    void ShowMessage(const std::string& text, const std::string&, std::uint32_t type) override {
+        messages.push_back({text, type});
+    }
+    std::optional<std::string> AskSavePath(const SaveDialogOptions&) override { return "out.cmp"; }
+    void RunResultDialog(const std::string&,
+                         const std::function<const NodeTree*()>& initialise) override {
+        dialogs += 1;
+        initialise();
+    }
+
+    std::vector<std::pair<std::string, std::uint32_t>> messages;
+    int dialogs = 0;
+};
+
+// The export run in a folder of its own (the mesh data file lies in the current
+// folder), which it must leave holding the tree file or nothing. The fuzzer's own
+// relative paths (corpus, artifacts) need the current folder back afterwards.
+class InRunFolder {
+  public:
+    InRunFolder() : previous_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        static const bool made = [] {
+            mkdir(Folder().c_str(), 0700);
+            return std::atexit([] { rmdir(Folder().c_str()); }) == 0;
+        }();
+        if (!made || previous_ < 0 || chdir(Folder().c_str()) != 0) {
+            Fail("no folder for the export run", Folder());
+        }
+    }
+    ~InRunFolder() {
+        if (fchdir(previous_) != 0) {
+            Fail("cannot return to the fuzzer's folder");
+        }
+        close(previous_);
+    }
+    InRunFolder(const InRunFolder&) = delete;
+    InRunFolder& operator=(const InRunFolder&) = delete;
+
+  private:
+    static const std::string& Folder() {
+        static const std::string name =
+            "/tmp/model_pipeline_fuzz." + std::to_string(getpid()) + ".d";
+        return name;
+    }
+
+    int previous_;
+};
+
+void CheckExportRun(ztModel model, const Expected& expected) {
+    const InRunFolder folder;
+    FuzzInterface ui;
+    const std::int32_t destroyed = ztBuild_DestroyCount();
+    const std::int32_t result = RunExport(model, ui);
+    const bool modelDestroyed = ztBuild_DestroyCount() != destroyed;
+    if (!modelDestroyed) {
+        ztModel_Destroy(model);
+    }
+    const Bytes written = ReadFile("out.cmp");
+    const bool streamLeft = access(TempStreamFileName, F_OK) == 0;
+    std::remove("out.cmp");
+    std::remove(TempStreamFileName);
+    if (streamLeft) {
+        Fail("the mesh data file outlived the run");
+    }
+    if (expected.empty) {
+        if (result != 0 || ui.messages.size() != 1 || ui.messages[0].second != MessageBoxWarning ||
+            ui.dialogs != 0 || !written.empty()) {
+            Fail("an empty model did not end with one warning");
+        }
+    } else if (expected.refused) {
+        if (result != -1 || ui.messages.size() != 1 || ui.messages[0].second != MessageBoxError ||
+            ui.dialogs != 0 || !written.empty() || modelDestroyed) {
+            Fail("a refused model did not end with one error box and nothing written");
+        }
+    } else if (result != 0 || !ui.messages.empty() || ui.dialogs != 1 || !modelDestroyed ||
+               written != expected.file) {
+        Fail("the export run did not write the file the pipeline made",
+             ui.messages.empty() ? std::string() : ui.messages[0].first);
+    }
 }
 
 }  // namespace
@@ -278,7 +376,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in.U8() % 8 == 0) {
         ztBuild_OverrideMeshCount(model, in.ReportedCount(meshes));
     }
-    CheckPipeline(model);
-    ztModel_Destroy(model);
+    CheckExportRun(model, CheckPipeline(model));
     return 0;
 }

@@ -14,6 +14,8 @@ set(MODEL_PIPELINE_FUZZ_SOURCES
   ${CMAKE_SOURCE_DIR}/utf/utf_layout.cpp
   ${CMAKE_SOURCE_DIR}/utf/utf_reader.cpp
   ${CMAKE_SOURCE_DIR}/utf/utf_writer.cpp
+  ${CMAKE_SOURCE_DIR}/plugin/export_run.cpp
+  ${CMAKE_SOURCE_DIR}/ui/result_dialog.cpp
   ${CMAKE_SOURCE_DIR}/standin/counters.cpp
   ${CMAKE_SOURCE_DIR}/standin/model_builder.cpp
   ${CMAKE_SOURCE_DIR}/standin/model_lib.cpp
