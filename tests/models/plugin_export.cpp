@@ -6,7 +6,9 @@
 #include "host/HostPlugIn.h"
 
 PlugInExporter::PlugInExporter(const std::string& libraryPath) {
-    library_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The library stays mapped after dlclose: the toolkits it links keep memory in their
+    // globals for the life of the process, which would count as leaked once unmapped.
+    library_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (library_ == nullptr) {
         error_ = dlerror();
         return;
