@@ -16,13 +16,13 @@ const NodeTree* ResultDialog::OnInitDialog() {
         if (meshList_ == nullptr || meshList_->empty()) {
             outcome_ = ResultOutcome::BuildFailed;
             failureReason_ = "there are no meshes to export";
-            return nodeTree_.get();
+            return nullptr;
         }
         Status built = BuildCompoundLayout(*nodeTree_, *meshList_, TempStreamFileName);
         if (!built) {
             outcome_ = ResultOutcome::ReadBackFailed;
             failureReason_ = built.message();
-            return nodeTree_.get();
+            return nullptr;
         }
         std::string reason;
         if (!WriteUtfFile(*nodeTree_, outputPath_.c_str(), &reason)) {
@@ -41,5 +41,5 @@ const NodeTree* ResultDialog::OnInitDialog() {
         outcome_ = ResultOutcome::BuildFailed;
         failureReason_ = "unknown failure";
     }
-    return nodeTree_.get();
+    return nullptr;
 }

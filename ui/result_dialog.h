@@ -38,8 +38,9 @@ class ResultDialog {
 
     // The dialog's start-up: builds the compound layout from the mesh list and the
     // mesh data stream in "___temp.vms" (consuming the file), writes the tree file, and
-    // returns the tree to show. Records the outcome instead of showing failures, since
-    // the run reports them once the dialog has closed. Never throws.
+    // returns the tree to show; null when no tree could be built (the dialog then ends
+    // unseen). Records the outcome instead of showing failures, since the run reports
+    // them once the dialog has closed. Never throws.
     const NodeTree* OnInitDialog();
 
     ResultOutcome Outcome() const { return outcome_; }

@@ -47,9 +47,11 @@ class UserInterface {
 
     // Runs the modal result dialog titled `caption`. `initialise` runs in the dialog's
     // start-up, before anything is shown; it builds and writes the tree and returns the
-    // tree to show (null: an empty view). The tree stays valid until this returns.
-    // `initialise` neither throws nor calls back into this interface. Returns when the
-    // user has closed the dialog ("Continue", Escape, Enter or the close box alike).
+    // tree to show. Null means the start-up built nothing: the dialog then ends at once,
+    // never shown (an empty tree would only puzzle the user before the run's error box).
+    // The tree stays valid until this returns. `initialise` neither throws nor calls back
+    // into this interface. Returns when the user has closed the dialog ("Continue",
+    // Escape, Enter or the close box alike), or at once after a null start-up.
     virtual void RunResultDialog(const std::string& caption,
                                  const std::function<const NodeTree*()>& initialise) = 0;
 };

@@ -273,7 +273,10 @@ void ConsoleUserInterface::RunResultDialog(const std::string& caption,
                                            const std::function<const NodeTree*()>& initialise) {
     // The whole build and write happen before anything is shown.
     const NodeTree* tree = initialise();
-    std::string text = tree ? DrawTree(*tree) : DrawTree(NodeTree());
+    if (tree == nullptr) {
+        return;
+    }
+    std::string text = DrawTree(*tree);
     transcript_.Record({"result-dialog", caption, text});
     out_ << '\n' << caption << '\n' << text;
     if (settings_.interactive) {

@@ -78,12 +78,14 @@ void RunGtkResultDialog(const std::string& caption,
     GtkWidget* continueButton = nullptr;
     ToplevelGuard dialog(NewResultDialog(caption, &scrolledWindow, &continueButton));
 
+    const NodeTree* tree = initialise ? initialise() : nullptr;
+    if (tree == nullptr) {
+        return;  // the guard destroys the dialog, which was never shown
+    }
     // The store is filled before the view sees it: no row signals while thousands of
     // rows go in.
     GtkTreeStore* store = NewNodeNameStore();
-    if (const NodeTree* tree = initialise ? initialise() : nullptr) {
-        MirrorNodeTree(store, *tree);
-    }
+    MirrorNodeTree(store, *tree);
     gtk_container_add(GTK_CONTAINER(scrolledWindow), NewTreeView(store));
     g_object_unref(store);  // the view holds it now
 

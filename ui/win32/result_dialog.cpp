@@ -61,8 +61,13 @@ void StartDialog(HWND dialog, DialogStart& start) {
     CentreOnWorkArea(dialog);
     start.initialised = true;
     const NodeTree* tree = (*start.initialise)();
+    if (tree == nullptr) {
+        // Ended during WM_INITDIALOG: the dialog manager never shows it.
+        EndDialog(dialog, IDABORT);
+        return;
+    }
     HWND treeView = GetDlgItem(dialog, IDC_RESULT_TREE);
-    if (tree != nullptr && treeView != nullptr) {
+    if (treeView != nullptr) {
         FillTreeView(treeView, *tree);
     }
 }

@@ -14,8 +14,8 @@
 
 // Runs the dialog without an owner window. In WM_INITDIALOG, before the dialog is
 // shown, it sets `caption`, centres itself on the work area, runs `initialise` and
-// fills the tree view from the tree it returns (null: an empty view). Returns when
-// "Continue", Escape, Enter or the close box has ended it.
+// fills the tree view from the tree it returns. Returns when "Continue", Escape, Enter
+// or the close box has ended it, or at once, unseen, when `initialise` gives null.
 void RunResultDialog(const std::string& caption,
                      const std::function<const NodeTree*()>& initialise);
 
