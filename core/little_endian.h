@@ -20,7 +20,9 @@ inline void AppendU32(Bytes& out, std::uint32_t value) {
     }
 }
 
-inline void AppendF32(Bytes& out, float value) { AppendU32(out, std::bit_cast<std::uint32_t>(value)); }
+inline void AppendF32(Bytes& out, float value) {
+    AppendU32(out, std::bit_cast<std::uint32_t>(value));
+}
 
 // Stores into existing storage; the caller guarantees room for the field.
 inline void StoreU16(std::uint8_t* at, std::uint16_t value) {
@@ -48,4 +50,6 @@ inline std::uint32_t LoadU32(const std::uint8_t* at) {
            (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
 }
 
-inline float LoadF32(const std::uint8_t* at) { return std::bit_cast<float>(LoadU32(at)); }
+inline float LoadF32(const std::uint8_t* at) {
+    return std::bit_cast<float>(LoadU32(at));
+}

@@ -14,7 +14,7 @@ struct Error {
 
 // Outcome of a fallible step without a value.
 class [[nodiscard]] Status {
-public:
+  public:
     Status() = default;
     Status(Error error) : error_(std::move(error)) {}  // NOLINT: implicit on purpose
 
@@ -25,14 +25,14 @@ public:
     // Only valid when !ok().
     const std::string& message() const { return error_->message; }
 
-private:
+  private:
     std::optional<Error> error_;
 };
 
 // Outcome of a fallible step that gives a value on success.
 template <class T>
 class [[nodiscard]] Result {
-public:
+  public:
     Result(T value) : state_(std::move(value)) {}      // NOLINT: implicit on purpose
     Result(Error error) : state_(std::move(error)) {}  // NOLINT: implicit on purpose
 
@@ -45,6 +45,6 @@ public:
     const std::string& message() const { return std::get<Error>(state_).message; }
     Status status() const { return ok() ? Status{} : Status{std::get<Error>(state_)}; }
 
-private:
+  private:
     std::variant<T, Error> state_;
 };
