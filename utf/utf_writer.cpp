@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "utf/utf_layout.h"
 
@@ -26,6 +28,23 @@ bool Fail(std::string* reason, std::string message) {
 
 bool WriteAll(std::FILE* file, const Bytes& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+// The name the bytes are staged under: "<target>.tmp", unless a regular file already has
+// that name; it may be the user's own, so the next free "<target>.tmp<n>" is taken
+// instead. Anything else standing there (a folder, a device link) is met as it is, and
+// its failure reported.
+std::string StagingName(const std::string& target) {
+    const auto isRegularFile = [](const std::string& name) {
+        std::error_code ignored;
+        return std::filesystem::symlink_status(name, ignored).type() ==
+               std::filesystem::file_type::regular;
+    };
+    std::string name = target + ".tmp";
+    for (int n = 1; isRegularFile(name) && n < 1000; ++n) {
+        name = target + ".tmp" + std::to_string(n);
+    }
+    return name;
 }
 
 // Moves the finished temporary file over the target. On Windows, rename refuses an
@@ -64,7 +83,7 @@ bool WriteUtfFile(const NodeTree& tree, const char* path, std::string* reason) {
                         "': the tree does not fit the 4 GiB that 32-bit offsets can address");
     }
 
-    const std::string temporary = target + ".tmp";
+    const std::string temporary = StagingName(target);
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (!file) {
         return Fail(reason, "cannot create '" + temporary + "': " + SystemReason(errno));

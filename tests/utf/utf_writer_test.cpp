@@ -57,6 +57,19 @@ TEST_F(UtfWriterTest, WritesTheLayoutAndReplacesAnOldFile) {
     EXPECT_EQ(Entries(), 1u);  // no temporary file left beside it
 }
 
+TEST_F(UtfWriterTest, NeverStagesOverAFileOfTheUsers) {
+    const fs::path target = folder_ / "model.cmp";
+    Fill(target.string() + ".tmp", "mine");
+    Fill(target.string() + ".tmp1", "mine too");
+    const NodeTree tree = InterleavedTree();
+    std::string reason;
+    ASSERT_TRUE(WriteUtfFile(tree, target.c_str(), &reason)) << reason;
+    EXPECT_EQ(Contents(target), UtfLayout(tree).FileBytes());
+    EXPECT_EQ(Contents(target.string() + ".tmp"), (Bytes{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(Contents(target.string() + ".tmp1").size(), 8u);
+    EXPECT_EQ(Entries(), 3u);
+}
+
 TEST_F(UtfWriterTest, EmptyTreeWritesNothing) {
     const fs::path target = folder_ / "model.cmp";
     std::string reason;
