@@ -167,22 +167,10 @@ struct Visited {
 
 std::vector<Visited> Walk(const NodeTree& tree) {
     std::vector<Visited> order;
-    std::vector<std::pair<NodeHandle, int>> stack;
-    if (tree.GetRoot()) {
-        stack.emplace_back(tree.GetRoot(), 0);
-    }
-    while (!stack.empty()) {
-        auto [node, depth] = stack.back();
-        stack.pop_back();
+    ForEachInPreOrder(tree, [&](NodeHandle node, int depth) {
         const Payload* payload = tree.GetPayload(node);
         order.push_back({depth, tree.GetName(node), payload ? payload->bytes : Bytes()});
-        if (NodeHandle sibling = tree.GetNextSibling(node)) {
-            stack.emplace_back(sibling, depth);
-        }
-        if (NodeHandle child = tree.GetFirstChild(node)) {
-            stack.emplace_back(child, depth + 1);
-        }
-    }
+    });
     return order;
 }
 

@@ -22,21 +22,9 @@ struct Visited {
 // Pre-order listing: depth, name and payload of every node.
 std::vector<Visited> Walk(const NodeTree& tree) {
     std::vector<Visited> order;
-    std::vector<std::pair<NodeHandle, int>> stack;
-    if (tree.GetRoot()) {
-        stack.emplace_back(tree.GetRoot(), 0);
-    }
-    while (!stack.empty()) {
-        auto [node, depth] = stack.back();
-        stack.pop_back();
+    ForEachInPreOrder(tree, [&](NodeHandle node, int depth) {
         order.push_back({depth, &tree.GetName(node), tree.GetPayload(node)});
-        if (NodeHandle sibling = tree.GetNextSibling(node)) {
-            stack.emplace_back(sibling, depth);
-        }
-        if (NodeHandle child = tree.GetFirstChild(node)) {
-            stack.emplace_back(child, depth + 1);
-        }
-    }
+    });
     return order;
 }
 

@@ -69,21 +69,9 @@ struct FlatNode {
 // Pre-order listing of a tree, without recursion.
 inline std::vector<FlatNode> Flatten(const NodeTree& tree) {
     std::vector<FlatNode> flat;
-    std::vector<std::pair<NodeHandle, int>> stack;
-    if (tree.GetRoot()) {
-        stack.emplace_back(tree.GetRoot(), 0);
-    }
-    while (!stack.empty()) {
-        auto [node, depth] = stack.back();
-        stack.pop_back();
+    ForEachInPreOrder(tree, [&](NodeHandle node, int depth) {
         const Payload* payload = tree.GetPayload(node);
         flat.push_back({depth, tree.GetName(node), payload ? payload->bytes : Bytes()});
-        if (NodeHandle sibling = tree.GetNextSibling(node)) {
-            stack.emplace_back(sibling, depth);
-        }
-        if (NodeHandle child = tree.GetFirstChild(node)) {
-            stack.emplace_back(child, depth + 1);
-        }
-    }
+    });
     return flat;
 }
