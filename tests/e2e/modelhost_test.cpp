@@ -74,6 +74,13 @@ TEST(ModelHost, ExportsEachExampleToAFileThatCmpinfoAccepts) {
         fs::remove("a.cmp");
         fs::remove("b.cmp");
     }
+    // The whole file against the copy kept beside this test (after a deliberate format
+    // change: modelhost --save-as tests/e2e/golden/kestrel.cmp examples/ship.obj).
+    const std::string golden =
+        ReadWholeFile(std::string(SOURCE_DIR) + "/tests/e2e/golden/kestrel.cmp");
+    ASSERT_FALSE(golden.empty()) << "tests/e2e/golden/kestrel.cmp is missing";
+    EXPECT_TRUE(first == golden) << "the Kestrel no longer exports to the golden bytes ("
+                                 << first.size() << " bytes written, " << golden.size() << " kept)";
 }
 
 TEST(ModelHost, ListsThePlugInAndTheModelWithoutExporting) {

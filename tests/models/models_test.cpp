@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -59,6 +60,28 @@ TEST_P(ModelsTest, ExportsToTheSameCompleteTreeFileEveryTime) {
     EXPECT_GE(tree.Size(), 16u);
     EXPECT_EQ(ReadAll(second), bytes);
     EXPECT_FALSE(std::filesystem::exists(folder_ / "___temp.vms"));
+}
+
+// The whole file, byte for byte, against the copy kept in tests/models/golden: any
+// change to a single bit of what users get shows here first. After a deliberate change
+// of the format, write the files anew with
+//   build/bin/cmp_write_models build/bin/libcmpexport.so tests/models/golden
+TEST_P(ModelsTest, WritesTheGoldenFile) {
+    PlugInExporter exporter(CMPEXPORT_PLUGIN_PATH);
+    ASSERT_TRUE(exporter.Loaded()) << exporter.Error();
+    const std::filesystem::path output = folder_ / "export.cmp";
+    ASSERT_EQ(exporter.Export(GetParam(), output.string()), 0);
+
+    const std::filesystem::path golden =
+        std::filesystem::path(MODELS_GOLDEN_DIR) / (std::string(GetParam().name) + ".cmp");
+    ASSERT_TRUE(std::filesystem::is_regular_file(golden)) << golden << " is missing";
+    const Bytes expected = ReadAll(golden);
+    const Bytes actual = ReadAll(output);
+    const auto mismatch =
+        std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(mismatch.first == actual.end() && mismatch.second == expected.end())
+        << "written " << actual.size() << " bytes, golden " << expected.size()
+        << " bytes; first difference at byte " << (mismatch.first - actual.begin());
 }
 
 INSTANTIATE_TEST_SUITE_P(Comparison, ModelsTest, ::testing::ValuesIn(ComparisonModels()),

@@ -205,7 +205,34 @@ void BuildManyMeshes(ztModel model) {
     }
 }
 
-constexpr std::array<TestModel, 10> comparisonModels{{
+// Hardpoints whose nearest faces take each branch of the orientation: a face whose
+// normal runs along the depth axis (the pole), one whose normal has no x part, and a
+// slanted one.
+void BuildOrientations(ztModel model) {
+    ztBuild_AddMaterial(model, "Plate");
+    ztMesh pole = ztBuild_AddMesh(model, "Floor", 0);
+    ztBuild_AddVertex(pole, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    ztBuild_AddVertex(pole, 4.0f, 0.0f, 0.0f, 1.0f, 0.0f);
+    ztBuild_AddVertex(pole, 0.0f, 4.0f, 0.0f, 0.0f, 1.0f);
+    ztBuild_AddTriangle(pole, 0, 1, 2);
+    ztMesh zeroX = ztBuild_AddMesh(model, "Ramp", 0);
+    ztBuild_AddVertex(zeroX, 20.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    ztBuild_AddVertex(zeroX, 24.0f, 0.0f, 0.0f, 1.0f, 0.0f);
+    ztBuild_AddVertex(zeroX, 20.0f, 3.0f, 4.0f, 0.0f, 1.0f);
+    ztBuild_AddTriangle(zeroX, 0, 1, 2);
+    ztMesh slanted = ztBuild_AddMesh(model, "Slope", 0);
+    ztBuild_AddVertex(slanted, -20.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    ztBuild_AddVertex(slanted, -17.0f, 1.0f, 0.5f, 1.0f, 0.0f);
+    ztBuild_AddVertex(slanted, -19.0f, 2.0f, 3.0f, 0.0f, 1.0f);
+    ztBuild_AddTriangle(slanted, 0, 1, 2);
+    AddMarker(model, "Hp_Revolute_Pole", 1.0f, 1.0f, 0.5f);
+    AddMarker(model, "Hp_Fixed_ZeroX", 21.0f, 1.0f, 1.0f);
+    AddMarker(model, "Hp_Revolute_Slope", -18.0f, 1.0f, 2.0f);
+    AddMarker(model, "Hp_Fixed_HpEngineMain", -18.0f, 1.0f, -2.0f);
+}
+
+constexpr std::array<TestModel, 11> comparisonModels{{
+    {"orientations", BuildOrientations},
     {"triangle", BuildTriangle},
     {"cube", BuildCube},
     {"shared_materials", BuildSharedMaterials},

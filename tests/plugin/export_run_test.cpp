@@ -62,22 +62,26 @@ TEST(ExportRun, FailuresInTheDialogStartUpAreReportedAfterIt) {
     struct Case {
         const char* name;
         std::string output;
-        bool removeStream;
+        void (*meddle)();  // with the stream file, just before the dialog's start-up
         const char* caption;
         const char* textPart;
         bool treeShown;
     } cases[] = {
-        {"stream gone before read-back", "ship.cmp", true, "Error exporting VMS file",
+        {"stream gone before read-back", "ship.cmp", [] { fs::remove(TempStreamFileName); },
+         "Error exporting VMS file", "Could not read the mesh data back", false},
+        // The read-back refuses the file while it is still there: it must go all the same.
+        {"stream grown past any possible size", "ship.cmp",
+         [] { fs::resize_file(TempStreamFileName, 64u << 20); }, "Error exporting VMS file",
          "Could not read the mesh data back", false},
-        {"folder does not exist", "missing/ship.cmp", false, "Error exporting CMP file",
+        {"folder does not exist", "missing/ship.cmp", nullptr, "Error exporting CMP file",
          "missing/ship.cmp: cannot create", true},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch;
         RecordingInterface ui;
         ui.saveAnswer = scratch / c.output;
-        if (c.removeStream) {
-            ui.beforeStartUp = [] { fs::remove(TempStreamFileName); };
+        if (c.meddle != nullptr) {
+            ui.beforeStartUp = c.meddle;
         }
         const std::int32_t destroyed = ztBuild_DestroyCount();
         EXPECT_EQ(RunExport(NewModel(BuildShip), ui), -1) << c.name;
