@@ -13,14 +13,16 @@
 #include "mesh/mesh_data_stream.h"
 #include "standin/model_builder.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr int kMeshes = 5;
 constexpr int kVerticesPerMesh = 13107;  // 5 x 13,107 = 65,535
 constexpr int kTrianglesPerMesh = 4369;  // 5 x 4,369 = 21,845
 
-ModelBuilder MakeModel() {
-    ModelBuilder model;
+standin::ModelBuilder MakeModel() {
+    standin::ModelBuilder model;
     std::uint32_t state = 777;
     auto next = [&state] {
         state = state * 1664525u + 1013904223u;
@@ -30,26 +32,27 @@ ModelBuilder MakeModel() {
     for (int m = 0; m < kMeshes; ++m) {
         const ztMesh mesh = model.AddMesh(("Part" + std::to_string(m)).c_str(), material);
         for (int v = 0; v < kVerticesPerMesh; ++v) {
-            ModelBuilder::AddVertex(
+            standin::ModelBuilder::AddVertex(
                 mesh, static_cast<float>(next() % 1000), static_cast<float>(next() % 1000),
                 static_cast<float>(next() % 1000), static_cast<float>(v % 64) / 64.0f, 0.5f);
         }
         for (int t = 0; t < kTrianglesPerMesh; ++t) {
-            ModelBuilder::AddTriangle(mesh, static_cast<std::uint16_t>(next() % kVerticesPerMesh),
-                                      static_cast<std::uint16_t>(next() % kVerticesPerMesh),
-                                      static_cast<std::uint16_t>(next() % kVerticesPerMesh));
+            standin::ModelBuilder::AddTriangle(
+                mesh, static_cast<std::uint16_t>(next() % kVerticesPerMesh),
+                static_cast<std::uint16_t>(next() % kVerticesPerMesh),
+                static_cast<std::uint16_t>(next() % kVerticesPerMesh));
         }
     }
     const ztMesh hardpoint = model.AddMesh("Hp_Fixed_HpEngine01", material);
-    ModelBuilder::AddVertex(hardpoint, 0, 0, 0);
-    ModelBuilder::AddVertex(hardpoint, 1, 0, 0);
-    ModelBuilder::AddVertex(hardpoint, 0, 1, 0);
-    ModelBuilder::AddTriangle(hardpoint, 0, 1, 2);
+    standin::ModelBuilder::AddVertex(hardpoint, 0, 0, 0);
+    standin::ModelBuilder::AddVertex(hardpoint, 1, 0, 0);
+    standin::ModelBuilder::AddVertex(hardpoint, 0, 1, 0);
+    standin::ModelBuilder::AddTriangle(hardpoint, 0, 1, 2);
     return model;
 }
 
 void BM_ExtractCheckBuildStream(benchmark::State& state) {
-    const ModelBuilder model = MakeModel();
+    const standin::ModelBuilder model = MakeModel();
     std::size_t streamBytes = 0;
     for (auto _ : state) {
         MeshList meshes;
@@ -67,7 +70,7 @@ void BM_ExtractCheckBuildStream(benchmark::State& state) {
 BENCHMARK(BM_ExtractCheckBuildStream)->Unit(benchmark::kMillisecond);
 
 void BM_ExtractCheckWriteStream(benchmark::State& state) {
-    const ModelBuilder model = MakeModel();
+    const standin::ModelBuilder model = MakeModel();
     const std::string path =
         (std::filesystem::temp_directory_path() / "mesh_export_bench.vms").string();
     for (auto _ : state) {
@@ -83,3 +86,5 @@ void BM_ExtractCheckWriteStream(benchmark::State& state) {
 BENCHMARK(BM_ExtractCheckWriteStream)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace cmp

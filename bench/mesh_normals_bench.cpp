@@ -12,6 +12,8 @@
 #include "mesh/normals.h"
 #include "tests/mesh/reference_normals.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr int kVertices = 32767;
@@ -95,3 +97,5 @@ BENCHMARK(BM_QuadraticReferenceNormals<MakeSoup>)
     ->Iterations(3);
 
 }  // namespace
+
+}  // namespace cmp

@@ -15,6 +15,8 @@
 #include "utf/utf_layout.h"
 #include "utf/utf_writer.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr int GridColumns = 257;
@@ -162,3 +164,5 @@ void BM_BuildAndWrite(benchmark::State& state) {
 BENCHMARK(BM_BuildAndWrite)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace cmp

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace cmp {
+
 using Bytes = std::vector<std::uint8_t>;
 
 inline void AppendU16(Bytes& out, std::uint16_t value) {
@@ -53,3 +55,5 @@ inline std::uint32_t LoadU32(const std::uint8_t* at) {
 inline float LoadF32(const std::uint8_t* at) {
     return std::bit_cast<float>(LoadU32(at));
 }
+
+}  // namespace cmp

@@ -8,6 +8,8 @@
 #include <utility>
 #include <variant>
 
+namespace cmp {
+
 struct Error {
     std::string message;
 };
@@ -48,3 +50,5 @@ class [[nodiscard]] Result {
   private:
     std::variant<T, Error> state_;
 };
+
+}  // namespace cmp

@@ -10,6 +10,7 @@
 #include "standin/ztModelBuilder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace cmp;
     const Bytes bytes(data, data + size);
     ztModel model = ztBuild_CreateModel();
     Result<ImportReply> reply = DecodeImportReply(bytes, model);

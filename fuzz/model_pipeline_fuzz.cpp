@@ -34,6 +34,7 @@
 #include "utf/utf_reader.h"
 #include "utf/utf_writer.h"
 
+namespace cmp {
 namespace {
 
 // Reads the input front to back; past its end every value is 0.
@@ -349,8 +350,10 @@ void CheckExportRun(ztModel model, const Expected& expected) {
 }
 
 }  // namespace
+}  // namespace cmp
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace cmp;
     Input in(data, size);
     ztModel model = ztBuild_CreateModel();
     const int materials = in.U8() % 5;

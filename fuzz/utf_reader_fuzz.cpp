@@ -11,6 +11,7 @@
 #include "utf/utf_layout.h"
 #include "utf/utf_reader.h"
 
+namespace cmp {
 namespace {
 
 struct Visited {
@@ -50,8 +51,10 @@ bool SameTree(const NodeTree& a, const NodeTree& b) {
 }
 
 }  // namespace
+}  // namespace cmp
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace cmp;
     const Bytes bytes(data, data + size);
     NodeTree tree;
     UtfReadError error;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace cmp {
+
 struct Vector3 {
     float x = 0.0f;
     float y = 0.0f;
@@ -54,3 +56,5 @@ struct ExportMesh {
 
 // The run's ordered list of meshes, hardpoint meshes included.
 using MeshList = std::vector<ExportMesh>;
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 #include "mesh/hardpoint_name.h"
 #include "mesh/normals.h"
 
+namespace cmp {
+
 namespace {
 
 std::int32_t UsableCount(std::int32_t reported, std::int32_t most) {
@@ -93,3 +95,5 @@ void ExtractMeshes(ztModel model, MeshList& meshes) {
         }
     }
 }
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 #include "host/ztModelLib.h"
 #include "mesh/export_mesh.h"
 
+namespace cmp {
+
 // The most meshes, and the most vertices or triangles of one mesh, that extraction
 // reads. A larger count from the host is read as this many: no storable model comes
 // near (the mesh data stream holds at most 65,535 vertices and 21,845 triangles of
@@ -21,3 +23,5 @@ inline constexpr std::int32_t MaxHostElementCount = 1 << 20;
 // name empty; a null vertex or triangle handle gives zeros; a negative count is taken
 // as 0. Names are cut to HostNameCapacity bytes.
 void ExtractMeshes(ztModel model, MeshList& meshes);
+
+}  // namespace cmp

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace cmp {
+
 namespace {
 
 std::string Quoted(const ExportMesh& mesh) {
@@ -117,3 +119,5 @@ Status CheckFormatLimits(const MeshList& meshes) {
     }
     return Error{JoinProblems(problems)};
 }
+
+}  // namespace cmp

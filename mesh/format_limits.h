@@ -6,6 +6,8 @@
 #include "core/result.h"
 #include "mesh/export_mesh.h"
 
+namespace cmp {
+
 // The mesh data stream stores its counts and vertex numbers in 16 bits.
 inline constexpr std::int64_t MaxStreamMeshes = 65535;
 inline constexpr std::int64_t MaxStreamIndices = 65535;
@@ -23,3 +25,5 @@ inline constexpr std::size_t MaxListedProblems = 10;
 // most MaxListedProblems of them, for example:
 //   mesh "Hull" uses vertex 70 but has 64 vertices
 Status CheckFormatLimits(const MeshList& meshes);
+
+}  // namespace cmp

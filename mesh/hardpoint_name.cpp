@@ -1,5 +1,7 @@
 #include "mesh/hardpoint_name.h"
 
+namespace cmp {
+
 namespace {
 
 char AsciiLower(char c) {
@@ -13,3 +15,5 @@ bool IsHardpointName(const char* name) {
     // name from being read past its terminator.
     return name != nullptr && AsciiLower(name[0]) == 'h' && AsciiLower(name[1]) == 'p';
 }
+
+}  // namespace cmp

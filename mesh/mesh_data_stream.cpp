@@ -9,6 +9,8 @@
 
 #include "mesh/name_id.h"
 
+namespace cmp {
+
 namespace {
 
 struct StreamCounts {
@@ -152,3 +154,5 @@ Status WriteMeshDataStream(const MeshList& meshes, const char* path) {
     }
     return Status::Ok();
 }
+
+}  // namespace cmp

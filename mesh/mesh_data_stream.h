@@ -6,6 +6,8 @@
 #include "core/result.h"
 #include "mesh/export_mesh.h"
 
+namespace cmp {
+
 inline constexpr const char* TempStreamFileName = "___temp.vms";
 
 // Constants of the format: stream header version fields, the vertex layout code
@@ -35,3 +37,5 @@ std::size_t MeshDataStreamSize(const MeshList& meshes);
 // `path` names a regular file (never a directory, device or symbolic link).
 [[nodiscard]] Status WriteMeshDataStream(const MeshList& meshes,
                                          const char* path = TempStreamFileName);
+
+}  // namespace cmp

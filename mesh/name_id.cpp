@@ -1,5 +1,7 @@
 #include "mesh/name_id.h"
 
+namespace cmp {
+
 namespace {
 
 // The file format's table comes from the reflected CRC-32 recurrence run with an
@@ -45,3 +47,5 @@ std::uint32_t NameId(const char* name) {
     }
     return ~h;
 }
+
+}  // namespace cmp

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
+namespace cmp {
+
 // Bit-exactness and GCC 12: its SLP vectorizer, given a value narrowed to float and then
 // widened again within one function, can go on with the unrounded double and so change
 // the last bit. Every narrowing here is therefore stored, and the code that widens it
@@ -154,3 +156,5 @@ std::vector<Vector3> GenerateNormals(std::vector<ExportVertex>& vertices,
     StoreVertexNormals(sums, vertices);
     return faceNormals;
 }
+
+}  // namespace cmp

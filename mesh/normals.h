@@ -5,6 +5,8 @@
 
 #include "mesh/export_mesh.h"
 
+namespace cmp {
+
 // The normal a vertex gets when no usable face normal reaches it: straight up.
 inline constexpr Vector3 DefaultVertexNormal{0.0f, 1.0f, 0.0f};
 
@@ -25,3 +27,5 @@ Vector3 NormalizeVector(const Vector3& source);
 // gets DefaultVertexNormal. Time and memory are linear in the mesh size.
 std::vector<Vector3> GenerateNormals(std::vector<ExportVertex>& vertices,
                                      const std::vector<std::uint16_t>& triangles);
+
+}  // namespace cmp

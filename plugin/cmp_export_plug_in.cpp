@@ -11,6 +11,8 @@
 #define HOST_THISCALL_DECL
 #endif
 
+namespace cmp {
+
 namespace {
 
 // Valid because the host's view is the first member of a standard-layout object.
@@ -69,3 +71,5 @@ HostPlugIn* NewCmpExportPlugIn() noexcept {
     }
     return &(new (memory) CmpExportPlugIn())->host;
 }
+
+}  // namespace cmp

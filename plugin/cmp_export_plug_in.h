@@ -7,6 +7,8 @@
 
 #include "host/HostPlugIn.h"
 
+namespace cmp {
+
 inline constexpr const char* PlugInTitle = "Quorvane CMP...";
 inline constexpr int PlugInKind = 2;
 
@@ -29,3 +31,5 @@ const HostPlugInSlots& CmpExportPlugInSlots();
 
 // A new object on the heap, or null when memory runs out. Slot 0 with bit 0 set frees it.
 HostPlugIn* NewCmpExportPlugIn() noexcept;
+
+}  // namespace cmp

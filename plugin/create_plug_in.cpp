@@ -11,5 +11,5 @@
 // A new plug-in object for the host, which owns it from here on; null when memory runs
 // out. Every call creates a new object.
 extern "C" CMPEXPORT_API HostPlugIn* CreatePlugIn(void) {
-    return NewCmpExportPlugIn();
+    return cmp::NewCmpExportPlugIn();
 }

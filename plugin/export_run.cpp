@@ -18,6 +18,8 @@
 #include <unistd.h>
 #endif
 
+namespace cmp {
+
 namespace {
 
 constexpr std::size_t MaxPathLength = 255;
@@ -143,3 +145,5 @@ std::int32_t RunExport(ztModel model, UserInterface& ui) {
     dialog.reset();
     return completed ? 0 : -1;
 }
+
+}  // namespace cmp

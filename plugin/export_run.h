@@ -6,6 +6,8 @@
 #include "host/ztModelLib.h"
 #include "ui/user_interface.h"
 
+namespace cmp {
+
 // What the user sees; part of the plug-in's face and pinned by tests.
 inline constexpr const char* EmptyModelText = "The model is empty!  Nothing exported!";
 inline constexpr const char* EmptyModelCaption = "Ahem.. hello? :-)";
@@ -35,3 +37,5 @@ SaveDialogOptions ExportSaveDialogOptions();
 // every earlier return it stays the caller's. "___temp.vms" never outlives the call.
 // May throw std::bad_alloc; the plug-in boundary catches it.
 std::int32_t RunExport(ztModel model, UserInterface& ui);
+
+}  // namespace cmp

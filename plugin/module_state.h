@@ -1,5 +1,7 @@
 #pragma once
 
+namespace cmp {
+
 // Inside a Windows host, dialogs of a class-library DLL must run with the DLL's own
 // module state. This build uses no such class library on any platform, so there is no
 // state to switch; the scope stays as a named step of the run so that a build with one
@@ -11,3 +13,5 @@ class ModuleStateScope {
     ModuleStateScope& operator=(const ModuleStateScope&) = delete;
     ~ModuleStateScope() = default;
 };
+
+}  // namespace cmp

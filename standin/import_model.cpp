@@ -11,6 +11,8 @@
 
 #include "standin/ztModelBuilder.h"
 
+namespace cmp {
+
 namespace {
 
 // Every step here keeps vertex order and triangle corners; the ones that merge meshes,
@@ -206,3 +208,5 @@ Status ImportModel(const std::string& path, ztModel model) {
     // which the plug-in is there to refuse.
     return SceneImporter(*scene, model, fileName).Run();
 }
+
+}  // namespace cmp

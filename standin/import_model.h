@@ -10,6 +10,8 @@
 #include "core/result.h"
 #include "host/ztModelLib.h"
 
+namespace cmp {
+
 inline constexpr std::int32_t MaxImportedMeshVertices = 65535;
 
 // Imports the file at `path` into `model`, which must be empty (ztBuild_CreateModel).
@@ -33,3 +35,5 @@ Status ImportModel(const std::string& path, ztModel model);
 
 // True for the glTF 2.0 extensions (.gltf, .glb), in any letter case.
 bool IsGltfPath(const std::string& path);
+
+}  // namespace cmp

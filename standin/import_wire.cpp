@@ -7,6 +7,8 @@
 
 #include "standin/ztModelBuilder.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr std::size_t VertexWireSize = 5 * 4;
@@ -297,3 +299,5 @@ Result<ImportReply> DecodeImportReply(const Bytes& bytes, ztModel model) {
     }
     return WireReader(bytes, model).Read();
 }
+
+}  // namespace cmp

@@ -25,6 +25,8 @@
 #include "core/result.h"
 #include "host/ztModelLib.h"
 
+namespace cmp {
+
 inline constexpr std::uint32_t ImportWireMagic = 0x574D545A;  // "ZTMW"
 inline constexpr std::uint32_t ImportWireVersion = 1;
 
@@ -68,3 +70,5 @@ struct ImportReply {
 // model it is built into `model`, which must be empty; on failure `model` is untouched
 // and the error says what is wrong and at which byte offset.
 [[nodiscard]] Result<ImportReply> DecodeImportReply(const Bytes& bytes, ztModel model);
+
+}  // namespace cmp

@@ -18,6 +18,8 @@
 #include "standin/import_wire.h"
 #include "standin/ztModelBuilder.h"
 
+namespace cmp {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -270,3 +272,5 @@ Status ImportModelIsolated(const std::string& path, ztModel model, const ImportL
     return Error{reply.value().message.empty() ? failure + "the importer failed"
                                                : reply.value().message};
 }
+
+}  // namespace cmp

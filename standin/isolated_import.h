@@ -10,6 +10,8 @@
 #include "core/result.h"
 #include "host/ztModelLib.h"
 
+namespace cmp {
+
 struct ImportLimits {
     // The parent kills a child that has not delivered its model by then.
     std::chrono::milliseconds timeLimit{std::chrono::seconds(60)};
@@ -34,3 +36,5 @@ struct ImportLimits {
 
 // "60 s", or "1500 ms" for a limit that is not a whole number of seconds.
 std::string DescribeTimeLimit(std::chrono::milliseconds limit);
+
+}  // namespace cmp

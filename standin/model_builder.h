@@ -7,6 +7,8 @@
 
 #include "standin/ztModelBuilder.h"
 
+namespace standin {
+
 class ModelBuilder {
   public:
     ModelBuilder() : model_(ztBuild_CreateModel()) {}
@@ -55,3 +57,5 @@ class ModelBuilder {
 
     ztModel model_;
 };
+
+}  // namespace standin

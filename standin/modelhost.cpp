@@ -18,6 +18,7 @@
 #include "standin/modelhost_options.h"
 #include "standin/ztModelBuilder.h"
 
+namespace cmp {
 namespace {
 
 constexpr int ExitExported = 0;
@@ -162,7 +163,8 @@ int Run(const ModelHostOptions& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The program, with its arguments as main received them.
+int Main(int argc, char** argv) {
     try {
         Result<ModelHostOptions> options =
             ParseModelHostOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -179,4 +181,10 @@ int main(int argc, char** argv) {
         std::cerr << "modelhost: " << failure.what() << '\n';
         return ExitNotLoaded;
     }
+}
+
+}  // namespace cmp
+
+int main(int argc, char** argv) {
+    return cmp::Main(argc, argv);
 }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace cmp {
+
 namespace {
 
 // The value of an option given as "--name=value" or "--name value".
@@ -107,3 +109,5 @@ std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
     }
     return variables;
 }
+
+}  // namespace cmp

@@ -7,6 +7,8 @@
 
 #include "core/result.h"
 
+namespace cmp {
+
 struct ModelHostOptions {
     std::string modelPath;
     std::optional<std::string> pluginPath;  // default: libcmpexport.so beside modelhost
@@ -29,3 +31,5 @@ std::string ModelHostUsage();
 // --ui chooses the console, which answers without asking. Unset options leave the
 // environment as it is.
 std::vector<std::pair<std::string, std::string>> PlugInEnvironment(const ModelHostOptions& options);
+
+}  // namespace cmp

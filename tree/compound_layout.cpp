@@ -14,6 +14,8 @@
 #include "tree/hardpoints.h"
 #include "tree/mesh_name.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr std::size_t MaxMeshDataStreamSize =
@@ -146,3 +148,5 @@ Status BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, const char* p
     BuildCompoundLayoutFromStream(tree, meshes, std::move(stream.value()));
     return Status::Ok();
 }
+
+}  // namespace cmp

@@ -7,6 +7,8 @@
 #include "mesh/export_mesh.h"
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 // Size of the "VMeshRef" record.
 inline constexpr std::uint32_t MeshRefRecordSize = 60;
 
@@ -35,3 +37,5 @@ void BuildCompoundLayoutFromStream(NodeTree& tree, const MeshList& meshes, Bytes
 // back are not as many as the list's mesh data stream has (the stream file is consumed
 // all the same in the last two cases).
 [[nodiscard]] Status BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, const char* path);
+
+}  // namespace cmp

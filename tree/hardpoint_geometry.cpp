@@ -9,6 +9,8 @@
 #include "tree/hardpoints.h"
 #include "tree/nearest_face.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr float OneThird = 0.333333343f;  // bits 0x3EAAAAAB
@@ -160,3 +162,5 @@ std::array<float, 9> HardpointOrientation(const MeshList& meshes, const Vector3&
     }
     return OrientationFromFaces(CandidateFaces(meshes), position, hardpointName);
 }
+
+}  // namespace cmp

@@ -9,6 +9,8 @@
 #include "tree/mesh_name.h"
 #include "tree/nearest_face.h"
 
+namespace cmp {
+
 namespace {
 
 // Character positions of the kind and of the hardpoint name inside a mesh name.
@@ -106,3 +108,5 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
         InsertLeaf(tree, node, "Position", FloatPayload(coordinates, 3));
     }
 }
+
+}  // namespace cmp

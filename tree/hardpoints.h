@@ -7,6 +7,8 @@
 #include "mesh/export_mesh.h"
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 enum class HardpointKind { Fixed, Revolute };
 
 struct HardpointName {
@@ -39,3 +41,5 @@ std::array<float, 9> HardpointOrientation(const MeshList& meshes, const Vector3&
 // kind with its leaves ("Axis", "Max", "Min" for Revolute; then "Orientation",
 // "Position") under `hardpoints`.
 void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes);
+
+}  // namespace cmp

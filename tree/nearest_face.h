@@ -8,6 +8,8 @@
 
 #include "mesh/export_mesh.h"
 
+namespace cmp {
+
 struct CandidateFace {
     Vector3 centre;  // ((a + b) + c) * 0.333333343f per coordinate
     Vector3 normal;
@@ -22,3 +24,5 @@ std::vector<CandidateFace> CandidateFaces(const MeshList& meshes);
 std::array<float, 9> OrientationFromFaces(const std::vector<CandidateFace>& faces,
                                           const Vector3& position,
                                           const std::string& hardpointName);
+
+}  // namespace cmp

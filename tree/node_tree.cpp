@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+namespace cmp {
+
 NodeHandle NodeTree::InsertNode(NodeHandle parent, std::string name) {
     NodeHandle handle(static_cast<std::uint32_t>(nodes_.size() + 1));
     Node node;
@@ -58,3 +60,5 @@ const NodeTree::Node& NodeTree::At(NodeHandle node) const {
     assert(node && node.id_ <= nodes_.size());
     return nodes_[node.id_ - 1];
 }
+
+}  // namespace cmp

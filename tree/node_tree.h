@@ -11,6 +11,8 @@
 
 #include "core/little_endian.h"
 
+namespace cmp {
+
 // Opaque handle of one node, stable for the life of the tree. The default is null.
 class NodeHandle {
   public:
@@ -95,3 +97,5 @@ void ForEachInPreOrder(const NodeTree& tree, Visit visit) {
         }
     }
 }
+
+}  // namespace cmp

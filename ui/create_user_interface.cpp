@@ -12,6 +12,8 @@
 #include "ui/win32/win32_user_interface.h"
 #endif
 
+namespace cmp {
+
 namespace {
 
 std::unique_ptr<UserInterface> CreateConsoleUserInterface() {
@@ -61,3 +63,5 @@ std::unique_ptr<UserInterface> CreateUserInterface() {
 #endif
     return CreateConsoleUserInterface();
 }
+
+}  // namespace cmp

@@ -6,6 +6,8 @@
 #include "tree/compound_layout.h"
 #include "utf/utf_writer.h"
 
+namespace cmp {
+
 void ResultDialog::DoModal() {
     ui_.RunResultDialog(Caption, [this] { return OnInitDialog(); });
 }
@@ -43,3 +45,5 @@ const NodeTree* ResultDialog::OnInitDialog() {
     }
     return nullptr;
 }
+
+}  // namespace cmp

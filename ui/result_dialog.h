@@ -9,6 +9,8 @@
 #include "tree/node_tree.h"
 #include "ui/user_interface.h"
 
+namespace cmp {
+
 enum class ResultOutcome {
     NotRun,          // DoModal has not run the start-up
     Written,         // the tree file is complete at the output path
@@ -56,3 +58,5 @@ class ResultDialog {
     ResultOutcome outcome_ = ResultOutcome::NotRun;
     std::string failureReason_;
 };
+
+}  // namespace cmp

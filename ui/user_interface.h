@@ -13,6 +13,8 @@
 
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 // Message box types, as the Win32 message box takes them: one OK button and an icon.
 inline constexpr std::uint32_t MessageBoxWarning = 0x30;
 inline constexpr std::uint32_t MessageBoxError = 0x10;
@@ -61,3 +63,5 @@ class UserInterface {
 // DISPLAY or WAYLAND_DISPLAY is set and GTK starts, else the console). A GTK that
 // cannot start falls back to the console with a note on stderr. Never null.
 std::unique_ptr<UserInterface> CreateUserInterface();
+
+}  // namespace cmp

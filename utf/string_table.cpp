@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace cmp {
+
 void StringTable::Add(std::string_view name) {
     if (offsets_.find(name) != offsets_.end()) {
         return;
@@ -25,3 +27,5 @@ void StringTable::CopyOut(std::uint8_t* destination) const {
         destination[entry.offset + entry.name.size()] = 0;
     }
 }
+
+}  // namespace cmp

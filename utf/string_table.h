@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace cmp {
+
 // Gives every distinct node name one byte offset in a tree file's string block. Offset 0
 // is the empty string that no entry covers; entries follow in the order first added, each
 // at the previous entry's offset plus its length plus 1. Lookups go through a hash index
@@ -44,3 +46,5 @@ class StringTable {
     std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> offsets_;
     std::uint32_t size_ = 1;
 };
+
+}  // namespace cmp

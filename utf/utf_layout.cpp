@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace cmp {
+
 UtfLayout::UtfLayout(const NodeTree& tree) {
     assert(tree.GetRoot());
 
@@ -126,3 +128,5 @@ Bytes UtfLayout::FileBytes() const {
     file.insert(file.end(), dataBlock_.begin(), dataBlock_.end());
     return file;
 }
+
+}  // namespace cmp

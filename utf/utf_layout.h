@@ -6,6 +6,8 @@
 #include "tree/node_tree.h"
 #include "utf/string_table.h"
 
+namespace cmp {
+
 inline constexpr std::uint32_t UtfMagic = 0x20465455;  // "UTF "
 inline constexpr std::uint32_t UtfVersion = 0x101;
 inline constexpr std::uint32_t UtfHeaderSize = 56;
@@ -70,3 +72,5 @@ class UtfLayout {
     std::uint32_t dataFill_ = 0;
     bool fitsFormat_ = true;
 };
+
+}  // namespace cmp

@@ -10,6 +10,8 @@
 
 #include "utf/utf_layout.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr std::uint64_t NameBudgetFactor = 16;
@@ -351,3 +353,5 @@ bool ReadUtfFile(const Bytes& bytes, NodeTree& tree, UtfReadError& error) {
     tree = std::move(read);
     return true;
 }
+
+}  // namespace cmp

@@ -7,6 +7,8 @@
 #include "core/little_endian.h"
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 struct UtfReadError {
     std::string message;
     std::size_t offset = 0;  // byte offset in the file where the problem lies
@@ -45,3 +47,5 @@ struct UtfReadError {
 // Names are copied into every node that uses them, so a file whose names add up to more
 // than 16 times its length (and more than 16 MiB) is refused as hostile.
 [[nodiscard]] bool ReadUtfFile(const Bytes& bytes, NodeTree& tree, UtfReadError& error);
+
+}  // namespace cmp

@@ -13,6 +13,8 @@
 #include <windows.h>
 #endif
 
+namespace cmp {
+
 namespace {
 
 std::string SystemReason(int error) {
@@ -108,3 +110,5 @@ bool WriteUtfFile(const NodeTree& tree, const char* path, std::string* reason) {
     }
     return true;
 }
+
+}  // namespace cmp

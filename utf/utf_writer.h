@@ -4,6 +4,8 @@
 
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 // Writes `tree` as a tree file at `path`. The bytes go to a temporary file beside the
 // target ("<path>.tmp", or "<path>.tmp<n>" when a regular file already has that name,
 // which is left alone), which replaces the target only when every write and the close
@@ -13,3 +15,5 @@
 // naming the file and the system's reason.
 [[nodiscard]] bool WriteUtfFile(const NodeTree& tree, const char* path,
                                 std::string* reason = nullptr);
+
+}  // namespace cmp

@@ -10,6 +10,8 @@
 
 #include "host/ztModelLib.h"
 
+namespace cmp {
+
 struct ReadMeshValues {
     std::string name;
     std::int32_t materialIndex = 0;
@@ -61,3 +63,5 @@ inline ReadModelValues ReadModelThroughFunctions(ztModel model) {
     }
     return values;
 }
+
+}  // namespace cmp

@@ -16,6 +16,8 @@
 #include "tests/e2e/model_files.h"
 #include "tests/plugin/scratch_folder.h"
 
+namespace cmp {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -30,7 +32,7 @@ struct Imported {
 };
 
 Imported ImportIsolated(const std::string& path, const ImportLimits& limits = {}) {
-    ModelBuilder builder;
+    standin::ModelBuilder builder;
     Status status = ImportModelIsolated(path, builder.model(), limits);
     return {status, ReadModelThroughFunctions(builder.model())};
 }
@@ -38,7 +40,7 @@ Imported ImportIsolated(const std::string& path, const ImportLimits& limits = {}
 TEST(ImportIsolation, AGoodFileGivesTheSameModelAsAnImportInProcess) {
     for (const char* example : {"ship.obj", "ship.gltf"}) {
         const std::string path = std::string(EXAMPLES_DIR) + "/" + example;
-        ModelBuilder direct;
+        standin::ModelBuilder direct;
         ASSERT_TRUE(ImportModel(path, direct.model()).ok());
         Imported isolated = ImportIsolated(path);
         ASSERT_TRUE(isolated.status.ok()) << isolated.status.message();
@@ -126,3 +128,5 @@ TEST(ImportIsolation, TimeLimitsReadAsPeopleSayThem) {
 }
 
 }  // namespace
+
+}  // namespace cmp

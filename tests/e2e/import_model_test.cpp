@@ -10,6 +10,8 @@
 #include "standin/model_builder.h"
 #include "tests/plugin/scratch_folder.h"
 
+namespace cmp {
+
 namespace {
 
 struct HostVertex {
@@ -60,7 +62,7 @@ struct Imported {
 };
 
 Imported Import(const std::string& path) {
-    ModelBuilder builder;
+    standin::ModelBuilder builder;
     Status status = ImportModel(path, builder.model());
     return {status, ReadHostModel(builder.model())};
 }
@@ -251,3 +253,5 @@ TEST(ImportModel, AFileThatCannotBeReadNamesItself) {
 }
 
 }  // namespace
+
+}  // namespace cmp

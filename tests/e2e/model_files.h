@@ -7,6 +7,8 @@
 
 #include "core/little_endian.h"
 
+namespace cmp {
+
 // A binary PLY whose vertex data ends early: the reader runs off its buffer (SIGSEGV).
 inline std::string TruncatedBinaryPly() {
     std::string file =
@@ -91,3 +93,5 @@ inline std::string PackageWithoutItsModel() {
     AppendU16(zip, 0);
     return std::string(zip.begin(), zip.end());
 }
+
+}  // namespace cmp

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace cmp {
+
 namespace {
 
 TEST(ModelHostOptions, ParsesEveryOptionInBothSpellings) {
@@ -58,3 +60,5 @@ TEST(ModelHostOptions, BecomeThePlugInsEnvironment) {
 }
 
 }  // namespace
+
+}  // namespace cmp

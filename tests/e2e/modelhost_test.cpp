@@ -9,6 +9,8 @@
 #include "tests/e2e/model_files.h"
 #include "tests/plugin/scratch_folder.h"
 
+namespace cmp {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -258,3 +260,5 @@ TEST(Demo, ExportsTheExampleShipAndChecksIt) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -15,6 +15,7 @@
 
 #include "ui/gtk/gtk_user_interface.h"
 
+namespace cmp {
 namespace {
 
 SaveDialogOptions ExportSaveOptions() {
@@ -48,8 +49,10 @@ int Usage() {
 }
 
 }  // namespace
+}  // namespace cmp
 
 int main(int argc, char** argv) {
+    using namespace cmp;
     if (argc < 2) {
         return Usage();
     }

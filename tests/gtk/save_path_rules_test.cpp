@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+namespace cmp {
+
 namespace {
 
 TEST(SavePathRulesTest, DefaultExtensionOnlyForNamesWithout) {
@@ -72,3 +74,5 @@ TEST(SavePathRulesTest, GtkFilterMatchesNamesInAnyCase) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace cmp {
+
 namespace {
 
 // The store's rows in pre-order, each as its depth and name, read without recursion.
@@ -123,3 +125,5 @@ TEST(TreeMirrorTest, LongSiblingChainsAndDeepChains) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -13,6 +13,8 @@
 #include "standin/model_builder.h"
 #include "tests/mesh/mesh_test_support.h"
 
+namespace cmp {
+
 namespace {
 
 // Extraction must never hand the model library a null handle: the stand-in counts them.
@@ -27,17 +29,17 @@ class Extraction : public ::testing::Test {
         return meshes;
     }
 
-    ModelBuilder model_;
+    standin::ModelBuilder model_;
 
   private:
     int nullCallsBefore_ = 0;
 };
 
 void AddTriangleMesh(ztMesh mesh) {
-    ModelBuilder::AddVertex(mesh, 0, 0, 0);
-    ModelBuilder::AddVertex(mesh, 1, 0, 0);
-    ModelBuilder::AddVertex(mesh, 0, 1, 0);
-    ModelBuilder::AddTriangle(mesh, 0, 1, 2);
+    standin::ModelBuilder::AddVertex(mesh, 0, 0, 0);
+    standin::ModelBuilder::AddVertex(mesh, 1, 0, 0);
+    standin::ModelBuilder::AddVertex(mesh, 0, 1, 0);
+    standin::ModelBuilder::AddTriangle(mesh, 0, 1, 2);
 }
 
 TEST_F(Extraction, MeshesInHostOrderWithHardpointFlags) {
@@ -72,10 +74,10 @@ class PositionConversion : public ::testing::TestWithParam<PositionCase> {};
 
 // One float multiplication by the scale, y and z by its negation; not a division by 92.
 TEST_P(PositionConversion, StoredBits) {
-    ModelBuilder model;
+    standin::ModelBuilder model;
     const ztMesh mesh = model.AddMesh("Part");
     const PositionCase& c = GetParam();
-    ModelBuilder::AddVertex(mesh, c.host[0], c.host[1], c.host[2], 0.25f, 0.75f);
+    standin::ModelBuilder::AddVertex(mesh, c.host[0], c.host[1], c.host[2], 0.25f, 0.75f);
     MeshList meshes;
     ExtractMeshes(model.model(), meshes);
     ASSERT_EQ(meshes.size(), 1u);
@@ -112,8 +114,8 @@ TEST_F(Extraction, NormalsFromConvertedPositions) {
 
 TEST_F(Extraction, VerticesWithoutTriangles) {
     const ztMesh mesh = model_.AddMesh("Cloud");
-    ModelBuilder::AddVertex(mesh, 1, 2, 3);
-    ModelBuilder::AddVertex(mesh, 4, 5, 6);
+    standin::ModelBuilder::AddVertex(mesh, 1, 2, 3);
+    standin::ModelBuilder::AddVertex(mesh, 4, 5, 6);
     const MeshList meshes = Extract();
     ASSERT_EQ(meshes.size(), 1u);
     EXPECT_EQ(meshes[0].vertexCount, 2);
@@ -175,7 +177,7 @@ class LyingHost : public ::testing::TestWithParam<LyingCountCase> {};
 TEST_P(LyingHost, CountsAreTakenSafely) {
     const LyingCountCase& c = GetParam();
     const int nullCallsBefore = ztBuild_NullHandleCalls();
-    ModelBuilder model;
+    standin::ModelBuilder model;
     const ztMesh mesh = model.AddMesh("Part");
     AddTriangleMesh(mesh);
     if (c.meshCount != -2) {
@@ -225,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Extraction, CornerBeyondVerticesIsFlagged) {
     const ztMesh mesh = model_.AddMesh("Hull");
     AddTriangleMesh(mesh);
-    ModelBuilder::AddTriangle(mesh, 0, 2, 3);
+    standin::ModelBuilder::AddTriangle(mesh, 0, 2, 3);
     const MeshList meshes = Extract();
     EXPECT_TRUE(meshes[0].hasBadIndices);
     EXPECT_EQ(Bits(meshes[0].faceNormals[1].x), 0u);
@@ -250,7 +252,7 @@ TEST_F(Extraction, NonFiniteValuesAreFlagged) {
     for (const auto& c : cases) {
         const ztMesh mesh = model_.AddMesh("Part");
         AddTriangleMesh(mesh);
-        ModelBuilder::AddVertex(mesh, c.x, 0.0f, 0.0f, c.u, 0.0f);
+        standin::ModelBuilder::AddVertex(mesh, c.x, 0.0f, 0.0f, c.u, 0.0f);
     }
     const MeshList meshes = Extract();
     ASSERT_EQ(meshes.size(), std::size(cases));
@@ -265,3 +267,5 @@ TEST_F(Extraction, NonFiniteValuesAreFlagged) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -8,6 +8,8 @@
 
 #include "tests/mesh/mesh_test_support.h"
 
+namespace cmp {
+
 namespace {
 
 std::vector<ExportVertex> Vertices(int count) {
@@ -142,3 +144,5 @@ TEST(FormatLimits, LongListsAreCut) {
 }
 
 }  // namespace
+
+}  // namespace cmp

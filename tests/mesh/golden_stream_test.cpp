@@ -15,17 +15,19 @@
 #include "mesh/mesh_data_stream.h"
 #include "standin/model_builder.h"
 
+namespace cmp {
+
 namespace {
 
 // The model the golden stream was computed for; the generator and the order of its
 // draws must stay exactly as they are.
-ModelBuilder MakeGoldenModel() {
+standin::ModelBuilder MakeGoldenModel() {
     std::uint32_t state = 4242;
     auto next = [&state] {
         state = state * 1664525u + 1013904223u;
         return state >> 8;
     };
-    ModelBuilder model;
+    standin::ModelBuilder model;
     model.AddMaterial("Steel");
     model.AddMaterial("GLASS_2");
     for (int m = 0; m < 6; ++m) {
@@ -43,7 +45,8 @@ ModelBuilder MakeGoldenModel() {
             if (next() % 9 == 0) {
                 values[1] = values[0];
             }
-            ModelBuilder::AddVertex(mesh, values[0], values[1], values[2], values[3], values[4]);
+            standin::ModelBuilder::AddVertex(mesh, values[0], values[1], values[2], values[3],
+                                             values[4]);
         }
         for (int t = 0; t < triangleCount; ++t) {
             const unsigned a = next() % vertexCount;
@@ -52,8 +55,9 @@ ModelBuilder MakeGoldenModel() {
             if (next() % 7 == 0) {
                 b = a;
             }
-            ModelBuilder::AddTriangle(mesh, static_cast<std::uint16_t>(a),
-                                      static_cast<std::uint16_t>(b), static_cast<std::uint16_t>(c));
+            standin::ModelBuilder::AddTriangle(mesh, static_cast<std::uint16_t>(a),
+                                               static_cast<std::uint16_t>(b),
+                                               static_cast<std::uint16_t>(c));
         }
     }
     return model;
@@ -64,7 +68,7 @@ TEST(GoldenStream, RandomModelMatchesIndependentComputation) {
     ASSERT_TRUE(in) << "missing golden file";
     const Bytes expected(std::istreambuf_iterator<char>(in), {});
 
-    const ModelBuilder model = MakeGoldenModel();
+    const standin::ModelBuilder model = MakeGoldenModel();
     MeshList meshes;
     ExtractMeshes(model.model(), meshes);
     ASSERT_TRUE(CheckFormatLimits(meshes).ok());
@@ -76,3 +80,5 @@ TEST(GoldenStream, RandomModelMatchesIndependentComputation) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace cmp {
+
 namespace {
 
 struct NameCase {
@@ -25,3 +27,5 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"Hq", false}, NameCase{"\xC8p", false}, NameCase{nullptr, false}));
 
 }  // namespace
+
+}  // namespace cmp

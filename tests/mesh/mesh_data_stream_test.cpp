@@ -19,6 +19,8 @@
 #include <csignal>
 #endif
 
+namespace cmp {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -455,3 +457,5 @@ TEST(WriteMeshDataStream, ShortWriteRemovesThePartialFile) {
 #endif
 
 }  // namespace
+
+}  // namespace cmp

@@ -9,6 +9,8 @@
 
 #include "mesh/export_mesh.h"
 
+namespace cmp {
+
 inline std::uint32_t Bits(float value) {
     return std::bit_cast<std::uint32_t>(value);
 }
@@ -44,3 +46,5 @@ inline ExportMesh MeshRecord(const char* name, const char* material,
     mesh.triangles = std::move(triangles);
     return mesh;
 }
+
+}  // namespace cmp

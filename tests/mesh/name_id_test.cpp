@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace cmp {
+
 namespace {
 
 struct TableRow {
@@ -78,3 +80,5 @@ TEST(NameId, FoldsOnlyAsciiLetters) {
 }
 
 }  // namespace
+
+}  // namespace cmp

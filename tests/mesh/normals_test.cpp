@@ -10,6 +10,8 @@
 #include "tests/mesh/mesh_test_support.h"
 #include "tests/mesh/reference_normals.h"
 
+namespace cmp {
+
 namespace {
 
 using BitTriple = std::array<std::uint32_t, 3>;
@@ -263,3 +265,5 @@ TEST(GenerateNormals, TrailingPartialTriangleIsIgnored) {
 }
 
 }  // namespace
+
+}  // namespace cmp

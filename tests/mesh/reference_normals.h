@@ -10,6 +10,8 @@
 
 #include "mesh/export_mesh.h"
 
+namespace cmp {
+
 namespace reference {
 
 // Out of line for the same reason as NormalizeVector: inlined, GCC 12's SLP vectorizer
@@ -85,3 +87,5 @@ inline std::vector<Vector3> QuadraticNormals(std::vector<ExportVertex>& vertices
 }
 
 }  // namespace reference
+
+}  // namespace cmp

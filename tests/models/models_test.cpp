@@ -15,6 +15,8 @@
 #include "tests/models/plugin_export.h"
 #include "utf/utf_reader.h"
 
+namespace cmp {
+
 // Test names and failure messages show a model by its name.
 void PrintTo(const TestModel& model, std::ostream* out) {
     *out << model.name;
@@ -96,3 +98,5 @@ TEST(ComparisonModels, HaveDistinctFileNames) {
 }
 
 }  // namespace
+
+}  // namespace cmp

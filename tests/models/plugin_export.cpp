@@ -5,6 +5,8 @@
 
 #include "host/HostPlugIn.h"
 
+namespace cmp {
+
 PlugInExporter::PlugInExporter(const std::string& libraryPath) {
     // The library stays mapped after dlclose: the toolkits it links keep memory in their
     // globals for the life of the process, which would count as leaked once unmapped.
@@ -40,3 +42,5 @@ std::int32_t PlugInExporter::Export(const TestModel& model, const std::string& o
     setenv("CMPEXPORT_OVERWRITE", "yes", 1);
     return plugIn_->slots->runExport(plugIn_, CreateTestModel(model.build));
 }
+
+}  // namespace cmp

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "host/HostPlugIn.h"
 #include "tests/models/test_models.h"
+
+namespace cmp {
 
 class PlugInExporter {
   public:
@@ -25,6 +28,8 @@ class PlugInExporter {
 
   private:
     void* library_ = nullptr;
-    struct HostPlugIn* plugIn_ = nullptr;
+    ::HostPlugIn* plugIn_ = nullptr;
     std::string error_;
 };
+
+}  // namespace cmp

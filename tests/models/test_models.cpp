@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+namespace cmp {
+
 namespace {
 
 // Deterministic values from a linear congruential generator: integers turned into
@@ -268,3 +270,5 @@ ztModel CreateTestModel(void (*build)(ztModel model)) {
     build(model);
     return model;
 }
+
+}  // namespace cmp

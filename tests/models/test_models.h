@@ -10,6 +10,8 @@
 
 #include "standin/ztModelBuilder.h"
 
+namespace cmp {
+
 struct TestModel {
     const char* name;  // also the stem of the exported file: "<name>.cmp"
     void (*build)(ztModel model);
@@ -26,3 +28,5 @@ void BuildOverLimitModel(ztModel model);
 
 // A new model filled by `build`; the caller (or the plug-in's run) destroys it.
 ztModel CreateTestModel(void (*build)(ztModel model));
+
+}  // namespace cmp

@@ -9,6 +9,7 @@
 #include "tests/models/plugin_export.h"
 
 int main(int argc, char** argv) {
+    using namespace cmp;
     if (argc != 3) {
         std::fprintf(stderr, "usage: cmp_write_models PLUGIN_LIBRARY FOLDER\n");
         return 2;

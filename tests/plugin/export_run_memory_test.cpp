@@ -12,6 +12,8 @@
 #include "tests/plugin/plug_in_test_support.h"
 #include "tests/plugin/recording_interface.h"
 
+namespace cmp {
+
 namespace {
 
 std::atomic<long long> liveBytes{0};
@@ -39,6 +41,10 @@ void CountedFree(void* memory) noexcept {
 }
 
 }  // namespace
+}  // namespace cmp
+
+using cmp::CountedAllocate;
+using cmp::CountedFree;
 
 void* operator new(std::size_t size) {
     return CountedAllocate(size);
@@ -77,6 +83,7 @@ void operator delete[](void* memory, const std::nothrow_t&) noexcept {
     CountedFree(memory);
 }
 
+namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
@@ -139,3 +146,5 @@ TEST(ExportRunMemory, EveryFailureAfterExtractionFreesTheMeshes) {
 }
 
 }  // namespace
+
+}  // namespace cmp

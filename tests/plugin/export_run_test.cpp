@@ -9,6 +9,8 @@
 #include "tests/plugin/plug_in_test_support.h"
 #include "tests/plugin/recording_interface.h"
 
+namespace cmp {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -97,3 +99,5 @@ TEST(ExportRun, FailuresInTheDialogStartUpAreReportedAfterIt) {
 }
 
 }  // namespace
+
+}  // namespace cmp

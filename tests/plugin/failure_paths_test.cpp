@@ -19,15 +19,17 @@
 #include "host/HostPlugIn.h"
 #include "tests/plugin/plug_in_test_support.h"
 
+namespace cmp {
 namespace {
 
 std::function<void()> beforeModelIsRead;
 
 }  // namespace
+}  // namespace cmp
 
 extern "C" int32_t ztModel_GetMaterialCount(ztModel model) {
-    if (beforeModelIsRead) {
-        std::exchange(beforeModelIsRead, nullptr)();
+    if (cmp::beforeModelIsRead) {
+        std::exchange(cmp::beforeModelIsRead, nullptr)();
     }
     using Function = int32_t (*)(ztModel);
     static const auto library =
@@ -35,6 +37,7 @@ extern "C" int32_t ztModel_GetMaterialCount(ztModel model) {
     return library(model);
 }
 
+namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
@@ -158,3 +161,4 @@ TEST(FailurePaths, EachShowsItsMessageReturnsMinusOneAndLeavesNothingBehind) {
 }
 
 }  // namespace
+}  // namespace cmp

@@ -15,6 +15,8 @@
 #include "ui/console/tree_text.h"
 #include "utf/utf_reader.h"
 
+namespace cmp {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -372,3 +374,5 @@ TEST(PlugInBoundary, RepeatedRunsOnOneObjectWriteIdenticalFiles) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -8,6 +8,8 @@
 #include "standin/ztModelBuilder.h"
 #include "tests/plugin/scratch_folder.h"
 
+namespace cmp {
+
 // A small ship: a hull, a cockpit of a second material and three hardpoint markers.
 inline void BuildShip(ztModel model) {
     const std::int32_t plate = ztBuild_AddMaterial(model, "HullPlate");
@@ -96,3 +98,5 @@ inline std::vector<TranscriptRecord> ReadTranscript(const std::filesystem::path&
     }
     return records;
 }
+
+}  // namespace cmp

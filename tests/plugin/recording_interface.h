@@ -11,6 +11,8 @@
 #include "mesh/mesh_data_stream.h"
 #include "ui/user_interface.h"
 
+namespace cmp {
+
 struct ShownMessage {
     std::string text;
     std::string caption;
@@ -54,3 +56,5 @@ class RecordingInterface : public UserInterface {
     bool tempGoneWhenShown = false;
     std::uintmax_t outputSizeWhenShown = 0;
 };
+
+}  // namespace cmp

@@ -10,6 +10,8 @@
 #include <iterator>
 #include <string>
 
+namespace cmp {
+
 class ScratchFolder {
   public:
     ScratchFolder() {
@@ -46,3 +48,5 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
 inline void WriteWholeFile(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
+
+}  // namespace cmp

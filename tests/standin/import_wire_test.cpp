@@ -10,12 +10,14 @@
 #include "standin/model_builder.h"
 #include "tests/e2e/host_model_reader.h"
 
+namespace cmp {
+
 namespace {
 
 // Names with every byte value but 0, one at the importer's longest, numbers that are
 // not numbers, a material index that names nothing and a corner past the vertices:
 // the wire carries them as data.
-void BuildAwkwardModel(ModelBuilder& builder) {
+void BuildAwkwardModel(standin::ModelBuilder& builder) {
     std::string everyByte;
     for (int c = 1; c < 256; ++c) {
         everyByte += static_cast<char>(c);
@@ -24,17 +26,17 @@ void BuildAwkwardModel(ModelBuilder& builder) {
     builder.AddMaterial(everyByte.c_str());
     builder.AddMaterial(std::string(MaxWireNameLength, 'm').c_str());
     ztMesh hull = builder.AddMesh(everyByte.c_str(), 1);
-    ModelBuilder::AddVertex(hull, std::numeric_limits<float>::quiet_NaN(),
-                            std::numeric_limits<float>::infinity(), -0.0f, 1e-45f, -3.5f);
-    ModelBuilder::AddVertex(hull, 1, 2, 3, 0.25f, 0.75f);
-    ModelBuilder::AddTriangle(hull, 0, 1, 65535);
+    standin::ModelBuilder::AddVertex(hull, std::numeric_limits<float>::quiet_NaN(),
+                                     std::numeric_limits<float>::infinity(), -0.0f, 1e-45f, -3.5f);
+    standin::ModelBuilder::AddVertex(hull, 1, 2, 3, 0.25f, 0.75f);
+    standin::ModelBuilder::AddTriangle(hull, 0, 1, 65535);
     builder.AddMesh("", 77);
     ztMesh marker = builder.AddMesh("Hp_Fixed_Gun", -1);
-    ModelBuilder::AddVertex(marker, 0, 0, 1);
+    standin::ModelBuilder::AddVertex(marker, 0, 0, 1);
 }
 
 Bytes AwkwardMessage() {
-    ModelBuilder builder;
+    standin::ModelBuilder builder;
     BuildAwkwardModel(builder);
     return EncodeImportedModel(builder.model());
 }
@@ -44,11 +46,11 @@ bool IsEmpty(ztModel model) {
 }
 
 TEST(ImportWire, AModelCrossesBitForBit) {
-    ModelBuilder original;
+    standin::ModelBuilder original;
     BuildAwkwardModel(original);
     const Bytes message = EncodeImportedModel(original.model());
 
-    ModelBuilder received;
+    standin::ModelBuilder received;
     Result<ImportReply> reply = DecodeImportReply(message, received.model());
     ASSERT_TRUE(reply.ok()) << reply.message();
     EXPECT_EQ(reply.value().kind, ImportWireKind::Model);
@@ -58,9 +60,9 @@ TEST(ImportWire, AModelCrossesBitForBit) {
 }
 
 TEST(ImportWire, TheSmallestModelHasAFixedLayout) {
-    ModelBuilder builder;
+    standin::ModelBuilder builder;
     ztMesh mesh = builder.AddMesh("A", -1);
-    ModelBuilder::AddVertex(mesh, 1, 0, 0, 0, 0);
+    standin::ModelBuilder::AddVertex(mesh, 1, 0, 0, 0, 0);
     const Bytes expected = {
         'Z',  'T',  'M',  'W',  1,   0, 0, 0, 0, 0, 0, 0,  // magic, version, model
         0,    0,    0,    0,                               // no materials
@@ -75,7 +77,7 @@ TEST(ImportWire, TheSmallestModelHasAFixedLayout) {
 }
 
 TEST(ImportWire, FailuresCrossWithTheirMessage) {
-    ModelBuilder model;
+    standin::ModelBuilder model;
     Result<ImportReply> failed =
         DecodeImportReply(EncodeImportFailure("cannot import 'x.obj': bad face"), model.model());
     ASSERT_TRUE(failed.ok()) << failed.message();
@@ -96,7 +98,7 @@ TEST(ImportWire, FailuresCrossWithTheirMessage) {
 TEST(ImportWire, EveryTruncationIsRefusedAndBuildsNothing) {
     const Bytes message = AwkwardMessage();
     for (std::size_t length = 0; length < message.size(); ++length) {
-        ModelBuilder model;
+        standin::ModelBuilder model;
         Result<ImportReply> reply =
             DecodeImportReply(Bytes(message.begin(), message.begin() + length), model.model());
         ASSERT_FALSE(reply.ok()) << length;
@@ -114,8 +116,8 @@ constexpr std::size_t VertexCountAt = 29;
 constexpr std::size_t TriangleCountAt = 53;
 
 TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
-    ModelBuilder builder;
-    ModelBuilder::AddVertex(builder.AddMesh("A", -1), 1, 0, 0, 0, 0);
+    standin::ModelBuilder builder;
+    standin::ModelBuilder::AddVertex(builder.AddMesh("A", -1), 1, 0, 0, 0, 0);
     const Bytes good = EncodeImportedModel(builder.model());
     ASSERT_EQ(good.size(), TriangleCountAt + 4);
 
@@ -150,7 +152,7 @@ TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
         } else {
             StoreU32(&message[c.at], c.value);
         }
-        ModelBuilder model;
+        standin::ModelBuilder model;
         Result<ImportReply> reply = DecodeImportReply(message, model.model());
         ASSERT_FALSE(reply.ok()) << c.name;
         EXPECT_NE(reply.message().find(c.messagePart), std::string::npos)
@@ -164,9 +166,11 @@ TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
 TEST(ImportWire, ARefusalLateInTheMessageKeepsNothingOfItsStart) {
     Bytes message = AwkwardMessage();
     message.resize(message.size() - 1);
-    ModelBuilder model;
+    standin::ModelBuilder model;
     ASSERT_FALSE(DecodeImportReply(message, model.model()).ok());
     EXPECT_TRUE(IsEmpty(model.model()));
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -9,6 +9,8 @@
 #include "standin/model_builder.h"
 #include "standin/ztModelBuilder.h"
 
+namespace cmp {
+
 namespace {
 
 class StandInModel : public ::testing::Test {
@@ -17,15 +19,15 @@ class StandInModel : public ::testing::Test {
         steel_ = model_.AddMaterial("Steel");
         glass_ = model_.AddMaterial("Glass");
         hull_ = model_.AddMesh("Hull", glass_);
-        ModelBuilder::AddVertex(hull_, 1.0f, 2.0f, 3.0f, 0.25f, 0.75f);
-        ModelBuilder::AddVertex(hull_, 4.0f, 5.0f, 6.0f, 0.5f, 1.0f);
-        ModelBuilder::AddVertex(hull_, 7.0f, 8.0f, 9.0f);
-        ModelBuilder::AddTriangle(hull_, 0, 1, 2);
-        ModelBuilder::AddTriangle(hull_, 2, 1, 65535);
+        standin::ModelBuilder::AddVertex(hull_, 1.0f, 2.0f, 3.0f, 0.25f, 0.75f);
+        standin::ModelBuilder::AddVertex(hull_, 4.0f, 5.0f, 6.0f, 0.5f, 1.0f);
+        standin::ModelBuilder::AddVertex(hull_, 7.0f, 8.0f, 9.0f);
+        standin::ModelBuilder::AddTriangle(hull_, 0, 1, 2);
+        standin::ModelBuilder::AddTriangle(hull_, 2, 1, 65535);
         empty_ = model_.AddMesh(nullptr, 7);
     }
 
-    ModelBuilder model_;
+    standin::ModelBuilder model_;
     int steel_ = -1;
     int glass_ = -1;
     ztMesh hull_ = nullptr;
@@ -69,8 +71,8 @@ TEST_F(StandInModel, HandlesSurviveLaterAdditions) {
     const ztVertex first = ztMesh_GetVertexAt(hull_, 0);
     const ztTriangle firstTriangle = ztMesh_GetTriangleAt(hull_, 0);
     for (int i = 0; i < 10000; ++i) {
-        ModelBuilder::AddVertex(hull_, 0, 0, 0);
-        ModelBuilder::AddTriangle(hull_, 0, 0, 0);
+        standin::ModelBuilder::AddVertex(hull_, 0, 0, 0);
+        standin::ModelBuilder::AddTriangle(hull_, 0, 0, 0);
         model_.AddMesh("More");
     }
     EXPECT_EQ(ztMesh_GetVertexAt(hull_, 0), first);
@@ -138,9 +140,9 @@ TEST(StandInNullHandles, BuilderToleratesThem) {
     ztBuild_OverrideVertexCount(nullptr, 3);
     ztBuild_OverrideTriangleCount(nullptr, 3);
 
-    ModelBuilder model;
+    standin::ModelBuilder model;
     const ztMesh mesh = model.AddMesh("m");
-    ModelBuilder::AddVertex(mesh, 1, 2, 3);
+    standin::ModelBuilder::AddVertex(mesh, 1, 2, 3);
     ztVertex_GetVertex(ztMesh_GetVertexAt(mesh, 0), nullptr);  // null destination
     ztVertex_GetTexCoords(ztMesh_GetVertexAt(mesh, 0), nullptr);
     ztMesh_GetName(mesh, nullptr, 10);
@@ -156,7 +158,7 @@ struct NameCopyCase {
 class NameCopy : public ::testing::TestWithParam<NameCopyCase> {};
 
 TEST_P(NameCopy, WritesAtMostCapacity) {
-    ModelBuilder model;
+    standin::ModelBuilder model;
     const ztMesh mesh = model.AddMesh(GetParam().name, model.AddMaterial(GetParam().name));
     char meshBuffer[8];
     char materialBuffer[8];
@@ -180,10 +182,10 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCopyCase{"", 3, std::string("\0#######", 8)}));
 
 TEST(StandInCounts, OverridesChangeOnlyTheReportedCount) {
-    ModelBuilder model;
+    standin::ModelBuilder model;
     const ztMesh mesh = model.AddMesh("m");
-    ModelBuilder::AddVertex(mesh, 1, 2, 3);
-    ModelBuilder::AddTriangle(mesh, 0, 0, 0);
+    standin::ModelBuilder::AddVertex(mesh, 1, 2, 3);
+    standin::ModelBuilder::AddTriangle(mesh, 0, 0, 0);
     ztBuild_OverrideMeshCount(model.model(), -4);
     ztBuild_OverrideVertexCount(mesh, 1000);
     ztBuild_OverrideTriangleCount(mesh, std::numeric_limits<std::int32_t>::max());
@@ -199,23 +201,25 @@ TEST(StandInCounts, OverridesChangeOnlyTheReportedCount) {
 TEST(StandInLifetime, DestroyFreesAndCounts) {
     const int before = ztBuild_DestroyCount();
     {
-        ModelBuilder owned;
+        standin::ModelBuilder owned;
         owned.AddMesh("m");
     }
     EXPECT_EQ(ztBuild_DestroyCount(), before + 1);
 
-    ModelBuilder released;
+    standin::ModelBuilder released;
     const ztModel model = released.Release();
     EXPECT_EQ(released.model(), nullptr);
     ztModel_Destroy(model);
     EXPECT_EQ(ztBuild_DestroyCount(), before + 2);
 
-    ModelBuilder moved;
-    ModelBuilder target = std::move(moved);
+    standin::ModelBuilder moved;
+    standin::ModelBuilder target = std::move(moved);
     EXPECT_EQ(moved.model(), nullptr);
     EXPECT_NE(target.model(), nullptr);
-    target = ModelBuilder();
+    target = standin::ModelBuilder();
     EXPECT_EQ(ztBuild_DestroyCount(), before + 3);  // the model target held before
 }
 
 }  // namespace
+
+}  // namespace cmp

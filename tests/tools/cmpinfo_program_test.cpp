@@ -15,6 +15,8 @@
 #include "tree/compound_layout.h"
 #include "utf/utf_layout.h"
 
+namespace cmp {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -150,3 +152,5 @@ TEST_F(CmpinfoProgramTest, Help) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -12,6 +12,8 @@
 #include "tools/cmpinfo/render.h"
 #include "tree/compound_layout.h"
 
+namespace cmp {
+
 namespace {
 
 MeshList Model() {
@@ -102,3 +104,5 @@ TEST(InspectTest, DeepTreesStayReadable) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -9,6 +9,8 @@
 
 #include "tools/cmpinfo/json_writer.h"
 
+namespace cmp {
+
 namespace {
 
 // One mesh with material "abc", 4 vertices and 2 triangles: 168 bytes.
@@ -141,3 +143,5 @@ TEST(LeafDecodersTest, JsonIsAlwaysValidText) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -15,6 +15,8 @@
 #include "tests/tree/mesh_fixtures.h"
 #include "tests/utf/test_trees.h"
 
+namespace cmp {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -203,3 +205,5 @@ TEST_F(CompoundLayoutFileTest, EmptyMeshListIsReported) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -9,6 +9,8 @@
 #include "tests/tree/mesh_fixtures.h"
 #include "tree/hardpoints.h"
 
+namespace cmp {
+
 namespace {
 
 std::uint32_t Bits(float value) {
@@ -156,3 +158,5 @@ TEST(HardpointGeometryTest, WhichFaceIsNearest) {
 }
 
 }  // namespace
+
+}  // namespace cmp

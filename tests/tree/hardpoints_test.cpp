@@ -9,6 +9,8 @@
 #include "tests/tree/mesh_fixtures.h"
 #include "tests/utf/test_trees.h"
 
+namespace cmp {
+
 namespace {
 
 TEST(HardpointsTest, ParsesKindAndNameByPosition) {
@@ -109,3 +111,5 @@ TEST(HardpointsTest, NoHardpointMeshesLeavesTwoEmptyKinds) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -8,6 +8,8 @@
 
 #include "mesh/export_mesh.h"
 
+namespace cmp {
+
 inline ExportMesh MakeMesh(const std::string& name, std::initializer_list<Vector3> positions,
                            std::initializer_list<std::uint16_t> corners = {},
                            std::initializer_list<Vector3> faceNormals = {}) {
@@ -33,3 +35,5 @@ inline ExportMesh FaceAt(const std::string& name, Vector3 centre, Vector3 normal
                      {centre.x, centre.y, centre.z}},
                     {0, 1, 2}, {normal});
 }
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace cmp {
+
 namespace {
 
 std::vector<std::string> Names(const NodeTree& tree, const std::vector<NodeHandle>& nodes) {
@@ -83,3 +85,5 @@ TEST(NodeTreeTest, EmptyTree) {
 }
 
 }  // namespace
+
+}  // namespace cmp

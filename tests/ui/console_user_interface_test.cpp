@@ -7,6 +7,8 @@
 
 #include "tests/plugin/scratch_folder.h"
 
+namespace cmp {
+
 namespace {
 
 SaveDialogOptions ExportLikeOptions() {
@@ -255,3 +257,5 @@ TEST(ConsoleSettings, ComeFromTheEnvironment) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -6,6 +6,8 @@
 #include "ui/console/tree_text.h"
 #include "ui/user_interface.h"
 
+namespace cmp {
+
 namespace {
 
 // Without a display every mode ends on the console, which never fails to start.
@@ -42,3 +44,5 @@ TEST(DrawTree, DrawsEveryLevelWithItsConnectors) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -10,6 +10,8 @@
 #include "tests/plugin/scratch_folder.h"
 #include "utf/utf_reader.h"
 
+namespace cmp {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -35,15 +37,15 @@ class ShowingInterface : public UserInterface {
 };
 
 MeshList ShipMeshes() {
-    ModelBuilder builder;
+    standin::ModelBuilder builder;
     std::int32_t plate = builder.AddMaterial("Plate");
     ztMesh hull = builder.AddMesh("Hull", plate);
-    ModelBuilder::AddVertex(hull, 0, 0, 0);
-    ModelBuilder::AddVertex(hull, 1, 0, 0);
-    ModelBuilder::AddVertex(hull, 0, 1, 0);
-    ModelBuilder::AddTriangle(hull, 0, 1, 2);
+    standin::ModelBuilder::AddVertex(hull, 0, 0, 0);
+    standin::ModelBuilder::AddVertex(hull, 1, 0, 0);
+    standin::ModelBuilder::AddVertex(hull, 0, 1, 0);
+    standin::ModelBuilder::AddTriangle(hull, 0, 1, 2);
     ztMesh gun = builder.AddMesh("Hp_Fixed_HpWeapon01");
-    ModelBuilder::AddVertex(gun, 0, 0, 1);
+    standin::ModelBuilder::AddVertex(gun, 0, 0, 1);
     MeshList meshes;
     ExtractMeshes(builder.model(), meshes);
     return meshes;
@@ -114,3 +116,5 @@ TEST(ResultDialog, RecordsFailuresInsteadOfShowingThem) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace cmp {
+
 namespace {
 
 Bytes Block(const StringTable& table) {
@@ -80,3 +82,5 @@ TEST(StringTableTest, OffsetsMatchALinearScan) {
 }
 
 }  // namespace
+
+}  // namespace cmp

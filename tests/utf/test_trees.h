@@ -11,6 +11,8 @@
 #include "core/little_endian.h"
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 inline void Attach(NodeTree& tree, NodeHandle node, Bytes bytes) {
     auto payload = std::make_unique<Payload>();
     payload->bytes = std::move(bytes);
@@ -75,3 +77,5 @@ inline std::vector<FlatNode> Flatten(const NodeTree& tree) {
     });
     return flat;
 }
+
+}  // namespace cmp

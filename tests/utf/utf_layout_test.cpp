@@ -7,6 +7,8 @@
 
 #include "tests/utf/test_trees.h"
 
+namespace cmp {
+
 namespace {
 
 std::vector<std::uint32_t> Words(const Bytes& bytes, std::size_t from, std::size_t count) {
@@ -193,3 +195,5 @@ TEST(UtfLayoutTest, WideAndDeepTreesNeedNoDeepStack) {
 }
 
 }  // namespace
+
+}  // namespace cmp

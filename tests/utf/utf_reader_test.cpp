@@ -9,6 +9,8 @@
 #include "tests/utf/test_trees.h"
 #include "utf/utf_layout.h"
 
+namespace cmp {
+
 namespace {
 
 // Records of the interleaved tree's 244-byte file: T, P, R, Q.
@@ -239,3 +241,5 @@ TEST(UtfReaderTest, RefusesNamesThatMultiplyTheFile) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -18,6 +18,8 @@
 #include "tests/utf/test_trees.h"
 #include "utf/utf_layout.h"
 
+namespace cmp {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -149,3 +151,5 @@ TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
 }
 
 }  // namespace
+
+}  // namespace cmp

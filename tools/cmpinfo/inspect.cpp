@@ -6,6 +6,8 @@
 
 #include "mesh/name_id.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr std::size_t PathNamesShown = 16;
@@ -138,3 +140,5 @@ FileReport InspectTree(const NodeTree& tree, std::string file, std::size_t fileS
     }
     return report;
 }
+
+}  // namespace cmp

@@ -10,6 +10,8 @@
 #include "tools/cmpinfo/leaf_decoders.h"
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 struct NodeReport {
     int depth = 0;
     std::string name;
@@ -35,3 +37,5 @@ std::string NodePath(const FileReport& report, std::size_t index);
 // leaves to each other: each "VMeshRef" must name an entry of a "VMeshLibrary" and
 // count as many meshes as that entry's "VMeshData".
 FileReport InspectTree(const NodeTree& tree, std::string file, std::size_t fileSize);
+
+}  // namespace cmp

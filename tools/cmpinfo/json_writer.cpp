@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace cmp {
+
 std::string JsonQuote(std::string_view value) {
     std::string quoted = "\"";
     for (char c : value) {
@@ -114,3 +116,5 @@ JsonWriter& JsonWriter::Raw(std::string_view json) {
     text_ += json;
     return *this;
 }
+
+}  // namespace cmp

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace cmp {
+
 class JsonWriter {
   public:
     JsonWriter& BeginObject();
@@ -38,3 +40,5 @@ std::string JsonQuote(std::string_view value);
 
 // Shortest decimal text that reads back as the same float ("-0" for negative zero).
 std::string FormatReal(float value);
+
+}  // namespace cmp

@@ -7,6 +7,8 @@
 #include "mesh/mesh_data_stream.h"
 #include "tools/cmpinfo/json_writer.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr std::size_t PreviewBytes = 16;
@@ -358,3 +360,5 @@ LeafDecoding DecodeLeaf(std::string_view name, const Bytes& bytes) {
     }
     return DecodeUnknown(bytes);
 }
+
+}  // namespace cmp

@@ -10,6 +10,8 @@
 
 #include "core/little_endian.h"
 
+namespace cmp {
+
 struct LeafDecoding {
     std::vector<std::string> lines;     // for people, without indentation
     std::string json;                   // one JSON object
@@ -55,3 +57,5 @@ std::string Printable(std::string_view text);
 
 // The decoder for a leaf of this name.
 LeafDecoding DecodeLeaf(std::string_view name, const Bytes& bytes);
+
+}  // namespace cmp

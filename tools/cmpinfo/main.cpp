@@ -11,6 +11,7 @@
 #include "tools/cmpinfo/render.h"
 #include "utf/utf_reader.h"
 
+namespace cmp {
 namespace {
 
 constexpr int ExitSound = 0;
@@ -77,7 +78,8 @@ int UsageError(const std::string& message) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The program, with its arguments as main received them.
+int Main(int argc, char** argv) {
     bool check = false;
     bool json = false;
     const char* path = nullptr;
@@ -133,4 +135,10 @@ int main(int argc, char** argv) {
         return ExitUnreadable;
     }
     return report.ProblemCount() > 0 ? ExitProblems : ExitSound;
+}
+
+}  // namespace cmp
+
+int main(int argc, char** argv) {
+    return cmp::Main(argc, argv);
 }

@@ -5,6 +5,8 @@
 
 #include "tools/cmpinfo/json_writer.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr int MaxIndentLevels = 40;
@@ -107,3 +109,5 @@ std::string RenderProblemsJson(const FileReport& report) {
     json.EndArray().EndObject();
     return json.Text() + "\n";
 }
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 
 #include "tools/cmpinfo/inspect.h"
 
+namespace cmp {
+
 // The indented tree, each leaf with its size and decoded content, problems marked "!"
 // under their node, and a count of problems at the end when there are any. Nesting
 // deeper than 40 levels is shown by number instead of by ever wider indentation.
@@ -20,3 +22,5 @@ std::string RenderProblems(const FileReport& report);
 
 // Only the problems, as a JSON object with the file and a list of {path, message}.
 std::string RenderProblemsJson(const FileReport& report);
+
+}  // namespace cmp

@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+namespace cmp {
+
 namespace {
 
 bool IsTerminal(int descriptor) {
@@ -307,3 +309,5 @@ void ConsoleUserInterface::WaitForClose() {
         }
     }
 }
+
+}  // namespace cmp

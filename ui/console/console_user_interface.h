@@ -8,6 +8,8 @@
 #include "ui/console/transcript.h"
 #include "ui/user_interface.h"
 
+namespace cmp {
+
 struct ConsoleSettings {
     // A person answers at a terminal: dialogs prompt and wait. Otherwise nothing ever
     // blocks: the save dialog takes `saveAs`, boxes go to the error stream, the result
@@ -62,3 +64,5 @@ class ConsoleUserInterface : public UserInterface {
     ConsoleSettings settings_;
     Transcript transcript_;
 };
+
+}  // namespace cmp

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+namespace cmp {
+
 std::string EscapeTranscriptField(std::string_view field) {
     std::string escaped;
     escaped.reserve(field.size());
@@ -39,3 +41,5 @@ void Transcript::Record(std::initializer_list<std::string_view> fields) const {
     std::ofstream file(path_, std::ios::app | std::ios::binary);
     file << line;
 }
+
+}  // namespace cmp

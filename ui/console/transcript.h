@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace cmp {
+
 // An append-only record of what the console showed the user and what it answered, for
 // tests and unattended runs that want to check it afterwards. One line per exchange:
 // fields separated by tabs, with backslash, tab and newline inside a field escaped as
@@ -23,3 +25,5 @@ class Transcript {
 
 // One field as Record writes it.
 std::string EscapeTranscriptField(std::string_view field);
+
+}  // namespace cmp

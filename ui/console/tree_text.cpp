@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace cmp {
+
 namespace {
 
 struct PendingNode {
@@ -56,3 +58,5 @@ std::string DrawTree(const NodeTree& tree) {
     }
     return text;
 }
+
+}  // namespace cmp

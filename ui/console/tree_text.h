@@ -4,8 +4,12 @@
 
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 // The tree as text, one node per line in tree order: top-level nodes at the margin,
 // their descendants drawn with "├── ", "└── " and "│   " connectors. Every line ends
 // with '\n'; an empty tree gives "(empty)\n". Walks with an explicit stack, so depth is
 // no risk.
 std::string DrawTree(const NodeTree& tree);
+
+}  // namespace cmp

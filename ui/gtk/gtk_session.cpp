@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+namespace cmp {
+
 bool StartGtk() {
     static bool running = false;
     static std::once_flag once;
@@ -54,3 +56,5 @@ ToplevelGuard::~ToplevelGuard() {
     }
     SettlePendingEvents();
 }
+
+}  // namespace cmp

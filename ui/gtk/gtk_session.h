@@ -6,6 +6,8 @@
 
 #include <gtk/gtk.h>
 
+namespace cmp {
+
 // Starts GTK once per process and answers whether it runs: false when no display can be
 // opened. A host that has started GTK itself is used as it is. GTK is told to leave the
 // process locale alone, which belongs to the host.
@@ -34,3 +36,5 @@ class ToplevelGuard {
   private:
     GtkWidget* widget_;
 };
+
+}  // namespace cmp

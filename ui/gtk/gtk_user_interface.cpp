@@ -5,6 +5,8 @@
 #include "ui/gtk/result_dialog_window.h"
 #include "ui/gtk/save_dialog.h"
 
+namespace cmp {
+
 namespace {
 
 class GtkUserInterface final : public UserInterface {
@@ -32,3 +34,5 @@ std::unique_ptr<UserInterface> CreateGtkUserInterface() {
     }
     return std::make_unique<GtkUserInterface>();
 }
+
+}  // namespace cmp

@@ -2,6 +2,8 @@
 
 #include "ui/gtk/gtk_session.h"
 
+namespace cmp {
+
 namespace {
 
 struct IconChoice {
@@ -59,3 +61,5 @@ void ShowGtkMessageBox(GtkWindow* parent, const std::string& text, const std::st
     gtk_window_present(window);
     gtk_dialog_run(GTK_DIALOG(window));
 }
+
+}  // namespace cmp

@@ -3,6 +3,8 @@
 #include "ui/gtk/gtk_session.h"
 #include "ui/gtk/tree_mirror.h"
 
+namespace cmp {
+
 namespace {
 
 // 220 x 164 dialog units at the 8-point dialog font of the original template.
@@ -96,3 +98,5 @@ void RunGtkResultDialog(const std::string& caption,
     gtk_window_present(GTK_WINDOW(dialog.widget()));
     gtk_dialog_run(GTK_DIALOG(dialog.widget()));
 }
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 // Runs the modal result dialog: window title `caption`, about 330 x 266 pixels, centred,
 // no owner window; a tree view of the node tree (names only, tree lines, all rows
 // collapsed) and one "Continue" button, which has the focus.
@@ -15,3 +17,5 @@
 // request; all four end it alike. GTK must be running.
 void RunGtkResultDialog(const std::string& caption,
                         const std::function<const NodeTree*()>& initialise);
+
+}  // namespace cmp

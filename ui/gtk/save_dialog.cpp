@@ -7,6 +7,8 @@
 #include "ui/gtk/message_box.h"
 #include "ui/gtk/save_path_rules.h"
 
+namespace cmp {
+
 namespace {
 
 enum class Verdict { Accept, ChooseAgain, Fail };
@@ -135,3 +137,5 @@ std::optional<std::string> RunGtkSaveDialog(const SaveDialogOptions& options) {
     }
     return std::nullopt;
 }
+
+}  // namespace cmp

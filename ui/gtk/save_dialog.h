@@ -5,6 +5,8 @@
 
 #include "ui/user_interface.h"
 
+namespace cmp {
+
 // Runs a GTK file chooser in save mode, without an owner window, as `options` asks:
 // title, filters (the first active; patterns match letters in any case), default
 // extension, overwrite prompt, folder that must exist, path length limit.
@@ -17,3 +19,5 @@
 //
 // Returns the full path, or nothing on cancel or failure. GTK must be running.
 std::optional<std::string> RunGtkSaveDialog(const SaveDialogOptions& options);
+
+}  // namespace cmp

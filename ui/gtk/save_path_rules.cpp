@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace cmp {
+
 namespace {
 
 std::string_view LastComponent(std::string_view path) {
@@ -82,3 +84,5 @@ std::vector<std::string> FilterGlobs(std::string_view patterns) {
     }
     return globs;
 }
+
+}  // namespace cmp

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace cmp {
+
 // True when the last component of `path` carries an extension: a dot after its first
 // character. "model.cmp" and "model." have one (a trailing dot asks for no default
 // extension); "model", ".hidden" and "dir.d/model" have none.
@@ -24,3 +26,5 @@ std::string ContainingFolder(std::string_view path);
 // any case ("*.cmp" becomes "*.[cC][mM][pP]"), and "*.*" matches every name, with or
 // without a dot, as it does on Windows.
 std::vector<std::string> FilterGlobs(std::string_view patterns);
+
+}  // namespace cmp

@@ -4,6 +4,8 @@
 
 #include "ui/gtk/gtk_session.h"
 
+namespace cmp {
+
 namespace {
 
 // One chain of siblings still to be copied, and the row they go under.
@@ -48,3 +50,5 @@ void MirrorNodeTree(GtkTreeStore* store, const NodeTree& tree) {
         }
     }
 }
+
+}  // namespace cmp

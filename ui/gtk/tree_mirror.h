@@ -4,6 +4,8 @@
 
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 // Column of the node name (a string) in the stores that MirrorNodeTree fills.
 inline constexpr int kNodeNameColumn = 0;
 
@@ -14,3 +16,5 @@ GtkTreeStore* NewNodeNameStore();
 // nodes at the end of the store's top level, children under their parent in the tree's
 // order. Walks without recursion, so deep trees and long sibling chains cost no stack.
 void MirrorNodeTree(GtkTreeStore* store, const NodeTree& tree);
+
+}  // namespace cmp

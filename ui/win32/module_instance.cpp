@@ -15,7 +15,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved
     return TRUE;
 }
 
+namespace cmp {
+
 HINSTANCE ModuleInstance() {
     // Linked into a program, DllMain never runs and the resources are the program's.
     return loadedModule != nullptr ? loadedModule : GetModuleHandleA(nullptr);
 }
+
+}  // namespace cmp

@@ -7,4 +7,8 @@
 #endif
 #include <windows.h>
 
+namespace cmp {
+
 HINSTANCE ModuleInstance();
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 #include "ui/win32/module_instance.h"
 #include "ui/win32/result_dialog_ids.h"
 
+namespace cmp {
+
 namespace {
 
 struct DialogStart {
@@ -133,3 +135,5 @@ void RunResultDialog(const std::string& caption,
         initialise();
     }
 }
+
+}  // namespace cmp

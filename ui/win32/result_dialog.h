@@ -12,6 +12,8 @@
 
 #include "tree/node_tree.h"
 
+namespace cmp {
+
 // Runs the dialog without an owner window. In WM_INITDIALOG, before the dialog is
 // shown, it sets `caption`, centres itself on the work area, runs `initialise` and
 // fills the tree view from the tree it returns. Returns when "Continue", Escape, Enter
@@ -22,3 +24,5 @@ void RunResultDialog(const std::string& caption,
 // Appends every node of `tree` to `treeView` under their parents, children in insertion
 // order, all collapsed. Iterative: deep trees and long sibling chains cost no stack.
 void FillTreeView(HWND treeView, const NodeTree& tree);
+
+}  // namespace cmp

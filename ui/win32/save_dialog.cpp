@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+namespace cmp {
+
 namespace {
 
 // The structure up to lpTemplateName, without the three members Windows 2000 added.
@@ -57,3 +59,5 @@ std::optional<std::string> SaveFileRequest::Show() {
     // The dialog NUL-terminates within nMaxFile; the bound only guards a broken one.
     return std::string(path_.data(), strnlen(path_.data(), path_.size()));
 }
+
+}  // namespace cmp

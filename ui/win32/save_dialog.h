@@ -15,6 +15,8 @@
 
 #include "ui/user_interface.h"
 
+namespace cmp {
+
 class SaveFileRequest {
   public:
     // Fills the dialog structure the way hosts of this plug-in have always seen it: the
@@ -45,3 +47,5 @@ class SaveFileRequest {
 // "CMP Files (*.cmp)\0*.cmp\0All Files (*.*)\0*.*\0\0": description and pattern of each
 // filter, each with its NUL, and one more NUL that ends the list.
 std::string BuildFilterList(const std::vector<FileFilter>& filters);
+
+}  // namespace cmp

@@ -3,6 +3,8 @@
 #include "ui/win32/result_dialog.h"
 #include "ui/win32/save_dialog.h"
 
+namespace cmp {
+
 namespace {
 
 class Win32UserInterface final : public UserInterface {
@@ -20,7 +22,7 @@ class Win32UserInterface final : public UserInterface {
 
     void RunResultDialog(const std::string& caption,
                          const std::function<const NodeTree*()>& initialise) override {
-        ::RunResultDialog(caption, initialise);
+        cmp::RunResultDialog(caption, initialise);
     }
 };
 
@@ -29,3 +31,5 @@ class Win32UserInterface final : public UserInterface {
 std::unique_ptr<UserInterface> CreateWin32UserInterface() {
     return std::make_unique<Win32UserInterface>();
 }
+
+}  // namespace cmp

@@ -6,4 +6,8 @@
 
 #include "ui/user_interface.h"
 
+namespace cmp {
+
 std::unique_ptr<UserInterface> CreateWin32UserInterface();
+
+}  // namespace cmp
