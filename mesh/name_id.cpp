@@ -1,4 +1,5 @@
 #include "mesh/name_id.h"
+#include "core/text.h"
 
 namespace cmp {
 
@@ -24,12 +25,6 @@ constexpr std::array<std::uint32_t, 256> BuildNameIdTable() {
 
 constexpr std::array<std::uint32_t, 256> kNameIdTable = BuildNameIdTable();
 
-// The C runtime's tolower in its default locale: only A to Z fold; bytes from 0x80 up
-// are left alone whatever the current locale says.
-constexpr std::uint8_t FoldAsciiCase(std::uint8_t byte) {
-    return (byte >= 'A' && byte <= 'Z') ? static_cast<std::uint8_t>(byte + ('a' - 'A')) : byte;
-}
-
 }  // namespace
 
 const std::array<std::uint32_t, 256>& NameIdTable() {
@@ -42,7 +37,7 @@ std::uint32_t NameId(const char* name) {
     }
     std::uint32_t h = 0xFFFFFFFFu;
     for (const char* at = name; *at != '\0'; ++at) {
-        const std::uint8_t c = FoldAsciiCase(static_cast<std::uint8_t>(*at));
+        const auto c = static_cast<std::uint8_t>(FoldAsciiCase(*at));
         h = (h >> 8) ^ kNameIdTable[(c ^ h) & 0xFFu];
     }
     return ~h;

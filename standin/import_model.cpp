@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {
@@ -188,8 +189,7 @@ class SceneImporter {
 
 bool IsGltfPath(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(extension.begin(), extension.end(), extension.begin(), FoldAsciiCase);
     return extension == ".gltf" || extension == ".glb";
 }
 

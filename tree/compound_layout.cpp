@@ -13,6 +13,7 @@
 #include "mesh/name_id.h"
 #include "tree/hardpoints.h"
 #include "tree/mesh_name.h"
+#include "tree/mesh_reference.h"
 
 namespace cmp {
 
@@ -88,13 +89,10 @@ Result<Bytes> ReadBackMeshDataStream(const char* path) {
 }
 
 Bytes MeshRefRecord(const std::string& libraryEntryName, std::int32_t meshCount) {
-    Bytes record(MeshRefRecordSize, 0);
-    StoreU32(&record[0], MeshRefRecordSize);
-    StoreU32(&record[4], NameId(libraryEntryName.c_str()));
-    // The count goes in as a 32-bit word shifted left by 16, so its low 16 bits land at
-    // offset 18.
-    StoreU32(&record[16], static_cast<std::uint32_t>(meshCount) << 16);
-    return record;
+    MeshReference reference;
+    reference.libraryId = NameId(libraryEntryName.c_str());
+    reference.meshCount = static_cast<std::uint16_t>(meshCount);
+    return EncodeMeshReference(reference);
 }
 
 void BuildCompoundLayoutFromStream(NodeTree& tree, const MeshList& meshes, Bytes meshDataStream) {

@@ -9,9 +9,6 @@
 
 namespace cmp {
 
-// Size of the "VMeshRef" record.
-inline constexpr std::uint32_t MeshRefRecordSize = 60;
-
 // Number of meshes whose name does not begin with "hp" in any letter case.
 std::int32_t CountNonHardpointMeshes(const MeshList& meshes);
 

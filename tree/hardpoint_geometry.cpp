@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "core/text.h"
 #include "tree/hardpoints.h"
 #include "tree/nearest_face.h"
 
@@ -30,31 +31,10 @@ Vector3 Centre(const Vector3& a, const Vector3& b, const Vector3& c) {
             (a.z + b.z + c.z) * OneThird};
 }
 
-bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
-    const std::size_t length = std::strlen(prefix);
-    if (text.size() < length) {
-        return false;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        char p = prefix[i];
-        if (p >= 'A' && p <= 'Z') {
-            p = static_cast<char>(p - 'A' + 'a');
-        }
-        if (c != p) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Engines, mounts and thrusters keep the model's own axes.
 bool FacesForward(const std::string& hardpointName) {
     for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
-        if (StartsWithIgnoringCase(hardpointName, prefix)) {
+        if (StartsWithIgnoringAsciiCase(hardpointName, prefix)) {
             return true;
         }
     }

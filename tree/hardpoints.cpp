@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/little_endian.h"
+#include "core/text.h"
 #include "mesh/hardpoint_name.h"
 #include "tree/mesh_name.h"
 #include "tree/nearest_face.h"
@@ -21,10 +22,6 @@ constexpr std::size_t RevoluteNameStart = 12;
 constexpr std::uint32_t MaxAngleBits = 0x3F490EAA;  // 0.78538
 constexpr std::uint32_t MinAngleBits = 0xBF490FF9;  // -0.7854
 
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 // Case-blind comparison of `word` with the characters of `text` from `start`, stopping at
 // the text's end like a counted string compare would.
 bool MatchesAt(const char* text, std::size_t length, std::size_t start, const char* word) {
@@ -33,7 +30,7 @@ bool MatchesAt(const char* text, std::size_t length, std::size_t start, const ch
         return false;
     }
     for (std::size_t i = 0; i < wordLength; ++i) {
-        if (AsciiLower(text[start + i]) != AsciiLower(word[i])) {
+        if (FoldAsciiCase(text[start + i]) != FoldAsciiCase(word[i])) {
             return false;
         }
     }

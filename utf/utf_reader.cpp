@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "utf/utf_layout.h"
 
 namespace cmp {
@@ -16,12 +17,6 @@ namespace {
 
 constexpr std::uint64_t NameBudgetFactor = 16;
 constexpr std::uint64_t NameBudgetFloor = std::uint64_t{16} << 20;
-
-std::string Hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
 
 // Where the blocks lie, after the header has been checked. All positions are file offsets.
 struct Blocks {
@@ -91,7 +86,7 @@ bool Reader::ReadHeader() {
         return Fail(0, "the magic is not \"UTF \"");
     }
     if (U32(4) != UtfVersion) {
-        return Fail(4, "version " + Hex(U32(4)) + " is not 0x101");
+        return Fail(4, "version " + HexWord(U32(4)) + " is not 0x101");
     }
     if (U32(UtfRecordSizeField) != UtfRecordSize) {
         return Fail(UtfRecordSizeField,
@@ -311,7 +306,7 @@ bool Reader::Read(NodeTree& tree) {
             }
         } else {
             return Fail(at + UtfFlagsField, "record " + std::to_string(current.record) +
-                                                ": flags " + Hex(fields.flags) +
+                                                ": flags " + HexWord(fields.flags) +
                                                 " are neither 0x10 (branch) nor 0x80 (leaf)");
         }
         std::uint32_t sibling = 0;

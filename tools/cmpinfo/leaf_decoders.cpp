@@ -230,7 +230,7 @@ LeafDecoding DecodeMeshDataStream(const Bytes& bytes) {
     return result;
 }
 
-LeafDecoding DecodeMeshReference(const Bytes& bytes) {
+LeafDecoding DecodeMeshReferenceLeaf(const Bytes& bytes) {
     if (bytes.size() < 20) {
         LeafDecoding result = DecodeUnknown(bytes);
         result.problems.push_back("the mesh reference is " + Plural(bytes.size(), "byte", "bytes") +
@@ -344,7 +344,7 @@ LeafDecoding DecodeLeaf(std::string_view name, const Bytes& bytes) {
         return DecodeMeshDataStream(bytes);
     }
     if (name == "VMeshRef") {
-        return DecodeMeshReference(bytes);
+        return DecodeMeshReferenceLeaf(bytes);
     }
     if (name == "File name" || name == "Object name") {
         return DecodeText(bytes);

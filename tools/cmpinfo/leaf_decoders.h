@@ -38,7 +38,7 @@ struct MeshReference {
     std::uint16_t meshCount = 0;
 };
 inline constexpr std::size_t MeshReferenceSize = 60;
-LeafDecoding DecodeMeshReference(const Bytes& bytes);
+LeafDecoding DecodeMeshReferenceLeaf(const Bytes& bytes);
 
 // "File name", "Object name": text ending in one 0 byte.
 LeafDecoding DecodeText(const Bytes& bytes);
