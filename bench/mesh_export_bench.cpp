@@ -11,6 +11,7 @@
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
 #include "mesh/mesh_data_stream.h"
+#include "plugin/temporary_stream.h"
 #include "standin/model_builder.h"
 
 namespace cmp {
@@ -71,17 +72,16 @@ BENCHMARK(BM_ExtractCheckBuildStream)->Unit(benchmark::kMillisecond);
 
 void BM_ExtractCheckWriteStream(benchmark::State& state) {
     const standin::ModelBuilder model = MakeModel();
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "mesh_export_bench.vms").string();
+    TemporaryStream stream(
+        (std::filesystem::temp_directory_path() / "mesh_export_bench.vms").string());
     for (auto _ : state) {
         MeshList meshes;
         ExtractMeshes(model.model(), meshes);
-        if (!CheckFormatLimits(meshes).ok() || !WriteMeshDataStream(meshes, path.c_str()).ok()) {
+        if (!CheckFormatLimits(meshes).ok() || !stream.Write(meshes).ok()) {
             state.SkipWithError("could not store the benchmark model");
             break;
         }
     }
-    std::remove(path.c_str());
 }
 BENCHMARK(BM_ExtractCheckWriteStream)->Unit(benchmark::kMillisecond);
 

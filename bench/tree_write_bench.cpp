@@ -91,7 +91,7 @@ const MeshList& Model() {
 const NodeTree& ModelTree() {
     static const NodeTree tree = [] {
         NodeTree built;
-        BuildCompoundLayoutFromStream(built, Model(), BuildMeshDataStream(Model()));
+        BuildCompoundLayout(built, Model(), BuildMeshDataStream(Model()));
         return built;
     }();
     return tree;
@@ -153,7 +153,7 @@ void BM_BuildAndWrite(benchmark::State& state) {
     const std::string path = "tree_write_bench.cmp";
     for (auto _ : state) {
         NodeTree tree;
-        BuildCompoundLayoutFromStream(tree, Model(), stream);
+        BuildCompoundLayout(tree, Model(), stream);
         if (!WriteUtfFile(tree, path.c_str())) {
             state.SkipWithError("the file could not be written");
             break;

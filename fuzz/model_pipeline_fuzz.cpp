@@ -26,6 +26,7 @@
 #include "mesh/format_limits.h"
 #include "mesh/mesh_data_stream.h"
 #include "plugin/export_run.h"
+#include "plugin/temporary_stream.h"
 #include "standin/ztModelBuilder.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/render.h"
@@ -196,9 +197,8 @@ Bytes ReadFile(const std::string& path) {
 // The tree as a file, through the writer that the plug-in uses, and back.
 Bytes WrittenFile(const NodeTree& tree) {
     static const std::string path = "/tmp/model_pipeline_fuzz." + std::to_string(getpid()) + ".cmp";
-    std::string reason;
-    if (!WriteUtfFile(tree, path.c_str(), &reason)) {
-        Fail("the tree file could not be written", reason);
+    if (const Status written = WriteUtfFile(tree, path.c_str()); !written) {
+        Fail("the tree file could not be written", written.message());
     }
     Bytes bytes = ReadFile(path);
     std::remove(path.c_str());
@@ -238,7 +238,7 @@ Expected CheckPipeline(ztModel model) {
     }
 
     NodeTree tree;
-    BuildCompoundLayoutFromStream(tree, meshes, std::move(stream));
+    BuildCompoundLayout(tree, meshes, std::move(stream));
     const UtfLayout layout(tree);
     if (!layout.FitsFormat()) {
         Fail("a small tree does not fit the format");
@@ -249,9 +249,9 @@ Expected CheckPipeline(ztModel model) {
     }
 
     NodeTree again;
-    UtfReadError error;
-    if (!ReadUtfFile(file, again, error)) {
-        Fail("the written file does not read back", error.message);
+    const Status error = ReadUtfFile(file, again);
+    if (!error) {
+        Fail("the written file does not read back", error.message());
     }
     if (Walk(again) != Walk(tree)) {
         Fail("the file reads back as another tree");

@@ -57,15 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace cmp;
     const Bytes bytes(data, data + size);
     NodeTree tree;
-    UtfReadError error;
-    if (!ReadUtfFile(bytes, tree, error)) {
-        if (error.message.empty() || error.offset > size) {
+    const Status error = ReadUtfFile(bytes, tree);
+    if (!error) {
+        if (error.message().empty() || error.error().offset.value_or(~0ull) > size) {
             std::abort();
         }
         return 0;
     }
     NodeTree again;
-    if (!ReadUtfFile(UtfLayout(tree).FileBytes(), again, error) || !SameTree(tree, again)) {
+    if (!ReadUtfFile(UtfLayout(tree).FileBytes(), again) || !SameTree(tree, again)) {
         std::abort();
     }
     const FileReport report = InspectTree(tree, "fuzz", size);

@@ -117,7 +117,7 @@ Status CheckFormatLimits(const MeshList& meshes) {
     if (problems.empty()) {
         return Status::Ok();
     }
-    return Error{JoinProblems(problems)};
+    return Error{ErrorCode::ModelRefused, JoinProblems(problems)};
 }
 
 }  // namespace cmp

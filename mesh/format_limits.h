@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/result.h"
+#include "core/error.h"
 #include "mesh/export_mesh.h"
 
 namespace cmp {

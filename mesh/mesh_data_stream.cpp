@@ -1,12 +1,5 @@
 #include "mesh/mesh_data_stream.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <string>
-#include <system_error>
-
 #include "mesh/name_id.h"
 
 namespace cmp {
@@ -92,20 +85,6 @@ void AppendVertexArrays(Bytes& out, const MeshList& meshes) {
     }
 }
 
-std::string DescribeFailure(const char* what, const char* path, int error) {
-    return std::string("cannot ") + what + " the mesh data file \"" + path +
-           "\": " + std::strerror(error);
-}
-
-// Only a regular file at the path itself is ours to remove: a directory, a device or a
-// symbolic link standing there belongs to someone else.
-void RemovePartialFile(const char* path) {
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored))) {
-        std::filesystem::remove(path, ignored);
-    }
-}
-
 }  // namespace
 
 std::size_t MeshDataStreamSize(const MeshList& meshes) {
@@ -123,36 +102,6 @@ Bytes BuildMeshDataStream(const MeshList& meshes) {
     AppendIndexArrays(stream, meshes);
     AppendVertexArrays(stream, meshes);
     return stream;
-}
-
-Status WriteMeshDataStream(const MeshList& meshes, const char* path) {
-    if (path == nullptr || *path == '\0') {
-        return Error{"cannot create the mesh data file: no file name given"};
-    }
-    const Bytes stream = BuildMeshDataStream(meshes);
-
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        return Error{DescribeFailure("create", path, errno)};
-    }
-    errno = 0;
-    const std::size_t written = std::fwrite(stream.data(), 1, stream.size(), file);
-    int writeError = written == stream.size() ? 0 : (errno != 0 ? errno : EIO);
-    // Buffered data reaches the file only here or in fclose: a full disk often shows up
-    // no earlier.
-    if (writeError == 0 && std::fflush(file) != 0) {
-        writeError = errno != 0 ? errno : EIO;
-    }
-    errno = 0;
-    const bool closed = std::fclose(file) == 0;
-    if (writeError == 0 && !closed) {
-        writeError = errno != 0 ? errno : EIO;
-    }
-    if (writeError != 0) {
-        RemovePartialFile(path);
-        return Error{DescribeFailure("write", path, writeError)};
-    }
-    return Status::Ok();
 }
 
 }  // namespace cmp

@@ -2,13 +2,12 @@
 
 #include <cstddef>
 
+#include "core/error.h"
 #include "core/little_endian.h"
-#include "core/result.h"
 #include "mesh/export_mesh.h"
+#include "mesh/format_limits.h"
 
 namespace cmp {
-
-inline constexpr const char* TempStreamFileName = "___temp.vms";
 
 // Constants of the format: stream header version fields, the vertex layout code
 // (position, normal, one texture-coordinate pair) and the mesh header's trailing field.
@@ -22,6 +21,11 @@ inline constexpr std::size_t StreamMeshHeaderSize = 12;
 inline constexpr std::size_t StreamIndexSize = 2;
 inline constexpr std::size_t StreamVertexSize = 32;
 
+// The longest stream the format's 16-bit counts allow.
+inline constexpr std::size_t MaxMeshDataStreamSize =
+    StreamHeaderSize + MaxStreamMeshes * StreamMeshHeaderSize + MaxStreamIndices * StreamIndexSize +
+    MaxStreamVertices * StreamVertexSize;
+
 // The mesh data stream of every non-hardpoint mesh, in list order: 16-byte header,
 // 12-byte mesh headers, index arrays, vertex arrays; 16 + 12 M + 2 I + 32 V bytes.
 // Counts come from the arrays themselves (vertices.size(), triangles.size() / 3), so
@@ -31,11 +35,5 @@ Bytes BuildMeshDataStream(const MeshList& meshes);
 
 // The length of BuildMeshDataStream(meshes), without building it.
 std::size_t MeshDataStreamSize(const MeshList& meshes);
-
-// Writes BuildMeshDataStream to `path`. On any failure (open, short write, close) the
-// error names the path and the system's reason, and the partial file is removed when
-// `path` names a regular file (never a directory, device or symbolic link).
-[[nodiscard]] Status WriteMeshDataStream(const MeshList& meshes,
-                                         const char* path = TempStreamFileName);
 
 }  // namespace cmp

@@ -1,6 +1,5 @@
 #include "plugin/export_run.h"
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,15 +7,9 @@
 #include "mesh/export_mesh.h"
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
-#include "mesh/mesh_data_stream.h"
-#include "plugin/module_state.h"
+#include "plugin/temporary_stream.h"
+#include "plugin/tree_file_step.h"
 #include "ui/result_dialog.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace cmp {
 
@@ -24,62 +17,33 @@ namespace {
 
 constexpr std::size_t MaxPathLength = 255;
 
-// Removes a file but never a folder: a folder standing at the temporary file's name
-// belongs to the user.
-void RemoveFile(const char* path) {
-#ifdef _WIN32
-    _unlink(path);
-#else
-    unlink(path);
-#endif
+// The save dialog's answer; nothing on a cancel. An interface that hands back more than
+// the dialog can hold is treated as the failed dialog it stands for.
+std::optional<std::string> AskOutputPath(UserInterface& ui) {
+    std::optional<std::string> path = ui.AskSavePath(ExportSaveDialogOptions());
+    if (!path || path->empty() || path->size() > MaxPathLength) {
+        return std::nullopt;
+    }
+    return path;
 }
 
-// Writes the mesh data stream to the temporary file; on failure tells the user and
-// leaves no file behind. A file that cannot even be created gets the long-standing
-// message users know; any later failure (a full disk) says why.
-bool WriteTemporaryStream(const MeshList& meshes, UserInterface& ui) {
-    if (std::FILE* probe = std::fopen(TempStreamFileName, "wb")) {
-        std::fclose(probe);
-    } else {
-        ui.ShowMessage(StreamNotCreatedText, StreamErrorCaption, MessageBoxError);
-        return false;
-    }
-    Status written = WriteMeshDataStream(meshes, TempStreamFileName);
-    if (!written) {
-        RemoveFile(TempStreamFileName);
-        ui.ShowMessage("Could not write the temporary mesh data file: " + written.message(),
-                       StreamErrorCaption, MessageBoxError);
-        return false;
-    }
-    return true;
+// A stream file that cannot even be created gets the long-standing message users know;
+// any later failure (a full disk) says why.
+void ReportStreamFailure(const Status& failure, UserInterface& ui) {
+    const std::string text =
+        failure.code() == ErrorCode::CannotCreate
+            ? std::string(StreamNotCreatedText)
+            : "Could not write the temporary mesh data file: " + failure.message();
+    ui.ShowMessage(text, StreamErrorCaption, MessageBoxError);
 }
 
-// Tells the user what went wrong in the dialog's start-up; false when something did.
-bool ReportDialogOutcome(const ResultDialog& dialog, UserInterface& ui) {
-    switch (dialog.Outcome()) {
-        case ResultOutcome::Written:
-            return true;
-        case ResultOutcome::ReadBackFailed:
-            ui.ShowMessage("Could not read the mesh data back: " + dialog.FailureReason() +
-                               "\nNothing was exported.",
-                           StreamErrorCaption, MessageBoxError);
-            return false;
-        case ResultOutcome::WriteFailed:
-            ui.ShowMessage("Could not write " + dialog.OutputPath() + ": " +
-                               dialog.FailureReason() +
-                               "\nA file that was already there is unchanged.",
-                           TreeErrorCaption, MessageBoxError);
-            return false;
-        case ResultOutcome::NotRun:
-        case ResultOutcome::BuildFailed:
-            ui.ShowMessage(
-                "Could not build the model tree: " + (dialog.FailureReason().empty()
-                                                          ? std::string("the dialog did not start")
-                                                          : dialog.FailureReason()),
-                TreeErrorCaption, MessageBoxError);
-            return false;
-    }
-    return false;
+// What went wrong in the dialog's start-up, told once the dialog has closed: a stream
+// that did not come back belongs to the stream's caption, anything else to the tree's.
+void ReportTreeFailure(const Status& failure, UserInterface& ui) {
+    const bool streamFailed =
+        failure.code() == ErrorCode::CannotRead || failure.code() == ErrorCode::StreamMismatch;
+    ui.ShowMessage(failure.message(), streamFailed ? StreamErrorCaption : TreeErrorCaption,
+                   MessageBoxError);
 }
 
 }  // namespace
@@ -97,8 +61,8 @@ SaveDialogOptions ExportSaveDialogOptions() {
 }
 
 std::int32_t RunExport(ztModel model, UserInterface& ui) {
-    // Refuse a missing or empty model. A negative count is a host's error; nothing
-    // sensible can be exported from it.
+    // 1. Refuse a missing or empty model. A negative count is a host's error; nothing
+    //    sensible can be exported from it.
     if (model == nullptr) {
         return -1;
     }
@@ -107,43 +71,50 @@ std::int32_t RunExport(ztModel model, UserInterface& ui) {
         return 0;
     }
 
-    // Ask for the output file; an interface that hands back more than the dialog can
-    // hold is treated as the failed dialog it stands for.
-    std::optional<std::string> path = ui.AskSavePath(ExportSaveDialogOptions());
-    if (!path || path->empty() || path->size() > MaxPathLength) {
+    // 2. Ask for the path of the tree file.
+    const std::optional<std::string> outputPath = AskOutputPath(ui);
+    if (!outputPath) {
         return 0;
     }
 
-    // Convert the model. From here on every return frees the list (it is owned here).
+    // 3. Extract the meshes, with their normals. The run owns the list to its end.
     auto meshes = std::make_unique<MeshList>();
     ExtractMeshes(model, *meshes);
     if (meshes->empty()) {
         ui.ShowMessage(EmptyModelText, EmptyModelCaption, MessageBoxWarning);
         return 0;
     }
+
+    // 4. Check them against the format's limits before anything is written.
     if (Status limits = CheckFormatLimits(*meshes); !limits) {
         ui.ShowMessage(limits.message(), StreamErrorCaption, MessageBoxError);
         return -1;
     }
-    if (!WriteTemporaryStream(*meshes, ui)) {
+
+    // 5. Write the mesh data stream to its temporary file.
+    TemporaryStream stream;
+    if (Status written = stream.Write(*meshes); !written) {
+        ReportStreamFailure(written, ui);
         return -1;
     }
 
-    // The dialog builds, writes and shows the tree.
-    [[maybe_unused]] ModuleStateScope moduleState;
-    auto dialog = std::make_unique<ResultDialog>(ui);
-    dialog->SetMeshList(meshes.get());
-    dialog->SetOutputPath(path->c_str());
+    // 6. Read the stream back, build the tree and write the tree file, in the start-up
+    //    of the result dialog, which then shows the tree until the user closes it.
+    TreeFileStep treeFile(*meshes, stream, *outputPath);
+    auto dialog = std::make_unique<ResultDialog>(ui, [&treeFile] { return treeFile.Run(); });
     dialog->DoModal();
-    // A failed read-back may leave the stream behind; it must not outlive the run.
-    RemoveFile(TempStreamFileName);
-    const bool completed = ReportDialogOutcome(*dialog, ui);
+    stream.Remove();
 
-    // Clean up in this order: the meshes, then the host's model, then the dialog.
+    // 7. Report the outcome, then clean up in this order: the meshes, the host's model,
+    //    the dialog.
+    const Status outcome = treeFile.Outcome();
+    if (!outcome) {
+        ReportTreeFailure(outcome, ui);
+    }
     meshes.reset();
     ztModel_Destroy(model);
     dialog.reset();
-    return completed ? 0 : -1;
+    return outcome ? 0 : -1;
 }
 
 }  // namespace cmp

@@ -135,7 +135,8 @@ class SceneImporter {
 
     Status AddMeshInstance(const PlacedNode& placed, unsigned meshIndex) {
         if (meshIndex >= scene_.mNumMeshes || scene_.mMeshes[meshIndex] == nullptr) {
-            return Error{"'" + fileName_ + "' refers to a mesh it does not have"};
+            return Error{ErrorCode::ImportFailed,
+                         "'" + fileName_ + "' refers to a mesh it does not have"};
         }
         const aiMesh& mesh = *scene_.mMeshes[meshIndex];
         // Only triangles reach the host: point and line meshes stay behind.
@@ -144,9 +145,10 @@ class SceneImporter {
         }
         const std::string name = MeshName(placed.node, mesh);
         if (mesh.mNumVertices > static_cast<unsigned>(MaxImportedMeshVertices)) {
-            return Error{"mesh '" + name + "' in '" + fileName_ + "' has " +
-                         std::to_string(mesh.mNumVertices) + " vertices; a mesh may have at most " +
-                         std::to_string(MaxImportedMeshVertices)};
+            return Error{ErrorCode::ImportFailed, "mesh '" + name + "' in '" + fileName_ +
+                                                      "' has " + std::to_string(mesh.mNumVertices) +
+                                                      " vertices; a mesh may have at most " +
+                                                      std::to_string(MaxImportedMeshVertices)};
         }
         const std::int32_t material =
             mesh.mMaterialIndex < hostMaterials_.size() ? hostMaterials_[mesh.mMaterialIndex] : -1;
@@ -196,13 +198,14 @@ bool IsGltfPath(const std::string& path) {
 Status ImportModel(const std::string& path, ztModel model) {
     const std::string fileName = std::filesystem::path(path).filename().string();
     if (model == nullptr) {
-        return Error{"cannot import '" + path + "': no model to fill"};
+        return Error{ErrorCode::ImportFailed, "cannot import '" + path + "': no model to fill"};
     }
     Assimp::Importer importer;
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     const aiScene* scene = importer.ReadFile(path, ImportSteps(path));
     if (scene == nullptr) {
-        return Error{"cannot import '" + path + "': " + importer.GetErrorString()};
+        return Error{ErrorCode::ImportFailed,
+                     "cannot import '" + path + "': " + importer.GetErrorString()};
     }
     // A scene without meshes is flagged incomplete; it is still a model, an empty one,
     // which the plug-in is there to refuse.

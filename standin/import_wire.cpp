@@ -246,7 +246,8 @@ class WireReader {
     }
 
     static Error Fail(std::size_t at, const std::string& what) {
-        return Error{"malformed reply at byte " + std::to_string(at) + ": " + what};
+        return Error{ErrorCode::MalformedReply,
+                     "malformed reply at byte " + std::to_string(at) + ": " + what};
     }
 
     const Bytes& bytes_;
@@ -290,8 +291,9 @@ Bytes EncodeImportOutOfMemory() {
 
 Result<ImportReply> DecodeImportReply(const Bytes& bytes, ztModel model) {
     if (bytes.size() > MaxWireBytes) {
-        return Error{"malformed reply of " + std::to_string(bytes.size()) +
-                     " bytes, more than the " + std::to_string(MaxWireBytes) + " accepted"};
+        return Error{ErrorCode::MalformedReply,
+                     "malformed reply of " + std::to_string(bytes.size()) +
+                         " bytes, more than the " + std::to_string(MaxWireBytes) + " accepted"};
     }
     Result<ImportReply> checked = WireReader(bytes, nullptr).Read();
     if (!checked || checked.value().kind != ImportWireKind::Model) {

@@ -21,8 +21,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/error.h"
 #include "core/little_endian.h"
-#include "core/result.h"
 #include "host/ztModelLib.h"
 
 namespace cmp {

@@ -215,11 +215,12 @@ std::string DescribeTimeLimit(std::chrono::milliseconds limit) {
 Status ImportModelIsolated(const std::string& path, ztModel model, const ImportLimits& limits) {
     const std::string failure = "cannot import '" + path + "': ";
     if (model == nullptr) {
-        return Error{failure + "no model to fill"};
+        return Error{ErrorCode::ImportFailed, failure + "no model to fill"};
     }
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
-        return Error{failure + "cannot start the importer: " + std::strerror(errno)};
+        return Error{ErrorCode::ImportFailed,
+                     failure + "cannot start the importer: " + std::strerror(errno)};
     }
     // Whatever the host has buffered must not be written a second time by the child.
     std::fflush(nullptr);
@@ -229,7 +230,8 @@ Status ImportModelIsolated(const std::string& path, ztModel model, const ImportL
         const int error = errno;
         close(pipeEnds[0]);
         close(pipeEnds[1]);
-        return Error{failure + "cannot start the importer: " + std::strerror(error)};
+        return Error{ErrorCode::ImportFailed,
+                     failure + "cannot start the importer: " + std::strerror(error)};
     }
     if (child == 0) {
         close(pipeEnds[0]);
@@ -242,35 +244,39 @@ Status ImportModelIsolated(const std::string& path, ztModel model, const ImportL
     Reap(child, deadline, outcome.timedOut || outcome.tooLarge, outcome);
 
     if (outcome.timedOut) {
-        return Error{failure + "the importer took longer than " +
-                     DescribeTimeLimit(limits.timeLimit)};
+        return Error{ErrorCode::ImporterTimedOut, failure + "the importer took longer than " +
+                                                      DescribeTimeLimit(limits.timeLimit)};
     }
     if (outcome.tooLarge) {
-        return Error{failure + "the importer sent more than the " +
-                     std::to_string(MaxWireBytes >> 20) + " MiB any model may take"};
+        return Error{ErrorCode::ImportFailed, failure + "the importer sent more than the " +
+                                                  std::to_string(MaxWireBytes >> 20) +
+                                                  " MiB any model may take"};
     }
     if (WIFSIGNALED(outcome.waitStatus)) {
-        return Error{failure + "the importer crashed (" +
-                     DescribeSignal(WTERMSIG(outcome.waitStatus)) + ")"};
+        return Error{ErrorCode::ImporterCrashed, failure + "the importer crashed (" +
+                                                     DescribeSignal(WTERMSIG(outcome.waitStatus)) +
+                                                     ")"};
     }
     if (!WIFEXITED(outcome.waitStatus) || WEXITSTATUS(outcome.waitStatus) != 0) {
-        return Error{failure + "the importer stopped with exit status " +
-                     std::to_string(WEXITSTATUS(outcome.waitStatus))};
+        return Error{ErrorCode::ImportFailed, failure + "the importer stopped with exit status " +
+                                                  std::to_string(WEXITSTATUS(outcome.waitStatus))};
     }
     Result<ImportReply> reply = DecodeImportReply(outcome.reply, model);
     if (!reply) {
-        return Error{failure + "the importer sent a " + reply.message()};
+        return Error{ErrorCode::MalformedReply, failure + "the importer sent a " + reply.message()};
     }
     switch (reply.value().kind) {
         case ImportWireKind::Model:
             return Status::Ok();
         case ImportWireKind::OutOfMemory:
-            return Error{failure + "the importer ran out of memory"};
+            return Error{ErrorCode::ImporterOutOfMemory,
+                         failure + "the importer ran out of memory"};
         case ImportWireKind::ImportFailed:
             break;
     }
-    return Error{reply.value().message.empty() ? failure + "the importer failed"
-                                               : reply.value().message};
+    return Error{ErrorCode::ImportFailed, reply.value().message.empty()
+                                              ? failure + "the importer failed"
+                                              : reply.value().message};
 }
 
 }  // namespace cmp

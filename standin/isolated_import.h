@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/result.h"
+#include "core/error.h"
 #include "host/ztModelLib.h"
 
 namespace cmp {

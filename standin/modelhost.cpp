@@ -44,15 +44,17 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path) {
     loaded.library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (loaded.library == nullptr) {
         const char* why = dlerror();
-        return Error{"cannot load the plug-in '" + path + "': " + (why ? why : "unknown reason")};
+        return Error{ErrorCode::PlugInNotLoaded,
+                     "cannot load the plug-in '" + path + "': " + (why ? why : "unknown reason")};
     }
     auto* create = reinterpret_cast<CreatePlugInFunction*>(dlsym(loaded.library, "CreatePlugIn"));
     if (create == nullptr) {
-        return Error{"the plug-in '" + path + "' has no CreatePlugIn"};
+        return Error{ErrorCode::PlugInNotLoaded, "the plug-in '" + path + "' has no CreatePlugIn"};
     }
     loaded.object = create();
     if (loaded.object == nullptr || loaded.object->slots == nullptr) {
-        return Error{"the plug-in '" + path + "' gave no plug-in object"};
+        return Error{ErrorCode::PlugInNotLoaded,
+                     "the plug-in '" + path + "' gave no plug-in object"};
     }
     return loaded;
 }

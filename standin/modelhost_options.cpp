@@ -14,7 +14,7 @@ Result<std::string> OptionValue(const std::vector<std::string>& arguments, std::
         return argument.substr(name.size() + 1);
     }
     if (index + 1 >= arguments.size()) {
-        return Error{name + " needs a value"};
+        return Error{ErrorCode::BadUsage, name + " needs a value"};
     }
     return arguments[++index];
 }
@@ -48,7 +48,7 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
             const std::string name = argument.substr(0, argument.find('='));
             Result<std::string> value = OptionValue(arguments, i, name);
             if (!value) {
-                return Error{value.message()};
+                return value.error();
             }
             if (name == "--plugin") {
                 options.pluginPath = value.value();
@@ -56,19 +56,21 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
                 options.saveAs = value.value();
             } else if (value.value() != "console" && value.value() != "gtk" &&
                        value.value() != "auto") {
-                return Error{"--ui must be console, gtk or auto, not '" + value.value() + "'"};
+                return Error{ErrorCode::BadUsage,
+                             "--ui must be console, gtk or auto, not '" + value.value() + "'"};
             } else {
                 options.ui = value.value();
             }
         } else {
-            return Error{"unknown option '" + argument + "'"};
+            return Error{ErrorCode::BadUsage, "unknown option '" + argument + "'"};
         }
     }
     if (options.help) {
         return options;
     }
     if (models.size() != 1) {
-        return Error{models.empty() ? "no model file given" : "give exactly one model file"};
+        return Error{ErrorCode::BadUsage,
+                     models.empty() ? "no model file given" : "give exactly one model file"};
     }
     options.modelPath = models.front();
     return options;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/result.h"
+#include "core/error.h"
 
 namespace cmp {
 

@@ -45,14 +45,15 @@ struct DataUse {
 
 class Reader {
   public:
-    Reader(const Bytes& bytes, UtfReadError& error) : bytes_(bytes), error_(error) {}
+    explicit Reader(const Bytes& bytes) : bytes_(bytes) {}
 
     bool Read(NodeTree& tree);
+    // The first problem found; only valid after Read gave false.
+    const Error& Failure() const { return error_; }
 
   private:
     bool Fail(std::uint64_t offset, std::string message) {
-        error_.message = std::move(message);
-        error_.offset = static_cast<std::size_t>(offset);
+        error_ = Error{ErrorCode::MalformedTreeFile, std::move(message), offset};
         return false;
     }
     std::uint32_t U32(std::uint64_t at) const { return LoadU32(bytes_.data() + at); }
@@ -68,7 +69,7 @@ class Reader {
     bool CheckDataOverlaps();
 
     const Bytes& bytes_;
-    UtfReadError& error_;
+    Error error_{ErrorCode::MalformedTreeFile, "", 0};
     Blocks blocks_;
     std::vector<std::uint8_t> reached_;
     std::vector<DataUse> dataUses_;
@@ -338,15 +339,15 @@ bool Reader::Read(NodeTree& tree) {
 
 }  // namespace
 
-bool ReadUtfFile(const Bytes& bytes, NodeTree& tree, UtfReadError& error) {
+Status ReadUtfFile(const Bytes& bytes, NodeTree& tree) {
     assert(tree.Size() == 0);
     NodeTree read;
-    Reader reader(bytes, error);
+    Reader reader(bytes);
     if (!reader.Read(read)) {
-        return false;
+        return reader.Failure();
     }
     tree = std::move(read);
-    return true;
+    return Status::Ok();
 }
 
 }  // namespace cmp

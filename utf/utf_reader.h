@@ -4,22 +4,18 @@
 #include <cstdint>
 #include <string>
 
+#include "core/error.h"
 #include "core/little_endian.h"
 #include "tree/node_tree.h"
 
 namespace cmp {
 
-struct UtfReadError {
-    std::string message;
-    std::size_t offset = 0;  // byte offset in the file where the problem lies
-};
-
 // Turns any bytes into a NodeTree, treating them as hostile. Never reads outside `bytes`,
 // keeps no recursion whose depth the input decides, and holds at most a bounded multiple
 // of the file's size in memory. On success the tree (which must be empty) holds the
 // file's nodes, children in file order, registry in pre-order; a leaf with no bytes has
-// no payload. On failure `tree` is left unchanged and `error` tells the first problem
-// and the byte offset of the field at fault.
+// no payload. On failure `tree` is left unchanged and the error (code MalformedTreeFile)
+// tells the first problem and the byte offset of the field at fault.
 //
 // What is checked, strictly where our own writer is exact:
 // - the header: at least 56 bytes; magic "UTF "; version 0x101; record size 44;
@@ -46,6 +42,6 @@ struct UtfReadError {
 //
 // Names are copied into every node that uses them, so a file whose names add up to more
 // than 16 times its length (and more than 16 MiB) is refused as hostile.
-[[nodiscard]] bool ReadUtfFile(const Bytes& bytes, NodeTree& tree, UtfReadError& error);
+[[nodiscard]] Status ReadUtfFile(const Bytes& bytes, NodeTree& tree);
 
 }  // namespace cmp

@@ -21,13 +21,6 @@ std::string SystemReason(int error) {
     return std::strerror(error);
 }
 
-bool Fail(std::string* reason, std::string message) {
-    if (reason) {
-        *reason = std::move(message);
-    }
-    return false;
-}
-
 bool WriteAll(std::FILE* file, const Bytes& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
@@ -69,26 +62,27 @@ bool ReplaceFile(const std::string& from, const char* to, std::string& why) {
 
 }  // namespace
 
-bool WriteUtfFile(const NodeTree& tree, const char* path, std::string* reason) {
+Status WriteUtfFile(const NodeTree& tree, const char* path) {
     if (!path || !*path) {
-        return Fail(reason, "cannot write a tree file: no path given");
+        return Error{ErrorCode::NoPath, "cannot write a tree file: no path given"};
     }
     const std::string target = path;
     if (!tree.GetRoot()) {
-        return Fail(reason, "cannot write '" + target + "': the tree has no nodes");
+        return Error{ErrorCode::EmptyTree, "cannot write '" + target + "': the tree has no nodes"};
     }
     // Plan the whole file before touching the disk.
     const UtfLayout layout(tree);
     if (!layout.FitsFormat()) {
-        return Fail(reason,
-                    "cannot write '" + target +
-                        "': the tree does not fit the 4 GiB that 32-bit offsets can address");
+        return Error{ErrorCode::TreeTooLarge,
+                     "cannot write '" + target +
+                         "': the tree does not fit the 4 GiB that 32-bit offsets can address"};
     }
 
     const std::string temporary = StagingName(target);
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (!file) {
-        return Fail(reason, "cannot create '" + temporary + "': " + SystemReason(errno));
+        return Error{ErrorCode::CannotCreate,
+                     "cannot create '" + temporary + "': " + SystemReason(errno)};
     }
     errno = 0;
     const bool written = WriteAll(file, layout.Header()) && WriteAll(file, layout.NodeBlock()) &&
@@ -100,15 +94,17 @@ bool WriteUtfFile(const NodeTree& tree, const char* path, std::string* reason) {
     if (!written || !closed) {
         std::remove(temporary.c_str());
         const int error = !written ? writeError : closeError;
-        return Fail(reason, "cannot write '" + temporary + "': " +
-                                (error != 0 ? SystemReason(error) : std::string("short write")));
+        return Error{ErrorCode::CannotWrite,
+                     "cannot write '" + temporary +
+                         "': " + (error != 0 ? SystemReason(error) : std::string("short write"))};
     }
     std::string why;
     if (!ReplaceFile(temporary, path, why)) {
         std::remove(temporary.c_str());
-        return Fail(reason, "cannot replace '" + target + "' with '" + temporary + "': " + why);
+        return Error{ErrorCode::CannotReplace,
+                     "cannot replace '" + target + "' with '" + temporary + "': " + why};
     }
-    return true;
+    return Status::Ok();
 }
 
 }  // namespace cmp

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/error.h"
 #include "tree/node_tree.h"
 
 namespace cmp {
@@ -11,9 +12,8 @@ namespace cmp {
 // which is left alone), which replaces the target only when every write and the close
 // succeeded, so a failure never leaves a half-written file nor destroys an existing one;
 // on failure the temporary file is removed. An empty tree, or one too large for the
-// format's 32-bit offsets, writes nothing. On false, `reason` (when given) says why,
-// naming the file and the system's reason.
-[[nodiscard]] bool WriteUtfFile(const NodeTree& tree, const char* path,
-                                std::string* reason = nullptr);
+// format's 32-bit offsets, writes nothing. A failure's message names the file and the
+// system's reason.
+[[nodiscard]] Status WriteUtfFile(const NodeTree& tree, const char* path);
 
 }  // namespace cmp

@@ -57,8 +57,8 @@ TEST_P(ModelsTest, ExportsToTheSameCompleteTreeFileEveryTime) {
 
     const Bytes bytes = ReadAll(first);
     NodeTree tree;
-    UtfReadError error;
-    ASSERT_TRUE(ReadUtfFile(bytes, tree, error)) << error.message << " at " << error.offset;
+    const Status error = ReadUtfFile(bytes, tree);
+    ASSERT_TRUE(error) << error.message();
     EXPECT_GE(tree.Size(), 16u);
     EXPECT_EQ(ReadAll(second), bytes);
     EXPECT_FALSE(std::filesystem::exists(folder_ / "___temp.vms"));

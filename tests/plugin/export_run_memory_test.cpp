@@ -9,6 +9,7 @@
 #include <new>
 
 #include "plugin/export_run.h"
+#include "plugin/temporary_stream.h"
 #include "tests/plugin/plug_in_test_support.h"
 #include "tests/plugin/recording_interface.h"
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "plugin/temporary_stream.h"
 #include "tests/plugin/plug_in_test_support.h"
 #include "tests/plugin/recording_interface.h"
 

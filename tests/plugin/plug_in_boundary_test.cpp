@@ -299,9 +299,9 @@ void ExpectShown(const std::vector<TranscriptRecord>& records, const std::vector
 std::string TreeInFile(const fs::path& path) {
     std::string bytes = ReadWholeFile(path);
     NodeTree tree;
-    UtfReadError error;
-    if (!ReadUtfFile(Bytes(bytes.begin(), bytes.end()), tree, error)) {
-        return "unreadable: " + error.message;
+    const Status error = ReadUtfFile(Bytes(bytes.begin(), bytes.end()), tree);
+    if (!error) {
+        return "unreadable: " + error.message();
     }
     return DrawTree(tree);
 }

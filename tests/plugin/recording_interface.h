@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh/mesh_data_stream.h"
+#include "plugin/temporary_stream.h"
 #include "ui/user_interface.h"
 
 namespace cmp {

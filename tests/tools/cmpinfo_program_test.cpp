@@ -61,7 +61,7 @@ class CmpinfoProgramTest : public ::testing::Test {
         const MeshList meshes = {FaceAt("Ship", {0, 0, 0}, {0, 1, 0}),
                                  MakeMesh("Hp_Fixed_Gun", {{0, 1, 0}})};
         NodeTree tree;
-        BuildCompoundLayoutFromStream(tree, meshes, BuildMeshDataStream(meshes));
+        BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
         if (referencedMeshes != 1) {
             auto payload = std::make_unique<Payload>();
             payload->bytes = MeshRefRecord("Ship.lod0.vms", referencedMeshes);

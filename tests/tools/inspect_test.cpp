@@ -23,7 +23,7 @@ MeshList Model() {
 
 NodeTree ModelTree(const MeshList& meshes) {
     NodeTree tree;
-    BuildCompoundLayoutFromStream(tree, meshes, BuildMeshDataStream(meshes));
+    BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
     return tree;
 }
 

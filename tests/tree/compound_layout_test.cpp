@@ -48,7 +48,7 @@ TEST(CompoundLayoutTest, NodesAndLeavesOfAModel) {
     const MeshList meshes = {FaceAt("Ship", {0, 0, 0}, {0, 1, 0}),
                              MakeMesh("Hp_Fixed_Gun", {{0, 0, 0}}), MakeMesh("Hull", {})};
     NodeTree tree;
-    BuildCompoundLayoutFromStream(tree, meshes, {1, 2, 3});
+    BuildCompoundLayout(tree, meshes, {1, 2, 3});
 
     EXPECT_EQ(RegistryNames(tree),
               (std::vector<std::string>{
@@ -77,7 +77,7 @@ TEST(CompoundLayoutTest, MeshReferenceRecord) {
     const MeshList meshes = {MakeMesh("Ship", {}), MakeMesh("A", {}), MakeMesh("hP_x", {}),
                              MakeMesh("B", {})};
     NodeTree tree;
-    BuildCompoundLayoutFromStream(tree, meshes, {});
+    BuildCompoundLayout(tree, meshes, {});
     Bytes expected = {0x3C, 0, 0, 0};
     AppendU32(expected, NameId("Ship.lod0.vms"));
     expected.resize(16, 0);
@@ -115,7 +115,7 @@ TEST(CompoundLayoutTest, BaseNameComesFromTheFirstMeshWhateverItIs) {
     };
     for (const Case& c : cases) {
         NodeTree tree;
-        BuildCompoundLayoutFromStream(tree, {MakeMesh(c.baseName, {{0, 0, 0}})}, {});
+        BuildCompoundLayout(tree, {MakeMesh(c.baseName, {{0, 0, 0}})}, {});
         const std::vector<std::string> names = RegistryNames(tree);
         EXPECT_EQ(names[2], c.entryName);
         EXPECT_EQ(names[9], c.modelFileName);
@@ -124,84 +124,8 @@ TEST(CompoundLayoutTest, BaseNameComesFromTheFirstMeshWhateverItIs) {
         EXPECT_EQ(PayloadOf(tree, "VMeshRef")->bytes, reference);
     }
     NodeTree tree;
-    BuildCompoundLayoutFromStream(tree, {MakeMesh("Hp_Fixed_Gun", {{0, 0, 0}})}, {});
+    BuildCompoundLayout(tree, {MakeMesh("Hp_Fixed_Gun", {{0, 0, 0}})}, {});
     EXPECT_EQ(RegistryNames(tree)[13], "Gun");  // the first mesh is a hardpoint as well
-}
-
-class CompoundLayoutFileTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("compound_layout_test_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        stream_ = (folder_ / "___temp.vms").string();
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    fs::path folder_;
-    std::string stream_;
-};
-
-TEST_F(CompoundLayoutFileTest, ConsumesTheStreamFile) {
-    const MeshList meshes = {MakeMesh("Ship", {{0, 0, 0}}), MakeMesh("Hp_Fixed_Gun", {})};
-    const Bytes stream = BuildMeshDataStream(meshes);
-    std::ofstream(stream_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(stream.data()), static_cast<long>(stream.size()));
-    NodeTree tree;
-    ASSERT_TRUE(BuildCompoundLayout(tree, meshes, stream_.c_str()));
-    EXPECT_EQ(PayloadOf(tree, "VMeshData")->bytes, stream);
-    EXPECT_FALSE(fs::exists(stream_));
-}
-
-// A link to /dev/null takes the whole stream and gives nothing back; a file someone
-// else rewrote gives other bytes. Either would have made a tree file whose mesh data
-// does not match its meshes.
-TEST_F(CompoundLayoutFileTest, StreamOfAnotherLengthIsRefused) {
-    const MeshList meshes = {MakeMesh("Ship", {{0, 0, 0}})};
-    for (const std::string& content : {std::string(), std::string(59, 'x'), std::string(61, 'x')}) {
-        fs::remove_all(stream_);
-        std::ofstream(stream_, std::ios::binary) << content;
-        NodeTree tree;
-        const Status status = BuildCompoundLayout(tree, meshes, stream_.c_str());
-        ASSERT_FALSE(status.ok()) << content.size();
-        EXPECT_NE(status.message().find("it yielded " + std::to_string(content.size()) +
-                                        " bytes where the meshes call for 60"),
-                  std::string::npos)
-            << status.message();
-        EXPECT_EQ(tree.Size(), 0u);
-    }
-}
-
-TEST_F(CompoundLayoutFileTest, StreamThatCannotBeReadIsReportedNotAttached) {
-    struct Case {
-        const char* what;
-        std::function<void(const std::string&)> prepare;
-    };
-    const std::vector<Case> cases = {
-        {"missing", [](const std::string&) {}},
-        {"a folder, which yields no bytes",
-         [](const std::string& path) { fs::create_directory(path); }},
-    };
-    for (const Case& c : cases) {
-        fs::remove_all(stream_);
-        c.prepare(stream_);
-        NodeTree tree;
-        const Status status = BuildCompoundLayout(tree, {MakeMesh("Ship", {})}, stream_.c_str());
-        ASSERT_FALSE(status.ok()) << c.what;
-        EXPECT_NE(status.message().find(stream_), std::string::npos) << status.message();
-        EXPECT_EQ(tree.Size(), 0u) << c.what;
-    }
-}
-
-TEST_F(CompoundLayoutFileTest, EmptyMeshListIsReported) {
-    std::ofstream(stream_, std::ios::binary) << "x";
-    NodeTree tree;
-    const Status status = BuildCompoundLayout(tree, {}, stream_.c_str());
-    EXPECT_FALSE(status.ok());
-    EXPECT_EQ(tree.Size(), 0u);
-    EXPECT_FALSE(fs::exists(stream_));
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ void Put(Bytes& file, std::size_t at, std::uint32_t value) {
 
 TEST(UtfReaderTest, ReadsTheWriterOutputBack) {
     NodeTree tree;
-    UtfReadError error;
-    ASSERT_TRUE(ReadUtfFile(InterleavedFile(), tree, error)) << error.message;
+    const Status error = ReadUtfFile(InterleavedFile(), tree);
+    ASSERT_TRUE(error) << error.message();
     const std::vector<FlatNode> expected = {
         {0, "T", {}}, {1, "P", {}}, {2, "R", {1, 2}}, {1, "Q", {3}}};
     EXPECT_EQ(Flatten(tree), expected);
@@ -97,11 +97,11 @@ TEST(UtfReaderTest, ReportsTheFirstProblemAndWhereItIs) {
         Bytes file = InterleavedFile();
         c.spoil(file);
         NodeTree tree;
-        UtfReadError error;
-        EXPECT_FALSE(ReadUtfFile(file, tree, error)) << c.what;
-        EXPECT_EQ(error.offset, c.offset) << c.what << ": " << error.message;
-        EXPECT_NE(error.message.find(c.message), std::string::npos)
-            << c.what << ": " << error.message;
+        const Status error = ReadUtfFile(file, tree);
+        EXPECT_FALSE(error) << c.what;
+        EXPECT_EQ(error.error().offset, c.offset) << c.what << ": " << error.message();
+        EXPECT_NE(error.message().find(c.message), std::string::npos)
+            << c.what << ": " << error.message();
         EXPECT_EQ(tree.Size(), 0u) << c.what;
     }
 }
@@ -139,8 +139,8 @@ TEST(UtfReaderTest, ToleratesWhatOtherWritersFillDifferently) {
         Bytes file = InterleavedFile();
         change(file);
         NodeTree tree;
-        UtfReadError error;
-        ASSERT_TRUE(ReadUtfFile(file, tree, error)) << what << ": " << error.message;
+        const Status error = ReadUtfFile(file, tree);
+        ASSERT_TRUE(error) << what << ": " << error.message();
         EXPECT_EQ(Flatten(tree), expected) << what;
     }
 }
@@ -149,9 +149,8 @@ TEST(UtfReaderTest, RandomTreesRoundTrip) {
     for (std::uint32_t seed = 1; seed <= 200; ++seed) {
         const NodeTree written = RandomTree(seed, 1 + static_cast<int>(seed % 90));
         NodeTree read;
-        UtfReadError error;
-        ASSERT_TRUE(ReadUtfFile(UtfLayout(written).FileBytes(), read, error))
-            << "seed " << seed << ": " << error.message;
+        const Status error = ReadUtfFile(UtfLayout(written).FileBytes(), read);
+        ASSERT_TRUE(error) << "seed " << seed << ": " << error.message();
         EXPECT_EQ(Flatten(read), Flatten(written)) << "seed " << seed;
     }
 }
@@ -170,10 +169,10 @@ TEST(UtfReaderTest, RejectsEveryTruncation) {
     for (const Bytes& file : files) {
         for (std::size_t length = 0; length < file.size(); ++length) {
             NodeTree tree;
-            UtfReadError error;
-            EXPECT_FALSE(ReadUtfFile(Bytes(file.begin(), file.begin() + length), tree, error))
-                << "cut to " << length << " of " << file.size();
-            EXPECT_LE(error.offset, file.size());
+            const Status error = ReadUtfFile(Bytes(file.begin(), file.begin() + length), tree);
+            ASSERT_FALSE(error) << "cut to " << length << " of " << file.size();
+            EXPECT_EQ(error.code(), ErrorCode::MalformedTreeFile);
+            EXPECT_LE(error.error().offset.value_or(~0ull), file.size());
         }
     }
 }
@@ -190,15 +189,16 @@ TEST(UtfReaderTest, SurvivesSingleByteCorruptions) {
                                            static_cast<std::uint8_t>(file[at] ^ 0x80)};
             file[at] = values[variant];
             NodeTree tree;
-            UtfReadError error;
-            if (!ReadUtfFile(file, tree, error)) {
-                EXPECT_FALSE(error.message.empty());
-                EXPECT_LE(error.offset, file.size());
+            const Status error = ReadUtfFile(file, tree);
+            if (!error) {
+                EXPECT_FALSE(error.message().empty());
+                EXPECT_LE(error.error().offset.value_or(~0ull), file.size());
                 continue;
             }
             ++accepted;
             NodeTree again;
-            ASSERT_TRUE(ReadUtfFile(UtfLayout(tree).FileBytes(), again, error)) << error.message;
+            const Status reread = ReadUtfFile(UtfLayout(tree).FileBytes(), again);
+            ASSERT_TRUE(reread) << reread.message();
             EXPECT_EQ(Flatten(again), Flatten(tree)) << "byte " << at;
         }
     }
@@ -218,8 +218,8 @@ TEST(UtfReaderTest, WideAndDeepFilesNeedNoDeepStack) {
     }
     for (const NodeTree* written : {&wide, &deep}) {
         NodeTree read;
-        UtfReadError error;
-        ASSERT_TRUE(ReadUtfFile(UtfLayout(*written).FileBytes(), read, error)) << error.message;
+        const Status error = ReadUtfFile(UtfLayout(*written).FileBytes(), read);
+        ASSERT_TRUE(error) << error.message();
         EXPECT_EQ(read.Size(), written->Size());
         EXPECT_EQ(Flatten(read).back(), Flatten(*written).back());
     }
@@ -235,9 +235,9 @@ TEST(UtfReaderTest, RefusesNamesThatMultiplyTheFile) {
     }
     const Bytes file = UtfLayout(tree).FileBytes();
     NodeTree read;
-    UtfReadError error;
-    EXPECT_FALSE(ReadUtfFile(file, read, error));
-    EXPECT_NE(error.message.find("16 times"), std::string::npos) << error.message;
+    const Status error = ReadUtfFile(file, read);
+    EXPECT_FALSE(error);
+    EXPECT_NE(error.message().find("16 times"), std::string::npos) << error.message();
 }
 
 }  // namespace

@@ -53,8 +53,8 @@ TEST_F(UtfWriterTest, WritesTheLayoutAndReplacesAnOldFile) {
     const fs::path target = folder_ / "model.cmp";
     Fill(target, "an older, longer file that must go away completely, byte by byte, all of it");
     const NodeTree tree = InterleavedTree();
-    std::string reason;
-    ASSERT_TRUE(WriteUtfFile(tree, target.c_str(), &reason)) << reason;
+    const Status written = WriteUtfFile(tree, target.c_str());
+    ASSERT_TRUE(written) << written.message();
     EXPECT_EQ(Contents(target), UtfLayout(tree).FileBytes());
     EXPECT_EQ(Entries(), 1u);  // no temporary file left beside it
 }
@@ -64,8 +64,8 @@ TEST_F(UtfWriterTest, NeverStagesOverAFileOfTheUsers) {
     Fill(target.string() + ".tmp", "mine");
     Fill(target.string() + ".tmp1", "mine too");
     const NodeTree tree = InterleavedTree();
-    std::string reason;
-    ASSERT_TRUE(WriteUtfFile(tree, target.c_str(), &reason)) << reason;
+    const Status written = WriteUtfFile(tree, target.c_str());
+    ASSERT_TRUE(written) << written.message();
     EXPECT_EQ(Contents(target), UtfLayout(tree).FileBytes());
     EXPECT_EQ(Contents(target.string() + ".tmp"), (Bytes{'m', 'i', 'n', 'e'}));
     EXPECT_EQ(Contents(target.string() + ".tmp1").size(), 8u);
@@ -74,11 +74,12 @@ TEST_F(UtfWriterTest, NeverStagesOverAFileOfTheUsers) {
 
 TEST_F(UtfWriterTest, EmptyTreeWritesNothing) {
     const fs::path target = folder_ / "model.cmp";
-    std::string reason;
-    EXPECT_FALSE(WriteUtfFile(NodeTree(), target.c_str(), &reason));
-    EXPECT_NE(reason.find("no nodes"), std::string::npos) << reason;
+    const Status written = WriteUtfFile(NodeTree(), target.c_str());
+    EXPECT_FALSE(written);
+    EXPECT_NE(written.message().find("no nodes"), std::string::npos) << written.message();
     EXPECT_EQ(Entries(), 0u);
-    EXPECT_FALSE(WriteUtfFile(InterleavedTree(), nullptr, &reason));
+    EXPECT_EQ(written.code(), ErrorCode::EmptyTree);
+    EXPECT_EQ(WriteUtfFile(InterleavedTree(), nullptr).code(), ErrorCode::NoPath);
 }
 
 TEST_F(UtfWriterTest, FailuresKeepTheOldFileAndSayWhy) {
@@ -87,30 +88,33 @@ TEST_F(UtfWriterTest, FailuresKeepTheOldFileAndSayWhy) {
         std::string target;
         std::function<void(const fs::path&)> prepare;
         const char* reason;
+        ErrorCode code;
     };
     const std::vector<Case> cases = {
         {"folder missing", (folder_ / "missing" / "model.cmp").string(), [](const fs::path&) {},
-         "No such file or directory"},
+         "No such file or directory", ErrorCode::CannotCreate},
         {"temporary name taken by a folder", (folder_ / "model.cmp").string(),
          [](const fs::path& target) {
              Fill(target, "old");
              fs::create_directory(target.string() + ".tmp");
          },
-         "Is a directory"},
+         "Is a directory", ErrorCode::CannotCreate},
         {"target is a folder with content", (folder_ / "model.cmp").string(),
          [](const fs::path& target) {
              fs::create_directory(target);
              Fill(target / "inside", "old");
          },
-         "cannot replace"},
+         "cannot replace", ErrorCode::CannotReplace},
     };
     for (const Case& c : cases) {
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         c.prepare(c.target);
-        std::string reason;
-        EXPECT_FALSE(WriteUtfFile(InterleavedTree(), c.target.c_str(), &reason)) << c.what;
-        EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
+        const Status written = WriteUtfFile(InterleavedTree(), c.target.c_str());
+        EXPECT_FALSE(written) << c.what;
+        EXPECT_EQ(written.code(), c.code) << c.what;
+        EXPECT_NE(written.message().find(c.reason), std::string::npos)
+            << c.what << ": " << written.message();
         EXPECT_FALSE(fs::is_regular_file(c.target + ".tmp")) << c.what;
     }
     // The first existing target survived untouched.
@@ -137,10 +141,10 @@ TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::string reason;
-        const bool written = WriteUtfFile(tree, target.c_str(), &reason);
-        const bool sayswhy = reason.find("File too large") != std::string::npos;
-        ::_exit(!written && sayswhy ? 0 : 1);
+        const Status written = WriteUtfFile(tree, target.c_str());
+        const bool sayswhy = !written && written.code() == ErrorCode::CannotWrite &&
+                             written.message().find("File too large") != std::string::npos;
+        ::_exit(sayswhy ? 0 : 1);
     }
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -115,10 +115,10 @@ int Main(int argc, char** argv) {
         return ExitUnreadable;
     }
     NodeTree tree;
-    UtfReadError error;
-    if (!ReadUtfFile(bytes, tree, error)) {
-        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s (at byte %zu)\n", path,
-                     error.message.c_str(), error.offset);
+    if (Status read = ReadUtfFile(bytes, tree); !read) {
+        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s (at byte %llu)\n", path,
+                     read.message().c_str(),
+                     static_cast<unsigned long long>(read.error().offset.value_or(0)));
         return ExitUnreadable;
     }
 

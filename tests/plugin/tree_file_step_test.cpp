@@ -1,0 +1,99 @@
+// The result dialog's start-up step: the stream back from its file, the tree built
+// around it, the tree file written; and what it records when one of them fails.
+#include "plugin/tree_file_step.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "mesh/extract.h"
+#include "standin/model_builder.h"
+#include "tests/plugin/scratch_folder.h"
+#include "utf/utf_reader.h"
+
+namespace cmp {
+namespace {
+
+namespace fs = std::filesystem;
+
+MeshList ShipMeshes() {
+    standin::ModelBuilder builder;
+    std::int32_t plate = builder.AddMaterial("Plate");
+    ztMesh hull = builder.AddMesh("Hull", plate);
+    standin::ModelBuilder::AddVertex(hull, 0, 0, 0);
+    standin::ModelBuilder::AddVertex(hull, 1, 0, 0);
+    standin::ModelBuilder::AddVertex(hull, 0, 1, 0);
+    standin::ModelBuilder::AddTriangle(hull, 0, 1, 2);
+    ztMesh gun = builder.AddMesh("Hp_Fixed_HpWeapon01");
+    standin::ModelBuilder::AddVertex(gun, 0, 0, 1);
+    MeshList meshes;
+    ExtractMeshes(builder.model(), meshes);
+    return meshes;
+}
+
+TEST(TreeFileStep, WritesTheFileOfTheTreeItGivesAndConsumesTheStream) {
+    ScratchFolder scratch;
+    const MeshList meshes = ShipMeshes();
+    TemporaryStream stream;
+    ASSERT_TRUE(stream.Write(meshes));
+    TreeFileStep step(meshes, stream, (scratch / "ship.cmp"));
+
+    const NodeTree* shown = step.Run();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(step.Outcome()) << step.Outcome().message();
+    EXPECT_FALSE(fs::exists(TempStreamFileName));
+    // The file holds exactly the tree that is shown.
+    const std::string bytes = ReadWholeFile(scratch / "ship.cmp");
+    NodeTree reread;
+    const Status read = ReadUtfFile(Bytes(bytes.begin(), bytes.end()), reread);
+    ASSERT_TRUE(read) << read.message();
+    EXPECT_EQ(reread.Size(), shown->Size());
+    EXPECT_GT(shown->Size(), 10u);
+}
+
+// Every way the step can fail is recorded with its code and the user's text, with the
+// tree still given when it was built, and no tree file written.
+TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
+    struct Case {
+        const char* name;
+        bool writeStream;
+        std::string outputName;
+        ErrorCode code;
+        bool treeShown;
+        const char* textPart;
+    } cases[] = {
+        {"stream missing", false, "ship.cmp", ErrorCode::CannotRead, false,
+         "Could not read the mesh data back: cannot read the mesh data back from '___temp.vms'"},
+        {"folder missing", true, "missing/ship.cmp", ErrorCode::CannotCreate, true,
+         "missing/ship.cmp: cannot create"},
+        {"folder in the way", true, "taken.cmp", ErrorCode::CannotCreate, true, ".tmp"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        fs::create_directory(scratch / "taken.cmp.tmp");
+        const MeshList meshes = ShipMeshes();
+        TemporaryStream stream;
+        if (c.writeStream) {
+            ASSERT_TRUE(stream.Write(meshes));
+        }
+        TreeFileStep step(meshes, stream, (scratch / c.outputName));
+        EXPECT_EQ(step.Run() != nullptr, c.treeShown) << c.name;
+        ASSERT_FALSE(step.Outcome()) << c.name;
+        EXPECT_EQ(step.Outcome().code(), c.code) << c.name;
+        EXPECT_NE(step.Outcome().message().find(c.textPart), std::string::npos)
+            << c.name << ": " << step.Outcome().message();
+        EXPECT_FALSE(fs::exists(scratch / c.outputName)) << c.name;
+        EXPECT_FALSE(fs::exists(TempStreamFileName)) << c.name;
+    }
+}
+
+TEST(TreeFileStep, ANeverRunStepSaysTheDialogDidNotStart) {
+    const MeshList meshes = ShipMeshes();
+    TemporaryStream stream;
+    TreeFileStep step(meshes, stream, "ship.cmp");
+    EXPECT_EQ(step.Outcome().code(), ErrorCode::DialogFailed);
+    EXPECT_EQ(step.Outcome().message(), "Could not build the model tree: the dialog did not start");
+}
+
+}  // namespace
+}  // namespace cmp
