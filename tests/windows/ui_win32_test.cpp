@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "standin/winhost/checks.h"
-#include "standin/winhost/dialog_driver.h"
+#include "tests/windows/host/checks.h"
+#include "tests/windows/host/dialog_driver.h"
 #include "ui/win32/result_dialog.h"
 #include "ui/win32/save_dialog.h"
 #include "ui/win32/win32_user_interface.h"

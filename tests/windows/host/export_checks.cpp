@@ -1,4 +1,4 @@
-#include "standin/winhost/export_checks.h"
+#include "tests/windows/host/export_checks.h"
 
 #include <commctrl.h>
 
@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "standin/winhost/dialog_driver.h"
-#include "standin/winhost/host_slots.h"
-#include "standin/winhost/host_support.h"
-#include "standin/winhost/import_spy.h"
+#include "tests/windows/host/dialog_driver.h"
+#include "tests/windows/host/host_slots.h"
+#include "tests/windows/host/host_support.h"
+#include "tests/windows/host/import_spy.h"
 
 namespace fs = std::filesystem;
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "standin/winhost/boundary_checks.h"
-#include "standin/winhost/checks.h"
-#include "standin/winhost/export_checks.h"
-#include "standin/winhost/host_modes.h"
-#include "standin/winhost/plugin_library.h"
+#include "tests/windows/host/boundary_checks.h"
+#include "tests/windows/host/checks.h"
+#include "tests/windows/host/export_checks.h"
+#include "tests/windows/host/host_modes.h"
+#include "tests/windows/host/plugin_library.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "standin/winhost/checks.h"
+#include "tests/windows/host/checks.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "standin/winhost/host_support.h"
+#include "tests/windows/host/host_support.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "standin/winhost/host_slots.h"
+#include "tests/windows/host/host_slots.h"
 #include "tests/models/test_models.h"
 #include "utf/utf_reader.h"
 

@@ -1,4 +1,4 @@
-#include "standin/winhost/plugin_library.h"
+#include "tests/windows/host/plugin_library.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/little_endian.h"
-#include "standin/winhost/dialog_driver.h"
-#include "standin/winhost/plugin_library.h"
+#include "tests/windows/host/dialog_driver.h"
+#include "tests/windows/host/plugin_library.h"
 #include "standin/ztModelBuilder.h"
 
 // A plug-in object from CreatePlugIn, destroyed through slot 0 as a host does.

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "standin/winhost/checks.h"
-#include "standin/winhost/plugin_library.h"
+#include "tests/windows/host/checks.h"
+#include "tests/windows/host/plugin_library.h"
 
 // Runs every export case whose name contains `filter` (all when empty).
 void RunExportChecks(PlugInLibrary& library, Checks& checks, const std::string& filter);

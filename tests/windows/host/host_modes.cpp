@@ -1,11 +1,11 @@
-#include "standin/winhost/host_modes.h"
+#include "tests/windows/host/host_modes.h"
 
 #include <cstdio>
 #include <filesystem>
 
-#include "standin/winhost/dialog_driver.h"
-#include "standin/winhost/host_slots.h"
-#include "standin/winhost/host_support.h"
+#include "tests/windows/host/dialog_driver.h"
+#include "tests/windows/host/host_slots.h"
+#include "tests/windows/host/host_support.h"
 #include "tests/models/test_models.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "standin/winhost/boundary_checks.h"
+#include "tests/windows/host/boundary_checks.h"
 
 #include <commctrl.h>
 #include <malloc.h>
@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "standin/winhost/host_slots.h"
-#include "standin/winhost/host_support.h"
-#include "standin/winhost/import_spy.h"
-#include "standin/winhost/thiscall_probe.h"
+#include "tests/windows/host/host_slots.h"
+#include "tests/windows/host/host_support.h"
+#include "tests/windows/host/import_spy.h"
+#include "tests/windows/host/thiscall_probe.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "standin/winhost/plugin_library.h"
+#include "tests/windows/host/plugin_library.h"
 
 // Prints what a host lists for the plug-in: its kind and its title.
 bool ListPlugIn(PlugInLibrary& library);

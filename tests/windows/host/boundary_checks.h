@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "standin/winhost/checks.h"
-#include "standin/winhost/plugin_library.h"
+#include "tests/windows/host/checks.h"
+#include "tests/windows/host/plugin_library.h"
 
 // Runs every boundary check whose name contains `filter` (all when empty).
 void RunBoundaryChecks(PlugInLibrary& library, Checks& checks, const std::string& filter);
