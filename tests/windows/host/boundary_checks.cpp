@@ -1,5 +1,10 @@
 #include "tests/windows/host/boundary_checks.h"
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 #include <malloc.h>
 
@@ -7,6 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "tests/windows/host/dll_image.h"
 #include "tests/windows/host/host_slots.h"
 #include "tests/windows/host/host_support.h"
 #include "tests/windows/host/import_spy.h"
@@ -17,19 +23,20 @@ namespace {
 constexpr const char* Title = "Quorvane CMP...";
 constexpr const char* ResultCaption = "Quorvane CMP Exporter";
 
-void CheckExports(PlugInLibrary& library, Checks& checks) {
+void CheckExports(const cmp::test::PlugInLibrary& library, Checks& checks) {
     checks.Begin("exports: only CreatePlugIn, ordinal 1, by name and by ordinal alike");
-    const std::vector<ExportEntry> exports = library.Exports();
+    const HMODULE module = ModuleOf(library);
+    const std::vector<ExportEntry> exports = Exports(module);
     checks.Equal(exports.size(), std::size_t{1}, "number of exported entries");
     if (!exports.empty()) {
         checks.Equal(exports[0].ordinal, 1u, "ordinal of the export");
         checks.Equal(exports[0].name, std::string("CreatePlugIn"), "name of the export");
     }
-    auto byName = library.CreateByName();
-    auto byOrdinal = library.CreateByOrdinal(1);
+    void* byName = ExportByName(module, "CreatePlugIn");
+    void* byOrdinal = ExportByOrdinal(module, 1);
     checks.Expect(byName != nullptr, "CreatePlugIn is found by name");
     checks.Expect(byName == byOrdinal, "ordinal 1 is the same function as CreatePlugIn");
-    checks.Expect(library.CreateByOrdinal(2) == nullptr, "ordinal 2 does not exist");
+    checks.Expect(ExportByOrdinal(module, 2) == nullptr, "ordinal 2 does not exist");
 }
 
 // Reads a DLGTEMPLATE (not the extended form) field by field.
@@ -86,9 +93,9 @@ BOOL CALLBACK CollectResourceName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
     return TRUE;
 }
 
-void CheckDialogTemplate(PlugInLibrary& library, Checks& checks) {
+void CheckDialogTemplate(const cmp::test::PlugInLibrary& library, Checks& checks) {
     checks.Begin("resource: dialog template 2000 is in the DLL, as designed");
-    HMODULE module = library.Module();
+    HMODULE module = ModuleOf(library);
     std::vector<std::string> dialogs;
     EnumResourceNamesA(module, RT_DIALOG, CollectResourceName,
                        reinterpret_cast<LONG_PTR>(&dialogs));
@@ -153,7 +160,7 @@ void CheckDialogTemplate(PlugInLibrary& library, Checks& checks) {
                   "tree view at 7, 7, 206 x 131");
 }
 
-void CheckSlots(PlugInLibrary& library, Checks& checks) {
+void CheckSlots(const cmp::test::PlugInLibrary& library, Checks& checks) {
     checks.Begin("slots: kind, title and calls through thiscall pointers");
     PlugInObject first(library);
     PlugInObject second(library);
@@ -171,7 +178,7 @@ void CheckSlots(PlugInLibrary& library, Checks& checks) {
     checks.Expect(host_abi::QueryTitle(first.Get()) == title, "title unchanged after a run");
 }
 
-void CheckCallingConvention(PlugInLibrary& library, Checks& checks) {
+void CheckCallingConvention(const cmp::test::PlugInLibrary& library, Checks& checks) {
     checks.Begin("thiscall probe: this in ECX, the callee pops its arguments");
     PlugInObject self(library);
     PlugInObject decoy(library);
@@ -203,8 +210,7 @@ void CheckCallingConvention(PlugInLibrary& library, Checks& checks) {
         checks.Expect(run.registersKept, "slot 3 keeps EBX, ESI, EDI, EBP" + where);
     }
     // Slot 0 last: it ends the object. Freed here through the probe, so not again.
-    auto* create = library.CreateByName();
-    void* doomed = create != nullptr ? create() : nullptr;
+    void* doomed = library.Create();
     if (doomed != nullptr) {
         const std::uint32_t freeIt[] = {1};
         ProbeOutcome destroyed =
@@ -216,15 +222,15 @@ void CheckCallingConvention(PlugInLibrary& library, Checks& checks) {
     }
 }
 
-void CheckDestroyFlags(PlugInLibrary& library, Checks& checks) {
+void CheckDestroyFlags(const cmp::test::PlugInLibrary& library, Checks& checks) {
     checks.Begin("slot 0: bit 0 of the flags decides whether the memory is freed");
-    auto* create = library.CreateByName();
-    ImportSpy spy(library.Module());
+    ImportSpy spy(ModuleOf(library));
     checks.Expect(spy.Installed(), "the host can watch the plug-in's free()");
-    if (create == nullptr || !spy.Installed()) {
+    void* kept = library.Create();
+    if (kept == nullptr || !spy.Installed()) {
+        checks.Expect(kept != nullptr, "CreatePlugIn gives an object");
         return;
     }
-    void* kept = create();
     spy.WatchFree(kept);
     checks.Expect(host_abi::Destroy(kept, 0) == kept, "flags 0: returns the object's address");
     checks.Expect(!spy.WatchedBlockFreed(), "flags 0: the memory is not freed");
@@ -232,7 +238,7 @@ void CheckDestroyFlags(PlugInLibrary& library, Checks& checks) {
     checks.Expect(_msize(kept) >= 4 + 64, "flags 0: the block is still allocated, whole");
     free(kept);
 
-    void* freed = create();
+    void* freed = library.Create();
     spy.WatchFree(freed);
     checks.Expect(host_abi::Destroy(freed, 1) == freed, "flags 1: returns the object's address");
     checks.Expect(spy.WatchedBlockFreed(), "flags 1: the memory is freed");
@@ -241,10 +247,11 @@ void CheckDestroyFlags(PlugInLibrary& library, Checks& checks) {
 
 }  // namespace
 
-void RunBoundaryChecks(PlugInLibrary& library, Checks& checks, const std::string& filter) {
+void RunBoundaryChecks(const cmp::test::PlugInLibrary& library, Checks& checks,
+                       const std::string& filter) {
     struct Named {
         const char* name;
-        void (*run)(PlugInLibrary&, Checks&);
+        void (*run)(const cmp::test::PlugInLibrary&, Checks&);
     };
     const Named all[] = {{"exports", CheckExports},
                          {"resource", CheckDialogTemplate},

@@ -4,8 +4,9 @@
 
 #include <string>
 
+#include "tests/support/plugin_library.h"
 #include "tests/windows/host/checks.h"
-#include "tests/windows/host/plugin_library.h"
 
 // Runs every boundary check whose name contains `filter` (all when empty).
-void RunBoundaryChecks(PlugInLibrary& library, Checks& checks, const std::string& filter);
+void RunBoundaryChecks(const cmp::test::PlugInLibrary& library, Checks& checks,
+                       const std::string& filter);

@@ -1,5 +1,10 @@
 #include "tests/windows/host/export_checks.h"
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include <algorithm>
@@ -12,6 +17,7 @@
 #include <vector>
 
 #include "tests/windows/host/dialog_driver.h"
+#include "tests/windows/host/dll_image.h"
 #include "tests/windows/host/host_slots.h"
 #include "tests/windows/host/host_support.h"
 #include "tests/windows/host/import_spy.h"
@@ -140,7 +146,8 @@ void CheckResultDialog(const DialogSnapshot& seen, const fs::path& output, Check
     checks.Expect(collapsed, "every item is collapsed");
 }
 
-void RunExportCase(PlugInLibrary& library, const ExportCase& test, Checks& checks) {
+void RunExportCase(const cmp::test::PlugInLibrary& library, const ExportCase& test,
+                   Checks& checks) {
     checks.Begin("export: " + test.name);
     ScratchFolder scratch("export-" + std::to_string(std::hash<std::string>{}(test.name)));
     if (test.prepare) {
@@ -178,7 +185,7 @@ void RunExportCase(PlugInLibrary& library, const ExportCase& test, Checks& check
     };
 
     PlugInObject plugIn(library);
-    ImportSpy spy(library.Module());
+    ImportSpy spy(ModuleOf(library));
     checks.Expect(spy.Installed(), "the host can watch MessageBoxA and GetSaveFileNameA");
     ztModel model = MakeModel(test.model);
     const std::int32_t destroyedBefore = ztBuild_DestroyCount();
@@ -357,7 +364,8 @@ std::vector<ExportCase> ExportCases() {
 
 }  // namespace
 
-void RunExportChecks(PlugInLibrary& library, Checks& checks, const std::string& filter) {
+void RunExportChecks(const cmp::test::PlugInLibrary& library, Checks& checks,
+                     const std::string& filter) {
     for (const ExportCase& test : ExportCases()) {
         if (filter.empty() || test.name.find(filter) != std::string::npos) {
             RunExportCase(library, test, checks);

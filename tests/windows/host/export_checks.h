@@ -5,8 +5,9 @@
 
 #include <string>
 
+#include "tests/support/plugin_library.h"
 #include "tests/windows/host/checks.h"
-#include "tests/windows/host/plugin_library.h"
 
 // Runs every export case whose name contains `filter` (all when empty).
-void RunExportChecks(PlugInLibrary& library, Checks& checks, const std::string& filter);
+void RunExportChecks(const cmp::test::PlugInLibrary& library, Checks& checks,
+                     const std::string& filter);

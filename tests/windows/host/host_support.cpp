@@ -6,16 +6,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "tests/windows/host/host_slots.h"
 #include "tests/models/test_models.h"
+#include "tests/windows/host/host_slots.h"
 #include "utf/utf_reader.h"
 
 namespace fs = std::filesystem;
 
-PlugInObject::PlugInObject(PlugInLibrary& library) {
-    if (auto create = library.CreateByName()) {
-        object_ = create();
-    }
+PlugInObject::PlugInObject(const cmp::test::PlugInLibrary& library) {
+    object_ = library.Create();
 }
 
 PlugInObject::~PlugInObject() {

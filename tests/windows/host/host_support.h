@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "core/little_endian.h"
-#include "tests/windows/host/dialog_driver.h"
-#include "tests/windows/host/plugin_library.h"
 #include "standin/ztModelBuilder.h"
+#include "tests/support/plugin_library.h"
+#include "tests/windows/host/dialog_driver.h"
 
 // A plug-in object from CreatePlugIn, destroyed through slot 0 as a host does.
 class PlugInObject {
   public:
-    explicit PlugInObject(PlugInLibrary& library);
+    explicit PlugInObject(const cmp::test::PlugInLibrary& library);
     ~PlugInObject();
     PlugInObject(const PlugInObject&) = delete;
     PlugInObject& operator=(const PlugInObject&) = delete;

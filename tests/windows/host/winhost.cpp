@@ -5,15 +5,20 @@
 //   winhost [--plugin PATH] list               what the host lists for the plug-in
 //   winhost [--plugin PATH] write FOLDER       export every comparison model there
 //   winhost [--plugin PATH] hold FOLDER        export with the dialogs held open
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/plugin_library.h"
 #include "tests/windows/host/boundary_checks.h"
 #include "tests/windows/host/checks.h"
 #include "tests/windows/host/export_checks.h"
 #include "tests/windows/host/host_modes.h"
-#include "tests/windows/host/plugin_library.h"
 
 namespace {
 
@@ -45,10 +50,10 @@ int main(int argc, char** argv) {
     }
     const std::string mode = args.empty() ? "check" : args[0];
 
-    PlugInLibrary library(plugInPath);
-    if (!library.IsLoaded()) {
-        std::fprintf(stderr, "winhost: cannot load %s (error %lu)\n", plugInPath.c_str(),
-                     library.LoadError());
+    const cmp::test::PlugInLibrary library(plugInPath);
+    if (!library.Loaded()) {
+        std::fprintf(stderr, "winhost: cannot load %s (%s)\n", plugInPath.c_str(),
+                     library.Error().c_str());
         return 1;
     }
     if (mode == "check" && args.size() <= 2) {
