@@ -1,41 +1,22 @@
 // A stand-in for the modelling host on Windows: loads cmpexport.dll as the host does
-// and calls its slots as a host built by Microsoft's compiler would.
+// and calls its slots as a host built by Microsoft's compiler would. Its checks of the
+// DLL are the tests of winhost_test; this program is for what is not a test.
 //
-//   winhost [--plugin PATH] [check [FILTER]]   run the checks (the default)
 //   winhost [--plugin PATH] list               what the host lists for the plug-in
 //   winhost [--plugin PATH] write FOLDER       export every comparison model there
 //   winhost [--plugin PATH] hold FOLDER        export with the dialogs held open
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tests/support/plugin_library.h"
-#include "tests/windows/host/boundary_checks.h"
-#include "tests/windows/host/checks.h"
-#include "tests/windows/host/export_checks.h"
 #include "tests/windows/host/host_modes.h"
+#include "tests/windows/host/host_support.h"
 
 namespace {
 
-// cmpexport.dll beside this program, as a host finds plug-ins in its own folder.
-std::string DefaultPlugInPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    const std::size_t slash = folder.find_last_of("\\/");
-    folder.resize(slash == std::string::npos ? 0 : slash + 1);
-    return folder + "cmpexport.dll";
-}
-
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: winhost [--plugin PATH] [check [FILTER] | list | write FOLDER | "
-                 "hold FOLDER]\n");
+    std::fprintf(stderr, "usage: winhost [--plugin PATH] list | write FOLDER | hold FOLDER\n");
     return 2;
 }
 
@@ -48,7 +29,15 @@ int main(int argc, char** argv) {
         plugInPath = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }
-    const std::string mode = args.empty() ? "check" : args[0];
+    if (args.empty()) {
+        return Usage();
+    }
+    const std::string& mode = args[0];
+    const bool listing = mode == "list" && args.size() == 1;
+    const bool exporting = (mode == "write" || mode == "hold") && args.size() == 2;
+    if (!listing && !exporting) {
+        return Usage();
+    }
 
     const cmp::test::PlugInLibrary library(plugInPath);
     if (!library.Loaded()) {
@@ -56,21 +45,11 @@ int main(int argc, char** argv) {
                      library.Error().c_str());
         return 1;
     }
-    if (mode == "check" && args.size() <= 2) {
-        Checks checks;
-        const std::string filter = args.size() == 2 ? args[1] : "";
-        RunBoundaryChecks(library, checks, filter);
-        RunExportChecks(library, checks, filter);
-        return checks.Summary() ? 0 : 1;
-    }
-    if (mode == "list" && args.size() == 1) {
+    if (listing) {
         return ListPlugIn(library) ? 0 : 1;
     }
-    if (mode == "write" && args.size() == 2) {
+    if (mode == "write") {
         return WriteComparisonFiles(library, args[1]) ? 0 : 1;
     }
-    if (mode == "hold" && args.size() == 2) {
-        return HoldDialogs(library, args[1]) ? 0 : 1;
-    }
-    return Usage();
+    return HoldDialogs(library, args[1]) ? 0 : 1;
 }
