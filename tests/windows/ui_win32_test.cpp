@@ -8,30 +8,22 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "plugin/export_run.h"
 #include "tests/windows/host/dialog_driver.h"
+#include "tests/windows/host/scratch_folder.h"
 #include "ui/win32/result_dialog.h"
 #include "ui/win32/save_dialog.h"
 #include "ui/win32/win32_user_interface.h"
 
 namespace {
 
-SaveDialogOptions ExportOptions() {
-    SaveDialogOptions options;
-    options.title = "Export QV CMP";
-    options.filters = {{"CMP Files (*.cmp)", "*.cmp"}, {"All Files (*.*)", "*.*"}};
-    options.defaultExtension = "cmp";
-    options.overwritePrompt = true;
-    options.hideReadOnly = true;
-    options.pathMustExist = true;
-    return options;
-}
-
 // The structure the export's save dialog gets.
 TEST(Win32SaveRequest, ExportStructure) {
-    SaveFileRequest request(ExportOptions());
+    SaveFileRequest request(ExportSaveDialogOptions());
     const OPENFILENAMEA& dialog = request.Structure();
     static const char filters[] = "CMP Files (*.cmp)\0*.cmp\0All Files (*.*)\0*.*\0";
     EXPECT_EQ(dialog.lStructSize, 76ul) << "lStructSize";
@@ -65,7 +57,7 @@ TEST(Win32SaveRequest, FlagsFollowTheOptions) {
     for (const FlagCase& flagCase :
          {FlagCase{false, false, false, 0x0}, FlagCase{true, false, false, 0x2},
           FlagCase{false, true, false, 0x4}, FlagCase{false, false, true, 0x800}}) {
-        SaveDialogOptions options = ExportOptions();
+        SaveDialogOptions options = ExportSaveDialogOptions();
         options.overwritePrompt = flagCase.overwrite;
         options.hideReadOnly = flagCase.hideReadOnly;
         options.pathMustExist = flagCase.pathMustExist;
@@ -225,20 +217,45 @@ TEST(Win32Dialogs, SaveDialog) {
     const std::string chosen = std::string(temp) + "ui-test.cmp";
     {
         DialogDriver driver({{DialogKind::SaveFile, DialogAction::ConfirmPath, chosen, {}}});
-        const std::optional<std::string> path = ui->AskSavePath(ExportOptions());
+        const std::optional<std::string> path = ui->AskSavePath(ExportSaveDialogOptions());
         EXPECT_EQ(path.value_or("(nothing)"), chosen) << "the confirmed path";
         ASSERT_FALSE(driver.Seen().empty());
         EXPECT_EQ(driver.Seen().front().caption, "Export QV CMP") << "the dialog's title";
     }
     {
         DialogDriver driver({{DialogKind::SaveFile, DialogAction::Cancel, {}, {}}});
-        EXPECT_FALSE(ui->AskSavePath(ExportOptions()).has_value()) << "cancel gives nothing";
+        EXPECT_FALSE(ui->AskSavePath(ExportSaveDialogOptions()).has_value())
+            << "cancel gives nothing";
     }
     {
-        SaveDialogOptions options = ExportOptions();
+        SaveDialogOptions options = ExportSaveDialogOptions();
         options.maxPathLength = 20;
         DialogDriver driver({{DialogKind::SaveFile, DialogAction::ConfirmPath, chosen, {}}});
         EXPECT_FALSE(ui->AskSavePath(options).has_value()) << "a path over the limit gives nothing";
+    }
+}
+
+// The dialog's own rule for the default extension, which the whole project follows: it
+// is added to a name without one, and a name that starts with a dot has one.
+TEST(Win32Dialogs, DefaultExtension) {
+    const ScratchFolder scratch("default-extension");
+    std::filesystem::create_directory(scratch.Path() / "my.folder");
+    const std::unique_ptr<UserInterface> ui = CreateWin32UserInterface();
+    struct ExtensionCase {
+        const char* typed;
+        const char* returned;
+    };
+    for (const ExtensionCase& test :
+         {ExtensionCase{"ship", "ship.cmp"}, ExtensionCase{"ship.v2", "ship.v2"},
+          ExtensionCase{".hidden", ".hidden"},
+          ExtensionCase{"my.folder\\ship", "my.folder\\ship.cmp"}}) {
+        SCOPED_TRACE(std::string("typed ") + test.typed);
+        DialogDriver driver(
+            {{DialogKind::SaveFile, DialogAction::ConfirmPath, scratch.File(test.typed), {}}});
+        const std::optional<std::string> path = ui->AskSavePath(ExportSaveDialogOptions());
+        EXPECT_TRUE(driver.Problems().empty() && driver.Unused() == 0)
+            << "the dialog came and went";
+        EXPECT_EQ(path.value_or("(nothing)"), scratch.File(test.returned));
     }
 }
 
