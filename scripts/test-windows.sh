@@ -1,9 +1,10 @@
 #!/bin/sh
 # Cross-builds the Windows plug-in (cmpexport.dll), the stand-in ztModelLib.dll, the test
-# host winhost.exe and cmpinfo.exe with MinGW, then tests them under 32-bit Wine in a
-# virtual X server: the host's checks of the DLL, the Win32 interface's own tests, the
-# DLL's exports and imports, and byte-for-byte identity of the files the DLL writes with
-# those the Linux build writes for the same models.
+# host winhost.exe, its tests winhost_test.exe, ui_win32_test.exe and cmpinfo.exe with
+# MinGW (GoogleTest built along from Debian's sources), then tests them under 32-bit Wine
+# in a virtual X server: the host's checks of the DLL, the Win32 interface's own tests,
+# the DLL's exports and imports, and byte-for-byte identity of the files the DLL writes
+# with those the Linux build writes for the same models.
 #
 #   scripts/test-windows.sh
 #
@@ -41,7 +42,8 @@ if [ "${1:-}" = "--inside-x" ]; then
     # A server and desktop of their own, started here: a test that started them would
     # have its output held open by them until they exit, seconds later.
     wineserver -p5
-    wine "$win_build/bin/winhost.exe" check "empty model" >/dev/null 2>&1 || true
+    wine "$win_build/bin/winhost_test.exe" --gtest_filter=PlugInExport.EmptyModel \
+        >/dev/null 2>&1 || true
 
     ctest --test-dir "$win_build" --output-on-failure || status=1
 

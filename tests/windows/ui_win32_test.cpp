@@ -5,55 +5,51 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "standin/winhost/checks.h"
-#include "standin/winhost/dialog_driver.h"
+#include "plugin/export_run.h"
+#include "tests/windows/host/dialog_driver.h"
+#include "tests/windows/host/scratch_folder.h"
 #include "ui/win32/result_dialog.h"
 #include "ui/win32/save_dialog.h"
 #include "ui/win32/win32_user_interface.h"
 
 namespace {
 
-SaveDialogOptions ExportOptions() {
-    SaveDialogOptions options;
-    options.title = "Export QV CMP";
-    options.filters = {{"CMP Files (*.cmp)", "*.cmp"}, {"All Files (*.*)", "*.*"}};
-    options.defaultExtension = "cmp";
-    options.overwritePrompt = true;
-    options.hideReadOnly = true;
-    options.pathMustExist = true;
-    return options;
-}
-
-void CheckSaveRequest(Checks& checks) {
-    checks.Begin("save request: the structure the dialog gets");
-    SaveFileRequest request(ExportOptions());
+// The structure the export's save dialog gets.
+TEST(Win32SaveRequest, ExportStructure) {
+    SaveFileRequest request(ExportSaveDialogOptions());
     const OPENFILENAMEA& dialog = request.Structure();
     static const char filters[] = "CMP Files (*.cmp)\0*.cmp\0All Files (*.*)\0*.*\0";
-    checks.Equal(dialog.lStructSize, 76ul, "lStructSize");
-    checks.Expect(dialog.hwndOwner == nullptr && dialog.hInstance == nullptr, "no owner");
-    checks.Expect(std::memcmp(dialog.lpstrFilter, filters, sizeof filters) == 0,
-                  "filter pairs, each NUL-terminated, then one more NUL");
-    checks.Expect(dialog.lpstrCustomFilter == nullptr && dialog.nFilterIndex == 0,
-                  "no custom filter, the first pair active");
-    checks.Expect(dialog.lpstrFile != nullptr && dialog.lpstrFile[0] == '\0', "empty path");
-    checks.Equal(dialog.nMaxFile, 256ul, "path buffer");
-    checks.Expect(dialog.lpstrFileTitle != nullptr && dialog.lpstrFileTitle[0] == '\0',
-                  "empty file title");
-    checks.Equal(dialog.nMaxFileTitle, 256ul, "file title buffer");
-    checks.Expect(dialog.lpstrFile != dialog.lpstrFileTitle, "two buffers");
-    checks.Expect(dialog.lpstrInitialDir == nullptr, "no initial folder");
-    checks.Equal(std::string(dialog.lpstrTitle), std::string("Export QV CMP"), "title");
-    checks.Equal(dialog.Flags, 0x806ul, "flags");
-    checks.Equal(std::string(dialog.lpstrDefExt), std::string("cmp"), "default extension");
-    checks.Expect(dialog.lpfnHook == nullptr && dialog.lpTemplateName == nullptr &&
-                      dialog.lCustData == 0 && dialog.pvReserved == nullptr &&
-                      dialog.dwReserved == 0 && dialog.FlagsEx == 0,
-                  "everything else zero");
+    EXPECT_EQ(dialog.lStructSize, 76ul) << "lStructSize";
+    EXPECT_TRUE(dialog.hwndOwner == nullptr && dialog.hInstance == nullptr) << "no owner";
+    EXPECT_EQ(std::memcmp(dialog.lpstrFilter, filters, sizeof filters), 0)
+        << "filter pairs, each NUL-terminated, then one more NUL";
+    EXPECT_TRUE(dialog.lpstrCustomFilter == nullptr && dialog.nFilterIndex == 0)
+        << "no custom filter, the first pair active";
+    ASSERT_NE(dialog.lpstrFile, nullptr);
+    EXPECT_EQ(dialog.lpstrFile[0], '\0') << "empty path";
+    EXPECT_EQ(dialog.nMaxFile, 256ul) << "path buffer";
+    ASSERT_NE(dialog.lpstrFileTitle, nullptr);
+    EXPECT_EQ(dialog.lpstrFileTitle[0], '\0') << "empty file title";
+    EXPECT_EQ(dialog.nMaxFileTitle, 256ul) << "file title buffer";
+    EXPECT_NE(dialog.lpstrFile, dialog.lpstrFileTitle) << "two buffers";
+    EXPECT_EQ(dialog.lpstrInitialDir, nullptr) << "no initial folder";
+    EXPECT_EQ(std::string(dialog.lpstrTitle), std::string("Export QV CMP")) << "title";
+    EXPECT_EQ(dialog.Flags, 0x806ul) << "flags";
+    EXPECT_EQ(std::string(dialog.lpstrDefExt), std::string("cmp")) << "default extension";
+    EXPECT_TRUE(dialog.lpfnHook == nullptr && dialog.lpTemplateName == nullptr &&
+                dialog.lCustData == 0 && dialog.pvReserved == nullptr && dialog.dwReserved == 0 &&
+                dialog.FlagsEx == 0)
+        << "everything else zero";
+}
 
+TEST(Win32SaveRequest, FlagsFollowTheOptions) {
     struct FlagCase {
         bool overwrite, hideReadOnly, pathMustExist;
         DWORD flags;
@@ -61,19 +57,24 @@ void CheckSaveRequest(Checks& checks) {
     for (const FlagCase& flagCase :
          {FlagCase{false, false, false, 0x0}, FlagCase{true, false, false, 0x2},
           FlagCase{false, true, false, 0x4}, FlagCase{false, false, true, 0x800}}) {
-        SaveDialogOptions options = ExportOptions();
+        SaveDialogOptions options = ExportSaveDialogOptions();
         options.overwritePrompt = flagCase.overwrite;
         options.hideReadOnly = flagCase.hideReadOnly;
         options.pathMustExist = flagCase.pathMustExist;
-        checks.Equal(SaveFileRequest(options).Structure().Flags, flagCase.flags, "flags");
+        EXPECT_EQ(SaveFileRequest(options).Structure().Flags, flagCase.flags)
+            << "overwrite " << flagCase.overwrite << ", hide read-only " << flagCase.hideReadOnly
+            << ", path must exist " << flagCase.pathMustExist;
     }
+}
+
+TEST(Win32SaveRequest, BareOptions) {
     SaveDialogOptions bare;
     bare.maxPathLength = 99;
     SaveFileRequest bareRequest(bare);
-    checks.Expect(bareRequest.Structure().lpstrFilter == nullptr, "no filters: none given");
-    checks.Expect(bareRequest.Structure().lpstrDefExt == nullptr, "no extension: none given");
-    checks.Expect(bareRequest.Structure().lpstrTitle == nullptr, "no title: the dialog's own");
-    checks.Equal(bareRequest.Structure().nMaxFile, 100ul, "buffer of the limit plus the NUL");
+    EXPECT_EQ(bareRequest.Structure().lpstrFilter, nullptr) << "no filters: none given";
+    EXPECT_EQ(bareRequest.Structure().lpstrDefExt, nullptr) << "no extension: none given";
+    EXPECT_EQ(bareRequest.Structure().lpstrTitle, nullptr) << "no title: the dialog's own";
+    EXPECT_EQ(bareRequest.Structure().nMaxFile, 100ul) << "buffer of the limit plus the NUL";
 }
 
 // A tree view window of its own, hidden, to fill directly.
@@ -107,63 +108,61 @@ class TreeView {
     HWND window_ = nullptr;
 };
 
-void CheckTreeMirror(Checks& checks) {
-    checks.Begin("tree view mirror: order, nesting, long chains");
-    {
-        NodeTree tree;
-        NodeHandle root = tree.InsertNode({}, "\\");
-        NodeHandle library = tree.InsertNode(root, "VMeshLibrary");
-        NodeHandle cmpnd = tree.InsertNode(root, "Cmpnd");
-        tree.InsertNode(library, "entry");
-        tree.InsertNode(cmpnd, "Root");
-        tree.InsertNode(root, "last");
-        tree.InsertNode({}, "second top-level");
-        TreeView view;
-        FillTreeView(view.Get(), tree);
-        checks.Equal(view.Count(), 7, "items");
-        HTREEITEM top = view.Next(nullptr, TVGN_ROOT);
-        checks.Equal(view.Text(top), std::string("\\"), "first top-level item");
-        HTREEITEM first = view.Next(top, TVGN_CHILD);
-        checks.Equal(view.Text(first), std::string("VMeshLibrary"), "first child");
-        checks.Equal(view.Text(view.Next(first, TVGN_CHILD)), std::string("entry"), "grandchild");
-        HTREEITEM second = view.Next(first, TVGN_NEXT);
-        checks.Equal(view.Text(second), std::string("Cmpnd"), "second child");
-        checks.Equal(view.Text(view.Next(second, TVGN_CHILD)), std::string("Root"),
-                     "its child, though inserted after \"entry\"");
-        checks.Equal(view.Text(view.Next(second, TVGN_NEXT)), std::string("last"), "third child");
-        checks.Equal(view.Text(view.Next(top, TVGN_NEXT)), std::string("second top-level"),
-                     "second top-level item");
-    }
-    {
-        // Deep and long: a recursive mirror would need thousands of frames.
-        constexpr int depth = 3000;
-        constexpr int siblings = 3000;
-        NodeTree tree;
-        NodeHandle node = tree.InsertNode({}, "top");
-        for (int level = 1; level < depth; ++level) {
-            node = tree.InsertNode(node, "level" + std::to_string(level));
-        }
-        for (int sibling = 0; sibling < siblings; ++sibling) {
-            tree.InsertNode(node, "leaf" + std::to_string(sibling));
-        }
-        TreeView view;
-        FillTreeView(view.Get(), tree);
-        checks.Equal(view.Count(), depth + siblings, "items of the deep tree");
-        HTREEITEM item = view.Next(nullptr, TVGN_ROOT);
-        int levels = 1;
-        while (HTREEITEM child = view.Next(item, TVGN_CHILD)) {
-            item = child;
-            ++levels;
-        }
-        checks.Equal(levels, depth + 1, "levels, the leaves included");
-        checks.Equal(view.Text(item), std::string("leaf0"), "the first leaf");
-        checks.Equal(view.Text(view.Next(view.Next(item, TVGN_PARENT), TVGN_CHILD)),
-                     std::string("leaf0"), "leaves under the deepest level");
-    }
+TEST(Win32TreeMirror, OrderAndNesting) {
+    NodeTree tree;
+    NodeHandle root = tree.InsertNode({}, "\\");
+    NodeHandle library = tree.InsertNode(root, "VMeshLibrary");
+    NodeHandle cmpnd = tree.InsertNode(root, "Cmpnd");
+    tree.InsertNode(library, "entry");
+    tree.InsertNode(cmpnd, "Root");
+    tree.InsertNode(root, "last");
+    tree.InsertNode({}, "second top-level");
+    TreeView view;
+    FillTreeView(view.Get(), tree);
+    EXPECT_EQ(view.Count(), 7) << "items";
+    HTREEITEM top = view.Next(nullptr, TVGN_ROOT);
+    EXPECT_EQ(view.Text(top), std::string("\\")) << "first top-level item";
+    HTREEITEM first = view.Next(top, TVGN_CHILD);
+    EXPECT_EQ(view.Text(first), std::string("VMeshLibrary")) << "first child";
+    EXPECT_EQ(view.Text(view.Next(first, TVGN_CHILD)), std::string("entry")) << "grandchild";
+    HTREEITEM second = view.Next(first, TVGN_NEXT);
+    EXPECT_EQ(view.Text(second), std::string("Cmpnd")) << "second child";
+    EXPECT_EQ(view.Text(view.Next(second, TVGN_CHILD)), std::string("Root"))
+        << "its child, though inserted after \"entry\"";
+    EXPECT_EQ(view.Text(view.Next(second, TVGN_NEXT)), std::string("last")) << "third child";
+    EXPECT_EQ(view.Text(view.Next(top, TVGN_NEXT)), std::string("second top-level"))
+        << "second top-level item";
 }
 
-void CheckResultDialog(Checks& checks) {
-    checks.Begin("result dialog: start-up before showing, caption, tree, closing");
+// Deep and long: a recursive mirror would need thousands of frames.
+TEST(Win32TreeMirror, DeepAndLongChains) {
+    constexpr int depth = 3000;
+    constexpr int siblings = 3000;
+    NodeTree tree;
+    NodeHandle node = tree.InsertNode({}, "top");
+    for (int level = 1; level < depth; ++level) {
+        node = tree.InsertNode(node, "level" + std::to_string(level));
+    }
+    for (int sibling = 0; sibling < siblings; ++sibling) {
+        tree.InsertNode(node, "leaf" + std::to_string(sibling));
+    }
+    TreeView view;
+    FillTreeView(view.Get(), tree);
+    EXPECT_EQ(view.Count(), depth + siblings) << "items of the deep tree";
+    HTREEITEM item = view.Next(nullptr, TVGN_ROOT);
+    int levels = 1;
+    while (HTREEITEM child = view.Next(item, TVGN_CHILD)) {
+        item = child;
+        ++levels;
+    }
+    EXPECT_EQ(levels, depth + 1) << "levels, the leaves included";
+    EXPECT_EQ(view.Text(item), std::string("leaf0")) << "the first leaf";
+    EXPECT_EQ(view.Text(view.Next(view.Next(item, TVGN_PARENT), TVGN_CHILD)), std::string("leaf0"))
+        << "leaves under the deepest level";
+}
+
+// Start-up before showing, caption, tree, and every way of closing.
+TEST(Win32ResultDialog, StartsUpShowsTheTreeAndCloses) {
     NodeTree tree;
     NodeHandle root = tree.InsertNode({}, "\\");
     tree.InsertNode(tree.InsertNode(root, "Cmpnd"), "Root");
@@ -171,6 +170,7 @@ void CheckResultDialog(Checks& checks) {
     const DialogAction closings[] = {DialogAction::PressContinue, DialogAction::PressEscape,
                                      DialogAction::CommandOk, DialogAction::CloseBox};
     for (DialogAction closing : closings) {
+        SCOPED_TRACE("closing " + std::to_string(static_cast<int>(closing)));
         bool initialisedBeforeShown = false;
         bool initialised = false;
         DialogDriver driver({{DialogKind::Result, closing, {}, {}}},
@@ -179,64 +179,84 @@ void CheckResultDialog(Checks& checks) {
             initialised = true;
             return &tree;
         });
-        checks.Expect(driver.Problems().empty() && driver.Unused() == 0,
-                      "the dialog came and went");
-        checks.Expect(initialisedBeforeShown, "the start-up ran before the dialog showed");
-        if (driver.Seen().size() == 1) {
-            const DialogSnapshot& seen = driver.Seen().front();
-            checks.Equal(seen.caption, std::string("Caption of the run"), "caption");
-            checks.Equal(seen.treeCount, 3, "items");
-            checks.Expect(seen.buttonFocused, "\"Continue\" focused");
-        }
+        EXPECT_TRUE(driver.Problems().empty() && driver.Unused() == 0)
+            << "the dialog came and went";
+        EXPECT_TRUE(initialisedBeforeShown) << "the start-up ran before the dialog showed";
+        ASSERT_EQ(driver.Seen().size(), 1u);
+        const DialogSnapshot& seen = driver.Seen().front();
+        EXPECT_EQ(seen.caption, std::string("Caption of the run")) << "caption";
+        EXPECT_EQ(seen.treeCount, 3) << "items";
+        EXPECT_TRUE(seen.buttonFocused) << "\"Continue\" focused";
     }
-    DialogDriver none({});
-    ui->RunResultDialog("Nothing", [] { return static_cast<const NodeTree*>(nullptr); });
-    checks.Expect(none.Seen().empty() && none.Problems().empty(),
-                  "no tree: the dialog ends unseen");
 }
 
-void CheckMessageAndSave(Checks& checks) {
-    checks.Begin("message box and save dialog through the interface");
+TEST(Win32ResultDialog, WithoutATreeEndsUnseen) {
     const std::unique_ptr<UserInterface> ui = CreateWin32UserInterface();
-    {
-        DialogDriver driver({{DialogKind::MessageBox, DialogAction::Ok, {}, {}}});
-        ui->ShowMessage("Something to say", "A caption", MessageBoxWarning);
-        checks.Expect(driver.Seen().size() == 1 && driver.Problems().empty(), "one box");
-        if (driver.Seen().size() == 1) {
-            checks.Equal(driver.Seen().front().caption, std::string("A caption"), "box caption");
-            checks.Equal(driver.Seen().front().text, std::string("Something to say"), "box text");
-            checks.Expect(driver.Seen().front().ownerless, "no owner");
-        }
-    }
+    DialogDriver none({});
+    ui->RunResultDialog("Nothing", [] { return static_cast<const NodeTree*>(nullptr); });
+    EXPECT_TRUE(none.Seen().empty() && none.Problems().empty())
+        << "no tree: the dialog ends unseen";
+}
+
+TEST(Win32Dialogs, MessageBox) {
+    const std::unique_ptr<UserInterface> ui = CreateWin32UserInterface();
+    DialogDriver driver({{DialogKind::MessageBox, DialogAction::Ok, {}, {}}});
+    ui->ShowMessage("Something to say", "A caption", MessageBoxWarning);
+    EXPECT_TRUE(driver.Problems().empty());
+    ASSERT_EQ(driver.Seen().size(), 1u) << "one box";
+    EXPECT_EQ(driver.Seen().front().caption, std::string("A caption")) << "box caption";
+    EXPECT_EQ(driver.Seen().front().text, std::string("Something to say")) << "box text";
+    EXPECT_TRUE(driver.Seen().front().ownerless) << "no owner";
+}
+
+// Confirmed, cancelled, and a choice over the length limit.
+TEST(Win32Dialogs, SaveDialog) {
+    const std::unique_ptr<UserInterface> ui = CreateWin32UserInterface();
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string chosen = std::string(temp) + "ui-test.cmp";
     {
         DialogDriver driver({{DialogKind::SaveFile, DialogAction::ConfirmPath, chosen, {}}});
-        const std::optional<std::string> path = ui->AskSavePath(ExportOptions());
-        checks.Equal(path.value_or("(nothing)"), chosen, "the confirmed path");
-        checks.Expect(!driver.Seen().empty() && driver.Seen().front().caption == "Export QV CMP",
-                      "the dialog's title");
+        const std::optional<std::string> path = ui->AskSavePath(ExportSaveDialogOptions());
+        EXPECT_EQ(path.value_or("(nothing)"), chosen) << "the confirmed path";
+        ASSERT_FALSE(driver.Seen().empty());
+        EXPECT_EQ(driver.Seen().front().caption, "Export QV CMP") << "the dialog's title";
     }
     {
         DialogDriver driver({{DialogKind::SaveFile, DialogAction::Cancel, {}, {}}});
-        checks.Expect(!ui->AskSavePath(ExportOptions()).has_value(), "cancel gives nothing");
+        EXPECT_FALSE(ui->AskSavePath(ExportSaveDialogOptions()).has_value())
+            << "cancel gives nothing";
     }
     {
-        SaveDialogOptions options = ExportOptions();
+        SaveDialogOptions options = ExportSaveDialogOptions();
         options.maxPathLength = 20;
         DialogDriver driver({{DialogKind::SaveFile, DialogAction::ConfirmPath, chosen, {}}});
-        checks.Expect(!ui->AskSavePath(options).has_value(), "a path over the limit gives nothing");
+        EXPECT_FALSE(ui->AskSavePath(options).has_value()) << "a path over the limit gives nothing";
+    }
+}
+
+// The dialog's own rule for the default extension, which the whole project follows: it
+// is added to a name without one, and a name that starts with a dot has one.
+TEST(Win32Dialogs, DefaultExtension) {
+    const ScratchFolder scratch("default-extension");
+    std::filesystem::create_directory(scratch.Path() / "my.folder");
+    const std::unique_ptr<UserInterface> ui = CreateWin32UserInterface();
+    struct ExtensionCase {
+        const char* typed;
+        const char* returned;
+    };
+    for (const ExtensionCase& test :
+         {ExtensionCase{"ship", "ship.cmp"}, ExtensionCase{"ship.v2", "ship.v2"},
+          ExtensionCase{".hidden", ".hidden"},
+          ExtensionCase{"my.folder\\ship", "my.folder\\ship.cmp"}}) {
+        SCOPED_TRACE(std::string("typed ") + test.typed);
+        DialogDriver driver(
+            {{DialogKind::SaveFile, DialogAction::ConfirmPath, scratch.File(test.typed), {}}});
+        const std::optional<std::string> path = ui->AskSavePath(ExportSaveDialogOptions());
+        EXPECT_TRUE(driver.Problems().empty() && driver.Unused() == 0)
+            << "the dialog came and went";
+        EXPECT_EQ(path.value_or("(nothing)"), scratch.File(test.returned));
     }
 }
 
 }  // namespace
-
-int main() {
-    Checks checks;
-    CheckSaveRequest(checks);
-    CheckTreeMirror(checks);
-    CheckResultDialog(checks);
-    CheckMessageAndSave(checks);
-    return checks.Summary() ? 0 : 1;
-}

@@ -1,4 +1,4 @@
-#include "standin/winhost/dialog_driver.h"
+#include "tests/windows/host/dialog_driver.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "standin/winhost/import_spy.h"
+#include "tests/windows/host/import_spy.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "standin/winhost/host_support.h"
+#include "tests/windows/host/host_support.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,47 +6,29 @@
 #include <fstream>
 #include <iterator>
 
-#include "standin/winhost/host_slots.h"
 #include "tests/models/test_models.h"
+#include "tests/windows/host/host_slots.h"
 #include "utf/utf_reader.h"
 
 namespace fs = std::filesystem;
 
-PlugInObject::PlugInObject(PlugInLibrary& library) {
-    if (auto create = library.CreateByName()) {
-        object_ = create();
-    }
+std::string DefaultPlugInPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    const std::size_t slash = folder.find_last_of("\\/");
+    folder.resize(slash == std::string::npos ? 0 : slash + 1);
+    return folder + "cmpexport.dll";
+}
+
+PlugInObject::PlugInObject(const cmp::test::PlugInLibrary& library) {
+    object_ = library.Create();
 }
 
 PlugInObject::~PlugInObject() {
     if (object_ != nullptr) {
         host_abi::Destroy(object_, 1);
     }
-}
-
-ScratchFolder::ScratchFolder(const std::string& name) {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    path_ = fs::path(temp) / ("winhost-" + std::to_string(GetCurrentProcessId()) + "-" + name);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-    fs::create_directories(path_);
-    previous_ = fs::current_path();
-    fs::current_path(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    fs::current_path(previous_, ignored);
-    fs::remove_all(path_, ignored);
-}
-
-std::vector<std::string> ScratchFolder::Contents() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
 }
 
 ztModel MakeModel(ModelChoice choice) {

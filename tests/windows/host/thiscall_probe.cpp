@@ -1,4 +1,4 @@
-#include "standin/winhost/thiscall_probe.h"
+#include "tests/windows/host/thiscall_probe.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// What the host's checks share: the plug-in object as a host holds it, a scratch
-// working folder, the models they export and a reading of the files written.
+// What the host and its checks share: where the plug-in is, the plug-in object as a host
+// holds it, the models they export and a reading of the files written.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +9,18 @@
 #include <vector>
 
 #include "core/little_endian.h"
-#include "standin/winhost/dialog_driver.h"
-#include "standin/winhost/plugin_library.h"
 #include "standin/ztModelBuilder.h"
+#include "tests/support/plugin_library.h"
+#include "tests/windows/host/dialog_driver.h"
+#include "tests/windows/host/scratch_folder.h"
+
+// cmpexport.dll beside this program, as a host finds plug-ins in its own folder.
+std::string DefaultPlugInPath();
 
 // A plug-in object from CreatePlugIn, destroyed through slot 0 as a host does.
 class PlugInObject {
   public:
-    explicit PlugInObject(PlugInLibrary& library);
+    explicit PlugInObject(const cmp::test::PlugInLibrary& library);
     ~PlugInObject();
     PlugInObject(const PlugInObject&) = delete;
     PlugInObject& operator=(const PlugInObject&) = delete;
@@ -24,24 +28,6 @@ class PlugInObject {
 
   private:
     void* object_ = nullptr;
-};
-
-// A fresh, empty working folder for one case; the previous one comes back at the end.
-class ScratchFolder {
-  public:
-    explicit ScratchFolder(const std::string& name);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    // Everything in the folder, by name.
-    std::vector<std::string> Contents() const;
-
-  private:
-    std::filesystem::path path_;
-    std::filesystem::path previous_;
 };
 
 enum class ModelChoice { Null, Empty, OnlyHardpoints, Cube, Hardpoints, OverLimit };

@@ -1,12 +1,12 @@
-#include "standin/winhost/host_modes.h"
+#include "tests/windows/host/host_modes.h"
 
 #include <cstdio>
 #include <filesystem>
 
-#include "standin/winhost/dialog_driver.h"
-#include "standin/winhost/host_slots.h"
-#include "standin/winhost/host_support.h"
 #include "tests/models/test_models.h"
+#include "tests/windows/host/dialog_driver.h"
+#include "tests/windows/host/host_slots.h"
+#include "tests/windows/host/host_support.h"
 
 namespace fs = std::filesystem;
 
@@ -18,7 +18,7 @@ DialogAnswer Answer(DialogKind kind, DialogAction action) {
 
 }  // namespace
 
-bool ListPlugIn(PlugInLibrary& library) {
+bool ListPlugIn(const cmp::test::PlugInLibrary& library) {
     PlugInObject plugIn(library);
     if (plugIn.Get() == nullptr) {
         return false;
@@ -28,7 +28,7 @@ bool ListPlugIn(PlugInLibrary& library) {
     return true;
 }
 
-bool WriteComparisonFiles(PlugInLibrary& library, const std::string& directory) {
+bool WriteComparisonFiles(const cmp::test::PlugInLibrary& library, const std::string& directory) {
     bool allWritten = true;
     PlugInObject plugIn(library);
     for (const TestModel& test : ComparisonModels()) {
@@ -71,7 +71,7 @@ void CALLBACK PollRelease(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-bool HoldDialogs(PlugInLibrary& library, const std::string& directory) {
+bool HoldDialogs(const cmp::test::PlugInLibrary& library, const std::string& directory) {
     const fs::path folder(directory);
     const std::string output = (folder / "hardpoints.cmp").string();
     DeleteFileA(output.c_str());

@@ -1,0 +1,21 @@
+// The fixture of the host's tests: cmpexport.dll beside the test program, loaded once for
+// the process as a host loads it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "tests/support/plugin_library.h"
+#include "tests/windows/host/host_support.h"
+
+class PlugInTest : public ::testing::Test {
+  protected:
+    static const cmp::test::PlugInLibrary& Library() {
+        static const cmp::test::PlugInLibrary library(DefaultPlugInPath());
+        return library;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(Library().Loaded())
+            << "cannot load " << DefaultPlugInPath() << " (" << Library().Error() << ")";
+    }
+};
