@@ -248,6 +248,25 @@ def overwrite_added_extension(session):
     replace_after_second_thoughts(session, "kestrel")  # asked again for kestrel.cmp
 
 
+def save_with_default_extension(session, typed, written):
+    """The name typed into the save dialog gets the extension by the Windows dialog's
+    rule, shared by every interface: only a name without any dot gets ".cmp"."""
+    host = session.start_host(session.example())
+    chooser = session.desktop.wait_window(EXPORT_TITLE, host.pid)
+    session.save_as(chooser, host.pid, typed)
+    result = session.desktop.wait_window(RESULT_TITLE, host.pid)
+    session.check_tree_file(session.path(written))
+    session.desktop.key(result, "Escape")
+    session.finish_export(host)
+    expect(session.files() == [written], f"files: {session.files()}")
+
+
+for name, typed, written in (("plain", "ship", "ship.cmp"), ("hidden", ".hidden", ".hidden"),
+                             ("other", "ship.v2", "ship.v2")):
+    scenario("default-extension-" + name)(
+        lambda session, t=typed, w=written: save_with_default_extension(session, t, w))
+
+
 @scenario("missing-folder")
 def missing_folder(session):
     desktop = session.desktop

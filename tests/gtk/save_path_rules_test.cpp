@@ -7,28 +7,6 @@ namespace cmp {
 
 namespace {
 
-TEST(SavePathRulesTest, DefaultExtensionOnlyForNamesWithout) {
-    struct Case {
-        const char* chosen;
-        const char* extension;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"/tmp/model", "cmp", "/tmp/model.cmp"},
-        {"/tmp/model.cmp", "cmp", "/tmp/model.cmp"},
-        {"/tmp/model.CMP", "cmp", "/tmp/model.CMP"},
-        {"/tmp/model.txt", "cmp", "/tmp/model.txt"},  // the user's own extension stays
-        {"/tmp/model.", "cmp", "/tmp/model."},        // a trailing dot asks for none
-        {"/tmp/.hidden", "cmp", "/tmp/.hidden.cmp"},  // a leading dot is no extension
-        {"/tmp/dir.d/model", "cmp", "/tmp/dir.d/model.cmp"},
-        {"model", "cmp", "model.cmp"},
-        {"/tmp/model", "", "/tmp/model"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(WithDefaultExtension(c.chosen, c.extension), c.expected) << c.chosen;
-    }
-}
-
 TEST(SavePathRulesTest, ContainingFolder) {
     EXPECT_EQ(ContainingFolder("/tmp/out/model.cmp"), "/tmp/out");
     EXPECT_EQ(ContainingFolder("/model.cmp"), "/");

@@ -19,6 +19,8 @@
 #include "tests/windows/host/thiscall_probe.h"
 #include "tests/windows/plugin_test.h"
 
+namespace cmp {
+
 namespace {
 
 constexpr const char* Title = "Quorvane CMP...";
@@ -235,3 +237,5 @@ TEST_F(PlugInBoundary, DestroyFlags) {
     EXPECT_TRUE(spy.WatchedBlockFreed()) << "flags 1: the memory is freed";
     spy.WatchFree(nullptr);
 }
+
+}  // namespace cmp

@@ -24,6 +24,8 @@
 #include "tests/windows/host/host_support.h"
 #include "tests/windows/host/import_spy.h"
 
+namespace cmp {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -234,3 +236,5 @@ void RunExportCase(const cmp::test::PlugInLibrary& library, const ExportCase& te
         EXPECT_TRUE(nothingNew) << "nothing was added to the working folder";
     }
 }
+
+}  // namespace cmp

@@ -13,6 +13,8 @@
 #include "tests/windows/host/dialog_driver.h"
 #include "tests/windows/host/host_support.h"
 
+namespace cmp {
+
 // What the user sees, written down here from the user's side.
 inline constexpr const char* TempStream = "___temp.vms";
 inline constexpr const char* ResultCaption = "Quorvane CMP Exporter";
@@ -64,3 +66,5 @@ inline DialogAnswer Answer(DialogKind kind, DialogAction action) {
 // dialog exactly as asked for, the message boxes in order, the result dialog against the
 // written file, the model destroyed exactly when the dialog ran, no stream left behind.
 void RunExportCase(const cmp::test::PlugInLibrary& library, const ExportCase& test);
+
+}  // namespace cmp

@@ -9,6 +9,8 @@
 #include "tests/windows/export_case.h"
 #include "tests/windows/plugin_test.h"
 
+namespace cmp {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -131,3 +133,5 @@ TEST_F(PlugInExport, TreeFileCannotBeWritten) {
          .resultDialogShown = true,
          .boxes = {{TreeCaption, nullptr, ErrorBox}}});
 }
+
+}  // namespace cmp

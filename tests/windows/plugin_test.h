@@ -7,6 +7,8 @@
 #include "tests/support/plugin_library.h"
 #include "tests/windows/host/host_support.h"
 
+namespace cmp {
+
 class PlugInTest : public ::testing::Test {
   protected:
     static const cmp::test::PlugInLibrary& Library() {
@@ -19,3 +21,5 @@ class PlugInTest : public ::testing::Test {
             << "cannot load " << DefaultPlugInPath() << " (" << Library().Error() << ")";
     }
 };
+
+}  // namespace cmp

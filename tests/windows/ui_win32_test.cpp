@@ -19,6 +19,8 @@
 #include "ui/win32/save_dialog.h"
 #include "ui/win32/win32_user_interface.h"
 
+namespace cmp {
+
 namespace {
 
 // The structure the export's save dialog gets.
@@ -260,3 +262,5 @@ TEST(Win32Dialogs, DefaultExtension) {
 }
 
 }  // namespace
+
+}  // namespace cmp

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "ui/console/tree_text.h"
+#include "ui/default_extension.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -131,18 +132,6 @@ ConsoleSettings ConsoleSettingsFromEnvironment() {
     settings.interactive = !settings.saveAs && IsTerminal(0) && IsTerminal(1);
     settings.singleKeys = settings.interactive;
     return settings;
-}
-
-std::string WithDefaultExtension(const std::string& name, const std::string& extension) {
-    if (extension.empty()) {
-        return name;
-    }
-    std::size_t componentStart = name.find_last_of("/\\");
-    componentStart = componentStart == std::string::npos ? 0 : componentStart + 1;
-    if (name.find('.', componentStart) != std::string::npos) {
-        return name;
-    }
-    return name + "." + extension;
 }
 
 ConsoleUserInterface::ConsoleUserInterface(std::istream& in, std::ostream& out, std::ostream& err,

@@ -34,9 +34,6 @@ struct ConsoleSettings {
 // set.
 ConsoleSettings ConsoleSettingsFromEnvironment();
 
-// `name` with "." + `extension` appended when its last path component has no dot.
-std::string WithDefaultExtension(const std::string& name, const std::string& extension);
-
 class ConsoleUserInterface : public UserInterface {
   public:
     // The streams must outlive the object.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ui/default_extension.h"
 #include "ui/gtk/gtk_session.h"
 #include "ui/gtk/message_box.h"
 #include "ui/gtk/save_path_rules.h"

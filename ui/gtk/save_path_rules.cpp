@@ -6,11 +6,6 @@ namespace cmp {
 
 namespace {
 
-std::string_view LastComponent(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && text.front() == ' ') {
         text.remove_prefix(1);
@@ -41,20 +36,6 @@ std::string CaseInsensitiveGlob(std::string_view pattern) {
 }
 
 }  // namespace
-
-bool HasExtension(std::string_view path) {
-    const std::string_view name = LastComponent(path);
-    const std::size_t dot = name.rfind('.');
-    return dot != std::string_view::npos && dot > 0;
-}
-
-std::string WithDefaultExtension(std::string path, std::string_view extension) {
-    if (!extension.empty() && !HasExtension(path)) {
-        path += '.';
-        path += extension;
-    }
-    return path;
-}
 
 std::string ContainingFolder(std::string_view path) {
     const std::size_t slash = path.rfind('/');

@@ -8,15 +8,6 @@
 
 namespace cmp {
 
-// True when the last component of `path` carries an extension: a dot after its first
-// character. "model.cmp" and "model." have one (a trailing dot asks for no default
-// extension); "model", ".hidden" and "dir.d/model" have none.
-bool HasExtension(std::string_view path);
-
-// `path` with "." and `extension` appended when it has no extension and `extension` is
-// not empty; otherwise `path` unchanged.
-std::string WithDefaultExtension(std::string path, std::string_view extension);
-
 // The folder that holds `path`: everything before its last '/', "/" for a file in the
 // root, "." for a bare name.
 std::string ContainingFolder(std::string_view path);

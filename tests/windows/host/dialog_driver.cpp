@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+namespace cmp {
+
 namespace {
 
 // One driver per thread; the hook and the timer procedure find it here.
@@ -377,3 +379,5 @@ void DialogDriver::Perform(HWND dialog, DialogKind kind, DialogAction action,
             break;
     }
 }
+
+}  // namespace cmp

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace cmp {
+
 enum class DialogKind { SaveFile, MessageBox, Result, Other };
 
 enum class DialogAction {
@@ -132,3 +134,5 @@ class DialogDriver {
 
 // The kind of a dialog window, from its caption and controls.
 DialogKind ClassifyDialog(HWND dialog);
+
+}  // namespace cmp

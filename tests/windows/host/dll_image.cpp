@@ -1,5 +1,7 @@
 #include "tests/windows/host/dll_image.h"
 
+namespace cmp {
+
 namespace {
 
 template <class T>
@@ -52,3 +54,5 @@ std::vector<ExportEntry> Exports(HMODULE module) {
     }
     return entries;
 }
+
+}  // namespace cmp

@@ -13,6 +13,8 @@
 
 #include "tests/support/plugin_library.h"
 
+namespace cmp {
+
 struct ExportEntry {
     std::uint32_t ordinal = 0;
     std::string name;  // empty for an entry exported by ordinal only
@@ -27,3 +29,5 @@ std::vector<ExportEntry> Exports(HMODULE module);
 // The exported function by name or by ordinal; null when there is none.
 void* ExportByName(HMODULE module, const char* name);
 void* ExportByOrdinal(HMODULE module, WORD ordinal);
+
+}  // namespace cmp

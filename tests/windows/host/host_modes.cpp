@@ -8,6 +8,8 @@
 #include "tests/windows/host/host_slots.h"
 #include "tests/windows/host/host_support.h"
 
+namespace cmp {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -90,3 +92,5 @@ bool HoldDialogs(const cmp::test::PlugInLibrary& library, const std::string& dir
     holdState = {};
     return result == 0;
 }
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 
 #include "tests/support/plugin_library.h"
 
+namespace cmp {
+
 // Prints what a host lists for the plug-in: its kind and its title.
 bool ListPlugIn(const cmp::test::PlugInLibrary& library);
 
@@ -16,3 +18,5 @@ bool WriteComparisonFiles(const cmp::test::PlugInLibrary& library, const std::st
 // dialog held open; each is released when a file named "release-save" respectively
 // "release-result" appears in `directory`. For screenshots.
 bool HoldDialogs(const cmp::test::PlugInLibrary& library, const std::string& directory);
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace cmp {
+
 namespace host_abi {
 
 __extension__ typedef void*(__attribute__((thiscall)) * DestroyEntry)(void* self,
@@ -33,3 +35,5 @@ inline std::int32_t RunExport(void* object, void* model) {
 }
 
 }  // namespace host_abi
+
+}  // namespace cmp

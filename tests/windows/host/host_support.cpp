@@ -10,6 +10,8 @@
 #include "tests/windows/host/host_slots.h"
 #include "utf/utf_reader.h"
 
+namespace cmp {
+
 namespace fs = std::filesystem;
 
 std::string DefaultPlugInPath() {
@@ -71,8 +73,7 @@ std::optional<std::vector<TreeItemSnapshot>> FileTree(const fs::path& path) {
         return std::nullopt;
     }
     NodeTree tree;
-    UtfReadError error;
-    if (!ReadUtfFile(*bytes, tree, error)) {
+    if (!ReadUtfFile(*bytes, tree)) {
         return std::nullopt;
     }
     std::vector<TreeItemSnapshot> items;
@@ -106,3 +107,5 @@ std::string Upper(std::string text) {
     }
     return text;
 }
+
+}  // namespace cmp

@@ -14,6 +14,8 @@
 #include "tests/windows/host/dialog_driver.h"
 #include "tests/windows/host/scratch_folder.h"
 
+namespace cmp {
+
 // cmpexport.dll beside this program, as a host finds plug-ins in its own folder.
 std::string DefaultPlugInPath();
 
@@ -45,3 +47,5 @@ std::string Hex(std::uint32_t value);
 
 // ASCII upper case, for names Windows compares without regard to case.
 std::string Upper(std::string text);
+
+}  // namespace cmp

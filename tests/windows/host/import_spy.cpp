@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace cmp {
+
 namespace {
 
 std::vector<MessageBoxCall> messageBoxCalls;
@@ -170,3 +172,5 @@ void ImportSpy::Clear() {
     messageBoxCalls.clear();
     saveDialogCalls.clear();
 }
+
+}  // namespace cmp

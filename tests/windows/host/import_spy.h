@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace cmp {
+
 struct MessageBoxCall {
     HWND owner = nullptr;
     std::string text;
@@ -84,3 +86,5 @@ class ImportSpy {
     void** freeSlot_ = nullptr;
     void* originalFree_ = nullptr;
 };
+
+}  // namespace cmp

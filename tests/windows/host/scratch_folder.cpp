@@ -5,6 +5,8 @@
 #endif
 #include <windows.h>
 
+namespace cmp {
+
 namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder(const std::string& name) {
@@ -31,3 +33,5 @@ std::vector<std::string> ScratchFolder::Contents() const {
     }
     return names;
 }
+
+}  // namespace cmp

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace cmp {
+
 class ScratchFolder {
   public:
     // "<temp>\winhost-<process id>-<name>"; the previous current folder comes back at the
@@ -23,3 +25,5 @@ class ScratchFolder {
     std::filesystem::path path_;
     std::filesystem::path previous_;
 };
+
+}  // namespace cmp

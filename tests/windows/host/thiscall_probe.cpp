@@ -68,6 +68,8 @@ _ProbeThiscallRaw:
     ret
 )");
 
+namespace cmp {
+
 ProbeOutcome ProbeThiscall(const void* slot, void* self, const std::uint32_t* args,
                            std::uint32_t argCount, std::uint32_t decoy, std::uint32_t misalign) {
     ProbeRecord record{};
@@ -78,3 +80,5 @@ ProbeOutcome ProbeThiscall(const void* slot, void* self, const std::uint32_t* ar
     outcome.registersKept = record.registersKept != 0;
     return outcome;
 }
+
+}  // namespace cmp

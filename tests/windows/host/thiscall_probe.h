@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace cmp {
+
 struct ProbeOutcome {
     std::uint32_t result = 0;     // EAX
     std::int32_t stackDelta = 0;  // ESP after the call minus ESP before the arguments
@@ -16,3 +18,5 @@ struct ProbeOutcome {
 // 16-byte boundary, as a host built by another compiler may call with any 4-byte one.
 ProbeOutcome ProbeThiscall(const void* slot, void* self, const std::uint32_t* args,
                            std::uint32_t argCount, std::uint32_t decoy, std::uint32_t misalign);
+
+}  // namespace cmp

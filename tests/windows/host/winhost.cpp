@@ -13,6 +13,7 @@
 #include "tests/windows/host/host_modes.h"
 #include "tests/windows/host/host_support.h"
 
+namespace cmp {
 namespace {
 
 int Usage() {
@@ -21,8 +22,10 @@ int Usage() {
 }
 
 }  // namespace
+}  // namespace cmp
 
 int main(int argc, char** argv) {
+    using namespace cmp;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string plugInPath = DefaultPlugInPath();
     if (args.size() >= 2 && args[0] == "--plugin") {
