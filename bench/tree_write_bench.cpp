@@ -53,8 +53,6 @@ ExportMesh Hull() {
                                   {right, below, static_cast<std::uint16_t>(below + 1)});
         }
     }
-    mesh.vertexCount = static_cast<std::int32_t>(mesh.vertices.size());
-    mesh.triangleCount = static_cast<std::int32_t>(mesh.triangles.size() / 3);
     mesh.faceNormals = GenerateNormals(mesh.vertices, mesh.triangles);
     return mesh;
 }
@@ -72,7 +70,6 @@ ExportMesh Hardpoint(int number) {
     for (float offset : {0.0f, 0.05f, 0.1f}) {
         mesh.vertices.push_back({{x + offset, 1.5f, z}, {0, 1, 0}, 0, 0});
     }
-    mesh.vertexCount = 3;
     return mesh;
 }
 

@@ -39,19 +39,17 @@ inline constexpr int NameFieldSize = 200;
 inline constexpr int HostNameCapacity = NameFieldSize - 1;
 
 struct ExportMesh {
-    std::vector<ExportVertex> vertices;     // vertexCount records, host order
-    std::vector<std::uint16_t> triangles;   // 3 * triangleCount corners, local to the mesh
-    std::int32_t vertexCount = 0;           // never negative: a negative host count is taken as 0
-    std::int32_t triangleCount = 0;         // never negative, as vertexCount
+    std::vector<ExportVertex> vertices;     // host order
+    std::vector<std::uint16_t> triangles;   // three corners per triangle, local to the mesh
     char materialName[NameFieldSize] = {};  // NUL-terminated; empty when there is no material
     char meshName[NameFieldSize] = {};      // NUL-terminated
     bool isHardpoint = false;               // meshName begins with "hp" in any letter case
-    std::vector<Vector3> faceNormals;       // triangleCount unit normals; (0,0,0) if degenerate
-    // Some triangle names a vertex at or above vertexCount. Such triangles are left out
-    // of normal generation and the hardpoint search; the format check refuses the model.
-    bool hasBadIndices = false;
-    // Some position or texture coordinate is NaN or infinite; the format check refuses it.
-    bool hasNonFiniteValues = false;
+    // One unit normal per triangle; (0,0,0) for a degenerate one, and for a triangle
+    // naming a vertex the mesh lacks (left out of normals and the hardpoint search; the
+    // format check refuses such a model).
+    std::vector<Vector3> faceNormals;
+
+    std::size_t TriangleCount() const { return triangles.size() / 3; }
 };
 
 // The run's ordered list of meshes, hardpoint meshes included.

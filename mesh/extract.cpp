@@ -44,10 +44,7 @@ void ReadVertices(ztMesh mesh, ExportMesh& record) {
     record.vertices.reserve(static_cast<std::size_t>(count));
     for (std::int32_t j = 0; j < count; ++j) {
         record.vertices.push_back(ReadVertex(mesh, j));
-        record.hasNonFiniteValues =
-            record.hasNonFiniteValues || !HasFiniteValues(record.vertices.back());
     }
-    record.vertexCount = count;
 }
 
 void ReadTriangles(ztMesh mesh, ExportMesh& record) {
@@ -58,12 +55,8 @@ void ReadTriangles(ztMesh mesh, ExportMesh& record) {
         if (const ztTriangle triangle = ztMesh_GetTriangleAt(mesh, t); triangle != nullptr) {
             ztTriangle_GetVertexIndices(triangle, corners);
         }
-        for (const std::uint16_t corner : corners) {
-            record.triangles.push_back(corner);
-            record.hasBadIndices = record.hasBadIndices || corner >= record.vertices.size();
-        }
+        record.triangles.insert(record.triangles.end(), std::begin(corners), std::end(corners));
     }
-    record.triangleCount = count;
 }
 
 void ReadMesh(ztModel model, ztMesh mesh, ExportMesh& record) {

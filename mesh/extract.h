@@ -16,12 +16,12 @@ inline constexpr std::int32_t MaxHostMeshCount = 1 << 18;
 inline constexpr std::int32_t MaxHostElementCount = 1 << 20;
 
 // Appends one ExportMesh per host mesh, in host order, with converted positions,
-// texture coordinates, triangles, the hardpoint flag, normals (GenerateNormals) and the
-// flags hasBadIndices and hasNonFiniteValues. Never calls the model library with a null
-// handle and never reads outside what the host returns: a null model adds nothing; a
-// null mesh handle gives an empty record; a null material handle leaves the material
-// name empty; a null vertex or triangle handle gives zeros; a negative count is taken
-// as 0. Names are cut to HostNameCapacity bytes.
+// texture coordinates, triangles, the hardpoint flag and normals (GenerateNormals).
+// Nothing is judged here: CheckFormatLimits refuses what the file cannot hold. Never
+// calls the model library with a null handle and never reads outside what the host returns: a null
+// model adds nothing; a null mesh handle gives an empty record; a null material handle leaves the
+// material name empty; a null vertex or triangle handle gives zeros; a negative count is taken as
+// 0. Names are cut to HostNameCapacity bytes.
 void ExtractMeshes(ztModel model, MeshList& meshes);
 
 }  // namespace cmp

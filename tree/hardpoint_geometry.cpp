@@ -59,8 +59,7 @@ std::array<float, 9> OrientationFromNormal(const Vector3& n) {
 }  // namespace
 
 Vector3 HardpointPosition(const ExportMesh& mesh) {
-    const std::size_t count =
-        std::min(mesh.vertices.size(), static_cast<std::size_t>(std::max(mesh.vertexCount, 0)));
+    const std::size_t count = mesh.vertices.size();
     if (count >= 3) {
         return Centre(PositionOf(mesh.vertices[0]), PositionOf(mesh.vertices[1]),
                       PositionOf(mesh.vertices[2]));
@@ -80,15 +79,12 @@ Vector3 HardpointPosition(const ExportMesh& mesh) {
 std::vector<CandidateFace> CandidateFaces(const MeshList& meshes) {
     std::vector<CandidateFace> faces;
     for (const ExportMesh& mesh : meshes) {
-        if (mesh.isHardpoint || mesh.triangleCount <= 0) {
+        if (mesh.isHardpoint) {
             continue;
         }
-        // A mesh's counts are never trusted beyond the arrays it actually holds.
-        const std::size_t vertexCount =
-            std::min(mesh.vertices.size(), static_cast<std::size_t>(std::max(mesh.vertexCount, 0)));
-        const std::size_t triangleCount =
-            std::min({static_cast<std::size_t>(mesh.triangleCount), mesh.triangles.size() / 3,
-                      mesh.faceNormals.size()});
+        const std::size_t vertexCount = mesh.vertices.size();
+        // A record whose normals were never generated has no face to offer.
+        const std::size_t triangleCount = std::min(mesh.TriangleCount(), mesh.faceNormals.size());
         for (std::size_t t = 0; t < triangleCount; ++t) {
             const std::uint16_t* corners = &mesh.triangles[3 * t];
             if (corners[0] >= vertexCount || corners[1] >= vertexCount ||

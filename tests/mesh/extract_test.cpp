@@ -57,11 +57,9 @@ TEST_F(Extraction, MeshesInHostOrderWithHardpointFlags) {
         EXPECT_STREQ(meshes[i].meshName, expected[i].name);
         EXPECT_STREQ(meshes[i].materialName, "Steel");
         EXPECT_EQ(meshes[i].isHardpoint, expected[i].isHardpoint) << expected[i].name;
-        EXPECT_EQ(meshes[i].vertexCount, 3);
-        EXPECT_EQ(meshes[i].triangleCount, 1);
+        EXPECT_EQ(meshes[i].vertices.size(), 3u);
+        EXPECT_EQ(meshes[i].TriangleCount(), 1u);
         EXPECT_EQ(meshes[i].triangles, (std::vector<std::uint16_t>{0, 1, 2}));
-        EXPECT_FALSE(meshes[i].hasBadIndices);
-        EXPECT_FALSE(meshes[i].hasNonFiniteValues);
     }
 }
 
@@ -118,9 +116,9 @@ TEST_F(Extraction, VerticesWithoutTriangles) {
     standin::ModelBuilder::AddVertex(mesh, 4, 5, 6);
     const MeshList meshes = Extract();
     ASSERT_EQ(meshes.size(), 1u);
-    EXPECT_EQ(meshes[0].vertexCount, 2);
     EXPECT_EQ(meshes[0].vertices.size(), 2u);
-    EXPECT_EQ(meshes[0].triangleCount, 0);
+    EXPECT_EQ(meshes[0].vertices.size(), 2u);
+    EXPECT_EQ(meshes[0].TriangleCount(), 0u);
     EXPECT_TRUE(meshes[0].triangles.empty());
     EXPECT_TRUE(meshes[0].faceNormals.empty());
 }
@@ -196,9 +194,9 @@ TEST_P(LyingHost, CountsAreTakenSafely) {
     if (c.meshes > 0) {
         const ExportMesh& first = meshes[0];
         EXPECT_EQ(first.vertices.size(), c.vertices);
-        EXPECT_EQ(static_cast<std::size_t>(first.vertexCount), c.vertices);
+        EXPECT_EQ(first.vertices.size(), c.vertices);
         EXPECT_EQ(first.triangles.size(), 3 * c.triangles);
-        EXPECT_EQ(static_cast<std::size_t>(first.triangleCount), c.triangles);
+        EXPECT_EQ(first.TriangleCount(), c.triangles);
         EXPECT_EQ(first.faceNormals.size(), c.triangles);
     }
     // Meshes the host claims but does not give are empty records.
@@ -224,12 +222,11 @@ INSTANTIATE_TEST_SUITE_P(
                       LyingCountCase{"HugeTriangleCount", -2, -2, kMaxInt, 1, 3, kCap, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Extraction, CornerBeyondVerticesIsFlagged) {
+TEST_F(Extraction, CornerBeyondVerticesIsRefusedByTheFormatCheck) {
     const ztMesh mesh = model_.AddMesh("Hull");
     AddTriangleMesh(mesh);
     standin::ModelBuilder::AddTriangle(mesh, 0, 2, 3);
     const MeshList meshes = Extract();
-    EXPECT_TRUE(meshes[0].hasBadIndices);
     EXPECT_EQ(Bits(meshes[0].faceNormals[1].x), 0u);
     EXPECT_EQ(Bits(meshes[0].faceNormals[1].y), 0u);
     EXPECT_EQ(Bits(meshes[0].faceNormals[1].z), 0u);
@@ -238,7 +235,7 @@ TEST_F(Extraction, CornerBeyondVerticesIsFlagged) {
     EXPECT_EQ(status.message(), "mesh \"Hull\" uses vertex 3 but has 3 vertices (triangle 1)");
 }
 
-TEST_F(Extraction, NonFiniteValuesAreFlagged) {
+TEST_F(Extraction, NonFiniteValuesAreRefusedByTheFormatCheck) {
     constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
     constexpr float kInf = std::numeric_limits<float>::infinity();
     const struct {
@@ -257,7 +254,7 @@ TEST_F(Extraction, NonFiniteValuesAreFlagged) {
     const MeshList meshes = Extract();
     ASSERT_EQ(meshes.size(), std::size(cases));
     for (std::size_t i = 0; i < meshes.size(); ++i) {
-        EXPECT_EQ(meshes[i].hasNonFiniteValues, cases[i].flagged) << "mesh " << i;
+        EXPECT_EQ(CheckFormatLimits({meshes[i]}).ok(), !cases[i].flagged) << "mesh " << i;
         for (const ExportVertex& vertex : meshes[i].vertices) {
             for (const float component : vertex.normal) {
                 EXPECT_FALSE(std::isnan(component)) << "mesh " << i;

@@ -40,8 +40,6 @@ inline ExportMesh MeshRecord(const char* name, const char* material,
     std::strncpy(mesh.meshName, name, HostNameCapacity);
     std::strncpy(mesh.materialName, material, HostNameCapacity);
     mesh.isHardpoint = (name[0] == 'h' || name[0] == 'H') && (name[1] == 'p' || name[1] == 'P');
-    mesh.vertexCount = static_cast<std::int32_t>(vertices.size());
-    mesh.triangleCount = static_cast<std::int32_t>(triangles.size() / 3);
     mesh.vertices = std::move(vertices);
     mesh.triangles = std::move(triangles);
     return mesh;

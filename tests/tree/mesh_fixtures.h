@@ -22,8 +22,6 @@ inline ExportMesh MakeMesh(const std::string& name, std::initializer_list<Vector
     }
     mesh.triangles = corners;
     mesh.faceNormals = faceNormals;
-    mesh.vertexCount = static_cast<std::int32_t>(mesh.vertices.size());
-    mesh.triangleCount = static_cast<std::int32_t>(mesh.triangles.size() / 3);
     return mesh;
 }
 
