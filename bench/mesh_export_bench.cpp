@@ -4,14 +4,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
 #include "mesh/mesh_data_stream.h"
 #include "standin/model_builder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
@@ -71,8 +70,8 @@ BENCHMARK(BM_ExtractCheckBuildStream)->Unit(benchmark::kMillisecond);
 
 void BM_ExtractCheckWriteStream(benchmark::State& state) {
     const standin::ModelBuilder model = MakeModel();
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "mesh_export_bench.vms").string();
+    const test::ScratchFolder scratch(test::ScratchFolder::Enter::No, "bench");
+    const std::string path = scratch / "mesh_export_bench.vms";
     for (auto _ : state) {
         MeshList meshes;
         ExtractMeshes(model.model(), meshes);
@@ -81,7 +80,6 @@ void BM_ExtractCheckWriteStream(benchmark::State& state) {
             break;
         }
     }
-    std::remove(path.c_str());
 }
 BENCHMARK(BM_ExtractCheckWriteStream)->Unit(benchmark::kMillisecond);
 

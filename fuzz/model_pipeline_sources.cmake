@@ -22,4 +22,6 @@ set(MODEL_PIPELINE_FUZZ_SOURCES
   ${CMAKE_SOURCE_DIR}/tools/cmpinfo/json_writer.cpp
   ${CMAKE_SOURCE_DIR}/tools/cmpinfo/leaf_decoders.cpp
   ${CMAKE_SOURCE_DIR}/tools/cmpinfo/inspect.cpp
-  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/render.cpp)
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/render.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/file_contents.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/scratch_folder.cpp)

@@ -5,13 +5,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <random>
 
 #include "mesh/name_id.h"
 #include "tests/mesh/mesh_test_support.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 #if defined(__linux__)
 #include <sys/resource.h>
@@ -24,6 +24,9 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFileBytes;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 // One mesh, material "abc", 4 vertices, 2 triangles: every byte written out by hand.
 TEST(BuildMeshDataStream, SingleMeshGoldenBytes) {
@@ -353,28 +356,6 @@ TEST(BuildMeshDataStream, ArraysFollowHeadersUnshifted) {
     }
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        path_ = fs::temp_directory_path() /
-                ("mesh_stream_test_" + std::to_string(std::random_device{}()));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path operator/(const char* name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
-
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 MeshList OneTriangleList() {
     MeshList meshes;
     meshes.push_back(MeshRecord("Tri", "abc", SomeVertices(3), {0, 1, 2}));
@@ -382,12 +363,12 @@ MeshList OneTriangleList() {
 }
 
 TEST(WriteMeshDataStream, WritesTheBuiltBytesOverAnOldFile) {
-    TempDir dir;
+    ScratchFolder dir(ScratchFolder::Enter::No);
     const fs::path path = dir / "out.vms";
-    std::ofstream(path) << "an older and much longer file that must be replaced entirely...";
+    WriteWholeFile(path, "an older and much longer file that must be replaced entirely...");
     const MeshList meshes = OneTriangleList();
     ASSERT_TRUE(WriteMeshDataStream(meshes, path.string().c_str()).ok());
-    EXPECT_EQ(ReadFile(path), BuildMeshDataStream(meshes));
+    EXPECT_EQ(ReadWholeFileBytes(path), BuildMeshDataStream(meshes));
 }
 
 TEST(WriteMeshDataStream, MissingPathIsAnError) {
@@ -397,7 +378,7 @@ TEST(WriteMeshDataStream, MissingPathIsAnError) {
 }
 
 TEST(WriteMeshDataStream, DirectoryInTheWayIsReportedAndKept) {
-    TempDir dir;
+    ScratchFolder dir(ScratchFolder::Enter::No);
     const fs::path path = dir / "___temp.vms";
     fs::create_directory(path);
     const Status status = WriteMeshDataStream(OneTriangleList(), path.string().c_str());
@@ -408,7 +389,7 @@ TEST(WriteMeshDataStream, DirectoryInTheWayIsReportedAndKept) {
 }
 
 TEST(WriteMeshDataStream, MissingFolderIsReported) {
-    TempDir dir;
+    ScratchFolder dir(ScratchFolder::Enter::No);
     const fs::path path = dir / "no-such-folder/___temp.vms";
     const Status status = WriteMeshDataStream(OneTriangleList(), path.string().c_str());
     ASSERT_FALSE(status.ok());
@@ -421,7 +402,7 @@ TEST(WriteMeshDataStream, FullDeviceIsReportedAndNothingIsRemoved) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
     }
-    TempDir dir;
+    ScratchFolder dir(ScratchFolder::Enter::No);
     const fs::path link = dir / "___temp.vms";
     fs::create_symlink("/dev/full", link);
     const Status status = WriteMeshDataStream(OneTriangleList(), link.string().c_str());
@@ -435,7 +416,7 @@ TEST(WriteMeshDataStream, FullDeviceIsReportedAndNothingIsRemoved) {
 // A write that stops short of a regular file: the file-size limit makes the write
 // fail with EFBIG once the stream passes 100 bytes. The partial file must go.
 TEST(WriteMeshDataStream, ShortWriteRemovesThePartialFile) {
-    TempDir dir;
+    ScratchFolder dir(ScratchFolder::Enter::No);
     const fs::path path = dir / "___temp.vms";
     MeshList meshes;
     meshes.push_back(MeshRecord("Big", "abc", SomeVertices(64), {0, 1, 2}));

@@ -14,6 +14,7 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScratchFolder;
 
 TEST(ExportRun, SaveDialogAsksForACmpFileWithTheUsualRules) {
     SaveDialogOptions options = ExportSaveDialogOptions();

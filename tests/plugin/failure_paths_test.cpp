@@ -41,6 +41,9 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 HostPlugIn* CreateFromLibrary() {
     static void* library = dlopen(CMPEXPORT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);

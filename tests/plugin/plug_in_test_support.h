@@ -1,12 +1,14 @@
 // Models and a transcript reader shared by the tests of the plug-in.
 #pragma once
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "standin/ztModelBuilder.h"
-#include "tests/plugin/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
@@ -85,7 +87,7 @@ inline std::string UnescapeTranscriptField(const std::string& field) {
 
 inline std::vector<TranscriptRecord> ReadTranscript(const std::filesystem::path& path) {
     std::vector<TranscriptRecord> records;
-    std::istringstream lines(ReadWholeFile(path));
+    std::istringstream lines(test::ReadWholeFile(path));
     for (std::string line; std::getline(lines, line);) {
         TranscriptRecord record;
         std::size_t start = 0;

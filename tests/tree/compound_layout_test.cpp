@@ -1,17 +1,17 @@
 #include "tree/compound_layout.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "mesh/mesh_data_stream.h"
 #include "mesh/name_id.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tests/utf/test_trees.h"
 
@@ -20,6 +20,8 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 std::vector<std::string> RegistryNames(const NodeTree& tree) {
     std::vector<std::string> names;
@@ -130,25 +132,14 @@ TEST(CompoundLayoutTest, BaseNameComesFromTheFirstMeshWhateverItIs) {
 
 class CompoundLayoutFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("compound_layout_test_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        stream_ = (folder_ / "___temp.vms").string();
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    fs::path folder_;
-    std::string stream_;
+    ScratchFolder folder_{ScratchFolder::Enter::No};
+    std::string stream_ = folder_ / "___temp.vms";
 };
 
 TEST_F(CompoundLayoutFileTest, ConsumesTheStreamFile) {
     const MeshList meshes = {MakeMesh("Ship", {{0, 0, 0}}), MakeMesh("Hp_Fixed_Gun", {})};
     const Bytes stream = BuildMeshDataStream(meshes);
-    std::ofstream(stream_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(stream.data()), static_cast<long>(stream.size()));
+    WriteWholeFile(stream_, stream);
     NodeTree tree;
     ASSERT_TRUE(BuildCompoundLayout(tree, meshes, stream_.c_str()));
     EXPECT_EQ(PayloadOf(tree, "VMeshData")->bytes, stream);
@@ -162,7 +153,7 @@ TEST_F(CompoundLayoutFileTest, StreamOfAnotherLengthIsRefused) {
     const MeshList meshes = {MakeMesh("Ship", {{0, 0, 0}})};
     for (const std::string& content : {std::string(), std::string(59, 'x'), std::string(61, 'x')}) {
         fs::remove_all(stream_);
-        std::ofstream(stream_, std::ios::binary) << content;
+        WriteWholeFile(stream_, content);
         NodeTree tree;
         const Status status = BuildCompoundLayout(tree, meshes, stream_.c_str());
         ASSERT_FALSE(status.ok()) << content.size();
@@ -196,7 +187,7 @@ TEST_F(CompoundLayoutFileTest, StreamThatCannotBeReadIsReportedNotAttached) {
 }
 
 TEST_F(CompoundLayoutFileTest, EmptyMeshListIsReported) {
-    std::ofstream(stream_, std::ios::binary) << "x";
+    WriteWholeFile(stream_, "x");
     NodeTree tree;
     const Status status = BuildCompoundLayout(tree, {}, stream_.c_str());
     EXPECT_FALSE(status.ok());

@@ -5,11 +5,16 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/plugin/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
 namespace {
+
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 SaveDialogOptions ExportLikeOptions() {
     SaveDialogOptions options;

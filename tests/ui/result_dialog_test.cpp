@@ -7,7 +7,8 @@
 #include "mesh/extract.h"
 #include "mesh/mesh_data_stream.h"
 #include "standin/model_builder.h"
-#include "tests/plugin/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 #include "utf/utf_reader.h"
 
 namespace cmp {
@@ -15,6 +16,8 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFile;
+using test::ScratchFolder;
 
 // Runs the start-up like a toolkit would and remembers what the view got.
 class ShowingInterface : public UserInterface {
