@@ -1,4 +1,5 @@
-// Models and a transcript reader shared by the tests of the plug-in.
+// Models and a transcript reader shared by the tests of the plug-in; CreateTestModel and
+// BuildEmptyModel come with the comparison models.
 #pragma once
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "standin/ztModelBuilder.h"
+#include "tests/models/test_models.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 
@@ -42,8 +44,6 @@ inline void BuildShip(ztModel model) {
     }
 }
 
-inline void BuildEmpty(ztModel) {}
-
 inline void BuildNegativeCount(ztModel model) {
     BuildShip(model);
     ztBuild_OverrideMeshCount(model, -3);
@@ -61,12 +61,6 @@ inline void BuildBadIndex(ztModel model) {
         ztBuild_AddVertex(hull, static_cast<float>(i), 0, 0, 0, 0);
     }
     ztBuild_AddTriangle(hull, 0, 1, 7);
-}
-
-inline ztModel NewModel(void (*build)(ztModel)) {
-    ztModel model = ztBuild_CreateModel();
-    build(model);
-    return model;
 }
 
 // One line of the console's transcript, split into its unescaped fields.
