@@ -4,8 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "mesh/extract.h"
@@ -13,6 +11,7 @@
 #include "mesh/mesh_data_stream.h"
 #include "plugin/temporary_stream.h"
 #include "standin/model_builder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
@@ -72,8 +71,8 @@ BENCHMARK(BM_ExtractCheckBuildStream)->Unit(benchmark::kMillisecond);
 
 void BM_ExtractCheckWriteStream(benchmark::State& state) {
     const standin::ModelBuilder model = MakeModel();
-    TemporaryStream stream(
-        (std::filesystem::temp_directory_path() / "mesh_export_bench.vms").string());
+    const test::ScratchFolder scratch(test::ScratchFolder::Enter::No, "bench");
+    TemporaryStream stream(scratch / "mesh_export_bench.vms");
     for (auto _ : state) {
         MeshList meshes;
         ExtractMeshes(model.model(), meshes);

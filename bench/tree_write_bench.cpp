@@ -9,6 +9,7 @@
 
 #include "mesh/mesh_data_stream.h"
 #include "mesh/normals.h"
+#include "tests/support/scratch_folder.h"
 #include "tree/compound_layout.h"
 #include "tree/hardpoints.h"
 #include "utf/string_table.h"
@@ -133,21 +134,22 @@ BENCHMARK(BM_HardpointSearch)->Unit(benchmark::kMillisecond);
 
 void BM_WriteFile(benchmark::State& state) {
     const NodeTree& tree = ModelTree();
-    const std::string path = "tree_write_bench.cmp";
+    const test::ScratchFolder scratch(test::ScratchFolder::Enter::No, "bench");
+    const std::string path = scratch / "tree_write_bench.cmp";
     for (auto _ : state) {
         if (!WriteUtfFile(tree, path.c_str())) {
             state.SkipWithError("the file could not be written");
             break;
         }
     }
-    std::remove(path.c_str());
 }
 BENCHMARK(BM_WriteFile)->Unit(benchmark::kMicrosecond);
 
 // Everything after the mesh data stream: the layout with its hardpoints, then the file.
 void BM_BuildAndWrite(benchmark::State& state) {
     const Bytes stream = BuildMeshDataStream(Model());
-    const std::string path = "tree_write_bench.cmp";
+    const test::ScratchFolder scratch(test::ScratchFolder::Enter::No, "bench");
+    const std::string path = scratch / "tree_write_bench.cmp";
     for (auto _ : state) {
         NodeTree tree;
         BuildCompoundLayout(tree, Model(), stream);
@@ -156,7 +158,6 @@ void BM_BuildAndWrite(benchmark::State& state) {
             break;
         }
     }
-    std::remove(path.c_str());
 }
 BENCHMARK(BM_BuildAndWrite)->Unit(benchmark::kMillisecond);
 

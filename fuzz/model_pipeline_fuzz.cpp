@@ -6,8 +6,6 @@
 // reads back as the same tree and that the inspector finds sound. Then the whole export
 // run takes the same model, in a folder of its own, and must end as the pipeline
 // predicts: a refusal with one error box and nothing on disk, or exactly that file.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
@@ -28,6 +26,8 @@
 #include "plugin/export_run.h"
 #include "plugin/temporary_stream.h"
 #include "standin/ztModelBuilder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/render.h"
 #include "tree/compound_layout.h"
@@ -181,26 +181,14 @@ std::vector<Visited> Walk(const NodeTree& tree) {
     std::abort();
 }
 
-Bytes ReadFile(const std::string& path) {
-    Bytes bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        std::uint8_t piece[65536];
-        std::size_t got;
-        while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) {
-            bytes.insert(bytes.end(), piece, piece + got);
-        }
-        std::fclose(file);
-    }
-    return bytes;
-}
-
 // The tree as a file, through the writer that the plug-in uses, and back.
 Bytes WrittenFile(const NodeTree& tree) {
-    static const std::string path = "/tmp/model_pipeline_fuzz." + std::to_string(getpid()) + ".cmp";
+    static const test::ScratchFolder folder(test::ScratchFolder::Enter::No, "fuzz");
+    static const std::string path = folder / "tree.cmp";
     if (const Status written = WriteUtfFile(tree, path.c_str()); !written) {
         Fail("the tree file could not be written", written.message());
     }
-    Bytes bytes = ReadFile(path);
+    Bytes bytes = test::ReadWholeFileBytes(path);
     std::remove(path.c_str());
     return bytes;
 }
@@ -283,41 +271,11 @@ class FuzzInterface : public UserInterface {
     int dialogs = 0;
 };
 
-// The export run in a folder of its own (the mesh data file lies in the current
-// folder), which it must leave holding the tree file or nothing. The fuzzer's own
-// relative paths (corpus, artifacts) need the current folder back afterwards.
-class InRunFolder {
-  public:
-    InRunFolder() : previous_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        static const bool made = [] {
-            mkdir(Folder().c_str(), 0700);
-            return std::atexit([] { rmdir(Folder().c_str()); }) == 0;
-        }();
-        if (!made || previous_ < 0 || chdir(Folder().c_str()) != 0) {
-            Fail("no folder for the export run", Folder());
-        }
-    }
-    ~InRunFolder() {
-        if (fchdir(previous_) != 0) {
-            Fail("cannot return to the fuzzer's folder");
-        }
-        close(previous_);
-    }
-    InRunFolder(const InRunFolder&) = delete;
-    InRunFolder& operator=(const InRunFolder&) = delete;
-
-  private:
-    static const std::string& Folder() {
-        static const std::string name =
-            "/tmp/model_pipeline_fuzz." + std::to_string(getpid()) + ".d";
-        return name;
-    }
-
-    int previous_;
-};
-
 void CheckExportRun(ztModel model, const Expected& expected) {
-    const InRunFolder folder;
+    // The run in a folder of its own (the mesh data file lies in the working folder),
+    // which it must leave holding the tree file or nothing; the fuzzer's own relative
+    // paths (corpus, artifacts) find the working folder back afterwards.
+    const test::ScratchFolder folder(test::ScratchFolder::Enter::Yes, "fuzz");
     FuzzInterface ui;
     const std::int32_t destroyed = ztBuild_DestroyCount();
     const std::int32_t result = RunExport(model, ui);
@@ -325,10 +283,8 @@ void CheckExportRun(ztModel model, const Expected& expected) {
     if (!modelDestroyed) {
         ztModel_Destroy(model);
     }
-    const Bytes written = ReadFile("out.cmp");
+    const Bytes written = test::ReadWholeFileBytes("out.cmp");
     const bool streamLeft = access(TempStreamFileName, F_OK) == 0;
-    std::remove("out.cmp");
-    std::remove(TempStreamFileName);
     if (streamLeft) {
         Fail("the mesh data file outlived the run");
     }

@@ -14,11 +14,15 @@
 #include "standin/model_builder.h"
 #include "tests/e2e/host_model_reader.h"
 #include "tests/e2e/model_files.h"
-#include "tests/plugin/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
 namespace {
+
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 using namespace std::chrono_literals;
 

@@ -8,11 +8,15 @@
 
 #include "core/little_endian.h"
 #include "standin/model_builder.h"
-#include "tests/plugin/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
 namespace {
+
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 struct HostVertex {
     float x, y, z, u, v;

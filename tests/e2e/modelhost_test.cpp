@@ -7,13 +7,17 @@
 #include <filesystem>
 
 #include "tests/e2e/model_files.h"
-#include "tests/plugin/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 struct Outcome {
     int status;

@@ -13,22 +13,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "plugin/export_run.h"
 #include "ui/gtk/gtk_user_interface.h"
 
 namespace cmp {
 namespace {
-
-SaveDialogOptions ExportSaveOptions() {
-    SaveDialogOptions options;
-    options.title = "Export QV CMP";
-    options.filters = {{"CMP Files (*.cmp)", "*.cmp"}, {"All Files (*.*)", "*.*"}};
-    options.defaultExtension = "cmp";
-    options.overwritePrompt = true;
-    options.hideReadOnly = true;
-    options.pathMustExist = true;
-    options.maxPathLength = 255;
-    return options;
-}
 
 NodeTree HardpointTree(unsigned long siblings) {
     NodeTree tree;
@@ -67,7 +56,7 @@ int main(int argc, char** argv) {
                         static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0)));
         std::puts("dismissed");
     } else if (command == "save" && argc <= 3) {
-        SaveDialogOptions options = ExportSaveOptions();
+        SaveDialogOptions options = ExportSaveDialogOptions();
         if (argc == 3) {
             options.maxPathLength = std::strtoul(argv[2], nullptr, 10);
         }

@@ -7,13 +7,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
 #include "mesh/mesh_data_stream.h"
 #include "standin/model_builder.h"
+#include "tests/support/file_contents.h"
 
 namespace cmp {
 
@@ -64,9 +64,9 @@ standin::ModelBuilder MakeGoldenModel() {
 }
 
 TEST(GoldenStream, RandomModelMatchesIndependentComputation) {
-    std::ifstream in(MESH_GOLDEN_DIR "/random_model.vms", std::ios::binary);
-    ASSERT_TRUE(in) << "missing golden file";
-    const Bytes expected(std::istreambuf_iterator<char>(in), {});
+    const char* golden = MESH_GOLDEN_DIR "/random_model.vms";
+    ASSERT_TRUE(std::filesystem::is_regular_file(golden)) << "missing golden file";
+    const Bytes expected = test::ReadWholeFileBytes(golden);
 
     const standin::ModelBuilder model = MakeGoldenModel();
     MeshList meshes;

@@ -5,13 +5,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <random>
 
 #include "mesh/name_id.h"
 #include "tests/mesh/mesh_test_support.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 #if defined(__linux__)
 #include <sys/resource.h>
@@ -24,6 +24,9 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFileBytes;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 // One mesh, material "abc", 4 vertices, 2 triangles: every byte written out by hand.
 TEST(BuildMeshDataStream, SingleMeshGoldenBytes) {

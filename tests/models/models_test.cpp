@@ -2,17 +2,16 @@
 // complete tree file, and building a model twice must give the same bytes (what the
 // comparison with the Windows DLL relies on).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <set>
 #include <string>
 
 #include "tests/models/plugin_export.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 #include "utf/utf_reader.h"
 
 namespace cmp {
@@ -24,27 +23,14 @@ void PrintTo(const TestModel& model, std::ostream* out) {
 
 namespace {
 
-Bytes ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::ReadWholeFileBytes;
+using test::ScratchFolder;
 
 class ModelsTest : public ::testing::TestWithParam<TestModel> {
   protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("cmp-models-" + std::to_string(getpid()) + "-" + GetParam().name);
-        std::filesystem::create_directories(folder_);
-        previous_ = std::filesystem::current_path();
-        // The run's temporary stream goes to the working folder.
-        std::filesystem::current_path(folder_);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(folder_);
-    }
-    std::filesystem::path folder_;
-    std::filesystem::path previous_;
+    // The run's temporary stream goes to the working folder.
+    ScratchFolder scratch_;
+    std::filesystem::path folder_ = scratch_.path();
 };
 
 TEST_P(ModelsTest, ExportsToTheSameCompleteTreeFileEveryTime) {
@@ -55,12 +41,12 @@ TEST_P(ModelsTest, ExportsToTheSameCompleteTreeFileEveryTime) {
     ASSERT_EQ(exporter.Export(GetParam(), first.string()), 0);
     ASSERT_EQ(exporter.Export(GetParam(), second.string()), 0);
 
-    const Bytes bytes = ReadAll(first);
+    const Bytes bytes = ReadWholeFileBytes(first);
     NodeTree tree;
     const Status error = ReadUtfFile(bytes, tree);
     ASSERT_TRUE(error) << error.message();
     EXPECT_GE(tree.Size(), 16u);
-    EXPECT_EQ(ReadAll(second), bytes);
+    EXPECT_EQ(ReadWholeFileBytes(second), bytes);
     EXPECT_FALSE(std::filesystem::exists(folder_ / "___temp.vms"));
 }
 
@@ -77,8 +63,8 @@ TEST_P(ModelsTest, WritesTheGoldenFile) {
     const std::filesystem::path golden =
         std::filesystem::path(MODELS_GOLDEN_DIR) / (std::string(GetParam().name) + ".cmp");
     ASSERT_TRUE(std::filesystem::is_regular_file(golden)) << golden << " is missing";
-    const Bytes expected = ReadAll(golden);
-    const Bytes actual = ReadAll(output);
+    const Bytes expected = ReadWholeFileBytes(golden);
+    const Bytes actual = ReadWholeFileBytes(output);
     const auto mismatch =
         std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
     EXPECT_TRUE(mismatch.first == actual.end() && mismatch.second == expected.end())

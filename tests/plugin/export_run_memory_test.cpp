@@ -88,6 +88,7 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScratchFolder;
 
 constexpr int HullVertices = 60000;
 

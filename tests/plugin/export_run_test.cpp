@@ -15,6 +15,7 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScratchFolder;
 
 TEST(ExportRun, SaveDialogAsksForACmpFileWithTheUsualRules) {
     SaveDialogOptions options = ExportSaveDialogOptions();
@@ -36,7 +37,7 @@ TEST(ExportRun, TheFileIsCompleteAndTheStreamGoneWhenTheDialogAppears) {
     RecordingInterface ui;
     ui.saveAnswer = scratch / "ship.cmp";
     const std::int32_t destroyed = ztBuild_DestroyCount();
-    EXPECT_EQ(RunExport(NewModel(BuildShip), ui), 0);
+    EXPECT_EQ(RunExport(CreateTestModel(BuildShip), ui), 0);
     EXPECT_EQ(ztBuild_DestroyCount(), destroyed + 1);
     EXPECT_EQ(ui.dialogCaption, "Quorvane CMP Exporter");
     EXPECT_TRUE(ui.tempGoneWhenShown);
@@ -51,7 +52,7 @@ TEST(ExportRun, AnOverlongPathFromTheInterfaceEndsLikeACancel) {
     ScratchFolder scratch;
     RecordingInterface ui;
     ui.saveAnswer = scratch.path().string() + "/" + std::string(250, 'x') + ".cmp";
-    ztModel model = NewModel(BuildShip);
+    ztModel model = CreateTestModel(BuildShip);
     EXPECT_EQ(RunExport(model, ui), 0);
     ztModel_Destroy(model);
     EXPECT_EQ(ui.dialogCaption, "");
@@ -87,7 +88,7 @@ TEST(ExportRun, FailuresInTheDialogStartUpAreReportedAfterIt) {
             ui.beforeStartUp = c.meddle;
         }
         const std::int32_t destroyed = ztBuild_DestroyCount();
-        EXPECT_EQ(RunExport(NewModel(BuildShip), ui), -1) << c.name;
+        EXPECT_EQ(RunExport(CreateTestModel(BuildShip), ui), -1) << c.name;
         EXPECT_EQ(ztBuild_DestroyCount(), destroyed + 1) << c.name;
         EXPECT_EQ(ui.nodesShown > 0, c.treeShown) << c.name;
         ASSERT_EQ(ui.messages.size(), 1u) << c.name;

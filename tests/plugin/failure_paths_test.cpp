@@ -41,6 +41,9 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 HostPlugIn* CreateFromLibrary() {
     static void* library = dlopen(CMPEXPORT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -116,7 +119,7 @@ TEST(FailurePaths, EachShowsItsMessageReturnsMinusOneAndLeavesNothingBehind) {
         beforeModelIsRead = [&] { c.during(scratch); };
         HostPlugIn* plugIn = CreateFromLibrary();
         ASSERT_NE(plugIn, nullptr);
-        ztModel model = NewModel(BuildShip);
+        ztModel model = CreateTestModel(BuildShip);
         const std::int32_t destroyed = ztBuild_DestroyCount();
 
         EXPECT_EQ(plugIn->slots->runExport(plugIn, model), -1) << c.name;

@@ -20,6 +20,9 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 HostPlugIn* CreateFromLibrary() {
     static void* library = dlopen(CMPEXPORT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -151,7 +154,7 @@ std::vector<RunCase> RunCases() {
     const Shown dialog{"result-dialog"};
     return {
         {"empty model",
-         BuildEmpty,
+         BuildEmptyModel,
          "ship.cmp",
          false,
          NoPreparation,
@@ -313,7 +316,7 @@ TEST(PlugInBoundary, EveryPathOfARunShowsAndLeavesWhatItShould) {
         const std::string before = ReadWholeFile(scratch / "old.cmp");
         SetUser(scratch, c.saveAs, c.overwrite);
         PlugIn plugIn;
-        ztModel model = NewModel(c.build);
+        ztModel model = CreateTestModel(c.build);
         const std::int32_t destroyed = ztBuild_DestroyCount();
 
         EXPECT_EQ(plugIn.Run(model), c.result) << c.name;
@@ -348,13 +351,13 @@ TEST(PlugInBoundary, PathLimitIsTwoHundredFiftyFiveCharacters) {
     PlugIn plugIn;
 
     SetUser(scratch, longest + "x", false);
-    ztModel model = NewModel(BuildShip);
+    ztModel model = CreateTestModel(BuildShip);
     EXPECT_EQ(plugIn.Run(model), 0);
     ztModel_Destroy(model);
     EXPECT_EQ(fs::directory_iterator(scratch.path())->path().filename(), "transcript.txt");
 
     SetUser(scratch, longest, false);
-    EXPECT_EQ(plugIn.Run(NewModel(BuildShip)), 0);
+    EXPECT_EQ(plugIn.Run(CreateTestModel(BuildShip)), 0);
     EXPECT_EQ(TreeInFile(longest).substr(0, 2), "\\\n");
 }
 
@@ -364,7 +367,7 @@ TEST(PlugInBoundary, RepeatedRunsOnOneObjectWriteIdenticalFiles) {
     const char* title = plugIn.Title();
     for (const char* name : {"first.cmp", "second.cmp"}) {
         SetUser(scratch, name, false);
-        EXPECT_EQ(plugIn.Run(NewModel(BuildShip)), 0);
+        EXPECT_EQ(plugIn.Run(CreateTestModel(BuildShip)), 0);
         EXPECT_EQ(plugIn.Title(), title);
         EXPECT_STREQ(plugIn.Title(), "Quorvane CMP...");
     }

@@ -1,12 +1,16 @@
-// Models and a transcript reader shared by the tests of the plug-in.
+// Models and a transcript reader shared by the tests of the plug-in; CreateTestModel and
+// BuildEmptyModel come with the comparison models.
 #pragma once
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "standin/ztModelBuilder.h"
-#include "tests/plugin/scratch_folder.h"
+#include "tests/models/test_models.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
@@ -40,8 +44,6 @@ inline void BuildShip(ztModel model) {
     }
 }
 
-inline void BuildEmpty(ztModel) {}
-
 inline void BuildNegativeCount(ztModel model) {
     BuildShip(model);
     ztBuild_OverrideMeshCount(model, -3);
@@ -59,12 +61,6 @@ inline void BuildBadIndex(ztModel model) {
         ztBuild_AddVertex(hull, static_cast<float>(i), 0, 0, 0, 0);
     }
     ztBuild_AddTriangle(hull, 0, 1, 7);
-}
-
-inline ztModel NewModel(void (*build)(ztModel)) {
-    ztModel model = ztBuild_CreateModel();
-    build(model);
-    return model;
 }
 
 // One line of the console's transcript, split into its unescaped fields.
@@ -85,7 +81,7 @@ inline std::string UnescapeTranscriptField(const std::string& field) {
 
 inline std::vector<TranscriptRecord> ReadTranscript(const std::filesystem::path& path) {
     std::vector<TranscriptRecord> records;
-    std::istringstream lines(ReadWholeFile(path));
+    std::istringstream lines(test::ReadWholeFile(path));
     for (std::string line; std::getline(lines, line);) {
         TranscriptRecord record;
         std::size_t start = 0;

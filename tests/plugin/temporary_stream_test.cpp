@@ -14,12 +14,16 @@
 
 #include "mesh/mesh_data_stream.h"
 #include "tests/mesh/mesh_test_support.h"
-#include "tests/plugin/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 MeshList OneTriangleList() {
     MeshList meshes;

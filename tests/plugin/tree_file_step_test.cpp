@@ -8,13 +8,17 @@
 
 #include "mesh/extract.h"
 #include "standin/model_builder.h"
-#include "tests/plugin/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 #include "utf/utf_reader.h"
 
 namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 MeshList ShipMeshes() {
     standin::ModelBuilder builder;

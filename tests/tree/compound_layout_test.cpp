@@ -1,17 +1,17 @@
 #include "tree/compound_layout.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "mesh/mesh_data_stream.h"
 #include "mesh/name_id.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tests/utf/test_trees.h"
 
@@ -20,6 +20,8 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 std::vector<std::string> RegistryNames(const NodeTree& tree) {
     std::vector<std::string> names;

@@ -5,23 +5,17 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/plugin/scratch_folder.h"
+#include "plugin/export_run.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
 namespace {
 
-SaveDialogOptions ExportLikeOptions() {
-    SaveDialogOptions options;
-    options.title = "Export QV CMP";
-    options.filters = {{"CMP Files (*.cmp)", "*.cmp"}, {"All Files (*.*)", "*.*"}};
-    options.defaultExtension = "cmp";
-    options.overwritePrompt = true;
-    options.hideReadOnly = true;
-    options.pathMustExist = true;
-    options.maxPathLength = 255;
-    return options;
-}
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 struct Console {
     explicit Console(ConsoleSettings settings, std::string input = "")
@@ -74,7 +68,7 @@ TEST(ConsoleSaveDialog, UnattendedAnswersFollowTheDialogRules) {
     };
     for (const Case& c : cases) {
         Console console(Unattended(c.answer, c.overwrite));
-        EXPECT_EQ(console.ui.AskSavePath(ExportLikeOptions()), c.expected)
+        EXPECT_EQ(console.ui.AskSavePath(ExportSaveDialogOptions()), c.expected)
             << (c.answer ? *c.answer : "(unset)");
         EXPECT_EQ(console.out.str(), "") << "unattended dialogs print no prompt";
     }
@@ -100,7 +94,7 @@ TEST(ConsoleSaveDialog, InteractiveAsksAgainUntilAnAcceptableAnswer) {
     };
     for (const Case& c : cases) {
         Console console(Interactive(), c.input);
-        EXPECT_EQ(console.ui.AskSavePath(ExportLikeOptions()), c.expected) << c.input;
+        EXPECT_EQ(console.ui.AskSavePath(ExportSaveDialogOptions()), c.expected) << c.input;
         EXPECT_NE(console.out.str().find(c.shown), std::string::npos) << console.out.str();
     }
 }
@@ -108,7 +102,7 @@ TEST(ConsoleSaveDialog, InteractiveAsksAgainUntilAnAcceptableAnswer) {
 TEST(ConsoleSaveDialog, TooLongAChoiceFailsEvenInteractively) {
     ScratchFolder scratch;
     Console console(Interactive(), std::string(300, 'x') + "\nship\n");
-    EXPECT_EQ(console.ui.AskSavePath(ExportLikeOptions()), std::nullopt);
+    EXPECT_EQ(console.ui.AskSavePath(ExportSaveDialogOptions()), std::nullopt);
     EXPECT_NE(console.out.str().find("longer than 255 characters"), std::string::npos);
 }
 
@@ -206,7 +200,7 @@ TEST(ConsoleTranscript, RecordsEveryExchangeOnOneLineEach) {
     settings.transcriptPath = scratch / "transcript.txt";
     Console console(settings);
     console.ui.ShowMessage("two\tfields\nand a line", "Caption", 0x10);
-    std::optional<std::string> path = console.ui.AskSavePath(ExportLikeOptions());
+    std::optional<std::string> path = console.ui.AskSavePath(ExportSaveDialogOptions());
     NodeTree tree = SmallTree();
     console.ui.RunResultDialog("Quorvane CMP Exporter", [&] { return &tree; });
 

@@ -9,12 +9,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/utf/test_trees.h"
 #include "utf/utf_layout.h"
 
@@ -23,52 +24,41 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadWholeFileBytes;
+using test::ScratchFolder;
+using test::WriteWholeFile;
 
 class UtfWriterTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("utf_writer_test_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    static Bytes Contents(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-    static void Fill(const fs::path& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
     std::size_t Entries() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), {}));
     }
 
-    fs::path folder_;
+    ScratchFolder scratch_{ScratchFolder::Enter::No};
+    fs::path folder_ = scratch_.path();
 };
 
 TEST_F(UtfWriterTest, WritesTheLayoutAndReplacesAnOldFile) {
     const fs::path target = folder_ / "model.cmp";
-    Fill(target, "an older, longer file that must go away completely, byte by byte, all of it");
+    WriteWholeFile(target,
+                   "an older, longer file that must go away completely, byte by byte, all of it");
     const NodeTree tree = InterleavedTree();
     const Status written = WriteUtfFile(tree, target.c_str());
     ASSERT_TRUE(written) << written.message();
-    EXPECT_EQ(Contents(target), UtfLayout(tree).FileBytes());
+    EXPECT_EQ(ReadWholeFileBytes(target), UtfLayout(tree).FileBytes());
     EXPECT_EQ(Entries(), 1u);  // no temporary file left beside it
 }
 
 TEST_F(UtfWriterTest, NeverStagesOverAFileOfTheUsers) {
     const fs::path target = folder_ / "model.cmp";
-    Fill(target.string() + ".tmp", "mine");
-    Fill(target.string() + ".tmp1", "mine too");
+    WriteWholeFile(target.string() + ".tmp", "mine");
+    WriteWholeFile(target.string() + ".tmp1", "mine too");
     const NodeTree tree = InterleavedTree();
     const Status written = WriteUtfFile(tree, target.c_str());
     ASSERT_TRUE(written) << written.message();
-    EXPECT_EQ(Contents(target), UtfLayout(tree).FileBytes());
-    EXPECT_EQ(Contents(target.string() + ".tmp"), (Bytes{'m', 'i', 'n', 'e'}));
-    EXPECT_EQ(Contents(target.string() + ".tmp1").size(), 8u);
+    EXPECT_EQ(ReadWholeFileBytes(target), UtfLayout(tree).FileBytes());
+    EXPECT_EQ(ReadWholeFileBytes(target.string() + ".tmp"), (Bytes{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(ReadWholeFileBytes(target.string() + ".tmp1").size(), 8u);
     EXPECT_EQ(Entries(), 3u);
 }
 
@@ -95,14 +85,14 @@ TEST_F(UtfWriterTest, FailuresKeepTheOldFileAndSayWhy) {
          "No such file or directory", ErrorCode::CannotCreate},
         {"temporary name taken by a folder", (folder_ / "model.cmp").string(),
          [](const fs::path& target) {
-             Fill(target, "old");
+             WriteWholeFile(target, "old");
              fs::create_directory(target.string() + ".tmp");
          },
          "Is a directory", ErrorCode::CannotCreate},
         {"target is a folder with content", (folder_ / "model.cmp").string(),
          [](const fs::path& target) {
              fs::create_directory(target);
-             Fill(target / "inside", "old");
+             WriteWholeFile(target / "inside", "old");
          },
          "cannot replace", ErrorCode::CannotReplace},
     };
@@ -121,17 +111,17 @@ TEST_F(UtfWriterTest, FailuresKeepTheOldFileAndSayWhy) {
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     const fs::path target = folder_ / "model.cmp";
-    Fill(target, "old");
+    WriteWholeFile(target, "old");
     fs::create_directory(target.string() + ".tmp");
     EXPECT_FALSE(WriteUtfFile(InterleavedTree(), target.c_str()));
-    EXPECT_EQ(Contents(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadWholeFileBytes(target), (Bytes{'o', 'l', 'd'}));
 }
 
 // A write that runs out of room (here: the file size limit) is reported, the old file
 // stays and no partial file is left. Runs in a child so the limit does not leak.
 TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
     const fs::path target = folder_ / "model.cmp";
-    Fill(target, "old");
+    WriteWholeFile(target, "old");
     NodeTree tree;
     Attach(tree, tree.InsertNode(NodeHandle(), "big"), Bytes(1 << 20, 0x5A));
 
@@ -150,7 +140,7 @@ TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(Contents(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadWholeFileBytes(target), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(Entries(), 1u);
 }
 
