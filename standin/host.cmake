@@ -7,7 +7,7 @@ endif()
 find_package(assimp REQUIRED)
 
 add_library(ztimport STATIC import_model.cpp import_wire.cpp isolated_import.cpp)
-target_link_libraries(ztimport PUBLIC ztModelLib PRIVATE assimp::assimp)
+target_link_libraries(ztimport PUBLIC cmpcore ztModelLib PRIVATE assimp::assimp)
 
 add_executable(modelhost modelhost.cpp modelhost_options.cpp)
 target_link_libraries(modelhost PRIVATE ztimport ztModelLib ${CMAKE_DL_LIBS})

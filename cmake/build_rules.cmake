@@ -1,0 +1,15 @@
+# cmp_build_rules: what every target of this project compiles with, carried by the
+# targets themselves (each layer links it PUBLIC, so whatever links a layer gets it too).
+#
+# Bit-exact output: no contraction into fused multiply-adds, no fast-math, and SSE2
+# arithmetic (never x87) on 32-bit x86. The loop vectorizer stays off: it has been seen
+# to reuse a double where the code rounds to float and widens again, which changes the
+# last bit of stored results, and the stored bits are the product.
+add_library(cmp_build_rules INTERFACE)
+target_compile_options(cmp_build_rules INTERFACE
+  -Wall -Wextra -Wpedantic -ffp-contract=off -fno-tree-vectorize)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$" OR CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_options(cmp_build_rules INTERFACE -msse2 -mfpmath=sse)
+endif()
+# Every header is named from the repository's root ("mesh/normals.h").
+target_include_directories(cmp_build_rules INTERFACE ${PROJECT_SOURCE_DIR})
