@@ -9,6 +9,7 @@ set(MODEL_PIPELINE_FUZZ_SOURCES
   ${CMAKE_SOURCE_DIR}/tree/compound_layout.cpp
   ${CMAKE_SOURCE_DIR}/tree/hardpoint_geometry.cpp
   ${CMAKE_SOURCE_DIR}/tree/hardpoints.cpp
+  ${CMAKE_SOURCE_DIR}/tree/mesh_reference.cpp
   ${CMAKE_SOURCE_DIR}/tree/node_tree.cpp
   ${CMAKE_SOURCE_DIR}/utf/string_table.cpp
   ${CMAKE_SOURCE_DIR}/utf/utf_layout.cpp

@@ -1,5 +1,6 @@
 # Everything the reader's fuzz target calls besides the target itself.
 set(UTF_READER_FUZZ_SOURCES
+  ${CMAKE_SOURCE_DIR}/tree/mesh_reference.cpp
   ${CMAKE_SOURCE_DIR}/tree/node_tree.cpp
   ${CMAKE_SOURCE_DIR}/utf/string_table.cpp
   ${CMAKE_SOURCE_DIR}/utf/utf_layout.cpp
