@@ -20,7 +20,10 @@ set(MODEL_PIPELINE_FUZZ_SOURCES
   ${CMAKE_SOURCE_DIR}/standin/counters.cpp
   ${CMAKE_SOURCE_DIR}/standin/model_builder.cpp
   ${CMAKE_SOURCE_DIR}/standin/model_lib.cpp
-  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/json_writer.cpp
   ${CMAKE_SOURCE_DIR}/tools/cmpinfo/leaf_decoders.cpp
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/mesh_stream_decoder.cpp
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/leaf_text.cpp
   ${CMAKE_SOURCE_DIR}/tools/cmpinfo/inspect.cpp
-  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/render.cpp)
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/json_text.cpp
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/render_text.cpp
+  ${CMAKE_SOURCE_DIR}/tools/cmpinfo/render_json.cpp)

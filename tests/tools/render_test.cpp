@@ -10,7 +10,8 @@
 
 #include "tests/tools/every_leaf_tree.h"
 #include "tools/cmpinfo/inspect.h"
-#include "tools/cmpinfo/render.h"
+#include "tools/cmpinfo/render_json.h"
+#include "tools/cmpinfo/render_text.h"
 #include "utf/utf_layout.h"
 
 namespace cmp {
