@@ -77,6 +77,86 @@ TEST(LeafDecodersTest, MeshDataStream) {
     }
 }
 
+// Every prefix of a sound stream: what it still holds is decoded, nothing past its end is
+// read (the sanitizer builds catch that), and the cut is always reported.
+TEST(LeafDecodersTest, MeshDataStreamCutAnywhere) {
+    const Bytes whole = SoundMeshDataStream();
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+        const LeafDecoding decoded =
+            DecodeMeshDataStream(Bytes(whole.begin(), whole.begin() + length));
+        EXPECT_FALSE(decoded.problems.empty()) << length;
+        if (length < 16) {
+            const auto* unknown = std::get_if<UnknownLeaf>(&decoded.content);
+            ASSERT_NE(unknown, nullptr) << length;
+            EXPECT_EQ(unknown->size, length);
+            EXPECT_EQ(unknown->firstBytes, Bytes(whole.begin(), whole.begin() + length));
+            continue;
+        }
+        const auto* stream = std::get_if<MeshDataStreamLeaf>(&decoded.content);
+        ASSERT_NE(stream, nullptr) << length;
+        EXPECT_EQ(stream->header.meshCount, 1u) << length;
+        EXPECT_EQ(stream->expectedLength, 168u) << length;
+        EXPECT_EQ(stream->meshes.size(), length < 28 ? 0u : 1u) << length;
+        EXPECT_EQ(Mentions(decoded.problems, "indices not checked"), length >= 28 && length < 40)
+            << length;
+    }
+}
+
+TEST(LeafDecodersTest, MeshReferenceOfEverySize) {
+    MeshReference written;
+    written.libraryId = 0xE21E305F;
+    written.firstMesh = 2;
+    written.meshCount = 3;
+    const Bytes record = EncodeMeshReference(written);
+    auto sized = [&record](std::size_t size) {
+        Bytes bytes = record;
+        bytes.resize(size, 0);
+        return bytes;
+    };
+    struct Case {
+        std::size_t size;
+        bool fieldsShown;
+        std::vector<std::string> problems;
+    };
+    const std::vector<Case> cases = {
+        {60, true, {}},
+        {61,
+         true,
+         {"the mesh reference is 61 bytes, expected 60",
+          "the record says it is 60 bytes long, but it is 61"}},
+        {59,
+         true,
+         {"the mesh reference is 59 bytes, expected 60",
+          "the record says it is 60 bytes long, but it is 59"}},
+        {20,
+         true,
+         {"the mesh reference is 20 bytes, expected 60",
+          "the record says it is 60 bytes long, but it is 20"}},
+        {19, false, {"the mesh reference is 19 bytes, expected 60"}},
+        {1, false, {"the mesh reference is 1 byte, expected 60"}},
+        {0, false, {"the mesh reference is 0 bytes, expected 60"}},
+    };
+    for (const Case& c : cases) {
+        const LeafDecoding decoded = DecodeMeshReferenceLeaf(sized(c.size));
+        EXPECT_EQ(decoded.problems, c.problems) << c.size;
+        const auto* reference = std::get_if<MeshReference>(&decoded.content);
+        ASSERT_EQ(reference != nullptr, c.fieldsShown) << c.size;
+        if (reference) {
+            EXPECT_EQ(reference->recordSize, 60u) << c.size;
+            EXPECT_EQ(reference->libraryId, written.libraryId) << c.size;
+            EXPECT_EQ(reference->firstMesh, written.firstMesh) << c.size;
+            EXPECT_EQ(reference->meshCount, written.meshCount) << c.size;
+        } else {
+            EXPECT_EQ(std::get<UnknownLeaf>(decoded.content).size, c.size);
+        }
+    }
+
+    Bytes lying = record;
+    StoreU32(&lying[MeshReferenceSizeOffset], 44);
+    EXPECT_EQ(DecodeMeshReferenceLeaf(lying).problems,
+              std::vector<std::string>{"the record says it is 44 bytes long, but it is 60"});
+}
+
 TEST(LeafDecodersTest, SmallLeaves) {
     Bytes reference(60, 0);
     StoreU32(&reference[0], 60);
