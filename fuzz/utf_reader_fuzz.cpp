@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "tools/cmpinfo/inspect.h"
-#include "tools/cmpinfo/render.h"
+#include "tools/cmpinfo/render_json.h"
+#include "tools/cmpinfo/render_text.h"
 #include "utf/utf_layout.h"
 #include "utf/utf_reader.h"
 

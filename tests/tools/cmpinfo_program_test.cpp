@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mesh/mesh_data_stream.h"
+#include "tests/tools/every_leaf_tree.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tree/compound_layout.h"
 #include "utf/utf_layout.h"
@@ -51,8 +52,9 @@ class CmpinfoProgramTest : public ::testing::Test {
     }
     ProgramRun Cmpinfo(const std::string& arguments) {
         const fs::path out = folder_ / "stdout", err = folder_ / "stderr";
-        const std::string command = std::string(CMPINFO_PATH) + " " + arguments + " >" +
-                                    out.string() + " 2>" + err.string();
+        // From inside the folder, so that a file given by name alone is named so in the output.
+        const std::string command = "cd " + folder_.string() + " && " + CMPINFO_PATH + " " +
+                                    arguments + " >" + out.string() + " 2>" + err.string();
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
     }
@@ -93,6 +95,26 @@ TEST_F(CmpinfoProgramTest, GoodFile) {
     EXPECT_NE(json.out.find("{\"name\":\"Position\",\"size\":12,\"decoded\":{\"kind\":\"reals\""),
               std::string::npos)
         << json.out;
+}
+
+// The whole output of every mode, byte for byte, for a file with every leaf kind.
+TEST_F(CmpinfoProgramTest, EveryModeMatchesTheGoldenOutput) {
+    Write(EveryLeafFileName, UtfLayout(EveryLeafTree()).FileBytes());
+    struct Case {
+        const char* options;
+        const char* golden;
+    };
+    const std::vector<Case> cases = {
+        {"", "every_leaf.txt"},
+        {"--json ", "every_leaf.json"},
+        {"--check ", "every_leaf.check.txt"},
+        {"--check --json ", "every_leaf.check.json"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = Cmpinfo(c.options + std::string(EveryLeafFileName));
+        EXPECT_EQ(run.status, 1) << c.golden;
+        EXPECT_EQ(run.out, Slurp(fs::path(CMPINFO_GOLDEN_DIR) / c.golden)) << c.golden;
+    }
 }
 
 TEST_F(CmpinfoProgramTest, BrokenLeaf) {

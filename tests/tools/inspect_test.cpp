@@ -9,7 +9,8 @@
 
 #include "mesh/mesh_data_stream.h"
 #include "tests/tree/mesh_fixtures.h"
-#include "tools/cmpinfo/render.h"
+#include "tools/cmpinfo/render_json.h"
+#include "tools/cmpinfo/render_text.h"
 #include "tree/compound_layout.h"
 
 namespace cmp {

@@ -1,10 +1,14 @@
 #include "tools/cmpinfo/inspect.h"
 
-#include <cstdio>
+#include <optional>
 #include <unordered_map>
 #include <utility>
+#include <variant>
 
+#include "core/text.h"
 #include "mesh/name_id.h"
+#include "tools/cmpinfo/leaf_decoders.h"
+#include "tools/cmpinfo/leaf_text.h"
 
 namespace cmp {
 
@@ -39,29 +43,22 @@ std::unordered_multimap<std::uint32_t, LibraryEntry> LibraryEntries(const NodeTr
     return entries;
 }
 
-void CheckMeshReference(const Bytes& bytes,
+void CheckMeshReference(const MeshReference& reference,
                         const std::unordered_multimap<std::uint32_t, LibraryEntry>& library,
                         std::vector<std::string>& problems) {
-    if (bytes.size() < 20) {
-        return;  // the decoder has said so already
-    }
-    const std::uint32_t id = LoadU32(bytes.data() + 4);
-    const std::uint16_t meshCount = LoadU16(bytes.data() + 18);
-    auto [first, last] = library.equal_range(id);
+    auto [first, last] = library.equal_range(reference.libraryId);
     if (first == last) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%X", id);
-        problems.push_back(std::string("refers to library entry ") + hex +
+        problems.push_back("refers to library entry " + HexWord(reference.libraryId) +
                            ", which no \"VMeshLibrary\" child is named for");
         return;
     }
     const LibraryEntry& entry = first->second;
-    const MeshDataSummary summary =
-        entry.meshData ? SummarizeMeshDataStream(entry.meshData->bytes) : MeshDataSummary{};
-    if (summary.valid && summary.meshCount != meshCount) {
-        problems.push_back("counts " + std::to_string(meshCount) +
+    const std::optional<std::uint16_t> meshCount =
+        entry.meshData ? MeshDataStreamMeshCount(entry.meshData->bytes) : std::nullopt;
+    if (meshCount && *meshCount != reference.meshCount) {
+        problems.push_back("counts " + std::to_string(reference.meshCount) +
                            " meshes, but the mesh data of \"" + Printable(entry.name) +
-                           "\" holds " + std::to_string(summary.meshCount));
+                           "\" holds " + std::to_string(*meshCount));
     }
 }
 
@@ -124,10 +121,13 @@ FileReport InspectTree(const NodeTree& tree, std::string file, std::size_t fileS
             const Payload* payload = tree.GetPayload(current.node);
             const Bytes bytes = payload ? payload->bytes : Bytes();
             node.size = bytes.size();
-            node.decoding = DecodeLeaf(node.name, bytes);
-            node.problems = node.decoding.problems;
-            if (node.name == "VMeshRef") {
-                CheckMeshReference(bytes, library, node.problems);
+            LeafDecoding decoding = DecodeLeaf(node.name, bytes);
+            node.decoded = std::move(decoding.content);
+            node.problems = std::move(decoding.problems);
+            // A reference too short for its fields decodes as unknown bytes; the decoder
+            // has said so already.
+            if (const auto* reference = std::get_if<MeshReference>(&node.decoded)) {
+                CheckMeshReference(*reference, library, node.problems);
             }
         }
         if (NodeHandle sibling = tree.GetNextSibling(current.node)) {

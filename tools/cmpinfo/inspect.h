@@ -3,11 +3,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "tools/cmpinfo/leaf_decoders.h"
+#include "tools/cmpinfo/decoded_leaf.h"
 #include "tree/node_tree.h"
 
 namespace cmp {
@@ -17,8 +16,8 @@ struct NodeReport {
     std::string name;
     std::ptrdiff_t parent = -1;  // index of the parent in FileReport::nodes; -1 at top level
     bool isLeaf = true;
-    std::size_t size = 0;   // leaf bytes
-    LeafDecoding decoding;  // leaves only
+    std::size_t size = 0;  // leaf bytes
+    DecodedLeaf decoded;   // leaves only
     std::vector<std::string> problems;
 };
 

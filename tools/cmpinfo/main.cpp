@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "tools/cmpinfo/inspect.h"
-#include "tools/cmpinfo/render.h"
+#include "tools/cmpinfo/render_json.h"
+#include "tools/cmpinfo/render_text.h"
 #include "utf/utf_reader.h"
 
 namespace cmp {
@@ -71,6 +72,17 @@ bool ReadWholeFile(const char* path, Bytes& bytes, std::string& reason) {
     return true;
 }
 
+// The one call of the tree-file reader: the tree, or why the bytes are not one (with the
+// byte offset where the reader stopped).
+bool ReadTree(const Bytes& bytes, NodeTree& tree, std::string& reason) {
+    const Status read = ReadUtfFile(bytes, tree);
+    if (read) {
+        return true;
+    }
+    reason = read.message() + " (at byte " + std::to_string(read.error().offset.value_or(0)) + ")";
+    return false;
+}
+
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "cmpinfo: %s\nTry 'cmpinfo --help'.\n", message.c_str());
     return ExitUnreadable;
@@ -115,10 +127,8 @@ int Main(int argc, char** argv) {
         return ExitUnreadable;
     }
     NodeTree tree;
-    if (Status read = ReadUtfFile(bytes, tree); !read) {
-        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s (at byte %llu)\n", path,
-                     read.message().c_str(),
-                     static_cast<unsigned long long>(read.error().offset.value_or(0)));
+    if (!ReadTree(bytes, tree, reason)) {
+        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s\n", path, reason.c_str());
         return ExitUnreadable;
     }
 

@@ -1,0 +1,76 @@
+// What cmpinfo's decoders find in a leaf: plain data, with no text for people or for
+// programs in it. The renderers (render_text.h, render_json.h) turn it into either.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/little_endian.h"
+#include "tree/mesh_reference.h"
+
+namespace cmp {
+
+// Any leaf that no decoder knows, or whose size its decoder cannot read: its size and
+// its first bytes (at most UnknownLeafShownBytes).
+inline constexpr std::size_t UnknownLeafShownBytes = 16;
+struct UnknownLeaf {
+    std::size_t size = 0;
+    Bytes firstBytes;
+};
+
+// The 16-byte header of a mesh data stream, field by field as the file holds it.
+struct MeshStreamHeader {
+    std::uint32_t first = 0;
+    std::uint32_t second = 0;
+    std::uint16_t meshCount = 0;
+    std::uint16_t indexCount = 0;
+    std::uint16_t vertexFormat = 0;
+    std::uint16_t vertexCount = 0;
+};
+
+// The 12-byte header of one mesh in the stream.
+struct MeshStreamMesh {
+    std::uint32_t material = 0;
+    std::uint16_t startVertex = 0;
+    std::uint16_t endVertex = 0;  // inclusive
+    std::uint16_t indexCount = 0;
+    std::uint16_t trailer = 0;
+    // The end vertex is inclusive and wraps in 16 bits, like the writer's.
+    std::uint32_t VertexCount() const {
+        return static_cast<std::uint16_t>(endVertex - startVertex + 1);
+    }
+};
+
+// "VMeshData": the header, the header of every mesh that lies whole inside the stream
+// (fewer than the header counts when the stream is cut short), and the length in bytes
+// that the header's counts call for.
+struct MeshDataStreamLeaf {
+    MeshStreamHeader header;
+    std::uint64_t expectedLength = 0;
+    std::vector<MeshStreamMesh> meshes;
+};
+
+// "File name", "Object name": the bytes before the first 0 byte, as the file has them.
+struct TextLeaf {
+    std::string text;
+};
+
+// "Position", "Axis", "Orientation", "Max", "Min": reals in rows, every row as long.
+struct RealsLeaf {
+    std::vector<std::vector<float>> rows;
+};
+
+// "VMeshRef" decodes to the shared MeshReference record.
+using DecodedLeaf =
+    std::variant<UnknownLeaf, MeshDataStreamLeaf, MeshReference, TextLeaf, RealsLeaf>;
+
+// A decoder's answer: the content, and every problem found (empty when the leaf is sound).
+struct LeafDecoding {
+    DecodedLeaf content;
+    std::vector<std::string> problems;
+};
+
+}  // namespace cmp

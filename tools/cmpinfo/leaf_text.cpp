@@ -1,0 +1,53 @@
+#include "tools/cmpinfo/leaf_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace cmp {
+
+std::string Printable(std::string_view text) {
+    std::string shown;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            shown += c;
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            shown += escape;
+        }
+    }
+    return shown;
+}
+
+std::string Plural(std::uint64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string FormatReal(float value) {
+    if (std::isnan(value)) {
+        return "nan";
+    }
+    if (std::isinf(value)) {
+        return value < 0 ? "-inf" : "inf";
+    }
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::string HexPreview(const UnknownLeaf& leaf) {
+    std::string text;
+    for (std::size_t i = 0; i < leaf.firstBytes.size(); ++i) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X", leaf.firstBytes[i]);
+        text += (i ? " " : "") + std::string(pair);
+    }
+    if (leaf.size > leaf.firstBytes.size()) {
+        text += " ... (" + std::to_string(leaf.size - leaf.firstBytes.size()) + " more)";
+    }
+    return text;
+}
+
+}  // namespace cmp
