@@ -17,9 +17,9 @@ namespace cmp {
 
 namespace {
 
-constexpr int kMeshes = 5;
-constexpr int kVerticesPerMesh = 13107;  // 5 x 13,107 = 65,535
-constexpr int kTrianglesPerMesh = 4369;  // 5 x 4,369 = 21,845
+constexpr int Meshes = 5;
+constexpr int VerticesPerMesh = 13107;  // 5 x 13,107 = 65,535
+constexpr int TrianglesPerMesh = 4369;  // 5 x 4,369 = 21,845
 
 standin::ModelBuilder MakeModel() {
     standin::ModelBuilder model;
@@ -29,18 +29,18 @@ standin::ModelBuilder MakeModel() {
         return state >> 8;
     };
     const int material = model.AddMaterial("Hull");
-    for (int m = 0; m < kMeshes; ++m) {
+    for (int m = 0; m < Meshes; ++m) {
         const ztMesh mesh = model.AddMesh(("Part" + std::to_string(m)).c_str(), material);
-        for (int v = 0; v < kVerticesPerMesh; ++v) {
+        for (int v = 0; v < VerticesPerMesh; ++v) {
             standin::ModelBuilder::AddVertex(
                 mesh, static_cast<float>(next() % 1000), static_cast<float>(next() % 1000),
                 static_cast<float>(next() % 1000), static_cast<float>(v % 64) / 64.0f, 0.5f);
         }
-        for (int t = 0; t < kTrianglesPerMesh; ++t) {
+        for (int t = 0; t < TrianglesPerMesh; ++t) {
             standin::ModelBuilder::AddTriangle(
-                mesh, static_cast<std::uint16_t>(next() % kVerticesPerMesh),
-                static_cast<std::uint16_t>(next() % kVerticesPerMesh),
-                static_cast<std::uint16_t>(next() % kVerticesPerMesh));
+                mesh, static_cast<std::uint16_t>(next() % VerticesPerMesh),
+                static_cast<std::uint16_t>(next() % VerticesPerMesh),
+                static_cast<std::uint16_t>(next() % VerticesPerMesh));
         }
     }
     const ztMesh hardpoint = model.AddMesh("Hp_Fixed_HpEngine01", material);

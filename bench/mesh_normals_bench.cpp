@@ -16,8 +16,8 @@ namespace cmp {
 
 namespace {
 
-constexpr int kVertices = 32767;
-constexpr int kTriangles = 21845;
+constexpr int Vertices = 32767;
+constexpr int Triangles = 21845;
 
 struct Mesh {
     std::vector<ExportVertex> vertices;
@@ -32,11 +32,11 @@ ExportVertex At(float x, float y, float z) {
 // and t+2 with alternating winding. Vertices past the ribbon's end stay unused.
 Mesh MakeSurface() {
     Mesh mesh;
-    for (int i = 0; i < kVertices; ++i) {
+    for (int i = 0; i < Vertices; ++i) {
         const float along = static_cast<float>(i / 2) * 0.1f;
         mesh.vertices.push_back(At(along, static_cast<float>(i % 2), std::sin(along * 0.37f)));
     }
-    for (int t = 0; t < kTriangles; ++t) {
+    for (int t = 0; t < Triangles; ++t) {
         const auto first = static_cast<std::uint16_t>(t);
         const auto second = static_cast<std::uint16_t>(t % 2 == 0 ? t + 1 : t + 2);
         const auto third = static_cast<std::uint16_t>(t % 2 == 0 ? t + 2 : t + 1);
@@ -55,13 +55,13 @@ Mesh MakeSoup() {
     };
     auto coordinate = [&next] { return static_cast<float>(next() % 2000) * 0.01f - 10.0f; };
     Mesh mesh;
-    for (int v = 0; v < kVertices; ++v) {
+    for (int v = 0; v < Vertices; ++v) {
         const float x = coordinate();
         const float y = coordinate();
         mesh.vertices.push_back(At(x, y, coordinate()));
     }
-    for (int t = 0; t < 3 * kTriangles; ++t) {
-        mesh.triangles.push_back(static_cast<std::uint16_t>(next() % kVertices));
+    for (int t = 0; t < 3 * Triangles; ++t) {
+        mesh.triangles.push_back(static_cast<std::uint16_t>(next() % Vertices));
     }
     return mesh;
 }

@@ -108,7 +108,7 @@ void BM_StringTable(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(sum);
     }
-    state.counters["nodes"] = static_cast<double>(tree.Size());
+    state.counters["nodes"] = static_cast<double>(tree.GetSize());
 }
 BENCHMARK(BM_StringTable)->Unit(benchmark::kMicrosecond);
 
@@ -116,9 +116,9 @@ void BM_Layout(benchmark::State& state) {
     const NodeTree& tree = ModelTree();
     for (auto _ : state) {
         UtfLayout layout(tree);
-        benchmark::DoNotOptimize(layout.NodeBlock().data());
+        benchmark::DoNotOptimize(layout.GetNodeBlock().data());
     }
-    state.counters["bytes"] = static_cast<double>(UtfLayout(tree).FileBytes().size());
+    state.counters["bytes"] = static_cast<double>(UtfLayout(tree).GetFileBytes().size());
 }
 BENCHMARK(BM_Layout)->Unit(benchmark::kMicrosecond);
 
@@ -126,7 +126,7 @@ void BM_HardpointSearch(benchmark::State& state) {
     for (auto _ : state) {
         NodeTree tree;
         AddHardpoints(tree, tree.InsertNode(NodeHandle(), "Hardpoints"), Model());
-        benchmark::DoNotOptimize(tree.Size());
+        benchmark::DoNotOptimize(tree.GetSize());
     }
     state.counters["faces x hardpoints"] = static_cast<double>(TriangleLimit) * HardpointCount;
 }

@@ -232,7 +232,7 @@ Expected CheckPipeline(ztModel model) {
     if (!layout.FitsFormat()) {
         Fail("a small tree does not fit the format");
     }
-    const Bytes file = layout.FileBytes();
+    const Bytes file = layout.GetFileBytes();
     if (WrittenFile(tree) != file) {
         Fail("the written file differs from the planned one");
     }
@@ -246,7 +246,7 @@ Expected CheckPipeline(ztModel model) {
         Fail("the file reads back as another tree");
     }
     const FileReport report = InspectTree(again, "fuzz.cmp", file.size());
-    if (report.ProblemCount() != 0) {
+    if (report.CountProblems() != 0) {
         Fail("the inspector finds problems in a file the plug-in wrote", RenderProblems(report));
     }
     if (RenderText(report).empty() || RenderJson(report).empty()) {

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     NodeTree again;
-    if (!ReadUtfFile(UtfLayout(tree).FileBytes(), again) || !SameTree(tree, again)) {
+    if (!ReadUtfFile(UtfLayout(tree).GetFileBytes(), again) || !SameTree(tree, again)) {
         std::abort();
     }
     const FileReport report = InspectTree(tree, "fuzz", size);

@@ -49,7 +49,7 @@ struct ExportMesh {
     // format check refuses such a model).
     std::vector<Vector3> faceNormals;
 
-    std::size_t TriangleCount() const { return triangles.size() / 3; }
+    std::size_t GetTriangleCount() const { return triangles.size() / 3; }
 };
 
 // The run's ordered list of meshes, hardpoint meshes included.

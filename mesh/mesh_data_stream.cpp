@@ -1,5 +1,8 @@
 #include "mesh/mesh_data_stream.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "mesh/name_id.h"
 
 namespace cmp {
@@ -102,6 +105,16 @@ Bytes BuildMeshDataStream(const MeshList& meshes) {
     AppendIndexArrays(stream, meshes);
     AppendVertexArrays(stream, meshes);
     return stream;
+}
+
+Status WriteMeshDataStream(const MeshList& meshes, std::FILE* file) {
+    const Bytes stream = BuildMeshDataStream(meshes);
+    errno = 0;
+    if (std::fwrite(stream.data(), 1, stream.size(), file) != stream.size() ||
+        std::fflush(file) != 0) {
+        return Error{ErrorCode::CannotWrite, std::strerror(errno != 0 ? errno : EIO)};
+    }
+    return Status::Ok();
 }
 
 }  // namespace cmp

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 #include "core/error.h"
 #include "core/little_endian.h"
@@ -35,5 +36,11 @@ Bytes BuildMeshDataStream(const MeshList& meshes);
 
 // The length of BuildMeshDataStream(meshes), without building it.
 std::size_t MeshDataStreamSize(const MeshList& meshes);
+
+// Writes BuildMeshDataStream(meshes) to `file` (open for binary writing; it stays open
+// and the caller's) and flushes it, since a full disk often shows only then. A failed
+// write or flush gives CannotWrite with the system's reason as the message. The file
+// itself, its name and its lifetime are the caller's: see plugin/temporary_stream.h.
+[[nodiscard]] Status WriteMeshDataStream(const MeshList& meshes, std::FILE* file);
 
 }  // namespace cmp

@@ -23,12 +23,12 @@ constexpr std::array<std::uint32_t, 256> BuildNameIdTable() {
     return table;
 }
 
-constexpr std::array<std::uint32_t, 256> kNameIdTable = BuildNameIdTable();
+constexpr std::array<std::uint32_t, 256> NameIdValues = BuildNameIdTable();
 
 }  // namespace
 
 const std::array<std::uint32_t, 256>& NameIdTable() {
-    return kNameIdTable;
+    return NameIdValues;
 }
 
 std::uint32_t NameId(const char* name) {
@@ -38,7 +38,7 @@ std::uint32_t NameId(const char* name) {
     std::uint32_t h = 0xFFFFFFFFu;
     for (const char* at = name; *at != '\0'; ++at) {
         const auto c = static_cast<std::uint8_t>(FoldAsciiCase(*at));
-        h = (h >> 8) ^ kNameIdTable[(c ^ h) & 0xFFu];
+        h = (h >> 8) ^ NameIdValues[(c ^ h) & 0xFFu];
     }
     return ~h;
 }

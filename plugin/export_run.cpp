@@ -107,7 +107,7 @@ std::int32_t RunExport(ztModel model, UserInterface& ui) {
 
     // 7. Report the outcome, then clean up in this order: the meshes, the host's model,
     //    the dialog.
-    const Status outcome = treeFile.Outcome();
+    const Status outcome = treeFile.GetOutcome();
     if (!outcome) {
         ReportTreeFailure(outcome, ui);
     }

@@ -26,22 +26,16 @@ Error ReadBackError(ErrorCode code, const std::string& path, const std::string& 
     return Error{code, "cannot read the mesh data back from '" + path + "': " + what};
 }
 
-// Every byte of `stream` to `file`, flushed: a full disk often shows only in the flush
-// or the close. The system's reason, or 0 when all went well.
-int WriteWhole(std::FILE* file, const Bytes& stream) {
-    errno = 0;
-    const std::size_t written =
-        stream.empty() ? 0 : std::fwrite(stream.data(), 1, stream.size(), file);
-    int error = written == stream.size() ? 0 : (errno != 0 ? errno : EIO);
-    if (error == 0 && std::fflush(file) != 0) {
-        error = errno != 0 ? errno : EIO;
-    }
+// The stream into `file`, which is closed in any case: a full disk may show only in the
+// close. On failure the message is the system's reason.
+Status WriteAndClose(const MeshList& meshes, std::FILE* file) {
+    const Status written = WriteMeshDataStream(meshes, file);
     errno = 0;
     const bool closed = std::fclose(file) == 0;
-    if (error == 0 && !closed) {
-        error = errno != 0 ? errno : EIO;
+    if (written && !closed) {
+        return Error{ErrorCode::CannotWrite, std::strerror(errno != 0 ? errno : EIO)};
     }
-    return error;
+    return written;
 }
 
 // The file's whole content, or why not. A length beyond any stream is also what a
@@ -78,9 +72,10 @@ Status TemporaryStream::Write(const MeshList& meshes) {
     if (file == nullptr) {
         return Error{ErrorCode::CannotCreate, DescribeFailure("create", path_, errno)};
     }
-    if (const int error = WriteWhole(file, BuildMeshDataStream(meshes)); error != 0) {
+    if (const Status written = WriteAndClose(meshes, file); !written) {
         Remove();
-        return Error{ErrorCode::CannotWrite, DescribeFailure("write", path_, error)};
+        return Error{ErrorCode::CannotWrite,
+                     "cannot write the mesh data file \"" + path_ + "\": " + written.message()};
     }
     return Status::Ok();
 }

@@ -32,7 +32,7 @@ class TemporaryStream {
     // Removes the file when it is still there: it never outlives the run.
     ~TemporaryStream() { Remove(); }
 
-    const std::string& Path() const { return path_; }
+    const std::string& GetPath() const { return path_; }
 
     // Writes BuildMeshDataStream(meshes) to the file. Fails with CannotCreate when the
     // file cannot be created or opened (nothing is left behind), and with CannotWrite,

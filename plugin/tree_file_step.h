@@ -29,7 +29,7 @@ class TreeFileStep {
     // Ok once Run has written the file. Otherwise the error, its message ready for the
     // user: a read-back failure keeps its code (CannotRead, StreamMismatch); a failed
     // write its writer's code; a failed build OutOfMemory; a step never run DialogFailed.
-    const Status& Outcome() const { return outcome_; }
+    const Status& GetOutcome() const { return outcome_; }
 
   private:
     const NodeTree* Build();

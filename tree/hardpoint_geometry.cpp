@@ -84,7 +84,7 @@ std::vector<CandidateFace> CandidateFaces(const MeshList& meshes) {
         }
         const std::size_t vertexCount = mesh.vertices.size();
         // A record whose normals were never generated has no face to offer.
-        const std::size_t triangleCount = std::min(mesh.TriangleCount(), mesh.faceNormals.size());
+        const std::size_t triangleCount = std::min(mesh.GetTriangleCount(), mesh.faceNormals.size());
         for (std::size_t t = 0; t < triangleCount; ++t) {
             const std::uint16_t* corners = &mesh.triangles[3 * t];
             if (corners[0] >= vertexCount || corners[1] >= vertexCount ||

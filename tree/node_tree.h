@@ -56,7 +56,7 @@ class NodeTree {
     NodeHandle GetNextSibling(NodeHandle node) const;  // null for the last one
     // Every node in insertion order.
     const std::vector<NodeHandle>& Registry() const { return registry_; }
-    std::size_t Size() const { return registry_.size(); }
+    std::size_t GetSize() const { return registry_.size(); }
 
   private:
     struct Node {

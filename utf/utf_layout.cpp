@@ -97,7 +97,7 @@ void UtfLayout::Emit(const NodeTree& tree) {
     }
 }
 
-Bytes UtfLayout::Header() const {
+Bytes UtfLayout::GetHeader() const {
     const auto nodeBlockSize = static_cast<std::uint32_t>(nodeBlock_.size());
     const auto stringBlockSize = static_cast<std::uint32_t>(stringBlock_.size());
     const std::uint32_t stringBlockOffset = UtfHeaderSize + nodeBlockSize;
@@ -120,8 +120,8 @@ Bytes UtfLayout::Header() const {
     return header;
 }
 
-Bytes UtfLayout::FileBytes() const {
-    Bytes file = Header();
+Bytes UtfLayout::GetFileBytes() const {
+    Bytes file = GetHeader();
     file.reserve(file.size() + nodeBlock_.size() + stringBlock_.size() + dataBlock_.size());
     file.insert(file.end(), nodeBlock_.begin(), nodeBlock_.end());
     file.insert(file.end(), stringBlock_.begin(), stringBlock_.end());

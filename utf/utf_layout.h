@@ -52,13 +52,13 @@ class UtfLayout {
     // left empty and must not be written.
     bool FitsFormat() const { return fitsFormat_; }
 
-    const Bytes& NodeBlock() const { return nodeBlock_; }
-    const Bytes& StringBlock() const { return stringBlock_; }
-    const Bytes& DataBlock() const { return dataBlock_; }
+    const Bytes& GetNodeBlock() const { return nodeBlock_; }
+    const Bytes& GetStringBlock() const { return stringBlock_; }
+    const Bytes& GetDataBlock() const { return dataBlock_; }
     // The 56-byte header for these blocks.
-    Bytes Header() const;
+    Bytes GetHeader() const;
     // Header and the three blocks: the whole file.
-    Bytes FileBytes() const;
+    Bytes GetFileBytes() const;
 
   private:
     void Emit(const NodeTree& tree);

@@ -340,7 +340,7 @@ bool Reader::Read(NodeTree& tree) {
 }  // namespace
 
 Status ReadUtfFile(const Bytes& bytes, NodeTree& tree) {
-    assert(tree.Size() == 0);
+    assert(tree.GetSize() == 0);
     NodeTree read;
     Reader reader(bytes);
     if (!reader.Read(read)) {

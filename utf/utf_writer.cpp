@@ -85,9 +85,9 @@ Status WriteUtfFile(const NodeTree& tree, const char* path) {
                      "cannot create '" + temporary + "': " + SystemReason(errno)};
     }
     errno = 0;
-    const bool written = WriteAll(file, layout.Header()) && WriteAll(file, layout.NodeBlock()) &&
-                         WriteAll(file, layout.StringBlock()) &&
-                         WriteAll(file, layout.DataBlock()) && std::fflush(file) == 0;
+    const bool written = WriteAll(file, layout.GetHeader()) && WriteAll(file, layout.GetNodeBlock()) &&
+                         WriteAll(file, layout.GetStringBlock()) &&
+                         WriteAll(file, layout.GetDataBlock()) && std::fflush(file) == 0;
     const int writeError = errno;
     const bool closed = std::fclose(file) == 0;
     const int closeError = errno;

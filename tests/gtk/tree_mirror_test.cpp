@@ -17,7 +17,7 @@ std::vector<std::pair<int, std::string>> StoreRows(GtkTreeStore* store) {
     bool more = gtk_tree_model_get_iter_first(model, &row);
     while (more) {
         gchar* name = nullptr;
-        gtk_tree_model_get(model, &row, kNodeNameColumn, &name, -1);
+        gtk_tree_model_get(model, &row, NodeNameColumn, &name, -1);
         rows.emplace_back(gtk_tree_store_iter_depth(store, &row), name);
         g_free(name);
         GtkTreeIter next;
@@ -73,7 +73,7 @@ TEST(TreeMirrorTest, TopLevelNodesGoAfterExistingRows) {
     tree.InsertNode(tree.InsertNode({}, "first"), "child");
     tree.InsertNode({}, "second");
     GtkTreeStore* store = NewNodeNameStore();
-    gtk_tree_store_insert_with_values(store, nullptr, nullptr, -1, kNodeNameColumn, "earlier", -1);
+    gtk_tree_store_insert_with_values(store, nullptr, nullptr, -1, NodeNameColumn, "earlier", -1);
     MirrorNodeTree(store, tree);
     const std::vector<std::pair<int, std::string>> expected = {
         {0, "earlier"}, {0, "first"}, {1, "child"}, {0, "second"}};
@@ -102,26 +102,26 @@ TEST(TreeMirrorTest, NamesThatAreNotUtf8AreShownReplaced) {
 // A model may carry thousands of hardpoints under one node, and nothing stops a tree
 // from being deep; neither may cost stack in proportion.
 TEST(TreeMirrorTest, LongSiblingChainsAndDeepChains) {
-    constexpr int kSiblings = 50000;
-    constexpr int kDepth = 3000;
+    constexpr int Siblings = 50000;
+    constexpr int Depth = 3000;
     NodeTree tree;
     const NodeHandle fixed = tree.InsertNode(tree.InsertNode({}, "Hardpoints"), "Fixed");
-    for (int i = 0; i < kSiblings; ++i) {
+    for (int i = 0; i < Siblings; ++i) {
         tree.InsertNode(fixed, "HpGun" + std::to_string(i));
     }
     NodeHandle deepest = tree.InsertNode({}, "deep");
-    for (int i = 0; i < kDepth; ++i) {
+    for (int i = 0; i < Depth; ++i) {
         deepest = tree.InsertNode(deepest, "level" + std::to_string(i));
     }
 
     const auto rows = Mirror(tree);
-    ASSERT_EQ(rows.size(), static_cast<std::size_t>(2 + kSiblings + 1 + kDepth));
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(2 + Siblings + 1 + Depth));
     EXPECT_EQ(rows[1], (std::pair<int, std::string>{1, "Fixed"}));
-    for (int i = 0; i < kSiblings; ++i) {
+    for (int i = 0; i < Siblings; ++i) {
         ASSERT_EQ(rows[2 + i], (std::pair<int, std::string>{2, "HpGun" + std::to_string(i)}));
     }
-    EXPECT_EQ(rows[2 + kSiblings], (std::pair<int, std::string>{0, "deep"}));
-    EXPECT_EQ(rows.back(), (std::pair<int, std::string>{kDepth, "level2999"}));
+    EXPECT_EQ(rows[2 + Siblings], (std::pair<int, std::string>{0, "deep"}));
+    EXPECT_EQ(rows.back(), (std::pair<int, std::string>{Depth, "level2999"}));
 }
 
 }  // namespace

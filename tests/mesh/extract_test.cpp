@@ -58,7 +58,7 @@ TEST_F(Extraction, MeshesInHostOrderWithHardpointFlags) {
         EXPECT_STREQ(meshes[i].materialName, "Steel");
         EXPECT_EQ(meshes[i].isHardpoint, expected[i].isHardpoint) << expected[i].name;
         EXPECT_EQ(meshes[i].vertices.size(), 3u);
-        EXPECT_EQ(meshes[i].TriangleCount(), 1u);
+        EXPECT_EQ(meshes[i].GetTriangleCount(), 1u);
         EXPECT_EQ(meshes[i].triangles, (std::vector<std::uint16_t>{0, 1, 2}));
     }
 }
@@ -118,7 +118,7 @@ TEST_F(Extraction, VerticesWithoutTriangles) {
     ASSERT_EQ(meshes.size(), 1u);
     EXPECT_EQ(meshes[0].vertices.size(), 2u);
     EXPECT_EQ(meshes[0].vertices.size(), 2u);
-    EXPECT_EQ(meshes[0].TriangleCount(), 0u);
+    EXPECT_EQ(meshes[0].GetTriangleCount(), 0u);
     EXPECT_TRUE(meshes[0].triangles.empty());
     EXPECT_TRUE(meshes[0].faceNormals.empty());
 }
@@ -196,7 +196,7 @@ TEST_P(LyingHost, CountsAreTakenSafely) {
         EXPECT_EQ(first.vertices.size(), c.vertices);
         EXPECT_EQ(first.vertices.size(), c.vertices);
         EXPECT_EQ(first.triangles.size(), 3 * c.triangles);
-        EXPECT_EQ(first.TriangleCount(), c.triangles);
+        EXPECT_EQ(first.GetTriangleCount(), c.triangles);
         EXPECT_EQ(first.faceNormals.size(), c.triangles);
     }
     // Meshes the host claims but does not give are empty records.
@@ -207,8 +207,8 @@ TEST_P(LyingHost, CountsAreTakenSafely) {
     EXPECT_EQ(CheckFormatLimits(meshes).ok(), c.storable);
 }
 
-constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
-constexpr std::size_t kCap = MaxHostElementCount;
+constexpr std::int32_t MaxInt = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t Cap = MaxHostElementCount;
 
 INSTANTIATE_TEST_SUITE_P(
     Counts, LyingHost,
@@ -218,8 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LyingCountCase{"NegativeTriangleCount", -2, -2, -1, 1, 3, 0, true},
                       LyingCountCase{"MoreMeshesThanHeld", 4, -2, -2, 4, 3, 1, true},
                       LyingCountCase{"MoreVerticesThanHeld", -2, 10, -2, 1, 10, 1, true},
-                      LyingCountCase{"HugeVertexCount", -2, kMaxInt, -2, 1, kCap, 1, false},
-                      LyingCountCase{"HugeTriangleCount", -2, -2, kMaxInt, 1, 3, kCap, false}),
+                      LyingCountCase{"HugeVertexCount", -2, MaxInt, -2, 1, Cap, 1, false},
+                      LyingCountCase{"HugeTriangleCount", -2, -2, MaxInt, 1, 3, Cap, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Extraction, CornerBeyondVerticesIsRefusedByTheFormatCheck) {
@@ -236,15 +236,15 @@ TEST_F(Extraction, CornerBeyondVerticesIsRefusedByTheFormatCheck) {
 }
 
 TEST_F(Extraction, NonFiniteValuesAreRefusedByTheFormatCheck) {
-    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-    constexpr float kInf = std::numeric_limits<float>::infinity();
+    constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float Inf = std::numeric_limits<float>::infinity();
     const struct {
         float x, u;
         bool flagged;
     } cases[] = {{0.0f, 0.0f, false},
-                 {kNaN, 0.0f, true},
-                 {kInf, 0.0f, true},
-                 {0.0f, -kInf, true},
+                 {NaN, 0.0f, true},
+                 {Inf, 0.0f, true},
+                 {0.0f, -Inf, true},
                  {std::numeric_limits<float>::max(), 0.0f, false}};
     for (const auto& c : cases) {
         const ztMesh mesh = model_.AddMesh("Part");

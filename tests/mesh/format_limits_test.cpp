@@ -64,8 +64,8 @@ ExportMesh WithVertex(ExportMesh mesh, std::size_t index, ExportVertex vertex) {
     return mesh;
 }
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float Inf = std::numeric_limits<float>::infinity();
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, FormatLimits,
@@ -98,17 +98,17 @@ INSTANTIATE_TEST_SUITE_P(
                   {"mesh \"Hp_Fixed_Gun\" uses vertex 3 but has 3 vertices (triangle 0)"}},
         LimitCase{"NotANumber",
                   List({WithVertex(MeshRecord("Hull", "m", Vertices(5), Triangles(1)), 4,
-                                   VertexAt(0, kNaN, 0))}),
+                                   VertexAt(0, NaN, 0))}),
                   {"mesh \"Hull\" has a position or texture coordinate that is not a finite "
                    "number (vertex 4)"}},
         LimitCase{"InfiniteTextureCoordinate",
                   List({WithVertex(MeshRecord("Hp_Fixed_Gun", "m", Vertices(3), Triangles(1)), 0,
-                                   VertexAt(0, 0, 0, 0, -kInf))}),
+                                   VertexAt(0, 0, 0, 0, -Inf))}),
                   {"mesh \"Hp_Fixed_Gun\" has a position or texture coordinate that is not a "
                    "finite number (vertex 0)"}},
         LimitCase{"EveryReasonListed",
                   List({WithVertex(MeshRecord("A", "m", Vertices(40000), {0, 1, 40000}), 7,
-                                   VertexAt(kInf, 0, 0)),
+                                   VertexAt(Inf, 0, 0)),
                         MeshRecord("B", "m", Vertices(30000), Triangles(1))}),
                   {"the model's meshes have 70000 vertices in all (mesh \"B\" passes the "
                    "limit); at most 65535 fit",

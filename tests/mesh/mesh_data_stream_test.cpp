@@ -10,23 +10,12 @@
 
 #include "mesh/name_id.h"
 #include "tests/mesh/mesh_test_support.h"
-#include "tests/support/file_contents.h"
-#include "tests/support/scratch_folder.h"
 
-#if defined(__linux__)
-#include <sys/resource.h>
-#include <unistd.h>
-#include <csignal>
-#endif
 
 namespace cmp {
 
 namespace {
 
-namespace fs = std::filesystem;
-using test::ReadWholeFileBytes;
-using test::ScratchFolder;
-using test::WriteWholeFile;
 
 // One mesh, material "abc", 4 vertices, 2 triangles: every byte written out by hand.
 TEST(BuildMeshDataStream, SingleMeshGoldenBytes) {
@@ -354,6 +343,31 @@ TEST(BuildMeshDataStream, ArraysFollowHeadersUnshifted) {
             }
         }
     }
+}
+
+// The bytes reach the caller's file unchanged; a device that takes none is reported
+// with the system's reason and the file is left open for its owner.
+TEST(WriteMeshDataStream, WritesTheBuiltBytesToTheCallersFile) {
+    MeshList meshes;
+    meshes.push_back(MeshRecord("A", "abc", SomeVertices(3), {0, 1, 2}));
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(WriteMeshDataStream(meshes, file));
+    std::rewind(file);
+    Bytes read(MeshDataStreamSize(meshes) + 1);
+    read.resize(std::fread(read.data(), 1, read.size(), file));
+    std::fclose(file);
+    EXPECT_EQ(read, BuildMeshDataStream(meshes));
+
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    if (full == nullptr) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    const Status status = WriteMeshDataStream(meshes, full);
+    std::fclose(full);
+    ASSERT_FALSE(status);
+    EXPECT_EQ(status.code(), ErrorCode::CannotWrite);
+    EXPECT_EQ(status.message(), std::strerror(ENOSPC));
 }
 
 }  // namespace

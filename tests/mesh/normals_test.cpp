@@ -23,11 +23,11 @@ BitTriple BitsOf(const ExportVertex& v) {
     return {Bits(v.normal[0]), Bits(v.normal[1]), Bits(v.normal[2])};
 }
 
-constexpr std::uint32_t kZero = 0x00000000;
-constexpr std::uint32_t kOne = 0x3F800000;
-constexpr std::uint32_t kMinusOne = 0xBF800000;
-constexpr std::uint32_t kHalfRootTwo = 0x3F3504F3;
-const BitTriple kUp = {kZero, kOne, kZero};
+constexpr std::uint32_t Zero = 0x00000000;
+constexpr std::uint32_t One = 0x3F800000;
+constexpr std::uint32_t MinusOne = 0xBF800000;
+constexpr std::uint32_t HalfRootTwo = 0x3F3504F3;
+const BitTriple Up = {Zero, One, Zero};
 
 struct NormalsCase {
     const char* name;
@@ -57,10 +57,10 @@ TEST_P(NormalsKnownAnswers, FaceAndVertexNormalBits) {
     }
 }
 
-const BitTriple kPlusZ = {kZero, kZero, kOne};
-const BitTriple kMinusZ = {kZero, kZero, kMinusOne};
-const BitTriple kPlusX = {kOne, kZero, kZero};
-const BitTriple kNone = {kZero, kZero, kZero};
+const BitTriple PlusZ = {Zero, Zero, One};
+const BitTriple MinusZ = {Zero, Zero, MinusOne};
+const BitTriple PlusX = {One, Zero, Zero};
+const BitTriple NoNormal = {Zero, Zero, Zero};
 
 INSTANTIATE_TEST_SUITE_P(
     Meshes, NormalsKnownAnswers,
@@ -68,21 +68,19 @@ INSTANTIATE_TEST_SUITE_P(
         NormalsCase{"CounterClockwise",
                     VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}),
                     {0, 1, 2},
-                    {kPlusZ},
-                    {kPlusZ, kPlusZ, kPlusZ}},
+                    {PlusZ},
+                    {PlusZ, PlusZ, PlusZ}},
         NormalsCase{"Clockwise",
                     VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}),
                     {0, 2, 1},
-                    {kMinusZ},
-                    {kMinusZ, kMinusZ, kMinusZ}},
-        NormalsCase{"TwoFacesMeetAtAnEdge",
-                    VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}),
-                    {0, 1, 2, 0, 2, 3},
-                    {kPlusZ, kPlusX},
-                    {{kHalfRootTwo, kZero, kHalfRootTwo},
-                     kPlusZ,
-                     {kHalfRootTwo, kZero, kHalfRootTwo},
-                     kPlusX}},
+                    {MinusZ},
+                    {MinusZ, MinusZ, MinusZ}},
+        NormalsCase{
+            "TwoFacesMeetAtAnEdge",
+            VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}),
+            {0, 1, 2, 0, 2, 3},
+            {PlusZ, PlusX},
+            {{HalfRootTwo, Zero, HalfRootTwo}, PlusZ, {HalfRootTwo, Zero, HalfRootTwo}, PlusX}},
         // Cross products computed in double from float edges and rounded once; a float
         // cross product differs in the last bit of two components of the first face.
         NormalsCase{"RoundedOnce",
@@ -105,31 +103,31 @@ INSTANTIATE_TEST_SUITE_P(
         NormalsCase{"DegenerateTriangle",
                     VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}}),
                     {0, 1, 2, 0, 1, 3},
-                    {kPlusZ, kNone},
-                    {kPlusZ, kPlusZ, kPlusZ, kUp}},
+                    {PlusZ, NoNormal},
+                    {PlusZ, PlusZ, PlusZ, Up}},
         NormalsCase{"VertexNoTriangleUses",
                     VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}}),
                     {0, 1, 2},
-                    {kPlusZ},
-                    {kPlusZ, kPlusZ, kPlusZ, kUp}},
-        NormalsCase{"NoTriangles", VerticesAt({{1, 2, 3}, {4, 5, 6}}), {}, {}, {kUp, kUp}},
+                    {PlusZ},
+                    {PlusZ, PlusZ, PlusZ, Up}},
+        NormalsCase{"NoTriangles", VerticesAt({{1, 2, 3}, {4, 5, 6}}), {}, {}, {Up, Up}},
         // Two faces of opposite sense cancel: a zero mean keeps the upward normal.
         NormalsCase{"CancellingFaces",
                     VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}),
                     {0, 1, 2, 0, 2, 1},
-                    {kPlusZ, kMinusZ},
-                    {kUp, kUp, kUp}},
+                    {PlusZ, MinusZ},
+                    {Up, Up, Up}},
         // A corner outside the vertex array: the triangle is skipped, not read.
         NormalsCase{"CornerOutOfRange",
                     VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}),
                     {0, 2, 1, 0, 1, 7},
-                    {kMinusZ, kNone},
-                    {kMinusZ, kMinusZ, kMinusZ}},
+                    {MinusZ, NoNormal},
+                    {MinusZ, MinusZ, MinusZ}},
         NormalsCase{"CornerAtTopOfIndexRange",
                     VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}),
                     {65535, 1, 2},
-                    {kNone},
-                    {kUp, kUp, kUp}}),
+                    {NoNormal},
+                    {Up, Up, Up}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct NormalizeCase {
@@ -148,23 +146,23 @@ TEST_P(NormalizeVectorCases, Bits) {
     EXPECT_EQ(BitsOf(NormalizeVector(GetParam().source)), GetParam().expected);
 }
 
-constexpr float kInf = std::numeric_limits<float>::infinity();
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kMax = std::numeric_limits<float>::max();
-constexpr float kTiny = std::numeric_limits<float>::denorm_min();
+constexpr float Inf = std::numeric_limits<float>::infinity();
+constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float Max = std::numeric_limits<float>::max();
+constexpr float Tiny = std::numeric_limits<float>::denorm_min();
 
 INSTANTIATE_TEST_SUITE_P(
     Vectors, NormalizeVectorCases,
     ::testing::Values(
-        NormalizeCase{"ThreeFourZero", {3, 4, 0}, {0x3F19999A, 0x3F4CCCCD, kZero}},
-        NormalizeCase{"NegativeAxis", {0, -7, 0}, {kZero, kMinusOne, kZero}},
+        NormalizeCase{"ThreeFourZero", {3, 4, 0}, {0x3F19999A, 0x3F4CCCCD, Zero}},
+        NormalizeCase{"NegativeAxis", {0, -7, 0}, {Zero, MinusOne, Zero}},
         // In float, max * max overflows; the length in double does not.
-        NormalizeCase{"LargestFloats", {kMax, kMax, 0}, {kHalfRootTwo, kHalfRootTwo, kZero}},
+        NormalizeCase{"LargestFloats", {Max, Max, 0}, {HalfRootTwo, HalfRootTwo, Zero}},
         // In float, the squares of the smallest subnormal vanish; in double they do not.
-        NormalizeCase{"SmallestFloats", {kTiny, 0, kTiny}, {kHalfRootTwo, kZero, kHalfRootTwo}},
-        NormalizeCase{"Zero", {0, 0, 0}, {kZero, kZero, kZero}},
-        NormalizeCase{"Infinite", {kInf, 1, 0}, {kZero, kZero, kZero}},
-        NormalizeCase{"NotANumber", {kNaN, 1, 0}, {kZero, kZero, kZero}}),
+        NormalizeCase{"SmallestFloats", {Tiny, 0, Tiny}, {HalfRootTwo, Zero, HalfRootTwo}},
+        NormalizeCase{"Zero", {0, 0, 0}, {Zero, Zero, Zero}},
+        NormalizeCase{"Infinite", {Inf, 1, 0}, {Zero, Zero, Zero}},
+        NormalizeCase{"NotANumber", {NaN, 1, 0}, {Zero, Zero, Zero}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Random meshes with shared, repeated, degenerate and out-of-range corners.
@@ -246,14 +244,14 @@ TEST(GenerateNormals, MatchesReferenceOnLongSums) {
 // Edges that overflow float, or positions that are not numbers, give no NaN normals.
 TEST(GenerateNormals, HugeAndNonFinitePositionsGiveNoNaN) {
     std::vector<ExportVertex> vertices =
-        VerticesAt({{-kMax, 0, 0}, {kMax, 0, 0}, {0, kMax, 0}, {kNaN, 0, 0}, {0, kInf, 1}});
+        VerticesAt({{-Max, 0, 0}, {Max, 0, 0}, {0, Max, 0}, {NaN, 0, 0}, {0, Inf, 1}});
     const std::vector<std::uint16_t> triangles = {0, 1, 2, 3, 1, 2, 4, 0, 1, 1, 2, 4};
     const std::vector<Vector3> faces = GenerateNormals(vertices, triangles);
     for (const Vector3& face : faces) {
-        EXPECT_EQ(BitsOf(face), kNone);
+        EXPECT_EQ(BitsOf(face), NoNormal);
     }
     for (const ExportVertex& vertex : vertices) {
-        EXPECT_EQ(BitsOf(vertex), kUp);
+        EXPECT_EQ(BitsOf(vertex), Up);
     }
 }
 
@@ -261,7 +259,7 @@ TEST(GenerateNormals, TrailingPartialTriangleIsIgnored) {
     std::vector<ExportVertex> vertices = VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     const std::vector<Vector3> faces = GenerateNormals(vertices, {0, 1, 2, 0, 1});
     ASSERT_EQ(faces.size(), 1u);
-    EXPECT_EQ(BitsOf(faces[0]), kPlusZ);
+    EXPECT_EQ(BitsOf(faces[0]), PlusZ);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_P(ModelsTest, ExportsToTheSameCompleteTreeFileEveryTime) {
     NodeTree tree;
     const Status error = ReadUtfFile(bytes, tree);
     ASSERT_TRUE(error) << error.message();
-    EXPECT_GE(tree.Size(), 16u);
+    EXPECT_GE(tree.GetSize(), 16u);
     EXPECT_EQ(ReadWholeFileBytes(second), bytes);
     EXPECT_FALSE(std::filesystem::exists(folder_ / "___temp.vms"));
 }

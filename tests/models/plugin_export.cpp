@@ -1,37 +1,25 @@
 #include "tests/models/plugin_export.h"
 
-#include <dlfcn.h>
 #include <stdlib.h>
 
 #include "host/HostPlugIn.h"
 
 namespace cmp {
 
-PlugInExporter::PlugInExporter(const std::string& libraryPath) {
-    // The library stays mapped after dlclose: the toolkits it links keep memory in their
-    // globals for the life of the process, which would count as leaked once unmapped.
-    library_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (library_ == nullptr) {
-        error_ = dlerror();
+PlugInExporter::PlugInExporter(const std::string& libraryPath) : library_(libraryPath) {
+    if (!library_.Loaded()) {
+        error_ = library_.Error();
         return;
     }
-    auto* create = reinterpret_cast<CreatePlugInFunction*>(dlsym(library_, "CreatePlugIn"));
-    if (create == nullptr) {
-        error_ = libraryPath + " has no CreatePlugIn";
-        return;
-    }
-    plugIn_ = create();
+    plugIn_ = library_.Create();
     if (plugIn_ == nullptr) {
-        error_ = "CreatePlugIn gave no object";
+        error_ = libraryPath + " has no CreatePlugIn, or it gave no object";
     }
 }
 
 PlugInExporter::~PlugInExporter() {
     if (plugIn_ != nullptr) {
         plugIn_->slots->destroy(plugIn_, 1);
-    }
-    if (library_ != nullptr) {
-        dlclose(library_);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "host/HostPlugIn.h"
 #include "tests/models/test_models.h"
+#include "tests/support/plugin_library.h"
 
 namespace cmp {
 
@@ -27,7 +28,7 @@ class PlugInExporter {
     std::int32_t Export(const TestModel& model, const std::string& outputPath);
 
   private:
-    void* library_ = nullptr;
+    test::PlugInLibrary library_;
     ::HostPlugIn* plugIn_ = nullptr;
     std::string error_;
 };

@@ -45,16 +45,6 @@ using test::ReadWholeFile;
 using test::ScratchFolder;
 using test::WriteWholeFile;
 
-HostPlugIn* CreateFromLibrary() {
-    static void* library = dlopen(CMPEXPORT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        ADD_FAILURE() << dlerror();
-        return nullptr;
-    }
-    auto* create = reinterpret_cast<CreatePlugInFunction*>(dlsym(library, "CreatePlugIn"));
-    return create != nullptr ? create() : nullptr;
-}
-
 struct FailureCase {
     const char* name;
     std::string saveAs;                                // relative to the scratch folder
@@ -117,7 +107,7 @@ TEST(FailurePaths, EachShowsItsMessageReturnsMinusOneAndLeavesNothingBehind) {
         setenv("CMPEXPORT_OVERWRITE", "yes", 1);
         setenv("CMPEXPORT_TRANSCRIPT", (scratch / "transcript.txt").c_str(), 1);
         beforeModelIsRead = [&] { c.during(scratch); };
-        HostPlugIn* plugIn = CreateFromLibrary();
+        HostPlugIn* plugIn = CreateFromPlugInLibrary();
         ASSERT_NE(plugIn, nullptr);
         ztModel model = CreateTestModel(BuildShip);
         const std::int32_t destroyed = ztBuild_DestroyCount();

@@ -2,7 +2,6 @@
 // resolved by name, and every operation called through the object's slot table. The
 // console interface stands in for the user, answering from environment variables and
 // writing what it showed to a transcript.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -24,24 +23,10 @@ using test::ReadWholeFile;
 using test::ScratchFolder;
 using test::WriteWholeFile;
 
-HostPlugIn* CreateFromLibrary() {
-    static void* library = dlopen(CMPEXPORT_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        ADD_FAILURE() << dlerror();
-        return nullptr;
-    }
-    auto* create = reinterpret_cast<CreatePlugInFunction*>(dlsym(library, "CreatePlugIn"));
-    if (create == nullptr) {
-        ADD_FAILURE() << "no CreatePlugIn";
-        return nullptr;
-    }
-    return create();
-}
-
 // One plug-in object, freed through slot 0 as a host frees it.
 class PlugIn {
   public:
-    PlugIn() : object_(CreateFromLibrary()) {}
+    PlugIn() : object_(CreateFromPlugInLibrary()) {}
     ~PlugIn() {
         if (object_ != nullptr) {
             EXPECT_EQ(object_->slots->destroy(object_, 1), object_);
@@ -97,7 +82,7 @@ TEST(PlugInBoundary, EveryCallCreatesANewObjectOverTheSameFourSlots) {
 }
 
 TEST(PlugInBoundary, SlotZeroFreesTheMemoryOnlyWhenBitZeroIsSet) {
-    HostPlugIn* object = CreateFromLibrary();
+    HostPlugIn* object = CreateFromPlugInLibrary();
     ASSERT_NE(object, nullptr);
     const HostPlugInSlots* slots = object->slots;
     // Bit 0 clear: destroyed but not freed, so freeing it afterwards is no double free

@@ -10,9 +10,27 @@
 #include "standin/ztModelBuilder.h"
 #include "tests/models/test_models.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/plugin_library.h"
 #include "tests/support/scratch_folder.h"
 
 namespace cmp {
+
+#ifdef CMPEXPORT_PLUGIN_PATH
+// A new object from the built plug-in library, loaded once as a host loads it; null
+// (with a test failure) when it cannot be loaded.
+inline HostPlugIn* CreateFromPlugInLibrary() {
+    static const test::PlugInLibrary library(CMPEXPORT_PLUGIN_PATH);
+    if (!library.Loaded()) {
+        ADD_FAILURE() << library.Error();
+        return nullptr;
+    }
+    HostPlugIn* plugIn = library.Create();
+    if (plugIn == nullptr) {
+        ADD_FAILURE() << "no CreatePlugIn, or it gave no object";
+    }
+    return plugIn;
+}
+#endif
 
 // A small ship: a hull, a cockpit of a second material and three hardpoint markers.
 inline void BuildShip(ztModel model) {

@@ -37,7 +37,7 @@ class RecordingInterface : public UserInterface {
             beforeStartUp();
         }
         const NodeTree* tree = initialise();
-        nodesShown = tree ? tree->Size() : 0;
+        nodesShown = tree ? tree->GetSize() : 0;
         tempGoneWhenShown = !std::filesystem::exists(TempStreamFileName);
         if (saveAnswer) {
             std::error_code ignored;

@@ -44,15 +44,15 @@ TEST(TreeFileStep, WritesTheFileOfTheTreeItGivesAndConsumesTheStream) {
 
     const NodeTree* shown = step.Run();
     ASSERT_NE(shown, nullptr);
-    EXPECT_TRUE(step.Outcome()) << step.Outcome().message();
+    EXPECT_TRUE(step.GetOutcome()) << step.GetOutcome().message();
     EXPECT_FALSE(fs::exists(TempStreamFileName));
     // The file holds exactly the tree that is shown.
     const std::string bytes = ReadWholeFile(scratch / "ship.cmp");
     NodeTree reread;
     const Status read = ReadUtfFile(Bytes(bytes.begin(), bytes.end()), reread);
     ASSERT_TRUE(read) << read.message();
-    EXPECT_EQ(reread.Size(), shown->Size());
-    EXPECT_GT(shown->Size(), 10u);
+    EXPECT_EQ(reread.GetSize(), shown->GetSize());
+    EXPECT_GT(shown->GetSize(), 10u);
 }
 
 // Every way the step can fail is recorded with its code and the user's text, with the
@@ -82,10 +82,10 @@ TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
         }
         TreeFileStep step(meshes, stream, (scratch / c.outputName));
         EXPECT_EQ(step.Run() != nullptr, c.treeShown) << c.name;
-        ASSERT_FALSE(step.Outcome()) << c.name;
-        EXPECT_EQ(step.Outcome().code(), c.code) << c.name;
-        EXPECT_NE(step.Outcome().message().find(c.textPart), std::string::npos)
-            << c.name << ": " << step.Outcome().message();
+        ASSERT_FALSE(step.GetOutcome()) << c.name;
+        EXPECT_EQ(step.GetOutcome().code(), c.code) << c.name;
+        EXPECT_NE(step.GetOutcome().message().find(c.textPart), std::string::npos)
+            << c.name << ": " << step.GetOutcome().message();
         EXPECT_FALSE(fs::exists(scratch / c.outputName)) << c.name;
         EXPECT_FALSE(fs::exists(TempStreamFileName)) << c.name;
     }
@@ -95,8 +95,9 @@ TEST(TreeFileStep, ANeverRunStepSaysTheDialogDidNotStart) {
     const MeshList meshes = ShipMeshes();
     TemporaryStream stream;
     TreeFileStep step(meshes, stream, "ship.cmp");
-    EXPECT_EQ(step.Outcome().code(), ErrorCode::DialogFailed);
-    EXPECT_EQ(step.Outcome().message(), "Could not build the model tree: the dialog did not start");
+    EXPECT_EQ(step.GetOutcome().code(), ErrorCode::DialogFailed);
+    EXPECT_EQ(step.GetOutcome().message(),
+              "Could not build the model tree: the dialog did not start");
 }
 
 }  // namespace

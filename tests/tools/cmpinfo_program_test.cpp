@@ -69,7 +69,7 @@ class CmpinfoProgramTest : public ::testing::Test {
             payload->bytes = MeshRefRecord("Ship.lod0.vms", referencedMeshes);
             tree.SetPayload(tree.Registry().back(), std::move(payload));
         }
-        return UtfLayout(tree).FileBytes();
+        return UtfLayout(tree).GetFileBytes();
     }
 
     fs::path folder_;
@@ -99,7 +99,7 @@ TEST_F(CmpinfoProgramTest, GoodFile) {
 
 // The whole output of every mode, byte for byte, for a file with every leaf kind.
 TEST_F(CmpinfoProgramTest, EveryModeMatchesTheGoldenOutput) {
-    Write(EveryLeafFileName, UtfLayout(EveryLeafTree()).FileBytes());
+    Write(EveryLeafFileName, UtfLayout(EveryLeafTree()).GetFileBytes());
     struct Case {
         const char* options;
         const char* golden;

@@ -39,7 +39,7 @@ NodeHandle Find(const NodeTree& tree, const std::string& name) {
 
 TEST(InspectTest, OurOwnModelIsSound) {
     const FileReport report = InspectTree(ModelTree(Model()), "ship.cmp", 1234);
-    EXPECT_EQ(report.ProblemCount(), 0u) << RenderProblems(report);
+    EXPECT_EQ(report.CountProblems(), 0u) << RenderProblems(report);
     ASSERT_EQ(report.nodes.size(), 23u);
     EXPECT_EQ(NodePath(report, 3), "\\VMeshLibrary\\Ship.lod0.vms\\VMeshData");
     EXPECT_EQ(RenderProblems(report), "");

@@ -27,7 +27,7 @@ std::string Golden(const std::string& name) {
 TEST(RenderTest, EveryLeafKindMatchesTheGoldenOutput) {
     const NodeTree tree = EveryLeafTree();
     const FileReport report =
-        InspectTree(tree, EveryLeafFileName, UtfLayout(tree).FileBytes().size());
+        InspectTree(tree, EveryLeafFileName, UtfLayout(tree).GetFileBytes().size());
     struct Case {
         const char* golden;
         std::string (*render)(const FileReport&);

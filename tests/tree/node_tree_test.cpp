@@ -67,7 +67,7 @@ TEST(NodeTreeTest, PayloadsAndDuplicateNames) {
     NodeHandle top = tree.InsertNode(NodeHandle(), "Position");
     NodeHandle twin = tree.InsertNode(top, "Position");
     EXPECT_NE(top, twin);
-    EXPECT_EQ(tree.Size(), 2u);
+    EXPECT_EQ(tree.GetSize(), 2u);
     EXPECT_EQ(tree.GetPayload(twin), nullptr);
     auto payload = std::make_unique<Payload>();
     payload->bytes = {1, 2};

@@ -22,7 +22,7 @@ std::vector<std::uint32_t> Words(const Bytes& bytes, std::size_t from, std::size
 TEST(UtfLayoutTest, SingleNodeFileIs103Bytes) {
     NodeTree tree;
     tree.InsertNode(NodeHandle(), "T");
-    const Bytes file = UtfLayout(tree).FileBytes();
+    const Bytes file = UtfLayout(tree).GetFileBytes();
     ASSERT_EQ(file.size(), 103u);
     EXPECT_EQ(Words(file, 0, 14), (std::vector<std::uint32_t>{0x20465455, 0x101, 56, 44, 0, 44, 100,
                                                               3, 3, 103, 0, 0, 0, 0}));
@@ -32,7 +32,7 @@ TEST(UtfLayoutTest, SingleNodeFileIs103Bytes) {
 }
 
 TEST(UtfLayoutTest, RecordsFollowTheTreeAndNamesTheRegistry) {
-    const Bytes file = UtfLayout(InterleavedTree()).FileBytes();
+    const Bytes file = UtfLayout(InterleavedTree()).GetFileBytes();
     ASSERT_EQ(file.size(), 244u);
     EXPECT_EQ(Words(file, 0, 14), (std::vector<std::uint32_t>{0x20465455, 0x101, 56, 176, 0, 44,
                                                               232, 9, 9, 241, 0, 0, 0, 0}));
@@ -111,12 +111,12 @@ TEST(UtfLayoutTest, EdgeShapes) {
     };
     for (const Case& c : cases) {
         const UtfLayout layout(c.build());
-        ASSERT_EQ(layout.NodeBlock().size(), 44 * c.records.size()) << c.what;
+        ASSERT_EQ(layout.GetNodeBlock().size(), 44 * c.records.size()) << c.what;
         for (std::size_t i = 0; i < c.records.size(); ++i) {
-            EXPECT_EQ(Words(layout.NodeBlock(), 44 * i, 11), c.records[i])
+            EXPECT_EQ(Words(layout.GetNodeBlock(), 44 * i, 11), c.records[i])
                 << c.what << ", record " << i;
         }
-        EXPECT_EQ(layout.DataBlock(), c.data) << c.what;
+        EXPECT_EQ(layout.GetDataBlock(), c.data) << c.what;
     }
 }
 
@@ -146,7 +146,7 @@ TEST(UtfLayoutTest, ExplicitStackGivesTheRecursiveOrder) {
         RecursiveEmit expected{tree, {}, {}};
         expected.Emit(tree.GetRoot());
         const UtfLayout layout(tree);
-        ASSERT_EQ(layout.NodeBlock().size(), 44 * expected.order.size());
+        ASSERT_EQ(layout.GetNodeBlock().size(), 44 * expected.order.size());
 
         StringTable names;
         for (NodeHandle node : tree.Registry()) {
@@ -155,7 +155,7 @@ TEST(UtfLayoutTest, ExplicitStackGivesTheRecursiveOrder) {
         Bytes data;
         for (std::size_t i = 0; i < expected.order.size(); ++i) {
             const NodeHandle node = expected.order[i];
-            const std::uint8_t* record = layout.NodeBlock().data() + 44 * i;
+            const std::uint8_t* record = layout.GetNodeBlock().data() + 44 * i;
             EXPECT_EQ(LoadU32(record), 44 * expected.siblingOf[i]) << "seed " << seed;
             EXPECT_EQ(LoadU32(record + 4),
                       static_cast<std::uint32_t>(names.Find(tree.GetName(node))));
@@ -166,7 +166,7 @@ TEST(UtfLayoutTest, ExplicitStackGivesTheRecursiveOrder) {
                 data.insert(data.end(), payload->bytes.begin(), payload->bytes.end());
             }
         }
-        EXPECT_EQ(layout.DataBlock(), data) << "seed " << seed;
+        EXPECT_EQ(layout.GetDataBlock(), data) << "seed " << seed;
     }
 }
 
@@ -178,10 +178,10 @@ TEST(UtfLayoutTest, WideAndDeepTreesNeedNoDeepStack) {
         wide.InsertNode(top, "leaf");
     }
     const UtfLayout wideLayout(wide);
-    ASSERT_EQ(wideLayout.NodeBlock().size(), 44u * (count + 1));
+    ASSERT_EQ(wideLayout.GetNodeBlock().size(), 44u * (count + 1));
     // Each leaf points at the next; the last one at nothing.
-    EXPECT_EQ(LoadU32(wideLayout.NodeBlock().data() + 44), 88u);
-    EXPECT_EQ(LoadU32(wideLayout.NodeBlock().data() + 44 * count), 0u);
+    EXPECT_EQ(LoadU32(wideLayout.GetNodeBlock().data() + 44), 88u);
+    EXPECT_EQ(LoadU32(wideLayout.GetNodeBlock().data() + 44 * count), 0u);
 
     NodeTree deep;
     NodeHandle node;
@@ -189,9 +189,9 @@ TEST(UtfLayoutTest, WideAndDeepTreesNeedNoDeepStack) {
         node = deep.InsertNode(node, "level");
     }
     const UtfLayout deepLayout(deep);
-    ASSERT_EQ(deepLayout.NodeBlock().size(), 44u * (count + 1));
-    EXPECT_EQ(LoadU32(deepLayout.NodeBlock().data() + 44 * (count - 1) + 16), 44u * count);
-    EXPECT_EQ(LoadU32(deepLayout.NodeBlock().data() + 44 * count + 8), UtfFlagLeaf);
+    ASSERT_EQ(deepLayout.GetNodeBlock().size(), 44u * (count + 1));
+    EXPECT_EQ(LoadU32(deepLayout.GetNodeBlock().data() + 44 * (count - 1) + 16), 44u * count);
+    EXPECT_EQ(LoadU32(deepLayout.GetNodeBlock().data() + 44 * count + 8), UtfFlagLeaf);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ constexpr std::size_t RecordT = 56, RecordP = 100, RecordR = 144, RecordQ = 188;
 constexpr std::size_t StringBlock = 232;
 
 Bytes InterleavedFile() {
-    return UtfLayout(InterleavedTree()).FileBytes();
+    return UtfLayout(InterleavedTree()).GetFileBytes();
 }
 
 void Put(Bytes& file, std::size_t at, std::uint32_t value) {
@@ -102,7 +102,7 @@ TEST(UtfReaderTest, ReportsTheFirstProblemAndWhereItIs) {
         EXPECT_EQ(error.error().offset, c.offset) << c.what << ": " << error.message();
         EXPECT_NE(error.message().find(c.message), std::string::npos)
             << c.what << ": " << error.message();
-        EXPECT_EQ(tree.Size(), 0u) << c.what;
+        EXPECT_EQ(tree.GetSize(), 0u) << c.what;
     }
 }
 
@@ -149,7 +149,7 @@ TEST(UtfReaderTest, RandomTreesRoundTrip) {
     for (std::uint32_t seed = 1; seed <= 200; ++seed) {
         const NodeTree written = RandomTree(seed, 1 + static_cast<int>(seed % 90));
         NodeTree read;
-        const Status error = ReadUtfFile(UtfLayout(written).FileBytes(), read);
+        const Status error = ReadUtfFile(UtfLayout(written).GetFileBytes(), read);
         ASSERT_TRUE(error) << "seed " << seed << ": " << error.message();
         EXPECT_EQ(Flatten(read), Flatten(written)) << "seed " << seed;
     }
@@ -158,12 +158,12 @@ TEST(UtfReaderTest, RandomTreesRoundTrip) {
 TEST(UtfReaderTest, RejectsEveryTruncation) {
     NodeTree single;
     single.InsertNode(NodeHandle(), "T");  // no data: the string block ends the file
-    std::vector<Bytes> files = {InterleavedFile(), UtfLayout(single).FileBytes()};
+    std::vector<Bytes> files = {InterleavedFile(), UtfLayout(single).GetFileBytes()};
     for (std::uint32_t seed : {3u, 17u, 42u}) {
         NodeTree tree = RandomTree(seed, 25);
         Attach(tree, tree.Registry().back(), {1, 2, 3});  // data up to the last byte
         if (!tree.GetFirstChild(tree.Registry().back())) {
-            files.push_back(UtfLayout(tree).FileBytes());
+            files.push_back(UtfLayout(tree).GetFileBytes());
         }
     }
     for (const Bytes& file : files) {
@@ -180,7 +180,7 @@ TEST(UtfReaderTest, RejectsEveryTruncation) {
 // Whatever a corrupted file reads as must itself be a tree that writes and reads back the
 // same; and nothing may be read outside the buffer (the sanitizer builds watch that).
 TEST(UtfReaderTest, SurvivesSingleByteCorruptions) {
-    const Bytes original = UtfLayout(RandomTree(7, 30)).FileBytes();
+    const Bytes original = UtfLayout(RandomTree(7, 30)).GetFileBytes();
     int accepted = 0;
     for (std::size_t at = 0; at < original.size(); ++at) {
         for (int variant = 0; variant < 4; ++variant) {
@@ -197,7 +197,7 @@ TEST(UtfReaderTest, SurvivesSingleByteCorruptions) {
             }
             ++accepted;
             NodeTree again;
-            const Status reread = ReadUtfFile(UtfLayout(tree).FileBytes(), again);
+            const Status reread = ReadUtfFile(UtfLayout(tree).GetFileBytes(), again);
             ASSERT_TRUE(reread) << reread.message();
             EXPECT_EQ(Flatten(again), Flatten(tree)) << "byte " << at;
         }
@@ -218,9 +218,9 @@ TEST(UtfReaderTest, WideAndDeepFilesNeedNoDeepStack) {
     }
     for (const NodeTree* written : {&wide, &deep}) {
         NodeTree read;
-        const Status error = ReadUtfFile(UtfLayout(*written).FileBytes(), read);
+        const Status error = ReadUtfFile(UtfLayout(*written).GetFileBytes(), read);
         ASSERT_TRUE(error) << error.message();
-        EXPECT_EQ(read.Size(), written->Size());
+        EXPECT_EQ(read.GetSize(), written->GetSize());
         EXPECT_EQ(Flatten(read).back(), Flatten(*written).back());
     }
 }
@@ -233,7 +233,7 @@ TEST(UtfReaderTest, RefusesNamesThatMultiplyTheFile) {
     for (int i = 0; i < 2000; ++i) {
         tree.InsertNode(top, name);
     }
-    const Bytes file = UtfLayout(tree).FileBytes();
+    const Bytes file = UtfLayout(tree).GetFileBytes();
     NodeTree read;
     const Status error = ReadUtfFile(file, read);
     EXPECT_FALSE(error);

@@ -45,7 +45,7 @@ TEST_F(UtfWriterTest, WritesTheLayoutAndReplacesAnOldFile) {
     const NodeTree tree = InterleavedTree();
     const Status written = WriteUtfFile(tree, target.c_str());
     ASSERT_TRUE(written) << written.message();
-    EXPECT_EQ(ReadWholeFileBytes(target), UtfLayout(tree).FileBytes());
+    EXPECT_EQ(ReadWholeFileBytes(target), UtfLayout(tree).GetFileBytes());
     EXPECT_EQ(Entries(), 1u);  // no temporary file left beside it
 }
 
@@ -56,7 +56,7 @@ TEST_F(UtfWriterTest, NeverStagesOverAFileOfTheUsers) {
     const NodeTree tree = InterleavedTree();
     const Status written = WriteUtfFile(tree, target.c_str());
     ASSERT_TRUE(written) << written.message();
-    EXPECT_EQ(ReadWholeFileBytes(target), UtfLayout(tree).FileBytes());
+    EXPECT_EQ(ReadWholeFileBytes(target), UtfLayout(tree).GetFileBytes());
     EXPECT_EQ(ReadWholeFileBytes(target.string() + ".tmp"), (Bytes{'m', 'i', 'n', 'e'}));
     EXPECT_EQ(ReadWholeFileBytes(target.string() + ".tmp1").size(), 8u);
     EXPECT_EQ(Entries(), 3u);

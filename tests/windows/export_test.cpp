@@ -123,10 +123,10 @@ TEST_F(PlugInExport, TreeFileCannotBeWritten) {
         Library(),
         {.name = "tree file cannot be written",
          .prepare =
-             [](const ScratchFolder& scratch) { fs::create_directory(scratch.Path() / "gone"); },
+             [](const ScratchFolder& scratch) { fs::create_directory(scratch.GetPath() / "gone"); },
          .typedName = "gone\\out.cmp",
          .afterSaveClosed =
-             [](const ScratchFolder& scratch) { fs::remove(scratch.Path() / "gone"); },
+             [](const ScratchFolder& scratch) { fs::remove(scratch.GetPath() / "gone"); },
          .afterSave = {pressContinue, pressOk},
          .result = -1,
          .saveDialogShown = true,

@@ -26,7 +26,7 @@ namespace {
 // The structure the export's save dialog gets.
 TEST(Win32SaveRequest, ExportStructure) {
     SaveFileRequest request(ExportSaveDialogOptions());
-    const OPENFILENAMEA& dialog = request.Structure();
+    const OPENFILENAMEA& dialog = request.GetStructure();
     static const char filters[] = "CMP Files (*.cmp)\0*.cmp\0All Files (*.*)\0*.*\0";
     EXPECT_EQ(dialog.lStructSize, 76ul) << "lStructSize";
     EXPECT_TRUE(dialog.hwndOwner == nullptr && dialog.hInstance == nullptr) << "no owner";
@@ -63,7 +63,7 @@ TEST(Win32SaveRequest, FlagsFollowTheOptions) {
         options.overwritePrompt = flagCase.overwrite;
         options.hideReadOnly = flagCase.hideReadOnly;
         options.pathMustExist = flagCase.pathMustExist;
-        EXPECT_EQ(SaveFileRequest(options).Structure().Flags, flagCase.flags)
+        EXPECT_EQ(SaveFileRequest(options).GetStructure().Flags, flagCase.flags)
             << "overwrite " << flagCase.overwrite << ", hide read-only " << flagCase.hideReadOnly
             << ", path must exist " << flagCase.pathMustExist;
     }
@@ -73,10 +73,10 @@ TEST(Win32SaveRequest, BareOptions) {
     SaveDialogOptions bare;
     bare.maxPathLength = 99;
     SaveFileRequest bareRequest(bare);
-    EXPECT_EQ(bareRequest.Structure().lpstrFilter, nullptr) << "no filters: none given";
-    EXPECT_EQ(bareRequest.Structure().lpstrDefExt, nullptr) << "no extension: none given";
-    EXPECT_EQ(bareRequest.Structure().lpstrTitle, nullptr) << "no title: the dialog's own";
-    EXPECT_EQ(bareRequest.Structure().nMaxFile, 100ul) << "buffer of the limit plus the NUL";
+    EXPECT_EQ(bareRequest.GetStructure().lpstrFilter, nullptr) << "no filters: none given";
+    EXPECT_EQ(bareRequest.GetStructure().lpstrDefExt, nullptr) << "no extension: none given";
+    EXPECT_EQ(bareRequest.GetStructure().lpstrTitle, nullptr) << "no title: the dialog's own";
+    EXPECT_EQ(bareRequest.GetStructure().nMaxFile, 100ul) << "buffer of the limit plus the NUL";
 }
 
 // A tree view window of its own, hidden, to fill directly.
@@ -241,7 +241,7 @@ TEST(Win32Dialogs, SaveDialog) {
 // is added to a name without one, and a name that starts with a dot has one.
 TEST(Win32Dialogs, DefaultExtension) {
     const ScratchFolder scratch("default-extension");
-    std::filesystem::create_directory(scratch.Path() / "my.folder");
+    std::filesystem::create_directory(scratch.GetPath() / "my.folder");
     const std::unique_ptr<UserInterface> ui = CreateWin32UserInterface();
     struct ExtensionCase {
         const char* typed;

@@ -87,7 +87,7 @@ std::string NodePath(const FileReport& report, std::size_t index) {
     return path;
 }
 
-std::size_t FileReport::ProblemCount() const {
+std::size_t FileReport::CountProblems() const {
     std::size_t count = 0;
     for (const NodeReport& node : nodes) {
         count += node.problems.size();

@@ -25,7 +25,7 @@ struct FileReport {
     std::string file;
     std::size_t fileSize = 0;
     std::vector<NodeReport> nodes;  // pre-order
-    std::size_t ProblemCount() const;
+    std::size_t CountProblems() const;
 };
 
 // The names from the root to node `index`, joined by "\". Deep paths keep their last

@@ -144,7 +144,7 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "cmpinfo: cannot write the output: %s\n", std::strerror(errno));
         return ExitUnreadable;
     }
-    return report.ProblemCount() > 0 ? ExitProblems : ExitSound;
+    return report.CountProblems() > 0 ? ExitProblems : ExitSound;
 }
 
 }  // namespace cmp

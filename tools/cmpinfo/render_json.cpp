@@ -98,7 +98,7 @@ std::string RenderJson(const FileReport& report) {
     const Json file = {{"file", JsonBytes(report.file)},
                        {"size", report.fileSize},
                        {"nodeCount", report.nodes.size()},
-                       {"problemCount", report.ProblemCount()}};
+                       {"problemCount", report.CountProblems()}};
     std::string text = OpenObject(file) + ",\"nodes\":[";
     // Branches stay open until a node at their depth or above comes along.
     std::vector<int> openBranches;

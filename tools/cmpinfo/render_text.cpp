@@ -86,7 +86,7 @@ std::string RenderText(const FileReport& report) {
             text += indent + "    ! " + problem + "\n";
         }
     }
-    if (const std::size_t problems = report.ProblemCount(); problems > 0) {
+    if (const std::size_t problems = report.CountProblems(); problems > 0) {
         text += Plural(problems, "problem", "problems") + " found\n";
     }
     return text;

@@ -24,8 +24,8 @@ namespace {
 
 void HandlePendingEvents() {
     // Bounded: in a host whose own windows animate, events never run out.
-    constexpr int kMostEvents = 10000;
-    for (int handled = 0; handled < kMostEvents && gtk_events_pending(); ++handled) {
+    constexpr int MostEvents = 10000;
+    for (int handled = 0; handled < MostEvents && gtk_events_pending(); ++handled) {
         gtk_main_iteration_do(FALSE);
     }
 }

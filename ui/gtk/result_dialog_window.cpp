@@ -8,8 +8,8 @@ namespace cmp {
 namespace {
 
 // 220 x 164 dialog units at the 8-point dialog font of the original template.
-constexpr int kDialogWidth = 330;
-constexpr int kDialogHeight = 266;
+constexpr int DialogWidth = 330;
+constexpr int DialogHeight = 266;
 
 // Escape and Enter end the dialog wherever the focus is, as in a Win32 dialog, where a
 // tree view hands both keys to the dialog. Catching them before the focused widget sees
@@ -33,7 +33,7 @@ GtkWidget* NewTreeView(GtkTreeStore* store) {
     GtkWidget* view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
     GtkTreeView* treeView = GTK_TREE_VIEW(view);
     gtk_tree_view_insert_column_with_attributes(treeView, -1, "Node", gtk_cell_renderer_text_new(),
-                                                "text", kNodeNameColumn, nullptr);
+                                                "text", NodeNameColumn, nullptr);
     gtk_tree_view_set_headers_visible(treeView, FALSE);
     gtk_tree_view_set_enable_tree_lines(treeView, TRUE);
     gtk_tree_view_collapse_all(treeView);
@@ -48,7 +48,7 @@ GtkWidget* NewResultDialog(const std::string& caption, GtkWidget** scrolledWindo
     GtkWindow* window = GTK_WINDOW(dialog);
     gtk_window_set_title(window, DisplayText(caption).c_str());
     gtk_window_set_modal(window, TRUE);
-    gtk_window_set_default_size(window, kDialogWidth, kDialogHeight);
+    gtk_window_set_default_size(window, DialogWidth, DialogHeight);
     gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     g_signal_connect(dialog, "key-press-event", G_CALLBACK(OnKeyPress), nullptr);
 

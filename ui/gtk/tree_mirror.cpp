@@ -42,7 +42,7 @@ void MirrorNodeTree(GtkTreeStore* store, const NodeTree& tree) {
             parent != nullptr ? 0 : gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr);
         for (auto node = chain.rbegin(); node != chain.rend(); ++node) {
             GtkTreeIter row;
-            gtk_tree_store_insert_with_values(store, &row, parent, firstIndex, kNodeNameColumn,
+            gtk_tree_store_insert_with_values(store, &row, parent, firstIndex, NodeNameColumn,
                                               DisplayText(tree.GetName(*node)).c_str(), -1);
             if (const NodeHandle child = tree.GetFirstChild(*node)) {
                 pending.push_back({child, true, row});  // rows of a tree store persist

@@ -7,7 +7,7 @@
 namespace cmp {
 
 // Column of the node name (a string) in the stores that MirrorNodeTree fills.
-inline constexpr int kNodeNameColumn = 0;
+inline constexpr int NodeNameColumn = 0;
 
 // A new tree store with the one name column.
 GtkTreeStore* NewNodeNameStore();

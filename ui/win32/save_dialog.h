@@ -28,8 +28,8 @@ class SaveFileRequest {
     SaveFileRequest(const SaveFileRequest&) = delete;
     SaveFileRequest& operator=(const SaveFileRequest&) = delete;
 
-    OPENFILENAMEA& Structure() { return dialog_; }
-    const OPENFILENAMEA& Structure() const { return dialog_; }
+    OPENFILENAMEA& GetStructure() { return dialog_; }
+    const OPENFILENAMEA& GetStructure() const { return dialog_; }
 
     // Shows the dialog: the confirmed full path, or nothing on cancel or when the
     // choice does not fit the buffer (the dialog then fails instead of cutting it).

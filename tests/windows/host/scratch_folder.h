@@ -16,7 +16,7 @@ class ScratchFolder {
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& GetPath() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     // Everything in the folder, by name.
     std::vector<std::string> Contents() const;
