@@ -97,7 +97,7 @@ TEST(ModelHost, ListsThePlugInAndTheModelWithoutExporting) {
     EXPECT_TRUE(Contains(run.out, "7 meshes, 3 materials"));
     EXPECT_TRUE(Contains(run.out, "  Hull: 20 vertices, 12 triangles, material 'HullPlate'\n"));
     EXPECT_TRUE(Contains(run.out, "  Hp_Revolute_Turret01: 3 vertices"));
-    EXPECT_TRUE(fs::is_empty(scratch.path()));
+    EXPECT_TRUE(fs::is_empty(scratch.GetPath()));
 }
 
 // Exit status and message for each way a run can end.
@@ -183,7 +183,7 @@ TEST(ModelHost, AModelFileThatExhaustsMemoryEndsWithStatusTwo) {
 // own, so its mesh is named after the file, never the path.
 TEST(ModelHost, TheSameModelGivesTheSameBytesFromAnyWorkingFolder) {
     ScratchFolder scratch;
-    const fs::path root = scratch.path();
+    const fs::path root = scratch.GetPath();
     fs::create_directories(root / "one");
     fs::create_directories(root / "two" / "deeper");
     fs::create_directories(root / "models");
@@ -237,7 +237,7 @@ TEST(ModelHost, AFullDiskEndsTheExportAndKeepsTheOldFile) {
             std::string(c.workIn) + " && " +
             ModelHost("--overwrite --save-as " + std::string(c.saveAs) + " " +
                       Example("ship.obj")) +
-            "; echo \"status $?\"; cd " + scratch.path().string() +
+            "; echo \"status $?\"; cd " + scratch.GetPath().string() +
             " && echo left: && ls -A disk && cat disk/old.cmp";
         WriteWholeFile("full-disk.sh", script);
         Outcome run =

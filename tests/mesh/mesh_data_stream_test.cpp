@@ -11,11 +11,9 @@
 #include "mesh/name_id.h"
 #include "tests/mesh/mesh_test_support.h"
 
-
 namespace cmp {
 
 namespace {
-
 
 // One mesh, material "abc", 4 vertices, 2 triangles: every byte written out by hand.
 TEST(BuildMeshDataStream, SingleMeshGoldenBytes) {

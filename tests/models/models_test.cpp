@@ -30,7 +30,7 @@ class ModelsTest : public ::testing::TestWithParam<TestModel> {
   protected:
     // The run's temporary stream goes to the working folder.
     ScratchFolder scratch_;
-    std::filesystem::path folder_ = scratch_.path();
+    std::filesystem::path folder_ = scratch_.GetPath();
 };
 
 TEST_P(ModelsTest, ExportsToTheSameCompleteTreeFileEveryTime) {

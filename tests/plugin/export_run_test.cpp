@@ -51,12 +51,12 @@ TEST(ExportRun, TheFileIsCompleteAndTheStreamGoneWhenTheDialogAppears) {
 TEST(ExportRun, AnOverlongPathFromTheInterfaceEndsLikeACancel) {
     ScratchFolder scratch;
     RecordingInterface ui;
-    ui.saveAnswer = scratch.path().string() + "/" + std::string(250, 'x') + ".cmp";
+    ui.saveAnswer = scratch.GetPath().string() + "/" + std::string(250, 'x') + ".cmp";
     ztModel model = CreateTestModel(BuildShip);
     EXPECT_EQ(RunExport(model, ui), 0);
     ztModel_Destroy(model);
     EXPECT_EQ(ui.dialogCaption, "");
-    EXPECT_TRUE(fs::is_empty(scratch.path()));
+    EXPECT_TRUE(fs::is_empty(scratch.GetPath()));
 }
 
 // The failures after the stream was written: the dialog still runs (and, where the tree
@@ -96,7 +96,7 @@ TEST(ExportRun, FailuresInTheDialogStartUpAreReportedAfterIt) {
         EXPECT_EQ(ui.messages[0].type, MessageBoxError) << c.name;
         EXPECT_NE(ui.messages[0].text.find(c.textPart), std::string::npos)
             << c.name << ": " << ui.messages[0].text;
-        EXPECT_TRUE(fs::is_empty(scratch.path())) << c.name;
+        EXPECT_TRUE(fs::is_empty(scratch.GetPath())) << c.name;
     }
 }
 

@@ -72,7 +72,7 @@ std::vector<FailureCase> FailureCases() {
         {"tree file's folder moved away", "out/old.cmp",
          [](const ScratchFolder& s) {
              fs::create_directory(s / "out");
-             WriteWholeFile(s.path() / "out" / "old.cmp", "old");
+             WriteWholeFile(s.GetPath() / "out" / "old.cmp", "old");
          },
          [](const ScratchFolder& s) { fs::rename(s / "out", s / "moved"); },
          "Error exporting CMP file", "out/old.cmp.tmp': No such file or directory",
@@ -136,7 +136,7 @@ TEST(FailurePaths, EachShowsItsMessageReturnsMinusOneAndLeavesNothingBehind) {
 
         // Nothing but what was there: no mesh data file or link, no temporary tree file
         // (a link at its name is gone with it), no new tree file; the old ones untouched.
-        std::map<std::string, std::string> files = FilesUnder(scratch.path());
+        std::map<std::string, std::string> files = FilesUnder(scratch.GetPath());
         files.erase("transcript.txt");
         for (const std::string& kept :
              {std::string("old.cmp"), std::string(c.kept ? c.kept : "")}) {

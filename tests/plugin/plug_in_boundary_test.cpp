@@ -330,7 +330,7 @@ TEST(PlugInBoundary, EveryPathOfARunShowsAndLeavesWhatItShould) {
 
 TEST(PlugInBoundary, PathLimitIsTwoHundredFiftyFiveCharacters) {
     ScratchFolder scratch;
-    const std::string base = scratch.path().string() + "/";
+    const std::string base = scratch.GetPath().string() + "/";
     const std::string longest = base + std::string(255 - base.size() - 4, 'n') + ".cmp";
     ASSERT_EQ(longest.size(), 255u);
     PlugIn plugIn;
@@ -339,7 +339,7 @@ TEST(PlugInBoundary, PathLimitIsTwoHundredFiftyFiveCharacters) {
     ztModel model = CreateTestModel(BuildShip);
     EXPECT_EQ(plugIn.Run(model), 0);
     ztModel_Destroy(model);
-    EXPECT_EQ(fs::directory_iterator(scratch.path())->path().filename(), "transcript.txt");
+    EXPECT_EQ(fs::directory_iterator(scratch.GetPath())->path().filename(), "transcript.txt");
 
     SetUser(scratch, longest, false);
     EXPECT_EQ(plugIn.Run(CreateTestModel(BuildShip)), 0);

@@ -84,7 +84,7 @@ TEST(TemporaryStream, AReadBackThatFailsStillLeavesNothingBehind) {
         EXPECT_EQ(read.code(), c.code) << c.what;
         EXPECT_NE(read.message().find("'___temp.vms'"), std::string::npos) << read.message();
         EXPECT_NE(read.message().find(c.part), std::string::npos) << read.message();
-        EXPECT_TRUE(fs::is_empty(scratch.path())) << c.what;
+        EXPECT_TRUE(fs::is_empty(scratch.GetPath())) << c.what;
     }
 }
 

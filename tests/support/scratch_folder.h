@@ -1,11 +1,13 @@
 // A folder of one test's own below the system's temporary folder, removed with all it
 // holds when the test is done. Its name carries the process id and a count of the
-// process's scratch folders, and mkdtemp makes the rest unique, so tests that run side
-// by side (ctest -j, a test in a loop, two folders in one test) never share a folder.
+// process's scratch folders, and a random part makes the rest unique (the folder is
+// created only where nothing stood), so tests that run side by side (ctest -j, a test
+// in a loop, two folders in one test) never share a folder.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace cmp::test {
 
@@ -25,9 +27,11 @@ class ScratchFolder {
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& GetPath() const { return path_; }
     // The path of `name` in the folder, as the plug-in's interfaces take paths.
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // The names of everything in the folder, sorted.
+    std::vector<std::string> Contents() const;
 
   private:
     std::filesystem::path path_;

@@ -23,11 +23,11 @@ TEST(ScratchFolder, EveryFolderIsNewEvenAcrossProcesses) {
     {
         ScratchFolder first(ScratchFolder::Enter::No);
         ScratchFolder second(ScratchFolder::Enter::No);
-        seen.insert(first.path());
-        seen.insert(second.path());
+        seen.insert(first.GetPath());
+        seen.insert(second.GetPath());
     }
     ScratchFolder third(ScratchFolder::Enter::No);
-    seen.insert(third.path());
+    seen.insert(third.GetPath());
     EXPECT_EQ(seen.size(), 3u);
 
     int pipeEnds[2];
@@ -39,7 +39,7 @@ TEST(ScratchFolder, EveryFolderIsNewEvenAcrossProcesses) {
         std::string name;
         {
             const ScratchFolder theirs(ScratchFolder::Enter::No);
-            name = theirs.path().string();
+            name = theirs.GetPath().string();
         }
         const bool sent =
             ::write(pipeEnds[1], name.data(), name.size()) == static_cast<ssize_t>(name.size());
@@ -65,7 +65,7 @@ TEST(ScratchFolder, IsEnteredOnlyWhenAskedAndGoesWithAllItHolds) {
         fs::path made;
         {
             ScratchFolder scratch(enter);
-            made = scratch.path();
+            made = scratch.GetPath();
             EXPECT_TRUE(fs::is_directory(made));
             EXPECT_TRUE(fs::is_empty(made));
             EXPECT_EQ(fs::equivalent(fs::current_path(), made), entered);
@@ -82,7 +82,7 @@ TEST(ScratchFolder, IsEnteredOnlyWhenAskedAndGoesWithAllItHolds) {
 
 TEST(WholeFile, WritesAndReadsEveryByteAndReplacesWhatWasThere) {
     const ScratchFolder scratch(ScratchFolder::Enter::No);
-    const fs::path file = scratch.path() / "file";
+    const fs::path file = scratch.GetPath() / "file";
     const std::string binary("\0\r\n\xff\x1a end", 9);
     const struct {
         const char* name;
@@ -101,9 +101,9 @@ TEST(WholeFile, WritesAndReadsEveryByteAndReplacesWhatWasThere) {
 
 TEST(WholeFile, MissingFileReadsEmptyAndAFailedWriteThrows) {
     const ScratchFolder scratch(ScratchFolder::Enter::No);
-    EXPECT_EQ(ReadWholeFile(scratch.path() / "missing"), "");
-    EXPECT_TRUE(ReadWholeFileBytes(scratch.path() / "missing").empty());
-    EXPECT_THROW(WriteWholeFile(scratch.path() / "no-folder" / "file", "x"), std::runtime_error);
+    EXPECT_EQ(ReadWholeFile(scratch.GetPath() / "missing"), "");
+    EXPECT_TRUE(ReadWholeFileBytes(scratch.GetPath() / "missing").empty());
+    EXPECT_THROW(WriteWholeFile(scratch.GetPath() / "no-folder" / "file", "x"), std::runtime_error);
     if (fs::exists("/dev/full")) {
         EXPECT_THROW(WriteWholeFile("/dev/full", "x"), std::runtime_error);
     }

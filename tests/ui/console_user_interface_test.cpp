@@ -45,7 +45,7 @@ TEST(ConsoleSaveDialog, UnattendedAnswersFollowTheDialogRules) {
     ScratchFolder scratch;
     WriteWholeFile(scratch / "existing.cmp", "old");
     std::filesystem::create_directory(scratch / "folder.cmp");
-    const std::string base = scratch.path().string() + "/";
+    const std::string base = scratch.GetPath().string() + "/";
     const std::string longest = base + std::string(255 - base.size() - 4, 'n') + ".cmp";
 
     struct Case {
@@ -78,7 +78,7 @@ TEST(ConsoleSaveDialog, UnattendedAnswersFollowTheDialogRules) {
 TEST(ConsoleSaveDialog, InteractiveAsksAgainUntilAnAcceptableAnswer) {
     ScratchFolder scratch;
     WriteWholeFile(scratch / "taken.cmp", "old");
-    const std::string base = scratch.path().string() + "/";
+    const std::string base = scratch.GetPath().string() + "/";
     struct Case {
         const char* input;
         std::optional<std::string> expected;

@@ -35,7 +35,7 @@ class UtfWriterTest : public ::testing::Test {
     }
 
     ScratchFolder scratch_{ScratchFolder::Enter::No};
-    fs::path folder_ = scratch_.path();
+    fs::path folder_ = scratch_.GetPath();
 };
 
 TEST_F(UtfWriterTest, WritesTheLayoutAndReplacesAnOldFile) {

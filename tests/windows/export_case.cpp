@@ -109,17 +109,18 @@ void CheckResultDialog(const DialogSnapshot& seen, const fs::path& output) {
 
 void RunExportCase(const cmp::test::PlugInLibrary& library, const ExportCase& test) {
     SCOPED_TRACE("export: " + test.name);
-    ScratchFolder scratch("export-" + std::to_string(std::hash<std::string>{}(test.name)));
+    test::ScratchFolder scratch(test::ScratchFolder::Enter::Yes,
+                                "export-" + std::to_string(std::hash<std::string>{}(test.name)));
     if (test.prepare) {
         test.prepare(scratch);
     }
     const std::vector<std::string> before = scratch.Contents();
-    std::string typed = test.typedName.empty() ? "" : scratch.File(test.typedName);
+    std::string typed = test.typedName.empty() ? "" : scratch / test.typedName;
     if (test.pathLength != 0) {
-        const std::size_t folderLength = scratch.File("").size();
-        typed = scratch.File(std::string(test.pathLength - folderLength - 4, 'n') + ".cmp");
+        const std::size_t folderLength = (scratch / "").size();
+        typed = scratch / (std::string(test.pathLength - folderLength - 4, 'n') + ".cmp");
     }
-    const std::string output = test.writtenName.empty() ? typed : scratch.File(test.writtenName);
+    const std::string output = test.writtenName.empty() ? typed : scratch / test.writtenName;
 
     std::vector<DialogAnswer> script;
     if (test.saveDialogShown) {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "plugin/export_run.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/windows/host/dialog_driver.h"
-#include "tests/windows/host/scratch_folder.h"
 #include "ui/win32/result_dialog.h"
 #include "ui/win32/save_dialog.h"
 #include "ui/win32/win32_user_interface.h"
@@ -240,7 +240,7 @@ TEST(Win32Dialogs, SaveDialog) {
 // The dialog's own rule for the default extension, which the whole project follows: it
 // is added to a name without one, and a name that starts with a dot has one.
 TEST(Win32Dialogs, DefaultExtension) {
-    const ScratchFolder scratch("default-extension");
+    const test::ScratchFolder scratch(test::ScratchFolder::Enter::Yes, "default-extension");
     std::filesystem::create_directory(scratch.GetPath() / "my.folder");
     const std::unique_ptr<UserInterface> ui = CreateWin32UserInterface();
     struct ExtensionCase {
@@ -253,11 +253,11 @@ TEST(Win32Dialogs, DefaultExtension) {
           ExtensionCase{"my.folder\\ship", "my.folder\\ship.cmp"}}) {
         SCOPED_TRACE(std::string("typed ") + test.typed);
         DialogDriver driver(
-            {{DialogKind::SaveFile, DialogAction::ConfirmPath, scratch.File(test.typed), {}}});
+            {{DialogKind::SaveFile, DialogAction::ConfirmPath, scratch / test.typed, {}}});
         const std::optional<std::string> path = ui->AskSavePath(ExportSaveDialogOptions());
         EXPECT_TRUE(driver.Problems().empty() && driver.Unused() == 0)
             << "the dialog came and went";
-        EXPECT_EQ(path.value_or("(nothing)"), scratch.File(test.returned));
+        EXPECT_EQ(path.value_or("(nothing)"), scratch / test.returned);
     }
 }
 

@@ -12,7 +12,7 @@
 #include "standin/ztModelBuilder.h"
 #include "tests/support/plugin_library.h"
 #include "tests/windows/host/dialog_driver.h"
-#include "tests/windows/host/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace cmp {
 
