@@ -71,7 +71,7 @@ BENCHMARK(BM_ExtractCheckBuildStream)->Unit(benchmark::kMillisecond);
 
 void BM_ExtractCheckWriteStream(benchmark::State& state) {
     const standin::ModelBuilder model = MakeModel();
-    const test::ScratchFolder scratch(test::ScratchFolder::Enter::No, "bench");
+    const ScratchFolder scratch(ScratchFolder::Enter::No, "bench");
     TemporaryStream stream(scratch / "mesh_export_bench.vms");
     for (auto _ : state) {
         MeshList meshes;

@@ -134,7 +134,7 @@ BENCHMARK(BM_HardpointSearch)->Unit(benchmark::kMillisecond);
 
 void BM_WriteFile(benchmark::State& state) {
     const NodeTree& tree = ModelTree();
-    const test::ScratchFolder scratch(test::ScratchFolder::Enter::No, "bench");
+    const ScratchFolder scratch(ScratchFolder::Enter::No, "bench");
     const std::string path = scratch / "tree_write_bench.cmp";
     for (auto _ : state) {
         if (!WriteUtfFile(tree, path.c_str())) {
@@ -148,7 +148,7 @@ BENCHMARK(BM_WriteFile)->Unit(benchmark::kMicrosecond);
 // Everything after the mesh data stream: the layout with its hardpoints, then the file.
 void BM_BuildAndWrite(benchmark::State& state) {
     const Bytes stream = BuildMeshDataStream(Model());
-    const test::ScratchFolder scratch(test::ScratchFolder::Enter::No, "bench");
+    const ScratchFolder scratch(ScratchFolder::Enter::No, "bench");
     const std::string path = scratch / "tree_write_bench.cmp";
     for (auto _ : state) {
         NodeTree tree;

@@ -184,12 +184,12 @@ std::vector<Visited> Walk(const NodeTree& tree) {
 
 // The tree as a file, through the writer that the plug-in uses, and back.
 Bytes WrittenFile(const NodeTree& tree) {
-    static const test::ScratchFolder folder(test::ScratchFolder::Enter::No, "fuzz");
+    static const ScratchFolder folder(ScratchFolder::Enter::No, "fuzz");
     static const std::string path = folder / "tree.cmp";
     if (const Status written = WriteUtfFile(tree, path.c_str()); !written) {
         Fail("the tree file could not be written", written.message());
     }
-    Bytes bytes = test::ReadWholeFileBytes(path);
+    Bytes bytes = ReadWholeFileBytes(path);
     std::remove(path.c_str());
     return bytes;
 }
@@ -276,7 +276,7 @@ void CheckExportRun(ztModel model, const Expected& expected) {
     // The run in a folder of its own (the mesh data file lies in the working folder),
     // which it must leave holding the tree file or nothing; the fuzzer's own relative
     // paths (corpus, artifacts) find the working folder back afterwards.
-    const test::ScratchFolder folder(test::ScratchFolder::Enter::Yes, "fuzz");
+    const ScratchFolder folder(ScratchFolder::Enter::Yes, "fuzz");
     FuzzInterface ui;
     const std::int32_t destroyed = ztBuild_DestroyCount();
     const std::int32_t result = RunExport(model, ui);
@@ -284,7 +284,7 @@ void CheckExportRun(ztModel model, const Expected& expected) {
     if (!modelDestroyed) {
         ztModel_Destroy(model);
     }
-    const Bytes written = test::ReadWholeFileBytes("out.cmp");
+    const Bytes written = ReadWholeFileBytes("out.cmp");
     const bool streamLeft = access(TempStreamFileName, F_OK) == 0;
     if (streamLeft) {
         Fail("the mesh data file outlived the run");

@@ -21,9 +21,6 @@ namespace cmp {
 
 namespace {
 
-using test::ScratchFolder;
-using test::WriteWholeFile;
-
 using namespace std::chrono_literals;
 
 bool NoChildLeft() {

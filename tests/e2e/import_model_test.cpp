@@ -15,9 +15,6 @@ namespace cmp {
 
 namespace {
 
-using test::ScratchFolder;
-using test::WriteWholeFile;
-
 struct HostVertex {
     float x, y, z, u, v;
     friend bool operator==(const HostVertex&, const HostVertex&) = default;

@@ -15,9 +15,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadWholeFile;
-using test::ScratchFolder;
-using test::WriteWholeFile;
 
 struct Outcome {
     int status;

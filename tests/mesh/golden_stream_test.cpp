@@ -66,7 +66,7 @@ standin::ModelBuilder MakeGoldenModel() {
 TEST(GoldenStream, RandomModelMatchesIndependentComputation) {
     const char* golden = MESH_GOLDEN_DIR "/random_model.vms";
     ASSERT_TRUE(std::filesystem::is_regular_file(golden)) << "missing golden file";
-    const Bytes expected = test::ReadWholeFileBytes(golden);
+    const Bytes expected = ReadWholeFileBytes(golden);
 
     const standin::ModelBuilder model = MakeGoldenModel();
     MeshList meshes;

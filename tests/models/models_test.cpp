@@ -23,9 +23,6 @@ void PrintTo(const TestModel& model, std::ostream* out) {
 
 namespace {
 
-using test::ReadWholeFileBytes;
-using test::ScratchFolder;
-
 class ModelsTest : public ::testing::TestWithParam<TestModel> {
   protected:
     // The run's temporary stream goes to the working folder.

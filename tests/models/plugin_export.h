@@ -28,7 +28,7 @@ class PlugInExporter {
     std::int32_t Export(const TestModel& model, const std::string& outputPath);
 
   private:
-    test::PlugInLibrary library_;
+    PlugInLibrary library_;
     ::HostPlugIn* plugIn_ = nullptr;
     std::string error_;
 };

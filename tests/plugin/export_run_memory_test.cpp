@@ -88,7 +88,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchFolder;
 
 constexpr int HullVertices = 60000;
 

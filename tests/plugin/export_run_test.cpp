@@ -15,7 +15,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchFolder;
 
 TEST(ExportRun, SaveDialogAsksForACmpFileWithTheUsualRules) {
     SaveDialogOptions options = ExportSaveDialogOptions();

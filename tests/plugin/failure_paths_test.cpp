@@ -41,9 +41,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadWholeFile;
-using test::ScratchFolder;
-using test::WriteWholeFile;
 
 struct FailureCase {
     const char* name;

@@ -19,9 +19,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadWholeFile;
-using test::ScratchFolder;
-using test::WriteWholeFile;
 
 // One plug-in object, freed through slot 0 as a host frees it.
 class PlugIn {

@@ -19,7 +19,7 @@ namespace cmp {
 // A new object from the built plug-in library, loaded once as a host loads it; null
 // (with a test failure) when it cannot be loaded.
 inline HostPlugIn* CreateFromPlugInLibrary() {
-    static const test::PlugInLibrary library(CMPEXPORT_PLUGIN_PATH);
+    static const PlugInLibrary library(CMPEXPORT_PLUGIN_PATH);
     if (!library.Loaded()) {
         ADD_FAILURE() << library.Error();
         return nullptr;
@@ -99,7 +99,7 @@ inline std::string UnescapeTranscriptField(const std::string& field) {
 
 inline std::vector<TranscriptRecord> ReadTranscript(const std::filesystem::path& path) {
     std::vector<TranscriptRecord> records;
-    std::istringstream lines(test::ReadWholeFile(path));
+    std::istringstream lines(ReadWholeFile(path));
     for (std::string line; std::getline(lines, line);) {
         TranscriptRecord record;
         std::size_t start = 0;

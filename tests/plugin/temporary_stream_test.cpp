@@ -21,9 +21,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadWholeFile;
-using test::ScratchFolder;
-using test::WriteWholeFile;
 
 MeshList OneTriangleList() {
     MeshList meshes;

@@ -16,9 +16,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadWholeFile;
-using test::ScratchFolder;
-using test::WriteWholeFile;
 
 MeshList ShipMeshes() {
     standin::ModelBuilder builder;

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace cmp::test {
+namespace cmp {
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
@@ -30,4 +30,4 @@ void WriteWholeFile(const std::filesystem::path& path, const Bytes& contents) {
         path, std::string_view(reinterpret_cast<const char*>(contents.data()), contents.size()));
 }
 
-}  // namespace cmp::test
+}  // namespace cmp

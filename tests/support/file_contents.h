@@ -8,7 +8,7 @@
 
 #include "core/little_endian.h"
 
-namespace cmp::test {
+namespace cmp {
 
 // Everything in the file. A file that cannot be opened reads as empty, so that a check
 // of its contents fails with what was there instead of stopping the test.
@@ -21,4 +21,4 @@ Bytes ReadWholeFileBytes(const std::filesystem::path& path);
 void WriteWholeFile(const std::filesystem::path& path, std::string_view contents);
 void WriteWholeFile(const std::filesystem::path& path, const Bytes& contents);
 
-}  // namespace cmp::test
+}  // namespace cmp

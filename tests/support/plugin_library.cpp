@@ -9,7 +9,7 @@
 #include <dlfcn.h>
 #endif
 
-namespace cmp::test {
+namespace cmp {
 
 namespace {
 
@@ -70,4 +70,4 @@ HostPlugIn* PlugInLibrary::Create() const {
     return create != nullptr ? create() : nullptr;
 }
 
-}  // namespace cmp::test
+}  // namespace cmp

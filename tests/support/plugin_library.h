@@ -6,7 +6,7 @@
 
 #include "host/HostPlugIn.h"
 
-namespace cmp::test {
+namespace cmp {
 
 class PlugInLibrary {
   public:
@@ -32,4 +32,4 @@ class PlugInLibrary {
     std::string error_;
 };
 
-}  // namespace cmp::test
+}  // namespace cmp

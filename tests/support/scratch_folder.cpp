@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-namespace cmp::test {
+namespace cmp {
 
 namespace {
 
@@ -79,4 +79,4 @@ std::vector<std::string> ScratchFolder::Contents() const {
     return names;
 }
 
-}  // namespace cmp::test
+}  // namespace cmp

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace cmp::test {
+namespace cmp {
 
 class ScratchFolder {
   public:
@@ -38,4 +38,4 @@ class ScratchFolder {
     std::filesystem::path previous_;  // the working folder to go back to; empty if not entered
 };
 
-}  // namespace cmp::test
+}  // namespace cmp

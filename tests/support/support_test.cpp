@@ -10,7 +10,7 @@
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 
-namespace cmp::test {
+namespace cmp {
 
 namespace {
 
@@ -111,4 +111,4 @@ TEST(WholeFile, MissingFileReadsEmptyAndAFailedWriteThrows) {
 
 }  // namespace
 
-}  // namespace cmp::test
+}  // namespace cmp

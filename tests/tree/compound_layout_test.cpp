@@ -20,8 +20,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchFolder;
-using test::WriteWholeFile;
 
 std::vector<std::string> RegistryNames(const NodeTree& tree) {
     std::vector<std::string> names;

@@ -13,10 +13,6 @@ namespace cmp {
 
 namespace {
 
-using test::ReadWholeFile;
-using test::ScratchFolder;
-using test::WriteWholeFile;
-
 struct Console {
     explicit Console(ConsoleSettings settings, std::string input = "")
         : in(std::move(input)), ui(in, out, err, std::move(settings)) {}

@@ -24,9 +24,6 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadWholeFileBytes;
-using test::ScratchFolder;
-using test::WriteWholeFile;
 
 class UtfWriterTest : public ::testing::Test {
   protected:

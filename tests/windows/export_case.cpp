@@ -107,10 +107,10 @@ void CheckResultDialog(const DialogSnapshot& seen, const fs::path& output) {
 
 }  // namespace
 
-void RunExportCase(const cmp::test::PlugInLibrary& library, const ExportCase& test) {
+void RunExportCase(const cmp::PlugInLibrary& library, const ExportCase& test) {
     SCOPED_TRACE("export: " + test.name);
-    test::ScratchFolder scratch(test::ScratchFolder::Enter::Yes,
-                                "export-" + std::to_string(std::hash<std::string>{}(test.name)));
+    ScratchFolder scratch(ScratchFolder::Enter::Yes,
+                          "export-" + std::to_string(std::hash<std::string>{}(test.name)));
     if (test.prepare) {
         test.prepare(scratch);
     }

@@ -39,7 +39,7 @@ struct ExportCase {
     std::string name{};
     ModelChoice model = ModelChoice::Cube;
     // What to prepare in the scratch folder before the run.
-    std::function<void(const test::ScratchFolder&)> prepare = nullptr;
+    std::function<void(const ScratchFolder&)> prepare = nullptr;
     // What is typed into the save dialog, relative to the scratch folder; empty: Cancel.
     std::string typedName{};
     // The file the export writes there; empty: the typed name.
@@ -47,7 +47,7 @@ struct ExportCase {
     // When not 0, the typed name is made up so that the full path has this length.
     std::size_t pathLength = 0;
     // Runs once the save dialog has closed.
-    std::function<void(const test::ScratchFolder&)> afterSaveClosed = nullptr;
+    std::function<void(const ScratchFolder&)> afterSaveClosed = nullptr;
     // The dialogs after the save dialog, in order.
     std::vector<DialogAnswer> afterSave{};
     std::int32_t result = 0;
@@ -65,6 +65,6 @@ inline DialogAnswer Answer(DialogKind kind, DialogAction action) {
 // assertions, everything the case says and everything every run must do: the save
 // dialog exactly as asked for, the message boxes in order, the result dialog against the
 // written file, the model destroyed exactly when the dialog ran, no stream left behind.
-void RunExportCase(const cmp::test::PlugInLibrary& library, const ExportCase& test);
+void RunExportCase(const cmp::PlugInLibrary& library, const ExportCase& test);
 
 }  // namespace cmp

@@ -53,7 +53,7 @@ TEST_F(PlugInExport, SaveDialogCancelled) {
 TEST_F(PlugInExport, TemporaryStreamCannotBeCreated) {
     RunExportCase(Library(),
                   {.name = "temporary stream cannot be created",
-                   .prepare = [](const test::ScratchFolder&) { fs::create_directory(TempStream); },
+                   .prepare = [](const ScratchFolder&) { fs::create_directory(TempStream); },
                    .typedName = "blocked.cmp",
                    .afterSave = {pressOk},
                    .result = -1,
@@ -88,7 +88,7 @@ TEST_F(PlugInExport, ExistingFileReplaced) {
     RunExportCase(Library(),
                   Completing({.name = "existing file",
                               .prepare =
-                                  [](const test::ScratchFolder& scratch) {
+                                  [](const ScratchFolder& scratch) {
                                       std::ofstream(scratch / "old.cmp") << "not a tree file";
                                   },
                               .typedName = "old.cmp"},
@@ -119,21 +119,19 @@ TEST_F(PlugInExport, PathOf256Characters) {
 // The folder vanishes after it was chosen (a drive removed, say): the tree cannot be
 // written; the dialog still shows it, then the user is told.
 TEST_F(PlugInExport, TreeFileCannotBeWritten) {
-    RunExportCase(Library(), {.name = "tree file cannot be written",
-                              .prepare =
-                                  [](const test::ScratchFolder& scratch) {
-                                      fs::create_directory(scratch.GetPath() / "gone");
-                                  },
-                              .typedName = "gone\\out.cmp",
-                              .afterSaveClosed =
-                                  [](const test::ScratchFolder& scratch) {
-                                      fs::remove(scratch.GetPath() / "gone");
-                                  },
-                              .afterSave = {pressContinue, pressOk},
-                              .result = -1,
-                              .saveDialogShown = true,
-                              .resultDialogShown = true,
-                              .boxes = {{TreeCaption, nullptr, ErrorBox}}});
+    RunExportCase(
+        Library(),
+        {.name = "tree file cannot be written",
+         .prepare =
+             [](const ScratchFolder& scratch) { fs::create_directory(scratch.GetPath() / "gone"); },
+         .typedName = "gone\\out.cmp",
+         .afterSaveClosed =
+             [](const ScratchFolder& scratch) { fs::remove(scratch.GetPath() / "gone"); },
+         .afterSave = {pressContinue, pressOk},
+         .result = -1,
+         .saveDialogShown = true,
+         .resultDialogShown = true,
+         .boxes = {{TreeCaption, nullptr, ErrorBox}}});
 }
 
 }  // namespace cmp

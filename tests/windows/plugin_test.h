@@ -11,8 +11,8 @@ namespace cmp {
 
 class PlugInTest : public ::testing::Test {
   protected:
-    static const cmp::test::PlugInLibrary& Library() {
-        static const cmp::test::PlugInLibrary library(DefaultPlugInPath());
+    static const cmp::PlugInLibrary& Library() {
+        static const cmp::PlugInLibrary library(DefaultPlugInPath());
         return library;
     }
 

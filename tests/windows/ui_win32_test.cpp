@@ -240,7 +240,7 @@ TEST(Win32Dialogs, SaveDialog) {
 // The dialog's own rule for the default extension, which the whole project follows: it
 // is added to a name without one, and a name that starts with a dot has one.
 TEST(Win32Dialogs, DefaultExtension) {
-    const test::ScratchFolder scratch(test::ScratchFolder::Enter::Yes, "default-extension");
+    const ScratchFolder scratch(ScratchFolder::Enter::Yes, "default-extension");
     std::filesystem::create_directory(scratch.GetPath() / "my.folder");
     const std::unique_ptr<UserInterface> ui = CreateWin32UserInterface();
     struct ExtensionCase {

@@ -11,7 +11,7 @@ const T* AtRva(HMODULE module, DWORD rva) {
 
 }  // namespace
 
-HMODULE ModuleOf(const cmp::test::PlugInLibrary& library) {
+HMODULE ModuleOf(const cmp::PlugInLibrary& library) {
     return static_cast<HMODULE>(library.NativeHandle());
 }
 

@@ -21,7 +21,7 @@ struct ExportEntry {
 };
 
 // The module a loaded plug-in library is.
-HMODULE ModuleOf(const cmp::test::PlugInLibrary& library);
+HMODULE ModuleOf(const cmp::PlugInLibrary& library);
 
 // Every entry of the export directory, read from the mapped image.
 std::vector<ExportEntry> Exports(HMODULE module);

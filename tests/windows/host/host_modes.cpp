@@ -20,7 +20,7 @@ DialogAnswer Answer(DialogKind kind, DialogAction action) {
 
 }  // namespace
 
-bool ListPlugIn(const cmp::test::PlugInLibrary& library) {
+bool ListPlugIn(const cmp::PlugInLibrary& library) {
     PlugInObject plugIn(library);
     if (plugIn.Get() == nullptr) {
         return false;
@@ -30,7 +30,7 @@ bool ListPlugIn(const cmp::test::PlugInLibrary& library) {
     return true;
 }
 
-bool WriteComparisonFiles(const cmp::test::PlugInLibrary& library, const std::string& directory) {
+bool WriteComparisonFiles(const cmp::PlugInLibrary& library, const std::string& directory) {
     bool allWritten = true;
     PlugInObject plugIn(library);
     for (const TestModel& test : ComparisonModels()) {
@@ -73,7 +73,7 @@ void CALLBACK PollRelease(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-bool HoldDialogs(const cmp::test::PlugInLibrary& library, const std::string& directory) {
+bool HoldDialogs(const cmp::PlugInLibrary& library, const std::string& directory) {
     const fs::path folder(directory);
     const std::string output = (folder / "hardpoints.cmp").string();
     DeleteFileA(output.c_str());

@@ -23,7 +23,7 @@ std::string DefaultPlugInPath() {
     return folder + "cmpexport.dll";
 }
 
-PlugInObject::PlugInObject(const cmp::test::PlugInLibrary& library) {
+PlugInObject::PlugInObject(const cmp::PlugInLibrary& library) {
     object_ = library.Create();
 }
 

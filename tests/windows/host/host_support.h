@@ -11,8 +11,8 @@
 #include "core/little_endian.h"
 #include "standin/ztModelBuilder.h"
 #include "tests/support/plugin_library.h"
-#include "tests/windows/host/dialog_driver.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/windows/host/dialog_driver.h"
 
 namespace cmp {
 
@@ -22,7 +22,7 @@ std::string DefaultPlugInPath();
 // A plug-in object from CreatePlugIn, destroyed through slot 0 as a host does.
 class PlugInObject {
   public:
-    explicit PlugInObject(const cmp::test::PlugInLibrary& library);
+    explicit PlugInObject(const cmp::PlugInLibrary& library);
     ~PlugInObject();
     PlugInObject(const PlugInObject&) = delete;
     PlugInObject& operator=(const PlugInObject&) = delete;

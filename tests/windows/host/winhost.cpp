@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         return Usage();
     }
 
-    const cmp::test::PlugInLibrary library(plugInPath);
+    const cmp::PlugInLibrary library(plugInPath);
     if (!library.Loaded()) {
         std::fprintf(stderr, "winhost: cannot load %s (%s)\n", plugInPath.c_str(),
                      library.Error().c_str());
