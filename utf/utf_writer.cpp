@@ -43,21 +43,19 @@ std::string StagingName(const std::string& target) {
 }
 
 // Moves the finished temporary file over the target. On Windows, rename refuses an
-// existing target, so the replacing move is asked for explicitly.
-bool ReplaceFile(const std::string& from, const char* to, std::string& why) {
+// existing target, so the replacing move is asked for explicitly. On failure the
+// message is the system's reason.
+Status ReplaceFile(const std::string& from, const char* to) {
 #ifdef _WIN32
     if (!MoveFileExA(from.c_str(), to, MOVEFILE_REPLACE_EXISTING)) {
-        why = "system error " + std::to_string(GetLastError());
-        return false;
+        return Error{ErrorCode::CannotReplace, "system error " + std::to_string(GetLastError())};
     }
-    return true;
 #else
     if (std::rename(from.c_str(), to) != 0) {
-        why = SystemReason(errno);
-        return false;
+        return Error{ErrorCode::CannotReplace, SystemReason(errno)};
     }
-    return true;
 #endif
+    return Status::Ok();
 }
 
 }  // namespace
@@ -85,7 +83,8 @@ Status WriteUtfFile(const NodeTree& tree, const char* path) {
                      "cannot create '" + temporary + "': " + SystemReason(errno)};
     }
     errno = 0;
-    const bool written = WriteAll(file, layout.GetHeader()) && WriteAll(file, layout.GetNodeBlock()) &&
+    const bool written = WriteAll(file, layout.GetHeader()) &&
+                         WriteAll(file, layout.GetNodeBlock()) &&
                          WriteAll(file, layout.GetStringBlock()) &&
                          WriteAll(file, layout.GetDataBlock()) && std::fflush(file) == 0;
     const int writeError = errno;
@@ -98,11 +97,10 @@ Status WriteUtfFile(const NodeTree& tree, const char* path) {
                      "cannot write '" + temporary +
                          "': " + (error != 0 ? SystemReason(error) : std::string("short write"))};
     }
-    std::string why;
-    if (!ReplaceFile(temporary, path, why)) {
+    if (const Status replaced = ReplaceFile(temporary, path); !replaced) {
         std::remove(temporary.c_str());
-        return Error{ErrorCode::CannotReplace,
-                     "cannot replace '" + target + "' with '" + temporary + "': " + why};
+        return Error{ErrorCode::CannotReplace, "cannot replace '" + target + "' with '" +
+                                                   temporary + "': " + replaced.message()};
     }
     return Status::Ok();
 }

@@ -44,12 +44,13 @@ constexpr const char* Usage =
     "Exit status: 0 no problems, 1 problems found, 2 the file cannot be read as a tree\n"
     "file (the message names the file, the reason and the byte offset) or wrong usage.\n";
 
-bool ReadWholeFile(const char* path, Bytes& bytes, std::string& reason) {
+// The file's bytes; on failure the system's reason.
+Result<Bytes> ReadWholeFile(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
-        reason = std::strerror(errno);
-        return false;
+        return Error{ErrorCode::CannotRead, std::strerror(errno)};
     }
+    Bytes bytes;
     // Read in pieces up to the end: works for pipes and special files as well, and never
     // trusts a length the system reports.
     std::uint8_t piece[65536];
@@ -57,8 +58,8 @@ bool ReadWholeFile(const char* path, Bytes& bytes, std::string& reason) {
     while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) {
         if (bytes.size() > MaxTreeFileSize - got) {
             std::fclose(file);
-            reason = "longer than the 4 GiB a tree file's offsets can address";
-            return false;
+            return Error{ErrorCode::TreeTooLarge,
+                         "longer than the 4 GiB a tree file's offsets can address"};
         }
         bytes.insert(bytes.end(), piece, piece + got);
     }
@@ -66,21 +67,14 @@ bool ReadWholeFile(const char* path, Bytes& bytes, std::string& reason) {
     const int error = errno;
     std::fclose(file);
     if (failed) {
-        reason = std::strerror(error);
-        return false;
+        return Error{ErrorCode::CannotRead, std::strerror(error)};
     }
-    return true;
+    return bytes;
 }
 
-// The one call of the tree-file reader: the tree, or why the bytes are not one (with the
-// byte offset where the reader stopped).
-bool ReadTree(const Bytes& bytes, NodeTree& tree, std::string& reason) {
-    const Status read = ReadUtfFile(bytes, tree);
-    if (read) {
-        return true;
-    }
-    reason = read.message() + " (at byte " + std::to_string(read.error().offset.value_or(0)) + ")";
-    return false;
+// Why the bytes are not a tree file, with the byte offset where the reader stopped.
+std::string DescribeUnreadable(const Status& read) {
+    return read.message() + " (at byte " + std::to_string(read.error().offset.value_or(0)) + ")";
 }
 
 int UsageError(const std::string& message) {
@@ -120,15 +114,16 @@ int Main(int argc, char** argv) {
         return UsageError("no file given");
     }
 
-    Bytes bytes;
-    std::string reason;
-    if (!ReadWholeFile(path, bytes, reason)) {
-        std::fprintf(stderr, "cmpinfo: %s: cannot read: %s\n", path, reason.c_str());
+    const Result<Bytes> file = ReadWholeFile(path);
+    if (!file) {
+        std::fprintf(stderr, "cmpinfo: %s: cannot read: %s\n", path, file.message().c_str());
         return ExitUnreadable;
     }
+    const Bytes& bytes = file.value();
     NodeTree tree;
-    if (!ReadTree(bytes, tree, reason)) {
-        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s\n", path, reason.c_str());
+    if (const Status read = ReadUtfFile(bytes, tree); !read) {
+        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s\n", path,
+                     DescribeUnreadable(read).c_str());
         return ExitUnreadable;
     }
 
