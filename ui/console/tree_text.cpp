@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/terminal_text.h"
+
 namespace cmp {
 
 namespace {
@@ -52,7 +54,7 @@ std::string DrawTree(const NodeTree& tree) {
             text += current.prefix;
             text += current.isLastSibling ? "└── " : "├── ";
         }
-        text += tree.GetName(current.node);
+        text += TerminalText(tree.GetName(current.node));
         text += '\n';
         PushChildren(tree, current, pending);
     }
