@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <assimp/Importer.hpp>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <vector>
@@ -67,10 +68,18 @@ bool IsMadeUpName(std::string_view name) {
            IsIndexedId(name, "meshes");
 }
 
+// The root node that Assimp adds above a glTF scene of several root nodes, named "ROOT":
+// without it every mesh of an unnamed node would be called "ROOT". A single root node is
+// the file's own, and keeps whatever name the user gave it.
+bool IsAddedGltfRoot(const aiNode& node, bool isGltf) {
+    return isGltf && node.mParent == nullptr && node.mNumMeshes == 0 && node.mNumChildren > 1 &&
+           std::string_view(node.mName.C_Str()) == "ROOT";
+}
+
 // The node's name, else its nearest named ancestor's.
-std::string NodeName(const aiNode* node) {
+std::string NodeName(const aiNode* node, bool isGltf) {
     for (; node != nullptr; node = node->mParent) {
-        if (!IsMadeUpName(node->mName.C_Str())) {
+        if (!IsMadeUpName(node->mName.C_Str()) && !IsAddedGltfRoot(*node, isGltf)) {
             return node->mName.C_Str();
         }
     }
@@ -79,10 +88,10 @@ std::string NodeName(const aiNode* node) {
 
 class SceneImporter {
   public:
-    SceneImporter(const aiScene& scene, ztModel model, std::string fileName)
-        : scene_(scene), model_(model), fileName_(std::move(fileName)) {}
+    SceneImporter(const aiScene& scene, ztModel model, std::string fileName, bool isGltf)
+        : scene_(scene), model_(model), fileName_(std::move(fileName)), isGltf_(isGltf) {}
 
-    Status Run() {
+    Result<ImportSummary> Run() {
         AddMaterials();
         // Depth first, children in file order; an explicit stack, since files are hostile.
         std::vector<PlacedNode> pending;
@@ -95,7 +104,7 @@ class SceneImporter {
             pending.pop_back();
             for (unsigned i = 0; i < placed.node->mNumMeshes; ++i) {
                 if (Status added = AddMeshInstance(placed, placed.node->mMeshes[i]); !added) {
-                    return added;
+                    return added.error();
                 }
             }
             for (unsigned i = placed.node->mNumChildren; i-- > 0;) {
@@ -108,7 +117,7 @@ class SceneImporter {
                 pending.push_back({child, transform, placed.isIdentity && childIdentity});
             }
         }
-        return {};
+        return summary_;
     }
 
   private:
@@ -123,7 +132,7 @@ class SceneImporter {
     }
 
     std::string MeshName(const aiNode* node, const aiMesh& mesh) const {
-        std::string name = NodeName(node);
+        std::string name = NodeName(node, isGltf_);
         if (name.empty() && !IsMadeUpName(mesh.mName.C_Str())) {
             name = mesh.mName.C_Str();
         }
@@ -139,8 +148,10 @@ class SceneImporter {
                          "'" + fileName_ + "' refers to a mesh it does not have"};
         }
         const aiMesh& mesh = *scene_.mMeshes[meshIndex];
-        // Only triangles reach the host: point and line meshes stay behind.
+        // Only triangles reach the host: point and line meshes stay behind, counted so
+        // that a model left empty by them can say why.
         if ((mesh.mPrimitiveTypes & aiPrimitiveType_TRIANGLE) == 0) {
+            CountDropped(mesh);
             return {};
         }
         const std::string name = MeshName(placed.node, mesh);
@@ -166,6 +177,16 @@ class SceneImporter {
         return {};
     }
 
+    void CountDropped(const aiMesh& mesh) {
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            std::uint32_t& count =
+                mesh.mFaces[f].mNumIndices == 1 ? summary_.droppedPoints : summary_.droppedLines;
+            if (count < UINT32_MAX) {
+                ++count;
+            }
+        }
+    }
+
     static void AddVertices(const PlacedNode& placed, const aiMesh& mesh, ztMesh hostMesh) {
         const aiVector3D* uvs = mesh.mTextureCoords[0];
         for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
@@ -183,7 +204,9 @@ class SceneImporter {
     const aiScene& scene_;
     ztModel model_;
     std::string fileName_;
+    bool isGltf_;
     std::vector<std::int32_t> hostMaterials_;
+    ImportSummary summary_;
     std::int32_t meshesAdded_ = 0;
 };
 
@@ -195,7 +218,7 @@ bool IsGltfPath(const std::string& path) {
     return extension == ".gltf" || extension == ".glb";
 }
 
-Status ImportModel(const std::string& path, ztModel model) {
+Result<ImportSummary> ImportModel(const std::string& path, ztModel model) {
     const std::string fileName = std::filesystem::path(path).filename().string();
     if (model == nullptr) {
         return Error{ErrorCode::ImportFailed, "cannot import '" + path + "': no model to fill"};
@@ -209,7 +232,7 @@ Status ImportModel(const std::string& path, ztModel model) {
     }
     // A scene without meshes is flagged incomplete; it is still a model, an empty one,
     // which the plug-in is there to refuse.
-    return SceneImporter(*scene, model, fileName).Run();
+    return SceneImporter(*scene, model, fileName, IsGltfPath(path)).Run();
 }
 
 }  // namespace cmp

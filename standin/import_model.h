@@ -14,6 +14,14 @@ namespace cmp {
 
 inline constexpr std::int32_t MaxImportedMeshVertices = 65535;
 
+// What an import left out of the model: points and lines, one per point or line segment
+// of each mesh instance (counts stop at the largest u32).
+struct ImportSummary {
+    std::uint32_t droppedPoints = 0;
+    std::uint32_t droppedLines = 0;
+    friend bool operator==(const ImportSummary&, const ImportSummary&) = default;
+};
+
 // Imports the file at `path` into `model`, which must be empty (ztBuild_CreateModel).
 //
 // One host mesh per node-and-mesh instance, in node order (depth first, children in
@@ -21,17 +29,19 @@ inline constexpr std::int32_t MaxImportedMeshVertices = 65535;
 // that two nodes use becomes two host meshes. A mesh is named after its node, else the
 // nearest named ancestor, else its own name, else "<file name>_<index>"; names that
 // Assimp makes up for unnamed things ("defaultobject", "<STL_BINARY>", glTF's
-// "nodes[2]") count as no name. Materials are
+// "nodes[2]", and the "ROOT" it adds above a glTF scene of several root nodes) count as
+// no name. Materials are
 // added in file order by name; Assimp's "DefaultMaterial" and unnamed materials count
 // as none (index -1). Texture coordinates are the first set with v flipped to a top-left
 // origin (0, 0 when the file has none). Polygons are triangulated; points and lines are
-// dropped (a file with nothing else gives an empty model). Vertices keep the file's order; for
-// glTF, indices stay exactly as the file has them, elsewhere identical corners are joined.
+// dropped and counted in the summary (a file with nothing else gives an empty model). Vertices keep
+// the file's order; for glTF, indices stay exactly as the file has them, elsewhere identical
+// corners are joined.
 //
 // Fails, leaving `model` partly filled, when the file cannot be read or a mesh has more
 // than 65,535 vertices (the model functions index vertices with 16 bits). The message
 // names the file or the mesh.
-Status ImportModel(const std::string& path, ztModel model);
+Result<ImportSummary> ImportModel(const std::string& path, ztModel model);
 
 // True for the glTF 2.0 extensions (.gltf, .glb), in any letter case.
 bool IsGltfPath(const std::string& path);

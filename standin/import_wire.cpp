@@ -88,7 +88,7 @@ class WireReader {
         switch (*kind) {
             case static_cast<std::uint32_t>(ImportWireKind::Model):
                 reply.kind = ImportWireKind::Model;
-                if (!ReadModel()) {
+                if (!ReadModel() || !ReadSummary(reply.summary)) {
                     return Fail(failedAt_, problem_);
                 }
                 break;
@@ -245,6 +245,17 @@ class WireReader {
         return true;
     }
 
+    bool ReadSummary(ImportSummary& summary) {
+        const std::size_t at = at_;
+        const std::optional<std::uint32_t> points = U32();
+        const std::optional<std::uint32_t> lines = U32();
+        if (!points || !lines) {
+            return Problem(at, "it ends before the counts of dropped points and lines");
+        }
+        summary = {*points, *lines};
+        return true;
+    }
+
     static Error Fail(std::size_t at, const std::string& what) {
         return Error{ErrorCode::MalformedReply,
                      "malformed reply at byte " + std::to_string(at) + ": " + what};
@@ -259,7 +270,7 @@ class WireReader {
 
 }  // namespace
 
-Bytes EncodeImportedModel(ztModel model) {
+Bytes EncodeImportedModel(ztModel model, const ImportSummary& summary) {
     Bytes out;
     AppendHeader(out, ImportWireKind::Model);
     const std::uint32_t materials = WireCount(ztModel_GetMaterialCount(model), MaxWireMaterials);
@@ -273,6 +284,8 @@ Bytes EncodeImportedModel(ztModel model) {
     for (std::uint32_t m = 0; m < meshes; ++m) {
         AppendMesh(out, ztModel_GetMeshAt(model, static_cast<std::int32_t>(m)));
     }
+    AppendU32(out, summary.droppedPoints);
+    AppendU32(out, summary.droppedLines);
     return out;
 }
 

@@ -5,12 +5,13 @@
 // hostile model file.
 //
 // Layout, every field little-endian, no padding:
-//   u32 magic "ZTMW", u32 version (1), u32 kind
+//   u32 magic "ZTMW", u32 version (2), u32 kind
 //   kind Model:
 //     u32 material count, then per material: text name
 //     u32 mesh count, then per mesh: text name, i32 material index,
 //       u32 vertex count, then per vertex five f32 (x, y, z, u, v),
 //       u32 triangle count, then per triangle three u16 corners
+//     u32 points dropped, u32 lines dropped (the import's summary)
 //   kind ImportFailed: text message (the importer's own words)
 //   kind OutOfMemory: nothing more
 // where a text is a u32 byte count followed by that many bytes (no terminating 0).
@@ -24,11 +25,12 @@
 #include "core/error.h"
 #include "core/little_endian.h"
 #include "host/ztModelLib.h"
+#include "standin/import_model.h"
 
 namespace cmp {
 
 inline constexpr std::uint32_t ImportWireMagic = 0x574D545A;  // "ZTMW"
-inline constexpr std::uint32_t ImportWireVersion = 1;
+inline constexpr std::uint32_t ImportWireVersion = 2;
 
 enum class ImportWireKind : std::uint32_t {
     Model = 0,
@@ -49,9 +51,9 @@ inline constexpr std::size_t MaxWireBytes = std::size_t{1} << 30;
 
 // The model as the model functions serve it: names read with a capacity of
 // MaxWireNameLength bytes (longer ones are cut), every vertex and triangle that the
-// reported counts cover. Counts beyond the wire's bounds are cut to them. May throw
-// std::bad_alloc.
-Bytes EncodeImportedModel(ztModel model);
+// reported counts cover, and what the import dropped. Counts beyond the wire's bounds are
+// cut to them. May throw std::bad_alloc.
+Bytes EncodeImportedModel(ztModel model, const ImportSummary& summary = {});
 
 // A failed import: the message is cut to MaxWireMessageLength bytes.
 Bytes EncodeImportFailure(const std::string& message);
@@ -60,7 +62,8 @@ Bytes EncodeImportOutOfMemory();
 // What a well-formed message says.
 struct ImportReply {
     ImportWireKind kind = ImportWireKind::Model;
-    std::string message;  // ImportFailed only
+    std::string message;    // ImportFailed only
+    ImportSummary summary;  // Model only
 };
 
 // Checks the whole message before anything is built: magic, version and kind; every

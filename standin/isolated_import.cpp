@@ -67,13 +67,13 @@ Bytes ImportReplyFor(const std::string& path) {
     }
     Bytes reply;
     try {
-        Status imported = ImportModel(path, model);
+        Result<ImportSummary> imported = ImportModel(path, model);
         if (childOutOfMemory) {
             reply = EncodeImportOutOfMemory();
         } else if (!imported) {
             reply = EncodeImportFailure(imported.message());
         } else {
-            reply = EncodeImportedModel(model);
+            reply = EncodeImportedModel(model, imported.value());
         }
     } catch (const std::bad_alloc&) {
         reply.clear();
@@ -212,7 +212,8 @@ std::string DescribeTimeLimit(std::chrono::milliseconds limit) {
     return std::to_string(limit.count()) + " ms";
 }
 
-Status ImportModelIsolated(const std::string& path, ztModel model, const ImportLimits& limits) {
+Result<ImportSummary> ImportModelIsolated(const std::string& path, ztModel model,
+                                          const ImportLimits& limits) {
     const std::string failure = "cannot import '" + path + "': ";
     if (model == nullptr) {
         return Error{ErrorCode::ImportFailed, failure + "no model to fill"};
@@ -267,7 +268,7 @@ Status ImportModelIsolated(const std::string& path, ztModel model, const ImportL
     }
     switch (reply.value().kind) {
         case ImportWireKind::Model:
-            return Status::Ok();
+            return reply.value().summary;
         case ImportWireKind::OutOfMemory:
             return Error{ErrorCode::ImporterOutOfMemory,
                          failure + "the importer ran out of memory"};

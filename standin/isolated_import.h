@@ -9,6 +9,7 @@
 
 #include "core/error.h"
 #include "host/ztModelLib.h"
+#include "standin/import_model.h"
 
 namespace cmp {
 
@@ -23,7 +24,7 @@ struct ImportLimits {
 
 // Imports `path` with ImportModel in a forked child without core dumps and under
 // `limits`, and builds what the child sends back into `model` (which must be empty)
-// after checking it as outside input (DecodeImportReply).
+// after checking it as outside input (DecodeImportReply). Gives the import's summary.
 //
 // Every failure is one message that names the file:
 //   cannot import 'ship.ply': the importer crashed (signal 11, Segmentation fault)
@@ -31,8 +32,8 @@ struct ImportLimits {
 //   cannot import 'ship.ply': the importer ran out of memory
 // or the importer's own message (ImportModel's) when it has one. `model` stays empty on
 // failure. The caller must not have other threads running (fork).
-[[nodiscard]] Status ImportModelIsolated(const std::string& path, ztModel model,
-                                         const ImportLimits& limits = {});
+[[nodiscard]] Result<ImportSummary> ImportModelIsolated(const std::string& path, ztModel model,
+                                                        const ImportLimits& limits = {});
 
 // "60 s", or "1500 ms" for a limit that is not a whole number of seconds.
 std::string DescribeTimeLimit(std::chrono::milliseconds limit);

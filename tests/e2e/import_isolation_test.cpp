@@ -30,12 +30,14 @@ bool NoChildLeft() {
 struct Imported {
     Status status;
     ReadModelValues model;
+    ImportSummary summary;
 };
 
 Imported ImportIsolated(const std::string& path, const ImportLimits& limits = {}) {
     standin::ModelBuilder builder;
-    Status status = ImportModelIsolated(path, builder.model(), limits);
-    return {status, ReadModelThroughFunctions(builder.model())};
+    Result<ImportSummary> imported = ImportModelIsolated(path, builder.model(), limits);
+    return {imported.status(), ReadModelThroughFunctions(builder.model()),
+            imported ? imported.value() : ImportSummary{}};
 }
 
 TEST(ImportIsolation, AGoodFileGivesTheSameModelAsAnImportInProcess) {
@@ -47,8 +49,20 @@ TEST(ImportIsolation, AGoodFileGivesTheSameModelAsAnImportInProcess) {
         ASSERT_TRUE(isolated.status.ok()) << isolated.status.message();
         EXPECT_EQ(isolated.model, ReadModelThroughFunctions(direct.model())) << example;
         EXPECT_EQ(isolated.model.meshes.size(), 7u);
+        EXPECT_EQ(isolated.summary, ImportSummary{});
     }
     EXPECT_TRUE(NoChildLeft());
+}
+
+// What the child dropped reaches the host with the model, which then can say why it
+// is empty.
+TEST(ImportIsolation, TheDroppedPointsAndLinesComeBackWithTheModel) {
+    ScratchFolder scratch;
+    WriteWholeFile(scratch / "rig.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\np 1 2\n");
+    Imported isolated = ImportIsolated(scratch / "rig.obj");
+    ASSERT_TRUE(isolated.status.ok()) << isolated.status.message();
+    EXPECT_TRUE(isolated.model.meshes.empty());
+    EXPECT_EQ(isolated.summary, (ImportSummary{2, 2}));
 }
 
 struct BadFile {

@@ -60,12 +60,14 @@ std::vector<HostMesh> ReadHostModel(ztModel model) {
 struct Imported {
     Status status;
     std::vector<HostMesh> meshes;
+    ImportSummary summary;
 };
 
 Imported Import(const std::string& path) {
     standin::ModelBuilder builder;
-    Status status = ImportModel(path, builder.model());
-    return {status, ReadHostModel(builder.model())};
+    Result<ImportSummary> imported = ImportModel(path, builder.model());
+    return {imported.status(), ReadHostModel(builder.model()),
+            imported ? imported.value() : ImportSummary{}};
 }
 
 TEST(ImportObj, JoinsCornersFlipsVAndNamesMeshesAfterTheirObjects) {
@@ -81,6 +83,7 @@ TEST(ImportObj, JoinsCornersFlipsVAndNamesMeshesAfterTheirObjects) {
     Imported model = Import(scratch / "panel.obj");
     ASSERT_TRUE(model.status.ok()) << model.status.message();
     ASSERT_EQ(model.meshes.size(), 1u) << "points and lines are dropped";
+    EXPECT_EQ(model.summary, (ImportSummary{1, 1}));
     const HostMesh& panel = model.meshes[0];
     EXPECT_EQ(panel.name, "Panel");
     EXPECT_EQ(panel.material, "Steel");
@@ -173,6 +176,95 @@ TEST(ImportGltf, KeepsVerticesIndicesAndNodeOrderAndAppliesTransforms) {
     EXPECT_EQ(tail.vertices[0], (HostVertex{3, 2, 3, 0, 0.25f}));
     EXPECT_EQ(tail.vertices[1], (HostVertex{5, 2, 3, 1, 0}));
     EXPECT_EQ(tail.vertices[2], (HostVertex{3, 4, 3, 0, 1}));
+}
+
+// What the import drops, counted per point and per line segment of each mesh instance,
+// so that a model left empty can say why.
+TEST(ImportObj, CountsThePointsAndLinesItDrops) {
+    struct Case {
+        const char* content;
+        std::size_t meshes;
+        ImportSummary dropped;
+    } cases[] = {
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", 1, {0, 0}},
+        {"v 0 0 0\nv 1 0 0\nl 1 2\n", 0, {0, 1}},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\nl 3 1\n", 0, {0, 3}},  // a polyline of two
+        {"v 0 0 0\nv 1 0 0\np 1 2\np 2\n", 0, {3, 0}},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\no Rig\nl 1 2\np 3\n", 1, {1, 1}},
+    };
+    ScratchFolder scratch;
+    for (const Case& c : cases) {
+        WriteWholeFile(scratch / "case.obj", c.content);
+        Imported model = Import(scratch / "case.obj");
+        ASSERT_TRUE(model.status.ok()) << c.content << model.status.message();
+        EXPECT_EQ(model.meshes.size(), c.meshes) << c.content;
+        EXPECT_EQ(model.summary, c.dropped) << c.content;
+    }
+}
+
+// A glTF scene of one triangle used by nodes in the given form: Assimp adds a root named
+// "ROOT" above several root nodes, which must not name the meshes of unnamed ones.
+TEST(ImportGltf, TheRootAddedAboveSeveralRootNodesNamesNoMesh) {
+    struct Case {
+        const char* what;
+        const char* sceneNodes;
+        const char* nodes;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"unnamed root nodes",
+         "[0, 1, 2]",
+         R"([{"mesh": 0}, {"mesh": 1}, {"mesh": 2}])",
+         {"Engine", "Nozzle", "roots.gltf_2"}},
+        {"named and unnamed",
+         "[0, 1]",
+         R"([{"name": "Pylon", "mesh": 0}, {"mesh": 1}])",
+         {"Pylon", "Nozzle"}},
+        {"unnamed under named",
+         "[0, 1]",
+         R"([{"name": "Pylon", "children": [2]}, {"mesh": 1}, {"mesh": 0}])",
+         {"Pylon", "Nozzle"}},
+        {"the user's own ROOT",
+         "[0]",
+         R"([{"name": "ROOT", "mesh": 0, "children": [1]},
+          {"mesh": 1}])",
+         {"ROOT", "ROOT"}},
+    };
+    ScratchFolder scratch;
+    Bytes buffer;
+    for (float c : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f}) {
+        AppendF32(buffer, c);
+    }
+    for (std::uint16_t i : {0, 1, 2, 0}) {
+        AppendU16(buffer, i);
+    }
+    for (const Case& c : cases) {
+        const std::string json = std::string(R"({
+ "asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": )") +
+                                 c.sceneNodes + R"(}],
+ "nodes": )" + c.nodes + R"(,
+ "meshes": [{"name": "Engine", "primitives": [{"attributes": {"POSITION": 0}, "indices": 1}]},
+            {"name": "Nozzle", "primitives": [{"attributes": {"POSITION": 0}, "indices": 1}]},
+            {"primitives": [{"attributes": {"POSITION": 0}, "indices": 1}]}],
+ "accessors": [
+  {"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+   "min": [0, 0, 0], "max": [1, 1, 0]},
+  {"bufferView": 1, "componentType": 5123, "count": 3, "type": "SCALAR"}
+ ],
+ "bufferViews": [
+  {"buffer": 0, "byteOffset": 0, "byteLength": 36},
+  {"buffer": 0, "byteOffset": 36, "byteLength": 6}
+ ],
+ "buffers": [{"uri": "roots.bin", "byteLength": 44}]
+})";
+        WriteGltf(scratch, "roots", json, buffer);
+        Imported model = Import(scratch / "roots.gltf");
+        ASSERT_TRUE(model.status.ok()) << c.what << ": " << model.status.message();
+        std::vector<std::string> names;
+        for (const HostMesh& mesh : model.meshes) {
+            names.push_back(mesh.name);
+        }
+        EXPECT_EQ(names, c.names) << c.what;
+    }
 }
 
 TEST(ImportGltf, RefusesAMeshOfMoreThan65535Vertices) {

@@ -38,7 +38,7 @@ void BuildAwkwardModel(standin::ModelBuilder& builder) {
 Bytes AwkwardMessage() {
     standin::ModelBuilder builder;
     BuildAwkwardModel(builder);
-    return EncodeImportedModel(builder.model());
+    return EncodeImportedModel(builder.model(), {UINT32_MAX, 3});
 }
 
 bool IsEmpty(ztModel model) {
@@ -48,12 +48,13 @@ bool IsEmpty(ztModel model) {
 TEST(ImportWire, AModelCrossesBitForBit) {
     standin::ModelBuilder original;
     BuildAwkwardModel(original);
-    const Bytes message = EncodeImportedModel(original.model());
+    const Bytes message = EncodeImportedModel(original.model(), {12, UINT32_MAX});
 
     standin::ModelBuilder received;
     Result<ImportReply> reply = DecodeImportReply(message, received.model());
     ASSERT_TRUE(reply.ok()) << reply.message();
     EXPECT_EQ(reply.value().kind, ImportWireKind::Model);
+    EXPECT_EQ(reply.value().summary, (ImportSummary{12, UINT32_MAX}));
     EXPECT_EQ(ReadModelThroughFunctions(received.model()),
               ReadModelThroughFunctions(original.model()));
     EXPECT_EQ(ztModel_GetMeshCount(received.model()), 3);
@@ -64,7 +65,7 @@ TEST(ImportWire, TheSmallestModelHasAFixedLayout) {
     ztMesh mesh = builder.AddMesh("A", -1);
     standin::ModelBuilder::AddVertex(mesh, 1, 0, 0, 0, 0);
     const Bytes expected = {
-        'Z',  'T',  'M',  'W',  1,   0, 0, 0, 0, 0, 0, 0,  // magic, version, model
+        'Z',  'T',  'M',  'W',  2,   0, 0, 0, 0, 0, 0, 0,  // magic, version, model
         0,    0,    0,    0,                               // no materials
         1,    0,    0,    0,                               // one mesh
         1,    0,    0,    0,    'A',                       // its name
@@ -72,8 +73,9 @@ TEST(ImportWire, TheSmallestModelHasAFixedLayout) {
         1,    0,    0,    0,                               // one vertex
         0,    0,    0x80, 0x3F, 0,   0, 0, 0, 0, 0, 0, 0,  // 1, 0, 0
         0,    0,    0,    0,    0,   0, 0, 0,              // u, v
-        0,    0,    0,    0};                              // no triangles
-    EXPECT_EQ(EncodeImportedModel(builder.model()), expected);
+        0,    0,    0,    0,                               // no triangles
+        3,    0,    0,    0,    1,   1, 0, 0};             // 3 points, 257 lines dropped
+    EXPECT_EQ(EncodeImportedModel(builder.model(), {3, 257}), expected);
 }
 
 TEST(ImportWire, FailuresCrossWithTheirMessage) {
@@ -114,12 +116,13 @@ constexpr std::size_t MeshCountAt = 16;
 constexpr std::size_t NameLengthAt = 20;
 constexpr std::size_t VertexCountAt = 29;
 constexpr std::size_t TriangleCountAt = 53;
+constexpr std::size_t SummaryAt = 57;
 
 TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
     standin::ModelBuilder builder;
     standin::ModelBuilder::AddVertex(builder.AddMesh("A", -1), 1, 0, 0, 0, 0);
     const Bytes good = EncodeImportedModel(builder.model());
-    ASSERT_EQ(good.size(), TriangleCountAt + 4);
+    ASSERT_EQ(good.size(), SummaryAt + 8);
 
     struct Case {
         const char* name;
@@ -128,7 +131,7 @@ TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
         const char* messagePart;
     } cases[] = {
         {"magic", 0, 0x574D5459, "at byte 0: it does not begin"},
-        {"version", 4, 2, "at byte 4: unknown version"},
+        {"version", 4, 1, "at byte 4: unknown version"},  // one without the summary
         {"kind", KindAt, 3, "at byte 8: unknown kind 3"},
         {"materials past the bound", MaterialCountAt, MaxWireMaterials + 1,
          "at byte 12: the material count 1048577 passes the bound"},
@@ -141,9 +144,9 @@ TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
          "a mesh name of 4097 bytes, more than 4096"},
         {"vertices past the bytes", VertexCountAt, 2, "at byte 29: the vertex count 2 needs"},
         {"vertices past the bound", VertexCountAt, 65536, "the vertex count 65536 passes"},
-        {"triangles past the bytes", TriangleCountAt, 1, "at byte 53: the triangle count 1"},
+        {"triangles past the bytes", TriangleCountAt, 2, "at byte 53: the triangle count 2"},
         {"triangles past the bound", TriangleCountAt, 0x80000000, "passes the bound of 16777216"},
-        {"a byte after the end", SIZE_MAX, 0, "at byte 57: 1 bytes follow its end"},
+        {"a byte after the end", SIZE_MAX, 0, "at byte 65: 1 bytes follow its end"},
     };
     for (const Case& c : cases) {
         Bytes message = good;
@@ -158,6 +161,22 @@ TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
         EXPECT_NE(reply.message().find(c.messagePart), std::string::npos)
             << c.name << ": " << reply.message();
         EXPECT_TRUE(IsEmpty(model.model())) << c.name;
+    }
+}
+
+TEST(ImportWire, AModelWithoutItsSummaryIsRefused) {
+    standin::ModelBuilder builder;
+    standin::ModelBuilder::AddVertex(builder.AddMesh("A", -1), 1, 0, 0, 0, 0);
+    const Bytes good = EncodeImportedModel(builder.model(), {1, 2});
+    for (std::size_t cut : {4, 8}) {
+        standin::ModelBuilder model;
+        Result<ImportReply> reply = DecodeImportReply(
+            Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut)), model.model());
+        ASSERT_FALSE(reply.ok()) << cut;
+        EXPECT_EQ(reply.message(),
+                  "malformed reply at byte 57: it ends before the counts of dropped points and "
+                  "lines");
+        EXPECT_TRUE(IsEmpty(model.model())) << cut;
     }
 }
 
