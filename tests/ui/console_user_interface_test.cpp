@@ -57,6 +57,9 @@ TEST(ConsoleSaveDialog, UnattendedAnswersFollowTheDialogRules) {
         {base + "ship.cmp", false, base + "ship.cmp"},
         {"missing/ship.cmp", false, std::nullopt},
         {"folder", false, std::nullopt},
+        {"folder.cmp", false, std::nullopt},
+        {"folder.cmp/", false, std::nullopt},  // not the hidden file "folder.cmp/.cmp"
+        {"missing/", false, std::nullopt},
         {"existing.cmp", false, std::nullopt},
         {"existing", true, base + "existing.cmp"},
         {longest, false, longest},
@@ -71,14 +74,56 @@ TEST(ConsoleSaveDialog, UnattendedAnswersFollowTheDialogRules) {
     EXPECT_EQ(ReadWholeFile(scratch / "existing.cmp"), "old");
 }
 
+// Whatever keeps an unattended dialog from a path, it says why on the error stream in
+// one shape: the dialog's title, the reason, and that nothing is exported.
+TEST(ConsoleSaveDialog, UnattendedRefusalsSayWhyInOneShape) {
+    ScratchFolder scratch;
+    WriteWholeFile(scratch / "existing.cmp", "old");
+    std::filesystem::create_directory(scratch / "folder.cmp");
+    std::filesystem::create_directory(scratch / "gone");
+    const std::string base = scratch.GetPath().string() + "/";
+    const std::string tooLong = base + std::string(256 - base.size() - 4, 'n') + ".cmp";
+
+    struct Case {
+        std::optional<std::string> answer;
+        std::string why;
+        const char* workIn = ".";  // "gone": a working folder removed before the answer
+    } cases[] = {
+        {std::nullopt, "There is no terminal to ask on and CMPEXPORT_SAVE_AS is not set."},
+        {"", "CMPEXPORT_SAVE_AS is empty."},
+        {"missing/ship", "The folder " + base + "missing does not exist."},
+        {"folder.cmp", base + "folder.cmp is a folder; choose a file name."},
+        {"folder.cmp/", base + "folder.cmp/ is a folder; choose a file name."},
+        {"existing.cmp",
+         base + "existing.cmp already exists and CMPEXPORT_OVERWRITE is not \"yes\"."},
+        {tooLong, "The path " + tooLong + " is longer than 255 characters (it has 256)."},
+        {"ship", "The current folder no longer exists.", "gone"},
+        {"bell\a", base + "bell\\x07.cmp is a folder; choose a file name."},
+    };
+    for (const Case& c : cases) {
+        const std::string shown = c.answer ? *c.answer : "(unset)";
+        std::filesystem::create_directory(scratch / "bell\a.cmp");
+        std::filesystem::current_path(scratch / c.workIn);
+        if (std::string(c.workIn) == "gone") {
+            std::filesystem::remove(scratch / "gone");
+        }
+        Console console(Unattended(c.answer));
+        EXPECT_EQ(console.ui.AskSavePath(ExportSaveDialogOptions()), std::nullopt) << shown;
+        std::filesystem::current_path(scratch.GetPath());
+        EXPECT_EQ(console.err.str(), "Export QV CMP: " + c.why + " Nothing exported.\n") << shown;
+    }
+}
+
 TEST(ConsoleSaveDialog, InteractiveAsksAgainUntilAnAcceptableAnswer) {
     ScratchFolder scratch;
     WriteWholeFile(scratch / "taken.cmp", "old");
+    std::filesystem::create_directory(scratch / "sub");
     const std::string base = scratch.GetPath().string() + "/";
+    const std::string tooLong(300, 'x');
     struct Case {
-        const char* input;
+        std::string input;
         std::optional<std::string> expected;
-        const char* shown;  // part of what the dialog printed
+        std::string shown;  // part of what the dialog printed
     } cases[] = {
         {"ship\n", base + "ship.cmp", "Export QV CMP\nSave as type: CMP Files (*.cmp)\n"},
         {"missing/a\nship\n", base + "ship.cmp", "does not exist"},
@@ -87,19 +132,24 @@ TEST(ConsoleSaveDialog, InteractiveAsksAgainUntilAnAcceptableAnswer) {
         {"\n", std::nullopt, "File name (empty to cancel): "},
         {"", std::nullopt, "File name"},
         {"taken\n", std::nullopt, "Replace it?"},  // end of input at the question
+        // A folder typed with its separator is a folder, not the hidden file "sub/.cmp".
+        {"sub/\nship\n", base + "ship.cmp",
+         base + "sub/ is a folder; choose a file name.\nFile name"},
+        {"sub\\\nship\n", base + "ship.cmp", "sub\\ is a folder; choose a file name."},
+        {"missing/\nship\n", base + "ship.cmp", "missing/ is a folder; choose a file name."},
+        {"sub.d/\n", std::nullopt, "sub.d/ is a folder"},
+        // Too long a path is said and asked again, not the end of the export.
+        {tooLong + "\nship\n", base + "ship.cmp",
+         "The path " + base + tooLong + ".cmp is longer than 255 characters (it has " +
+             std::to_string(base.size() + 300 + 4) + ").\nFile name"},
     };
     for (const Case& c : cases) {
         Console console(Interactive(), c.input);
         EXPECT_EQ(console.ui.AskSavePath(ExportSaveDialogOptions()), c.expected) << c.input;
         EXPECT_NE(console.out.str().find(c.shown), std::string::npos) << console.out.str();
+        EXPECT_EQ(console.err.str(), "") << c.input;
     }
-}
-
-TEST(ConsoleSaveDialog, TooLongAChoiceFailsEvenInteractively) {
-    ScratchFolder scratch;
-    Console console(Interactive(), std::string(300, 'x') + "\nship\n");
-    EXPECT_EQ(console.ui.AskSavePath(ExportSaveDialogOptions()), std::nullopt);
-    EXPECT_NE(console.out.str().find("longer than 255 characters"), std::string::npos);
+    EXPECT_EQ(scratch.Contents(), (std::vector<std::string>{"sub", "taken.cmp"}));
 }
 
 TEST(ConsoleMessage, UnattendedGoesToTheErrorStreamWithoutWaiting) {
@@ -111,6 +161,22 @@ TEST(ConsoleMessage, UnattendedGoesToTheErrorStreamWithoutWaiting) {
               "Error exporting VMS file: Error: Disk full\n");
     EXPECT_EQ(console.out.str(), "");
     EXPECT_EQ(console.in.tellg(), 0) << "nothing may wait for input";
+}
+
+// Messages name meshes and paths, which come from files: their control characters are
+// shown escaped, their lines stay lines.
+TEST(ConsoleMessage, ShowsControlCharactersEscapedAndKeepsLines) {
+    const std::string text =
+        "mesh 'a\x1B]0;owned\x07"
+        "b' is too large\nNothing was written.";
+    const std::string shown = "mesh 'a\\x1B]0;owned\\x07b' is too large\nNothing was written.";
+    Console unattended(Unattended(std::nullopt));
+    unattended.ui.ShowMessage(text, "Cap\x1B[2Jtion", 0x10);
+    EXPECT_EQ(unattended.err.str(), "Cap\\x1B[2Jtion: Error: " + shown + "\n");
+    Console interactive(Interactive(), "\n");
+    interactive.ui.ShowMessage(text, "Caption", 0x10);
+    EXPECT_NE(interactive.out.str().find("Error: " + shown + "\n[ OK ]"), std::string::npos)
+        << interactive.out.str();
 }
 
 TEST(ConsoleMessage, InteractiveShowsCaptionIconAndTextAndWaitsForEnter) {

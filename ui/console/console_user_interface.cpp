@@ -8,6 +8,7 @@
 #include <ostream>
 #include <system_error>
 
+#include "core/terminal_text.h"
 #include "ui/console/tree_text.h"
 #include "ui/default_extension.h"
 
@@ -145,13 +146,15 @@ ConsoleUserInterface::ConsoleUserInterface(std::istream& in, std::ostream& out, 
 void ConsoleUserInterface::ShowMessage(const std::string& text, const std::string& caption,
                                        std::uint32_t type) {
     transcript_.Record({"message", HexType(type), caption, text});
+    // The texts may name meshes and paths: shown escaped, they cannot command the terminal.
     if (!settings_.interactive) {
-        err_ << caption << ": " << IconWord(type) << ": " << text << '\n';
+        err_ << TerminalText(caption) << ": " << IconWord(type) << ": " << TerminalLines(text)
+             << '\n';
         err_.flush();
         return;
     }
-    out_ << "\n[" << caption << "]\n"
-         << IconWord(type) << ": " << text << "\n[ OK ]  press Enter" << std::flush;
+    out_ << "\n[" << TerminalText(caption) << "]\n"
+         << IconWord(type) << ": " << TerminalLines(text) << "\n[ OK ]  press Enter" << std::flush;
     std::string line;
     std::getline(in_, line);
     out_ << '\n';
@@ -159,9 +162,9 @@ void ConsoleUserInterface::ShowMessage(const std::string& text, const std::strin
 
 std::optional<std::string> ConsoleUserInterface::AskSavePath(const SaveDialogOptions& options) {
     if (settings_.interactive) {
-        out_ << '\n' << options.title << '\n';
+        out_ << '\n' << TerminalText(options.title) << '\n';
         if (!options.filters.empty()) {
-            out_ << "Save as type: " << options.filters.front().description << '\n';
+            out_ << "Save as type: " << TerminalText(options.filters.front().description) << '\n';
         }
     }
     for (;;) {
@@ -169,9 +172,9 @@ std::optional<std::string> ConsoleUserInterface::AskSavePath(const SaveDialogOpt
         std::string path;
         Verdict verdict = Verdict::Cancel;
         if (answer && !answer->empty()) {
-            path = FullPath(WithDefaultExtension(*answer, options.defaultExtension));
-            verdict = path.empty() ? Refuse("The current folder no longer exists.")
-                                   : CheckSavePath(options, path);
+            verdict = CheckAnswer(options, *answer, path);
+        } else if (answer && !settings_.interactive) {
+            verdict = Refuse(options, "CMPEXPORT_SAVE_AS is empty.");
         }
         if (verdict == Verdict::AskAgain) {
             continue;
@@ -191,8 +194,7 @@ std::optional<std::string> ConsoleUserInterface::AskSavePath(const SaveDialogOpt
 std::optional<std::string> ConsoleUserInterface::NextSaveAnswer(const SaveDialogOptions& options) {
     if (!settings_.interactive) {
         if (!settings_.saveAs) {
-            err_ << options.title
-                 << ": no terminal to ask on and CMPEXPORT_SAVE_AS is not set; cancelled.\n";
+            Refuse(options, "There is no terminal to ask on and CMPEXPORT_SAVE_AS is not set.");
         }
         // One answer only: asking again would repeat it forever.
         std::optional<std::string> answer = std::move(settings_.saveAs);
@@ -210,23 +212,39 @@ std::optional<std::string> ConsoleUserInterface::NextSaveAnswer(const SaveDialog
     return line;
 }
 
+ConsoleUserInterface::Verdict ConsoleUserInterface::CheckAnswer(const SaveDialogOptions& options,
+                                                                const std::string& answer,
+                                                                std::string& path) {
+    // A name that ends in a separator names a folder, whatever the extension rule would
+    // make of it ("sub/" is not the hidden file "sub/.cmp").
+    if (answer.back() == '/' || answer.back() == '\\') {
+        const std::string folder = FullPath(answer);
+        return Refuse(options,
+                      (folder.empty() ? answer : folder) + " is a folder; choose a file name.");
+    }
+    path = FullPath(WithDefaultExtension(answer, options.defaultExtension));
+    if (path.empty()) {
+        return Refuse(options, "The current folder no longer exists.");
+    }
+    return CheckSavePath(options, path);
+}
+
 ConsoleUserInterface::Verdict ConsoleUserInterface::CheckSavePath(const SaveDialogOptions& options,
                                                                   const std::string& path) {
     namespace fs = std::filesystem;
     if (path.size() > options.maxPathLength) {
-        // The dialog cannot return such a path at all: it fails, which ends like a cancel.
-        std::string why = "The path is longer than " + std::to_string(options.maxPathLength) +
-                          " characters: " + path;
-        (settings_.interactive ? out_ : err_) << options.title << ": " << why << '\n';
-        return Verdict::Cancel;
+        // The dialog cannot return such a path at all.
+        return Refuse(options, "The path " + path + " is longer than " +
+                                   std::to_string(options.maxPathLength) + " characters (it has " +
+                                   std::to_string(path.size()) + ").");
     }
     std::error_code error;
     fs::path chosen(path);
     if (fs::is_directory(chosen, error)) {
-        return Refuse(path + " is a folder; choose a file name.");
+        return Refuse(options, path + " is a folder; choose a file name.");
     }
     if (options.pathMustExist && !fs::is_directory(chosen.parent_path(), error)) {
-        return Refuse("The folder " + chosen.parent_path().string() + " does not exist.");
+        return Refuse(options, "The folder " + chosen.parent_path().string() + " does not exist.");
     }
     if (options.overwritePrompt && fs::exists(fs::symlink_status(chosen, error))) {
         if (settings_.interactive) {
@@ -234,25 +252,28 @@ ConsoleUserInterface::Verdict ConsoleUserInterface::CheckSavePath(const SaveDial
                                                                    : Verdict::AskAgain;
         }
         if (!settings_.overwrite) {
-            err_ << options.title << ": " << path
-                 << " already exists and CMPEXPORT_OVERWRITE is not \"yes\"; nothing exported.\n";
-            return Verdict::Cancel;
+            return Refuse(options,
+                          path + " already exists and CMPEXPORT_OVERWRITE is not \"yes\".");
         }
     }
     return Verdict::Accept;
 }
 
-ConsoleUserInterface::Verdict ConsoleUserInterface::Refuse(const std::string& why) {
+ConsoleUserInterface::Verdict ConsoleUserInterface::Refuse(const SaveDialogOptions& options,
+                                                           const std::string& why) {
     if (settings_.interactive) {
-        out_ << why << '\n';
+        out_ << TerminalLines(why) << '\n';
         return Verdict::AskAgain;
     }
-    err_ << why << '\n';
+    // Unattended, one line in one shape, whatever the reason: the dialog's title, why,
+    // and that the export ends here.
+    err_ << TerminalText(options.title) << ": " << TerminalLines(why) << " Nothing exported.\n";
+    err_.flush();
     return Verdict::Cancel;
 }
 
 bool ConsoleUserInterface::AskYesNo(const std::string& question) {
-    out_ << question << " [y/N] " << std::flush;
+    out_ << TerminalLines(question) << " [y/N] " << std::flush;
     std::string line;
     if (!std::getline(in_, line)) {
         return false;
@@ -269,7 +290,7 @@ void ConsoleUserInterface::RunResultDialog(const std::string& caption,
     }
     std::string text = DrawTree(*tree);
     transcript_.Record({"result-dialog", caption, text});
-    out_ << '\n' << caption << '\n' << text;
+    out_ << '\n' << TerminalText(caption) << '\n' << text;
     if (settings_.interactive) {
         out_ << "[ Continue ]  Enter, Escape or q closes" << std::flush;
         WaitForClose();

@@ -50,8 +50,13 @@ class ConsoleUserInterface : public UserInterface {
     enum class Verdict { Accept, AskAgain, Cancel };
 
     std::optional<std::string> NextSaveAnswer(const SaveDialogOptions& options);
+    // The answer as typed; `path` receives the full path it names.
+    Verdict CheckAnswer(const SaveDialogOptions& options, const std::string& answer,
+                        std::string& path);
     Verdict CheckSavePath(const SaveDialogOptions& options, const std::string& path);
-    Verdict Refuse(const std::string& why);
+    // Interactive: says why on the terminal and asks again. Unattended: says why on the
+    // error stream, "<title>: <why> Nothing exported.", and cancels.
+    Verdict Refuse(const SaveDialogOptions& options, const std::string& why);
     bool AskYesNo(const std::string& question);
     void WaitForClose();
 
