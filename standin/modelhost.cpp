@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/terminal_text.h"
 #include "host/HostPlugIn.h"
 #include "standin/isolated_import.h"
 #include "standin/modelhost_options.h"
@@ -20,10 +21,6 @@
 
 namespace cmp {
 namespace {
-
-constexpr int ExitExported = 0;
-constexpr int ExitExportFailed = 1;
-constexpr int ExitNotLoaded = 2;
 
 std::string DefaultPlugInPath() {
     std::error_code error;
@@ -37,11 +34,13 @@ std::string DefaultPlugInPath() {
 struct LoadedPlugIn {
     void* library = nullptr;
     HostPlugIn* object = nullptr;
+    std::string file;  // the file the library was loaded from
 };
 
-Result<LoadedPlugIn> LoadPlugIn(const std::string& path) {
+// Loads `file`, which the messages call `path` (as the user gave it).
+Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file) {
     LoadedPlugIn loaded;
-    loaded.library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    loaded.library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (loaded.library == nullptr) {
         const char* why = dlerror();
         return Error{ErrorCode::PlugInNotLoaded,
@@ -51,6 +50,11 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path) {
     if (create == nullptr) {
         return Error{ErrorCode::PlugInNotLoaded, "the plug-in '" + path + "' has no CreatePlugIn"};
     }
+    // The file the entry came from, which is the one loaded, whatever the path said.
+    Dl_info where{};
+    loaded.file = dladdr(reinterpret_cast<void*>(create), &where) != 0 && where.dli_fname != nullptr
+                      ? where.dli_fname
+                      : file;
     loaded.object = create();
     if (loaded.object == nullptr || loaded.object->slots == nullptr) {
         return Error{ErrorCode::PlugInNotLoaded,
@@ -67,7 +71,7 @@ std::string Text(void (*get)(ztMesh, char*, std::int32_t), ztMesh mesh) {
 
 void PrintModelSummary(ztModel model, const std::string& path) {
     const std::int32_t meshCount = ztModel_GetMeshCount(model);
-    std::cout << "model: " << path << ", " << meshCount << " meshes, "
+    std::cout << "model: " << TerminalText(path) << ", " << meshCount << " meshes, "
               << ztModel_GetMaterialCount(model) << " materials\n";
     for (std::int32_t m = 0; m < meshCount; ++m) {
         ztMesh mesh = ztModel_GetMeshAt(model, m);
@@ -75,9 +79,10 @@ void PrintModelSummary(ztModel model, const std::string& path) {
         const std::int32_t materialIndex = ztMesh_GetMaterialIndex(mesh);
         ztMaterial_GetName(ztModel_GetMaterialAt(model, materialIndex), material,
                            sizeof material - 1);
-        std::cout << "  " << Text(ztMesh_GetName, mesh) << ": " << ztMesh_GetVertexCount(mesh)
-                  << " vertices, " << ztMesh_GetTriangleCount(mesh) << " triangles, material "
-                  << (material[0] != '\0' ? "'" + std::string(material) + "'" : "none") << '\n';
+        std::cout << "  " << TerminalText(Text(ztMesh_GetName, mesh)) << ": "
+                  << ztMesh_GetVertexCount(mesh) << " vertices, " << ztMesh_GetTriangleCount(mesh)
+                  << " triangles, material "
+                  << (material[0] != '\0' ? "'" + TerminalText(material) + "'" : "none") << '\n';
     }
 }
 
@@ -114,24 +119,51 @@ void SetPlugInEnvironment(const ModelHostOptions& options) {
     }
 }
 
+// Read before the plug-in's variables are set, as the user left them.
+RunSurroundings SurroundingsOfThisRun() {
+    auto isSet = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    RunSurroundings surroundings;
+    surroundings.terminal = isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
+    surroundings.display = isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+    if (isSet("CMPEXPORT_UI")) {
+        surroundings.ui = std::getenv("CMPEXPORT_UI");
+    }
+    return surroundings;
+}
+
+void SayError(const std::string& message) {
+    std::cerr << "modelhost: " << TerminalLines(message) << '\n';
+}
+
 int Run(const ModelHostOptions& options) {
+    const bool mustWriteAFile = MustWriteAFile(options, SurroundingsOfThisRun());
     SetPlugInEnvironment(options);
 
     // The model file is read in a child process: a file that crashes or hangs the
     // importer, or exhausts its memory, ends here with a message instead.
     ztModel model = ztBuild_CreateModel();
-    if (Status imported =
-            ImportModelIsolated(options.modelPath, model, ImportLimitsFromEnvironment());
-        !imported) {
-        std::cerr << "modelhost: " << imported.message() << '\n';
+    Result<ImportSummary> imported =
+        ImportModelIsolated(options.modelPath, model, ImportLimitsFromEnvironment());
+    if (!imported) {
+        SayError(imported.message());
         ztModel_Destroy(model);
         return ExitNotLoaded;
     }
+    // Told up front: a model of nothing else reaches the plug-in empty, and its warning
+    // cannot know why.
+    if (std::string note = DroppedGeometryNote(options.modelPath, imported.value());
+        !note.empty()) {
+        SayError(note);
+    }
 
     const std::string pluginPath = options.pluginPath.value_or(DefaultPlugInPath());
-    Result<LoadedPlugIn> loaded = LoadPlugIn(pluginPath);
+    Result<LoadedPlugIn> loaded =
+        LoadPlugIn(pluginPath, options.pluginPath ? PlugInPathToLoad(pluginPath) : pluginPath);
     if (!loaded) {
-        std::cerr << "modelhost: " << loaded.message() << '\n';
+        SayError(loaded.message());
         ztModel_Destroy(model);
         return ExitNotLoaded;
     }
@@ -139,8 +171,9 @@ int Run(const ModelHostOptions& options) {
     HostPlugIn* plugIn = loaded.value().object;
     const HostPlugInSlots& slots = *plugIn->slots;
     const char* title = slots.queryTitle(plugIn);
-    std::cout << "plug-in: " << pluginPath << "\nkind: " << slots.queryKind(plugIn)
-              << "\ntitle: " << (title ? title : "(none)") << '\n';
+    std::cout << "plug-in: " << TerminalText(loaded.value().file)
+              << "\nkind: " << slots.queryKind(plugIn)
+              << "\ntitle: " << TerminalText(title ? title : "(none)") << '\n';
 
     int status = ExitExported;
     if (options.list) {
@@ -148,15 +181,25 @@ int Run(const ModelHostOptions& options) {
         ztModel_Destroy(model);
     } else {
         std::cout.flush();
+        const bool hasMeshes = ztModel_GetMeshCount(model) > 0;
         // The plug-in destroys the model at the end of an export that got as far as its
         // result dialog, and leaves it to the host otherwise; the counter tells which.
         const std::int32_t destroyedBefore = ztBuild_DestroyCount();
         const std::int32_t result = slots.runExport(plugIn, model);
-        if (ztBuild_DestroyCount() == destroyedBefore) {
+        const bool reachedResultDialog = ztBuild_DestroyCount() != destroyedBefore;
+        if (!reachedResultDialog) {
             ztModel_Destroy(model);
         }
         std::cout << "RunExport returned " << result << '\n';
         status = result == 0 ? ExitExported : ExitExportFailed;
+        // A model with meshes that returns 0 before its result dialog was refused a path
+        // by the save dialog: nothing was written. (The empty model, the one other way
+        // to that end, stays a warning.)
+        if (result == 0 && hasMeshes && !reachedResultDialog && mustWriteAFile) {
+            std::cout.flush();
+            SayError(NothingWrittenReason(options));
+            status = ExitNothingWritten;
+        }
     }
     slots.destroy(plugIn, 1);
     // The library stays loaded: a user-interface toolkit it started cannot be unloaded.
@@ -171,7 +214,8 @@ int Main(int argc, char** argv) {
         Result<ModelHostOptions> options =
             ParseModelHostOptions(std::vector<std::string>(argv + 1, argv + argc));
         if (!options) {
-            std::cerr << "modelhost: " << options.message() << "\n\n" << ModelHostUsage();
+            std::cerr << "modelhost: " << TerminalLines(options.message()) << "\n\n"
+                      << ModelHostUsage();
             return ExitNotLoaded;
         }
         if (options.value().help) {
@@ -180,7 +224,7 @@ int Main(int argc, char** argv) {
         }
         return Run(options.value());
     } catch (const std::exception& failure) {
-        std::cerr << "modelhost: " << failure.what() << '\n';
+        SayError(failure.what());
         return ExitNotLoaded;
     }
 }

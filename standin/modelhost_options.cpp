@@ -1,6 +1,10 @@
 #include "standin/modelhost_options.h"
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
+
+#include "core/terminal_text.h"
 
 namespace cmp {
 
@@ -83,16 +87,20 @@ std::string ModelHostUsage() {
            "exporter plug-in and runs one export of the model through it.\n"
            "\n"
            "options:\n"
-           "  --plugin PATH   the plug-in library (default: libcmpexport.so beside modelhost)\n"
+           "  --plugin PATH   the plug-in library, from the working folder unless PATH is\n"
+           "                  absolute (default: libcmpexport.so beside modelhost)\n"
            "  --save-as FILE  answer the save dialog with FILE and run unattended\n"
-           "                  (the console dialogs, unless --ui says otherwise)\n"
+           "                  (the console dialogs; with --ui gtk the dialog opens on FILE)\n"
            "  --overwrite     replace FILE when it exists (otherwise the export is cancelled)\n"
            "  --ui MODE       console, gtk or auto (GTK when a display is there)\n"
            "  --list          show the plug-in and the imported model; export nothing\n"
            "  --help          show this text\n"
            "\n"
-           "exit status: 0 the export returned 0, 1 it returned -1,\n"
-           "             2 bad usage, or the model or the plug-in could not be loaded\n";
+           "exit status: 0 the export returned 0 (also for an empty model),\n"
+           "             1 it returned -1,\n"
+           "             2 bad usage, or the model or the plug-in could not be loaded,\n"
+           "             3 the export wrote no file: the save dialog refused the --save-as\n"
+           "               FILE, or had no terminal to ask on\n";
 }
 
 std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
@@ -110,6 +118,55 @@ std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
         variables.emplace_back("CMPEXPORT_UI", "console");
     }
     return variables;
+}
+
+std::string PlugInPathToLoad(const std::string& given) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(given, error);
+    if (!error && !given.empty()) {
+        return absolute.string();
+    }
+    return given.find('/') == std::string::npos ? "./" + given : given;
+}
+
+bool MustWriteAFile(const ModelHostOptions& options, const RunSurroundings& surroundings) {
+    if (options.saveAs) {
+        return true;
+    }
+    // The plug-in's choice of dialogs (ui/create_user_interface.cpp), from what it will see.
+    std::string mode = options.ui.value_or(surroundings.ui.value_or("auto"));
+    if (mode != "console" && mode != "gtk") {
+        mode = "auto";
+    }
+    const bool console = mode == "console" || (mode == "auto" && !surroundings.display);
+    return console && !surroundings.terminal;
+}
+
+std::string NothingWrittenReason(const ModelHostOptions& options) {
+    if (options.saveAs) {
+        return "the export wrote no file: the save dialog did not accept '" +
+               TerminalText(*options.saveAs) + "'";
+    }
+    return "the export wrote no file: there is no terminal to ask for its name on (give "
+           "--save-as FILE)";
+}
+
+std::string DroppedGeometryNote(const std::string& modelPath, const ImportSummary& summary) {
+    auto count = [](std::uint32_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string dropped;
+    if (summary.droppedPoints != 0) {
+        dropped = count(summary.droppedPoints, "point", "points");
+    }
+    if (summary.droppedLines != 0) {
+        dropped += (dropped.empty() ? "" : " and ") + count(summary.droppedLines, "line", "lines");
+    }
+    if (dropped.empty()) {
+        return {};
+    }
+    return "dropped " + dropped + " of '" + TerminalText(modelPath) +
+           "': only triangles are exported";
 }
 
 }  // namespace cmp

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace cmp {
 
 namespace {
@@ -57,6 +59,59 @@ TEST(ModelHostOptions, BecomeThePlugInsEnvironment) {
     EXPECT_EQ(PlugInEnvironment(options), (Variables{{"CMPEXPORT_SAVE_AS", "out.cmp"},
                                                      {"CMPEXPORT_OVERWRITE", "yes"},
                                                      {"CMPEXPORT_UI", "auto"}}));
+}
+
+// Which runs must end with a file: those told one with --save-as, and those whose save
+// dialog is the console's with nobody at a terminal. A person at a dialog may cancel.
+TEST(ModelHostOptions, SayWhenARunMustWriteAFile) {
+    struct Case {
+        std::optional<std::string> saveAs;
+        std::optional<std::string> ui;
+        RunSurroundings surroundings;
+        bool mustWrite;
+    } cases[] = {
+        {"out.cmp", std::nullopt, {true, true, std::nullopt}, true},
+        {"out.cmp", "gtk", {false, true, std::nullopt}, true},
+        {"", std::nullopt, {false, false, std::nullopt}, true},
+        {std::nullopt, std::nullopt, {false, false, std::nullopt}, true},  // nobody to ask
+        {std::nullopt, std::nullopt, {true, false, std::nullopt}, false},  // the terminal asks
+        {std::nullopt, std::nullopt, {false, true, std::nullopt}, false},  // GTK asks
+        {std::nullopt, "console", {false, true, std::nullopt}, true},
+        {std::nullopt, std::nullopt, {false, true, "console"}, true},
+        {std::nullopt, std::nullopt, {false, false, "gtk"}, false},
+        {std::nullopt, std::nullopt, {false, false, "nonsense"}, true},  // auto: console
+        {std::nullopt, "auto", {false, true, "console"}, false},         // the option wins
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        ModelHostOptions options;
+        options.saveAs = c.saveAs;
+        options.ui = c.ui;
+        EXPECT_EQ(MustWriteAFile(options, c.surroundings), c.mustWrite) << "row " << row;
+        ++row;
+    }
+}
+
+TEST(ModelHostOptions, SayWhatTheImportDropped) {
+    struct Case {
+        ImportSummary summary;
+        const char* note;
+    } cases[] = {
+        {{0, 0}, ""},
+        {{1, 0}, "dropped 1 point of 'm\\x1B.obj': only triangles are exported"},
+        {{0, 1}, "dropped 1 line of 'm\\x1B.obj': only triangles are exported"},
+        {{2, 3}, "dropped 2 points and 3 lines of 'm\\x1B.obj': only triangles are exported"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DroppedGeometryNote("m\x1B.obj", c.summary), c.note);
+    }
+}
+
+TEST(ModelHostOptions, TakeAPlugInPathFromTheWorkingFolder) {
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(PlugInPathToLoad("p.so"), here + "/p.so");
+    EXPECT_EQ(PlugInPathToLoad("lib/p.so"), here + "/lib/p.so");
+    EXPECT_EQ(PlugInPathToLoad("/opt/p.so"), "/opt/p.so");
 }
 
 }  // namespace

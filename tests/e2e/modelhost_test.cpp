@@ -121,8 +121,12 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
         {"empty model", "--save-as out.cmp empty.obj",
          [] { WriteWholeFile("empty.obj", "v 0 0 0\nv 1 0 0\nl 1 2\n"); }, 0,
          "Ahem.. hello? :-): Warning: The model is empty!  Nothing exported!"},
+        {"points and lines only", "--save-as out.cmp rig.obj",
+         [] { WriteWholeFile("rig.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2\nl 2 3\n"); }, 0,
+         "modelhost: dropped 2 points and 1 line of 'rig.obj': only triangles are exported\n"
+         "Ahem.. hello? :-): Warning: The model is empty!  Nothing exported!\n"},
         {"existing file kept", "--save-as out.cmp " + Example("ship.obj"),
-         [] { WriteWholeFile("out.cmp", "mine"); }, 0, "already exists"},
+         [] { WriteWholeFile("out.cmp", "mine"); }, 3, "already exists"},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch;
@@ -133,6 +137,144 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
         if (fs::exists("out.cmp")) {
             EXPECT_EQ(ReadWholeFile("out.cmp"), "mine") << c.name;
         }
+    }
+}
+
+// A run that is to write a file and writes none says why, in the console's one shape and
+// then in modelhost's own words, ends with status 3 and leaves nothing behind.
+TEST(ModelHost, ARunThatWritesNoFileSaysWhyAndEndsWithStatusThree) {
+    const std::string tooLong(260, 'n');
+    struct Case {
+        const char* name;
+        std::string arguments;   // before the model
+        std::string why;         // the console's, after "Export QV CMP: "
+        std::string unaccepted;  // the --save-as answer; empty: none was given
+        const char* workIn = ".";
+    } cases[] = {
+        {"missing folder", "--save-as missing/k.cmp", "The folder <here>/missing does not exist.",
+         "missing/k.cmp"},
+        {"folder with its slash", "--save-as sub/", "<here>/sub/ is a folder; choose a file name.",
+         "sub/"},
+        {"folder with a dot", "--save-as sub.d", "<here>/sub.d is a folder; choose a file name.",
+         "sub.d"},
+        {"path over 255", "--save-as " + tooLong,
+         "The path <here>/" + tooLong + ".cmp is longer than 255 characters (it has <length>).",
+         tooLong},
+        {"empty path", "--save-as ''", "CMPEXPORT_SAVE_AS is empty.", ""},
+        {"vanished working folder", "--save-as k.cmp", "The current folder no longer exists.",
+         "k.cmp", "gone"},
+        {"existing file", "--save-as kept.cmp",
+         "<here>/kept.cmp already exists and CMPEXPORT_OVERWRITE is not \"yes\".", "kept.cmp"},
+        {"no terminal", "--ui console",
+         "There is no terminal to ask on and CMPEXPORT_SAVE_AS is not set.", ""},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        fs::create_directories("sub.d");
+        fs::create_directories("sub");
+        WriteWholeFile("kept.cmp", "mine");
+        const std::string here = scratch.GetPath().string();
+        std::string why = c.why;
+        const std::string hereMark = "<here>";
+        if (const std::size_t at = why.find(hereMark); at != std::string::npos) {
+            why.replace(at, hereMark.size(), here);
+        }
+        if (const std::size_t at = why.find("<length>"); at != std::string::npos) {
+            why.replace(at, 8, std::to_string(here.size() + 1 + tooLong.size() + 4));
+        }
+        const std::string command = std::string(c.workIn) == "gone"
+                                        ? "sh -c 'mkdir gone && cd gone && rmdir ../gone && exec " +
+                                              ModelHost(c.arguments + " " + Example("ship.obj")) +
+                                              "'"
+                                        : ModelHost(c.arguments + " " + Example("ship.obj"));
+        Outcome run = RunCommand(command);
+        EXPECT_EQ(run.status, 3) << c.name << "\n" << run.out << run.err;
+        const std::string reason =
+            std::string(c.arguments).rfind("--save-as", 0) == 0
+                ? "the save dialog did not accept '" + c.unaccepted + "'"
+                : "there is no terminal to ask for its name on (give --save-as FILE)";
+        EXPECT_EQ(run.err, "Export QV CMP: " + why +
+                               " Nothing exported.\nmodelhost: the export "
+                               "wrote no file: " +
+                               reason + "\n")
+            << c.name;
+        EXPECT_TRUE(Contains(run.out, "RunExport returned 0\n")) << c.name;
+        EXPECT_EQ(scratch.Contents(), (std::vector<std::string>{"kept.cmp", "sub", "sub.d"}))
+            << c.name;
+        EXPECT_TRUE(fs::is_empty("sub")) << c.name << ": no hidden sub/.cmp";
+        EXPECT_EQ(ReadWholeFile("kept.cmp"), "mine") << c.name;
+    }
+}
+
+// Names come from model files: printed raw, escape sequences in them would command the
+// terminal and line breaks would break the tree. Both the model's summary and the result
+// dialog's tree show them escaped.
+TEST(ModelHost, NamesReachTheTerminalEscaped) {
+    ScratchFolder scratch;
+    WriteWholeFile("evil.obj",
+                   "mtllib evil.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\n"
+                   "o Title\x1B]0;owned\x07\nusemtl Red\x1B[31m\nf 1 2 3\n"
+                   "o Caf\xC3\xA9\nf 1 3 2\n");
+    WriteWholeFile("evil.mtl", "newmtl Red\x1B[31m\nKd 1 0 0\n");
+    struct Case {
+        const char* arguments;
+        const char* shown;
+    } cases[] = {
+        {"--list evil.obj",
+         "  Title\\x1B]0;owned\\x07: 3 vertices, 1 triangles, material 'Red\\x1B[31m'\n"
+         "  Caf\xC3\xA9: 3 vertices"},  // UTF-8 stays as it is
+        {"--save-as evil.cmp evil.obj", "── Title\\x1B]0;owned\\x07.lod0.vms\n"},
+    };
+    for (const Case& c : cases) {
+        Outcome run = RunCommand(ModelHost(c.arguments));
+        ASSERT_EQ(run.status, 0) << c.arguments << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.out, c.shown)) << c.arguments << "\n" << run.out;
+        EXPECT_EQ(run.out.find('\x1B'), std::string::npos) << c.arguments;
+        EXPECT_EQ(run.out.find('\x07'), std::string::npos) << c.arguments;
+        EXPECT_EQ(run.err, "") << c.arguments;
+    }
+}
+
+// A plug-in named on the command line is a file from the working folder, even without a
+// slash; the first line says which file was loaded.
+TEST(ModelHost, APlugInNamedOnTheCommandLineIsAPath) {
+    const std::string ownCopy =
+        (fs::path(MODELHOST_PATH).parent_path() / "libcmpexport.so").string();
+    struct Case {
+        const char* name;
+        std::string arguments;
+        int status;
+        std::string outPart;  // "<here>" stands for the working folder
+        std::string errPart;
+    } cases[] = {
+        {"default", "", 0, "plug-in: " + ownCopy + "\n", ""},
+        {"a bare name", "--plugin mine.so", 0, "plug-in: <here>/mine.so\n", ""},
+        {"a relative path", "--plugin ./sub/../mine.so", 0, "plug-in: <here>/./sub/../mine.so\n",
+         ""},
+        {"an absolute path", "--plugin " + ownCopy, 0, "plug-in: " + ownCopy + "\n", ""},
+        {"not a library", "--plugin junk.so", 2, "",
+         "modelhost: cannot load the plug-in 'junk.so': <here>/junk.so: "},
+        {"the working folder's copy, not modelhost's", "--plugin libcmpexport.so", 2, "",
+         "modelhost: cannot load the plug-in 'libcmpexport.so': <here>/libcmpexport.so: "},
+        {"missing", "--plugin absent.so", 2, "",
+         "modelhost: cannot load the plug-in 'absent.so': <here>/absent.so: cannot open"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        fs::create_directory("sub");
+        fs::copy_file(ownCopy, "mine.so");
+        WriteWholeFile("junk.so", "not a library");
+        WriteWholeFile("libcmpexport.so", "not this one either");
+        auto placed = [&scratch](std::string text) {
+            if (const std::size_t at = text.find("<here>"); at != std::string::npos) {
+                text.replace(at, 6, scratch.GetPath().string());
+            }
+            return text;
+        };
+        Outcome run = RunCommand(ModelHost(c.arguments + " --list " + Example("ship.obj")));
+        EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.out, placed(c.outPart))) << c.name << "\n" << run.out;
+        EXPECT_TRUE(Contains(run.err, placed(c.errPart))) << c.name << "\n" << run.err;
     }
 }
 
