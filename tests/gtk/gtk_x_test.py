@@ -71,8 +71,8 @@ class Session:
         return lines[0]
 
 
-    def start_host(self, model):
-        return self.start(self.args.modelhost, "--ui", "gtk", model)
+    def start_host(self, model, *options):
+        return self.start(self.args.modelhost, "--ui", "gtk", *options, model)
 
     def finish(self, process):
         try:
@@ -85,11 +85,13 @@ class Session:
         sys.stderr.write(err)
         return process.returncode, out
 
-    def finish_export(self, process, expected_result="0"):
+    def finish_export(self, process, expected_result="0", expected_code=None):
         code, out = self.finish(process)
         expect(f"RunExport returned {expected_result}\n" in out,
                f"expected RunExport to return {expected_result}")
-        expect(code == (0 if expected_result == "0" else 1), f"modelhost ended with {code}")
+        if expected_code is None:
+            expected_code = 0 if expected_result == "0" else 1
+        expect(code == expected_code, f"modelhost ended with {code}")
 
     def path(self, name):
         return os.path.join(self.work, name)
@@ -316,6 +318,46 @@ def path_256(session):
     desktop.key(refusal, "Return")
     session.finish_export(host)
     expect(not os.path.exists(target), "a path over the limit was written")
+
+
+def save_as_given(session, given, written, existing=None, overwrite=False):
+    """modelhost --ui gtk --save-as GIVEN: the save dialog opens on GIVEN, and the user
+    only confirms. With --overwrite an existing file is replaced without a question."""
+    desktop = session.desktop
+    os.makedirs(session.path("sub"))
+    target = session.path(written)
+    if existing is not None:
+        with open(target, "wb") as old:
+            old.write(existing)
+    options = ["--save-as", given] + (["--overwrite"] if overwrite else [])
+    host = session.start_host(session.example(), *options)
+    chooser = desktop.wait_window(EXPORT_TITLE, host.pid)
+    session.shot(chooser, "gtk-save-as-given")
+    session.confirm(chooser, host.pid)
+    result = desktop.wait_window(RESULT_TITLE, host.pid)
+    expect(chooser not in desktop.visible_windows(), "the save dialog is still on screen")
+    session.check_tree_file(target)
+    desktop.key(result, "Escape")
+    session.finish_export(host)
+    expect(session.files() == ["sub"], f"files beside sub/: {session.files()}")
+
+
+scenario("save-as-given")(lambda session: save_as_given(session, "sub/kestrel", "sub/kestrel.cmp"))
+scenario("save-as-given-absolute")(
+    lambda session: save_as_given(session, session.path("sub/kestrel.cmp"), "sub/kestrel.cmp"))
+scenario("save-as-given-overwrite")(
+    lambda session: save_as_given(session, "sub/kestrel", "sub/kestrel.cmp", b"old", True))
+
+
+@scenario("save-as-given-cancelled")
+def save_as_given_cancelled(session):
+    """Cancelling the dialog opened on the --save-as file ends like a refused --save-as:
+    nothing written, status 3."""
+    host = session.start_host(session.example(), "--save-as", "kestrel.cmp")
+    chooser = session.desktop.wait_window(EXPORT_TITLE, host.pid)
+    session.desktop.key(chooser, "Escape")
+    session.finish_export(host, expected_code=3)
+    expect(session.files() == [], f"files left: {session.files()}")
 
 
 @scenario("empty-model")

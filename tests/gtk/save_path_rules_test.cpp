@@ -13,6 +13,34 @@ TEST(SavePathRulesTest, ContainingFolder) {
     EXPECT_EQ(ContainingFolder("model.cmp"), ".");
 }
 
+// Where the dialog opens on a file the host named: its folder and name, or, when the
+// folder is missing, the working folder with the name as typed, so that accepting it
+// reports the missing folder instead of saving elsewhere.
+TEST(SavePathRulesTest, InitialChoiceOpensOnTheNamedFile) {
+    const auto isFolder = [](const std::string& path) {
+        return path == "/work" || path == "/work/sub" || path == "/out" || path == "/";
+    };
+    struct Case {
+        const char* given;
+        const char* folder;
+        const char* name;
+    } cases[] = {
+        {"kestrel.cmp", "/work", "kestrel.cmp"},
+        {"kestrel", "/work", "kestrel"},
+        {"sub/kestrel.cmp", "/work/sub", "kestrel.cmp"},
+        {"/out/kestrel.cmp", "/out", "kestrel.cmp"},
+        {"/kestrel.cmp", "/", "kestrel.cmp"},
+        {"sub/", "/work/sub", ""},
+        {"missing/kestrel.cmp", "/work", "missing/kestrel.cmp"},
+        {"/nowhere/kestrel.cmp", "/work", "/nowhere/kestrel.cmp"},
+    };
+    for (const Case& c : cases) {
+        const InitialSaveChoice choice = InitialSaveChoiceFor(c.given, "/work", isFolder);
+        EXPECT_EQ(choice.folder, c.folder) << c.given;
+        EXPECT_EQ(choice.name, c.name) << c.given;
+    }
+}
+
 TEST(SavePathRulesTest, FilterGlobsSplitAndIgnoreCase) {
     EXPECT_EQ(FilterGlobs("*.cmp"), std::vector<std::string>{"*.[cC][mM][pP]"});
     EXPECT_EQ(FilterGlobs("*.*"), std::vector<std::string>{"*"});

@@ -17,7 +17,8 @@ class GtkUserInterface final : public UserInterface {
     }
 
     std::optional<std::string> AskSavePath(const SaveDialogOptions& options) override {
-        return RunGtkSaveDialog(options);
+        // The host's answer given beforehand opens the dialog on it; the person decides.
+        return RunGtkSaveDialog(options, SavePresetFromEnvironment());
     }
 
     void RunResultDialog(const std::string& caption,

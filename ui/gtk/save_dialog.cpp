@@ -1,5 +1,6 @@
 #include "ui/gtk/save_dialog.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -13,6 +14,60 @@ namespace cmp {
 namespace {
 
 enum class Verdict { Accept, ChooseAgain, Fail };
+
+std::string WorkingFolder() {
+    gchar* folder = g_get_current_dir();
+    std::string path(folder);
+    g_free(folder);
+    return path;
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+// The file the host named, which its --overwrite lets the dialog replace unasked.
+class PresetFile {
+  public:
+    PresetFile(const SavePreset& preset, const SaveDialogOptions& options) {
+        if (preset.overwrite && preset.path && !preset.path->empty()) {
+            std::error_code error;
+            path_ = std::filesystem::absolute(
+                        WithDefaultExtension(*preset.path, options.defaultExtension), error)
+                        .string();
+            if (error) {
+                path_.clear();
+            }
+        }
+    }
+
+    // Whether `path` is that file; both must exist, which is when the question arises.
+    bool IsReplacedUnasked(const std::string& path) const {
+        std::error_code error;
+        return !path_.empty() && std::filesystem::equivalent(path, path_, error) && !error;
+    }
+
+  private:
+    std::string path_;
+};
+
+struct ChooserContext {
+    const SaveDialogOptions* options;
+    const PresetFile* preset;
+};
+
+// GTK's own question before replacing the name as typed, skipped for the preset file.
+GtkFileChooserConfirmation ConfirmOverwrite(GtkFileChooser* chooser, gpointer data) {
+    const auto* context = static_cast<const ChooserContext*>(data);
+    gchar* chosen = gtk_file_chooser_get_filename(chooser);
+    const bool unasked =
+        chosen != nullptr && context->preset->IsReplacedUnasked(
+                                 WithDefaultExtension(chosen, context->options->defaultExtension));
+    g_free(chosen);
+    return unasked ? GTK_FILE_CHOOSER_CONFIRMATION_ACCEPT_FILENAME
+                   : GTK_FILE_CHOOSER_CONFIRMATION_CONFIRM;
+}
 
 void AddFilters(GtkFileChooser* chooser, const std::vector<FileFilter>& filters) {
     bool first = true;
@@ -30,7 +85,8 @@ void AddFilters(GtkFileChooser* chooser, const std::vector<FileFilter>& filters)
     }
 }
 
-GtkWidget* NewChooser(const SaveDialogOptions& options) {
+GtkWidget* NewChooser(const SaveDialogOptions& options, const SavePreset& preset,
+                      ChooserContext& context) {
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         DisplayText(options.title).c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel",
         GTK_RESPONSE_CANCEL, "_Save", GTK_RESPONSE_ACCEPT, nullptr);
@@ -40,11 +96,21 @@ GtkWidget* NewChooser(const SaveDialogOptions& options) {
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, options.overwritePrompt);
+    g_signal_connect(chooser, "confirm-overwrite", G_CALLBACK(ConfirmOverwrite), &context);
     // Start in the current directory, where a dialog without an initial folder starts
-    // on Windows, rather than wherever GTK's history points.
-    gchar* currentDirectory = g_get_current_dir();
-    gtk_file_chooser_set_current_folder(chooser, currentDirectory);
-    g_free(currentDirectory);
+    // on Windows, rather than wherever GTK's history points; or on the file the host
+    // named.
+    const std::string workingFolder = WorkingFolder();
+    if (preset.path && !preset.path->empty()) {
+        const InitialSaveChoice choice =
+            InitialSaveChoiceFor(*preset.path, workingFolder, IsFolder);
+        gtk_file_chooser_set_current_folder(chooser, choice.folder.c_str());
+        if (!choice.name.empty()) {
+            gtk_file_chooser_set_current_name(chooser, DisplayText(choice.name).c_str());
+        }
+    } else {
+        gtk_file_chooser_set_current_folder(chooser, workingFolder.c_str());
+    }
     AddFilters(chooser, options.filters);
     // hideReadOnly needs nothing: the GTK chooser has no read-only box to hide.
     return dialog;
@@ -53,11 +119,6 @@ GtkWidget* NewChooser(const SaveDialogOptions& options) {
 bool Exists(const std::string& path) {
     std::error_code error;
     return std::filesystem::exists(path, error);
-}
-
-bool IsFolder(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_directory(path, error);
 }
 
 // The same question GTK asks for the name as typed, for the name with the extension.
@@ -90,7 +151,7 @@ bool ConfirmReplace(GtkWindow* chooser, const std::string& path, const std::stri
 }
 
 Verdict Review(GtkWindow* chooser, const std::string& path, bool extensionAppended,
-               const SaveDialogOptions& options) {
+               const SaveDialogOptions& options, const PresetFile& preset) {
     if (path.size() > options.maxPathLength) {
         ShowGtkMessageBox(chooser,
                           "The path is " + std::to_string(path.size()) +
@@ -107,7 +168,7 @@ Verdict Review(GtkWindow* chooser, const std::string& path, bool extensionAppend
         return Verdict::ChooseAgain;
     }
     if (extensionAppended && options.overwritePrompt && Exists(path) &&
-        !ConfirmReplace(chooser, path, options.title)) {
+        !preset.IsReplacedUnasked(path) && !ConfirmReplace(chooser, path, options.title)) {
         return Verdict::ChooseAgain;
     }
     return Verdict::Accept;
@@ -115,8 +176,11 @@ Verdict Review(GtkWindow* chooser, const std::string& path, bool extensionAppend
 
 }  // namespace
 
-std::optional<std::string> RunGtkSaveDialog(const SaveDialogOptions& options) {
-    ToplevelGuard dialog(NewChooser(options));
+std::optional<std::string> RunGtkSaveDialog(const SaveDialogOptions& options,
+                                            const SavePreset& preset) {
+    const PresetFile presetFile(preset, options);
+    ChooserContext context{&options, &presetFile};
+    ToplevelGuard dialog(NewChooser(options, preset, context));
     GtkWindow* chooser = GTK_WINDOW(dialog.widget());
     gtk_window_present(chooser);
     while (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
@@ -127,7 +191,7 @@ std::optional<std::string> RunGtkSaveDialog(const SaveDialogOptions& options) {
         const std::string typed(chosen);
         g_free(chosen);
         const std::string path = WithDefaultExtension(typed, options.defaultExtension);
-        switch (Review(chooser, path, path != typed, options)) {
+        switch (Review(chooser, path, path != typed, options, presetFile)) {
             case Verdict::Accept:
                 return path;
             case Verdict::Fail:
@@ -137,6 +201,16 @@ std::optional<std::string> RunGtkSaveDialog(const SaveDialogOptions& options) {
         }
     }
     return std::nullopt;
+}
+
+SavePreset SavePresetFromEnvironment() {
+    SavePreset preset;
+    if (const char* saveAs = std::getenv("CMPEXPORT_SAVE_AS")) {
+        preset.path = saveAs;
+    }
+    const char* overwrite = std::getenv("CMPEXPORT_OVERWRITE");
+    preset.overwrite = overwrite != nullptr && std::string(overwrite) == "yes";
+    return preset;
 }
 
 }  // namespace cmp

@@ -17,7 +17,19 @@ namespace cmp {
 // reported and the chooser stays open. A path longer than `options.maxPathLength` bytes
 // is reported and ends the dialog as a cancel does.
 //
+// `preset` is the file the host named beforehand: the dialog opens on it (see
+// InitialSaveChoiceFor), and with `preset.overwrite` replacing that very file needs no
+// question; any other file chosen is asked about as usual.
+//
 // Returns the full path, or nothing on cancel or failure. GTK must be running.
-std::optional<std::string> RunGtkSaveDialog(const SaveDialogOptions& options);
+struct SavePreset {
+    std::optional<std::string> path;  // CMPEXPORT_SAVE_AS; empty counts as none
+    bool overwrite = false;           // CMPEXPORT_OVERWRITE is "yes"
+};
+std::optional<std::string> RunGtkSaveDialog(const SaveDialogOptions& options,
+                                            const SavePreset& preset = {});
+
+// The preset as modelhost hands it over, in the console's variables.
+SavePreset SavePresetFromEnvironment();
 
 }  // namespace cmp

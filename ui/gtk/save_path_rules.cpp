@@ -48,6 +48,21 @@ std::string ContainingFolder(std::string_view path) {
     return std::string(path.substr(0, slash));
 }
 
+InitialSaveChoice InitialSaveChoiceFor(std::string_view given, const std::string& workingFolder,
+                                       const std::function<bool(const std::string&)>& isFolder) {
+    std::string full(given);
+    if (!given.empty() && given.front() != '/') {
+        full = workingFolder + (workingFolder.empty() || workingFolder.back() == '/' ? "" : "/") +
+               full;
+    }
+    const std::size_t slash = full.rfind('/');
+    std::string folder = ContainingFolder(full);
+    if (slash == std::string::npos || !isFolder(folder)) {
+        return {workingFolder, std::string(given)};
+    }
+    return {folder, full.substr(slash + 1)};
+}
+
 std::vector<std::string> FilterGlobs(std::string_view patterns) {
     std::vector<std::string> globs;
     while (true) {
