@@ -99,8 +99,8 @@ std::string ModelHostUsage() {
            "exit status: 0 the export returned 0 (also for an empty model),\n"
            "             1 it returned -1,\n"
            "             2 bad usage, or the model or the plug-in could not be loaded,\n"
-           "             3 the export wrote no file: the save dialog refused the --save-as\n"
-           "               FILE, or had no terminal to ask on\n";
+           "             3 the export wrote no file although it had to: the save dialog\n"
+           "               refused or cancelled --save-as FILE, or had no terminal to ask on\n";
 }
 
 std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
