@@ -134,7 +134,8 @@ RunSurroundings SurroundingsOfThisRun() {
     return surroundings;
 }
 
-void SayError(const std::string& message) {
+// One line (or several, for a message of several) on standard error, with the prefix.
+void Tell(const std::string& message) {
     std::cerr << "modelhost: " << TerminalLines(message) << '\n';
 }
 
@@ -148,7 +149,7 @@ int Run(const ModelHostOptions& options) {
     Result<ImportSummary> imported =
         ImportModelIsolated(options.modelPath, model, ImportLimitsFromEnvironment());
     if (!imported) {
-        SayError(imported.message());
+        Tell(imported.message());
         ztModel_Destroy(model);
         return ExitNotLoaded;
     }
@@ -156,14 +157,14 @@ int Run(const ModelHostOptions& options) {
     // cannot know why.
     if (std::string note = DroppedGeometryNote(options.modelPath, imported.value());
         !note.empty()) {
-        SayError(note);
+        Tell(note);
     }
 
     const std::string pluginPath = options.pluginPath.value_or(DefaultPlugInPath());
     Result<LoadedPlugIn> loaded =
         LoadPlugIn(pluginPath, options.pluginPath ? PlugInPathToLoad(pluginPath) : pluginPath);
     if (!loaded) {
-        SayError(loaded.message());
+        Tell(loaded.message());
         ztModel_Destroy(model);
         return ExitNotLoaded;
     }
@@ -197,7 +198,7 @@ int Run(const ModelHostOptions& options) {
         // to that end, stays a warning.)
         if (result == 0 && hasMeshes && !reachedResultDialog && mustWriteAFile) {
             std::cout.flush();
-            SayError(NothingWrittenReason(options));
+            Tell(NothingWrittenReason(options));
             status = ExitNothingWritten;
         }
     }
@@ -224,7 +225,7 @@ int Main(int argc, char** argv) {
         }
         return Run(options.value());
     } catch (const std::exception& failure) {
-        SayError(failure.what());
+        Tell(failure.what());
         return ExitNotLoaded;
     }
 }
