@@ -362,7 +362,7 @@ TEST(ModelHost, AFullDiskEndsTheExportAndKeepsTheOldFile) {
         const char* message;
     } cases[] = {
         {"tree file", ".", "disk/old.cmp",
-         "disk/old.cmp.tmp': No space left on device\nA file that was already there is unchanged."},
+         ".tmp': No space left on device\nA file that was already there is unchanged."},
         {"mesh data file", "disk", "../out.cmp",
          "Error exporting VMS file: Error: Could not write the temporary mesh data file: cannot "
          "write the mesh data file \"___temp.vms\": No space left on device"},

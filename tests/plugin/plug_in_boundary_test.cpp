@@ -240,7 +240,7 @@ std::vector<RunCase> RunCases() {
          true,
          [](const ScratchFolder& s) {
              WriteWholeFile(s / "old.cmp", "old");
-             fs::create_directory(s / "old.cmp.tmp");
+             fs::create_hard_link(s / "old.cmp", s / "old-too.cmp");
          },
          -1,
          {saved, dialog, {"message", "0x10", "Error exporting CMP file", "old.cmp: cannot"}},

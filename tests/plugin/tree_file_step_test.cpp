@@ -67,11 +67,12 @@ TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
          "Could not read the mesh data back: cannot read the mesh data back from '___temp.vms'"},
         {"folder missing", true, "missing/ship.cmp", ErrorCode::CannotCreate, true,
          "missing/ship.cmp: cannot create"},
-        {"folder in the way", true, "taken.cmp", ErrorCode::CannotCreate, true, ".tmp"},
+        {"file in the way", true, "taken/ship.cmp", ErrorCode::CannotCreate, true,
+         "Not a directory"},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch;
-        fs::create_directory(scratch / "taken.cmp.tmp");
+        WriteWholeFile(scratch / "taken", "mine");
         const MeshList meshes = ShipMeshes();
         TemporaryStream stream;
         if (c.writeStream) {

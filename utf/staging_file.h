@@ -1,0 +1,55 @@
+// The file a tree file is written to before it takes its destination's place.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/error.h"
+#include "core/little_endian.h"
+#include "core/staged_files.h"
+#include "utf/write_destination.h"
+
+namespace cmp {
+
+// A new file in the destination's folder, named after the destination followed by a dot,
+// six random letters or digits and ".tmp" ("ship.cmp.x7Qk2P.tmp"; the destination's name
+// is cut short where the whole would pass the 255 characters a file name may have, or on
+// Windows the 259 of a path). It is created only where nothing stood, never through a
+// link, with another random name when one is taken, so nothing beside the destination is
+// ever opened or replaced. While it exists it is in the process's list of staged files,
+// which a handler of SIGINT or SIGTERM removes; dropping it unfinished removes it.
+class StagingFile {
+  public:
+    StagingFile() = default;
+    ~StagingFile();
+    StagingFile(const StagingFile&) = delete;
+    StagingFile& operator=(const StagingFile&) = delete;
+
+    // Creates the file for `destination`, private to its owner when it is to replace a
+    // file (it gets that file's permissions when finished). CannotCreate on failure.
+    Status Create(const WriteDestination& destination);
+    // Appends `bytes`. CannotWrite on failure.
+    Status Write(const Bytes& bytes);
+    // Makes the bytes durable, gives the file the replaced file's permissions (and, as far
+    // as the system allows, its owner and group), and closes it. CannotWrite on failure.
+    Status Finish();
+    // Renames the finished file over the destination, in one step. CannotReplace on
+    // failure.
+    Status Replace();
+
+    const std::string& GetName() const { return name_; }
+
+  private:
+    void Close();
+
+    WriteDestination destination_;
+    std::string name_;
+    std::unique_ptr<StagedFile> registration_;  // while the file exists under name_
+#ifdef _WIN32
+    void* handle_ = nullptr;  // a HANDLE
+#else
+    int descriptor_ = -1;
+#endif
+};
+
+}  // namespace cmp
