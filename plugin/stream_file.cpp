@@ -1,11 +1,12 @@
 // The parts of the stream file's handling that are the same on every system, or nearly.
+#include "plugin/stream_file.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "core/text.h"
 #include "mesh/mesh_data_stream.h"
-#include "plugin/stream_file.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX

@@ -1,3 +1,5 @@
+#include "plugin/stream_file.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,7 +9,6 @@
 #include <cstring>
 
 #include "mesh/mesh_data_stream.h"
-#include "plugin/stream_file.h"
 
 namespace cmp {
 

@@ -1,3 +1,5 @@
+#include "plugin/stream_file.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -6,7 +8,6 @@
 #include <string>
 
 #include "mesh/mesh_data_stream.h"
-#include "plugin/stream_file.h"
 
 namespace cmp {
 
