@@ -7,6 +7,8 @@
 #include "mesh/export_mesh.h"
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
+#include "plugin/stop_signals.h"
+#include "plugin/stream_file.h"
 #include "plugin/temporary_stream.h"
 #include "plugin/tree_file_step.h"
 #include "ui/result_dialog.h"
@@ -27,12 +29,12 @@ std::optional<std::string> AskOutputPath(UserInterface& ui) {
     return path;
 }
 
-// A stream file that cannot even be created gets the long-standing message users know;
-// any later failure (a full disk) says why.
+// A stream file that cannot even be created gets the long-standing message users know,
+// with the file's full path and why below it; any later failure (a full disk) says why.
 void ReportStreamFailure(const Status& failure, UserInterface& ui) {
     const std::string text =
         failure.code() == ErrorCode::CannotCreate
-            ? std::string(StreamNotCreatedText)
+            ? std::string(StreamNotCreatedText) + "\n" + failure.message()
             : "Could not write the temporary mesh data file: " + failure.message();
     ui.ShowMessage(text, StreamErrorCaption, MessageBoxError);
 }
@@ -77,6 +79,14 @@ std::int32_t RunExport(ztModel model, UserInterface& ui) {
         return 0;
     }
 
+    // The stream's file is created before the tree file is written, and removed after:
+    //    saved there, the model would end up in no file at all.
+    if (IsSameFile(*outputPath, TempStreamFileName)) {
+        ui.ShowMessage(SavedAsStreamText + std::string("\n") + FullPath(*outputPath),
+                       TreeErrorCaption, MessageBoxError);
+        return -1;
+    }
+
     // 3. Extract the meshes, with their normals. The run owns the list to its end.
     auto meshes = std::make_unique<MeshList>();
     ExtractMeshes(model, *meshes);
@@ -91,7 +101,9 @@ std::int32_t RunExport(ztModel model, UserInterface& ui) {
         return -1;
     }
 
-    // 5. Write the mesh data stream to its temporary file.
+    // 5. Write the mesh data stream to its temporary file, which a stop by SIGINT or
+    //    SIGTERM removes from here on.
+    const StopSignalGuard stopSignals;
     TemporaryStream stream;
     if (Status written = stream.Write(*meshes); !written) {
         ReportStreamFailure(written, ui);

@@ -16,6 +16,9 @@ inline constexpr const char* StreamNotCreatedText =
     "Could not open export file for some reason, check if it's not being used by another "
     "application!";
 inline constexpr const char* TreeErrorCaption = "Error exporting CMP file";
+inline constexpr const char* SavedAsStreamText =
+    "Could not export to ___temp.vms: that is the name of the exporter's temporary file in "
+    "the current folder. Choose another name.";
 
 // The save dialog of an export: title "Export QV CMP", the .cmp and all-files filters,
 // default extension "cmp", overwrite prompt, read-only box hidden, folder must exist,
@@ -26,15 +29,17 @@ SaveDialogOptions ExportSaveDialogOptions();
 //
 // Returns -1 for a null model (nothing shown, nothing called); 0 with a warning box for
 // a model with no meshes (a negative count included); 0 when the save dialog is
-// cancelled. Otherwise the meshes are extracted and checked against the format's limits
-// (a refusal: error box, -1), the mesh data stream goes to "___temp.vms" in the current
-// folder (a failure: error box, -1), and the result dialog builds, writes and shows the
-// tree. Once the dialog has closed, a failed read-back or write of the tree file is
-// shown in an error box and gives -1; the mesh list is freed, then the model destroyed
-// with ztModel_Destroy, then the dialog; a completed export returns 0.
+// cancelled; -1 with an error box when the chosen file is "___temp.vms" in the current
+// folder (however it is spelt), before anything is written. Otherwise the meshes are extracted and
+// checked against the format's limits (a refusal: error box, -1), the mesh data stream goes to
+// "___temp.vms" in the current folder (a failure: error box, -1), and the result dialog builds,
+// writes and shows the tree. Once the dialog has closed, a failed read-back or write of the tree
+// file is shown in an error box and gives -1; the mesh list is freed, then the model destroyed with
+// ztModel_Destroy, then the dialog; a completed export returns 0.
 //
 // The model is destroyed exactly when the result dialog ran, whatever its outcome; on
-// every earlier return it stays the caller's. "___temp.vms" never outlives the call.
+// every earlier return it stays the caller's. "___temp.vms" never outlives the call; on
+// POSIX systems, SIGINT and SIGTERM during it remove it before they end the process.
 // May throw std::bad_alloc; the plug-in boundary catches it.
 std::int32_t RunExport(ztModel model, UserInterface& ui);
 

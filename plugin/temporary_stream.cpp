@@ -1,96 +1,132 @@
 #include "plugin/temporary_stream.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "mesh/mesh_data_stream.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace cmp {
 
 namespace {
 
-std::string DescribeFailure(const char* what, const std::string& path, int error) {
-    return std::string("cannot ") + what + " the mesh data file \"" + path +
-           "\": " + std::strerror(error);
+using Clock = std::chrono::steady_clock;
+
+// Between two looks at a file another run holds.
+constexpr std::chrono::milliseconds PollInterval{25};
+// How long an empty file nobody holds may stay so before it counts as the user's: a run
+// creates its file and locks it in the next instant.
+constexpr std::chrono::milliseconds EmptyFileGrace{500};
+
+Error CannotCreate(const std::string& path, const std::string& why) {
+    return Error{ErrorCode::CannotCreate, FullPath(path) + ": " + why};
+}
+
+// Why a name that stays taken cannot be had, for the user; empty when it is worth
+// another try (the thing went, or may be another run's in a moment).
+std::string WhyNotFree(const OccupantReport& report) {
+    switch (report.occupant) {
+        case Occupant::Folder:
+            return "a folder of that name is in the way (" + std::string(std::strerror(EISDIR)) +
+                   "); it is left alone";
+        case Occupant::Link:
+            return "a link of that name is in the way; it is not followed and is left alone";
+        case Occupant::Special:
+            return "a FIFO, device or socket of that name is in the way; it is not opened and "
+                   "is left alone";
+        case Occupant::UsersFile:
+        case Occupant::Empty:
+            return "a file of that name is already there that this exporter did not make; it is "
+                   "left alone (move or rename it, then export again)";
+        case Occupant::Unknown:
+            return "something of that name is in the way (" + report.reason + ")";
+        case Occupant::Busy:
+            return "another export is running in this folder; try again once it has finished";
+        case Occupant::Gone:
+            break;
+    }
+    return {};
 }
 
 Error ReadBackError(ErrorCode code, const std::string& path, const std::string& what) {
     return Error{code, "cannot read the mesh data back from '" + path + "': " + what};
 }
 
-// The stream into `file`, which is closed in any case: a full disk may show only in the
-// close. On failure the message is the system's reason.
-Status WriteAndClose(const MeshList& meshes, std::FILE* file) {
-    const Status written = WriteMeshDataStream(meshes, file);
-    errno = 0;
-    const bool closed = std::fclose(file) == 0;
-    if (written && !closed) {
-        return Error{ErrorCode::CannotWrite, std::strerror(errno != 0 ? errno : EIO)};
-    }
-    return written;
-}
-
-// The file's whole content, or why not. A length beyond any stream is also what a
-// folder or a device reports; nothing is allocated for it.
-Result<Bytes> ReadWhole(std::FILE* file, const std::string& path) {
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) != 0 || (length = std::ftell(file)) < 0 ||
-        std::fseek(file, 0, SEEK_SET) != 0) {
-        return ReadBackError(ErrorCode::CannotRead, path,
-                             std::string("cannot find its length: ") + std::strerror(errno));
-    }
-    if (static_cast<unsigned long>(length) > MaxMeshDataStreamSize) {
-        return ReadBackError(ErrorCode::CannotRead, path,
-                             "it claims " + std::to_string(length) +
-                                 " bytes, more than any mesh data stream can hold");
-    }
-    Bytes stream(static_cast<std::size_t>(length));
-    const std::size_t got = stream.empty() ? 0 : std::fread(stream.data(), 1, stream.size(), file);
-    if (got != stream.size()) {
-        std::string problem =
-            "it yielded " + std::to_string(got) + " of its " + std::to_string(length) + " bytes";
-        if (std::ferror(file) && errno != 0) {
-            problem += std::string(": ") + std::strerror(errno);
-        }
-        return ReadBackError(ErrorCode::CannotRead, path, problem);
-    }
-    return stream;
-}
-
 }  // namespace
 
 Status TemporaryStream::Write(const MeshList& meshes) {
-    std::FILE* file = std::fopen(path_.c_str(), "wb");
-    if (file == nullptr) {
-        return Error{ErrorCode::CannotCreate, DescribeFailure("create", path_, errno)};
+    Remove();
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point busyUntil = start + waitForOtherRun_;
+    const Clock::time_point emptyUntil = start + std::min(waitForOtherRun_, EmptyFileGrace);
+    for (;;) {
+        std::string reason;
+        const StreamFile::Created created = file_.Create(path_, reason);
+        if (created == StreamFile::Created::Yes) {
+            break;
+        }
+        if (created == StreamFile::Created::Failed) {
+            return CannotCreate(path_, reason);
+        }
+        const OccupantReport report = ExamineOccupant(path_);
+        const Clock::time_point now = Clock::now();
+        if (report.occupant == Occupant::Gone) {
+            continue;
+        }
+        const bool waiting = (report.occupant == Occupant::Busy && now < busyUntil) ||
+                             (report.occupant == Occupant::Empty && now < emptyUntil);
+        if (!waiting) {
+            return CannotCreate(path_, WhyNotFree(report));
+        }
+        std::this_thread::sleep_for(PollInterval);
     }
-    if (const Status written = WriteAndClose(meshes, file); !written) {
+    staged_.emplace(path_);
+
+    std::string reason;
+    if (!file_.Write(BuildMeshDataStream(meshes), reason)) {
         Remove();
         return Error{ErrorCode::CannotWrite,
-                     "cannot write the mesh data file \"" + path_ + "\": " + written.message()};
+                     "cannot write the mesh data file \"" + path_ + "\": " + reason};
     }
     return Status::Ok();
 }
 
 Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
-    std::FILE* file = std::fopen(path_.c_str(), "rb");
-    if (file == nullptr) {
-        return ReadBackError(ErrorCode::CannotRead, path_, std::strerror(errno));
+    if (!file_.IsOpen()) {
+        return ReadBackError(ErrorCode::CannotRead, path_, "it was never written");
     }
-    Result<Bytes> stream = ReadWhole(file, path_);
-    std::fclose(file);
+    Result<Bytes> stream = [&]() -> Result<Bytes> {
+        std::string reason;
+        // Someone else's file at the name would give someone else's bytes: another
+        // model's, say. Only the file this run wrote will do.
+        if (!file_.IsStillAt(path_, reason)) {
+            return ReadBackError(ErrorCode::CannotRead, path_, reason);
+        }
+        const std::int64_t length = file_.GetLength(reason);
+        if (length < 0) {
+            return ReadBackError(ErrorCode::CannotRead, path_, "cannot find its length: " + reason);
+        }
+        if (static_cast<std::uint64_t>(length) > MaxMeshDataStreamSize) {
+            return ReadBackError(ErrorCode::CannotRead, path_,
+                                 "it claims " + std::to_string(length) +
+                                     " bytes, more than any mesh data stream can hold");
+        }
+        Bytes bytes;
+        if (!file_.ReadFromStart(static_cast<std::size_t>(length), bytes, reason)) {
+            return ReadBackError(ErrorCode::CannotRead, path_, reason);
+        }
+        if (bytes.size() != static_cast<std::size_t>(length)) {
+            return ReadBackError(ErrorCode::CannotRead, path_,
+                                 "it yielded " + std::to_string(bytes.size()) + " of its " +
+                                     std::to_string(length) + " bytes");
+        }
+        return bytes;
+    }();
     Remove();
-    // The file in the current folder is not ours alone: a link to a device, or another
-    // program, can hand back other bytes than were written. A stream of the wrong length
-    // would make a file that the game cannot read.
+    // A stream of the wrong length (the file shortened or lengthened behind the run's
+    // back) would make a file that the game cannot read.
     if (stream && stream.value().size() != expectedSize) {
         return ReadBackError(ErrorCode::StreamMismatch, path_,
                              "it yielded " + std::to_string(stream.value().size()) +
@@ -101,12 +137,8 @@ Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
 }
 
 void TemporaryStream::Remove() {
-    // unlink, never remove: a folder standing at the file's name belongs to the user.
-#ifdef _WIN32
-    _unlink(path_.c_str());
-#else
-    unlink(path_.c_str());
-#endif
+    file_.Remove(path_);
+    staged_.reset();
 }
 
 }  // namespace cmp

@@ -3,7 +3,11 @@
 #include "plugin/export_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 
 #include "plugin/temporary_stream.h"
@@ -97,6 +101,113 @@ TEST(ExportRun, FailuresInTheDialogStartUpAreReportedAfterIt) {
             << c.name << ": " << ui.messages[0].text;
         EXPECT_TRUE(fs::is_empty(scratch.GetPath())) << c.name;
     }
+}
+
+// The chosen file is the temporary stream's, however it is spelt: refused before anything
+// is written, and the model stays the caller's.
+TEST(ExportRun, SavingAsTheTemporaryStreamIsRefused) {
+    for (const std::string spelling :
+         {"___temp.vms", "./___temp.vms", "out/../___temp.vms", "@/___temp.vms", "link.cmp"}) {
+        ScratchFolder scratch;
+        fs::create_directory("out");
+        fs::create_symlink("___temp.vms", "link.cmp");
+        RecordingInterface ui;
+        ui.saveAnswer =
+            spelling[0] == '@' ? scratch.GetPath().string() + spelling.substr(1) : spelling;
+        ztModel model = CreateTestModel(BuildShip);
+        EXPECT_EQ(RunExport(model, ui), -1) << spelling;
+        ztModel_Destroy(model);
+        EXPECT_EQ(ui.dialogCaption, "") << spelling;
+        ASSERT_EQ(ui.messages.size(), 1u) << spelling;
+        EXPECT_EQ(ui.messages[0].caption, TreeErrorCaption);
+        EXPECT_EQ(ui.messages[0].type, MessageBoxError);
+        EXPECT_EQ(ui.messages[0].text.rfind(std::string(SavedAsStreamText) + "\n", 0), 0u)
+            << ui.messages[0].text;
+        EXPECT_EQ(scratch.Contents(), (std::vector<std::string>{"link.cmp", "out"})) << spelling;
+    }
+}
+
+// The message users know, with the file's full path and the system's reason below it.
+TEST(ExportRun, AStreamFileThatCannotBeCreatedIsNamedBelowTheKnownMessage) {
+    ScratchFolder scratch;
+    fs::create_directory(TempStreamFileName);
+    RecordingInterface ui;
+    ui.saveAnswer = scratch / "ship.cmp";
+    ztModel model = CreateTestModel(BuildShip);
+    EXPECT_EQ(RunExport(model, ui), -1);
+    ztModel_Destroy(model);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].caption, StreamErrorCaption);
+    EXPECT_EQ(ui.messages[0].text,
+              std::string(StreamNotCreatedText) + "\n" + (scratch / TempStreamFileName) +
+                  ": a folder of that name is in the way (Is a directory); it is left alone");
+    EXPECT_TRUE(fs::is_directory(TempStreamFileName));
+}
+
+// How a forked run ended: "signal N", "exit N".
+std::string Ending(int status) {
+    if (WIFSIGNALED(status)) {
+        return "signal " + std::to_string(WTERMSIG(status));
+    }
+    return "exit " + std::to_string(WEXITSTATUS(status));
+}
+
+extern "C" void ExitSeven(int) {
+    _exit(7);
+}
+
+// SIGINT or SIGTERM in the middle of a run (just before the result dialog's start-up,
+// with the stream on disk): the stream file goes, and the process ends as it would have
+// without the run: by the signal, through the handler it had, or not at all when it
+// ignores the signal. Afterwards, and after a run that ends normally, the process has
+// its own handlers back.
+TEST(ExportRun, AStopBySignalRemovesTheStreamAndEndsAsTheProcessWould) {
+    struct Case {
+        int signal;
+        void (*previous)(int);
+        std::string ending;
+        bool written;
+    };
+    const Case cases[] = {
+        {SIGTERM, SIG_DFL, "signal " + std::to_string(SIGTERM), false},
+        {SIGINT, SIG_DFL, "signal " + std::to_string(SIGINT), false},
+        {SIGTERM, ExitSeven, "exit 7", false},
+        {SIGINT, SIG_IGN, "exit 0", true},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string(strsignal(c.signal)) + " after " +
+                                 (c.previous == SIG_DFL   ? "default"
+                                  : c.previous == SIG_IGN ? "ignore"
+                                                          : "a handler");
+        ScratchFolder scratch;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(c.signal, c.previous);
+            RecordingInterface ui;
+            ui.saveAnswer = scratch / "ship.cmp";
+            bool streamThere = false;
+            ui.beforeStartUp = [&] {
+                streamThere = fs::is_regular_file(TempStreamFileName);
+                raise(c.signal);
+            };
+            const std::int32_t result = RunExport(CreateTestModel(BuildShip), ui);
+            _exit(result == 0 && streamThere ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_EQ(Ending(status), c.ending) << name;
+        EXPECT_EQ(scratch.Contents(),
+                  c.written ? std::vector<std::string>{"ship.cmp"} : std::vector<std::string>{})
+            << name;
+    }
+
+    ScratchFolder scratch;
+    const auto before = std::signal(SIGTERM, ExitSeven);
+    RecordingInterface ui;
+    ui.saveAnswer = scratch / "ship.cmp";
+    EXPECT_EQ(RunExport(CreateTestModel(BuildShip), ui), 0);
+    EXPECT_EQ(std::signal(SIGTERM, before), ExitSeven);
 }
 
 }  // namespace

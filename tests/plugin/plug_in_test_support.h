@@ -32,12 +32,13 @@ inline HostPlugIn* CreateFromPlugInLibrary() {
 }
 #endif
 
-// A small ship: a hull, a cockpit of a second material and three hardpoint markers.
-inline void BuildShip(ztModel model) {
+// A small ship: a hull, a cockpit of a second material and three hardpoint markers; its
+// hull's tail `tail` units further back (another model of the very same size).
+inline void BuildShipWithTail(ztModel model, float tail) {
     const std::int32_t plate = ztBuild_AddMaterial(model, "HullPlate");
     const std::int32_t glass = ztBuild_AddMaterial(model, "CockpitGlass");
     ztMesh hull = ztBuild_AddMesh(model, "Hull", plate);
-    const float corners[4][3] = {{-4, -2, 20}, {4, -2, 20}, {0, 2, 20}, {0, 0, -20}};
+    const float corners[4][3] = {{-4, -2, 20}, {4, -2, 20}, {0, 2, 20}, {0, 0, -20 - tail}};
     for (const auto& c : corners) {
         ztBuild_AddVertex(hull, c[0], c[1], c[2], 0.5f, 0.25f);
     }
@@ -60,6 +61,14 @@ inline void BuildShip(ztModel model) {
         ztBuild_AddTriangle(marker, 0, 1, 2);
         x += 2;
     }
+}
+
+inline void BuildShip(ztModel model) {
+    BuildShipWithTail(model, 0);
+}
+
+inline void BuildLongShip(ztModel model) {
+    BuildShipWithTail(model, 8);
 }
 
 inline void BuildNegativeCount(ztModel model) {

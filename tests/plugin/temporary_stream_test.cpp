@@ -1,9 +1,13 @@
-// The temporary mesh data file: what it holds, what a read-back accepts, and that it
-// never outlives its owner whatever goes wrong.
+// The temporary mesh data file: what it holds, what a read-back accepts, that it never
+// outlives its owner whatever goes wrong, and that nothing else standing at its name
+// (a file of the user's, a link, a FIFO, another run's file) is ever opened, followed,
+// overwritten or removed.
 #include "plugin/temporary_stream.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -11,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "mesh/mesh_data_stream.h"
 #include "tests/mesh/mesh_test_support.h"
@@ -21,17 +26,45 @@ namespace cmp {
 namespace {
 
 namespace fs = std::filesystem;
+using std::chrono::milliseconds;
 
-MeshList OneTriangleList() {
+MeshList OneTriangleList(float x = 0) {
     MeshList meshes;
     meshes.push_back(
-        MeshRecord("Tri", "abc", VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), {0, 1, 2}));
+        MeshRecord("Tri", "abc", VerticesAt({{x, 0, 0}, {1, 0, 0}, {0, 1, 0}}), {0, 1, 2}));
     return meshes;
 }
 
+// What stands at a name, as a test compares it before and after: its type, and the
+// content of a file or the target of a link.
+std::string Describe(const fs::path& path) {
+    const fs::file_status status = fs::symlink_status(path);
+    switch (status.type()) {
+        case fs::file_type::not_found:
+            return "nothing";
+        case fs::file_type::symlink:
+            return "link to " + fs::read_symlink(path).string();
+        case fs::file_type::regular:
+            return "file: " + ReadWholeFile(path);
+        case fs::file_type::directory:
+            return "folder";
+        case fs::file_type::fifo:
+            return "fifo";
+        default:
+            return "other";
+    }
+}
+
+// A FIFO opened for writing would block the run for good: a hang ends the test program
+// instead of the test run.
+class HangGuard {
+  public:
+    explicit HangGuard(unsigned seconds) { alarm(seconds); }
+    ~HangGuard() { alarm(0); }
+};
+
 TEST(TemporaryStream, GivesBackWhatItWroteAndIsGoneAfterwards) {
     ScratchFolder scratch;
-    WriteWholeFile(TempStreamFileName, "a leftover that is longer than the stream, and must go");
     const MeshList meshes = OneTriangleList();
     const Bytes expected = BuildMeshDataStream(meshes);
     TemporaryStream stream;
@@ -43,32 +76,146 @@ TEST(TemporaryStream, GivesBackWhatItWroteAndIsGoneAfterwards) {
     EXPECT_FALSE(fs::exists(TempStreamFileName));
 }
 
-// Whatever the read-back meets, it reports it with a code and the file's name, and the
-// file is gone afterwards. A link to /dev/null takes the whole stream and gives nothing
-// back; a file someone else rewrote gives other bytes; a file grown past any possible
-// stream is refused without reading it.
-TEST(TemporaryStream, AReadBackThatFailsStillLeavesNothingBehind) {
+// What may stand at the name when a run begins. Only the leftover of a killed run (a
+// whole mesh data stream that no run holds) is replaced; everything else is left exactly
+// as it was, and the message gives the file's full path and why.
+TEST(TemporaryStream, WhatStandsAtTheNameIsReplacedOnlyWhenItIsAKilledRunsLeftover) {
+    const Bytes leftover = BuildMeshDataStream(OneTriangleList(7));
+    const std::string leftoverText(leftover.begin(), leftover.end());
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        const char* part;  // of the message; null: the write succeeds
+    };
+    const std::vector<Case> cases = {
+        {"nothing", [] {}, nullptr},
+        {"a killed run's leftover", [&] { WriteWholeFile(TempStreamFileName, leftover); }, nullptr},
+        {"a leftover with a byte more",
+         [&] { WriteWholeFile(TempStreamFileName, leftoverText + "x"); },
+         "a file of that name is already there that this exporter did not make"},
+        {"a leftover cut short",
+         [&] { WriteWholeFile(TempStreamFileName, leftoverText.substr(0, 40)); },
+         "a file of that name is already there"},
+        {"a file of the user's", [] { WriteWholeFile(TempStreamFileName, "my notes"); },
+         "a file of that name is already there"},
+        {"an empty file of the user's", [] { WriteWholeFile(TempStreamFileName, ""); },
+         "a file of that name is already there"},
+        {"a folder", [] { fs::create_directory(TempStreamFileName); },
+         "a folder of that name is in the way (Is a directory)"},
+        {"a link to a file of the user's",
+         [] {
+             WriteWholeFile("target.txt", "mine");
+             fs::create_symlink("target.txt", TempStreamFileName);
+         },
+         "a link of that name is in the way; it is not followed"},
+        {"a link to nothing", [] { fs::create_symlink("nowhere.txt", TempStreamFileName); },
+         "a link of that name"},
+        {"a link to a full device", [] { fs::create_symlink("/dev/full", TempStreamFileName); },
+         "a link of that name"},
+        {"a FIFO", [] { ASSERT_EQ(mkfifo(TempStreamFileName, 0600), 0); },
+         "a FIFO, device or socket of that name is in the way; it is not opened"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        c.prepare();
+        const std::string before = c.part ? Describe(TempStreamFileName) : "";
+        const std::string target = ReadWholeFile("target.txt");
+        HangGuard guard(20);
+        TemporaryStream stream(TempStreamFileName, milliseconds(100));
+        const Status written = stream.Write(OneTriangleList());
+        if (c.part == nullptr) {
+            ASSERT_TRUE(written) << c.what << ": " << written.message();
+            const Result<Bytes> read = stream.ReadBack(MeshDataStreamSize(OneTriangleList()));
+            ASSERT_TRUE(read) << c.what;
+            EXPECT_EQ(read.value(), BuildMeshDataStream(OneTriangleList())) << c.what;
+            EXPECT_EQ(Describe(TempStreamFileName), "nothing") << c.what;
+            continue;
+        }
+        ASSERT_FALSE(written) << c.what;
+        EXPECT_EQ(written.code(), ErrorCode::CannotCreate) << c.what;
+        const std::string full = (scratch.GetPath() / TempStreamFileName).string();
+        EXPECT_EQ(written.message().rfind(full + ": ", 0), 0u)
+            << c.what << ": " << written.message();
+        EXPECT_NE(written.message().find(c.part), std::string::npos) << written.message();
+        stream.Remove();
+        EXPECT_EQ(Describe(TempStreamFileName), before) << c.what;
+        EXPECT_EQ(ReadWholeFile("target.txt"), target) << c.what;
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+// A file another run holds is waited for; if it stays, the run says that another export
+// is working in the folder, and the other run's file stays whole.
+TEST(TemporaryStream, AnotherRunsFileIsWaitedForAndNeverTouched) {
+    ScratchFolder scratch;
+    const MeshList first = OneTriangleList(1);
+    const MeshList second = OneTriangleList(2);
+    TemporaryStream holder;
+    ASSERT_TRUE(holder.Write(first));
+
+    TemporaryStream impatient(TempStreamFileName, milliseconds(150));
+    const auto start = std::chrono::steady_clock::now();
+    const Status refused = impatient.Write(second);
+    ASSERT_FALSE(refused);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(150));
+    EXPECT_EQ(refused.code(), ErrorCode::CannotCreate);
+    EXPECT_NE(refused.message().find("another export is running in this folder"), std::string::npos)
+        << refused.message();
+    impatient.Remove();
+    const Result<Bytes> held = holder.ReadBack(MeshDataStreamSize(first));
+    ASSERT_TRUE(held) << held.message();
+    EXPECT_EQ(held.value(), BuildMeshDataStream(first));
+
+    // The holder finishes while the second run waits: it then gets the name.
+    ASSERT_TRUE(holder.Write(first));
+    std::thread finisher([&] {
+        std::this_thread::sleep_for(milliseconds(200));
+        holder.Remove();
+    });
+    TemporaryStream patient(TempStreamFileName, milliseconds(5000));
+    const Status written = patient.Write(second);
+    finisher.join();
+    ASSERT_TRUE(written) << written.message();
+    const Result<Bytes> read = patient.ReadBack(MeshDataStreamSize(second));
+    ASSERT_TRUE(read) << read.message();
+    EXPECT_EQ(read.value(), BuildMeshDataStream(second));
+}
+
+// Whatever the read-back meets, it reports it with a code and the file's name; the file
+// this run wrote is gone afterwards, and what someone else put at its name stays. Only
+// the very file the run wrote is read: another file of the same length put in its place
+// (another export's stream, say) is refused, not read.
+TEST(TemporaryStream, AReadBackReadsOnlyTheFileThisRunWrote) {
+    const Bytes other = BuildMeshDataStream(OneTriangleList(9));
     struct Case {
         const char* what;
         std::function<void()> meddle;  // between the write and the read-back
         ErrorCode code;
         const char* part;
+        std::string left;  // what stands at the name afterwards
     };
     const std::vector<Case> cases = {
         {"removed", [] { fs::remove(TempStreamFileName); }, ErrorCode::CannotRead,
-         std::strerror(ENOENT)},
-        {"shortened", [] { fs::resize_file(TempStreamFileName, 59); }, ErrorCode::StreamMismatch,
-         "it yielded 59 bytes where the meshes call for"},
-        {"lengthened", [] { fs::resize_file(TempStreamFileName, 200); }, ErrorCode::StreamMismatch,
-         "it yielded 200 bytes where the meshes call for"},
-        {"grown past any stream", [] { fs::resize_file(TempStreamFileName, 64u << 20); },
-         ErrorCode::CannotRead, "more than any mesh data stream can hold"},
-        {"a link to /dev/null",
+         "it is no longer there (No such file or directory)", "nothing"},
+        {"replaced by a stream of the same length",
+         [&] {
+             fs::remove(TempStreamFileName);
+             WriteWholeFile(TempStreamFileName, other);
+         },
+         ErrorCode::CannotRead, "another file has taken its place",
+         "file: " + std::string(other.begin(), other.end())},
+        {"replaced by a link to /dev/null",
          [] {
              fs::remove(TempStreamFileName);
              fs::create_symlink("/dev/null", TempStreamFileName);
          },
-         ErrorCode::StreamMismatch, "it yielded 0 bytes"},
+         ErrorCode::CannotRead, "another file has taken its place", "link to /dev/null"},
+        {"shortened", [] { fs::resize_file(TempStreamFileName, 59); }, ErrorCode::StreamMismatch,
+         "it yielded 59 bytes where the meshes call for", "nothing"},
+        {"lengthened", [] { fs::resize_file(TempStreamFileName, 200); }, ErrorCode::StreamMismatch,
+         "it yielded 200 bytes where the meshes call for", "nothing"},
+        {"grown past any stream", [] { fs::resize_file(TempStreamFileName, 64u << 20); },
+         ErrorCode::CannotRead, "more than any mesh data stream can hold", "nothing"},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch;
@@ -81,43 +228,50 @@ TEST(TemporaryStream, AReadBackThatFailsStillLeavesNothingBehind) {
         EXPECT_EQ(read.code(), c.code) << c.what;
         EXPECT_NE(read.message().find("'___temp.vms'"), std::string::npos) << read.message();
         EXPECT_NE(read.message().find(c.part), std::string::npos) << read.message();
-        EXPECT_TRUE(fs::is_empty(scratch.GetPath())) << c.what;
+        EXPECT_EQ(Describe(TempStreamFileName), c.left) << c.what;
     }
 }
 
-TEST(TemporaryStream, WhatStandsInTheWayOfTheWriteIsReported) {
+TEST(TemporaryStream, AReadBackWithoutAWriteSaysSo) {
+    ScratchFolder scratch;
+    TemporaryStream stream;
+    const Result<Bytes> read = stream.ReadBack(16);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.code(), ErrorCode::CannotRead);
+    EXPECT_NE(read.message().find("it was never written"), std::string::npos) << read.message();
+}
+
+// A working folder the file cannot be made in: the message gives the full path, also of
+// a folder that has been removed, and the system's reason.
+TEST(TemporaryStream, AFolderThatTakesNoFileIsNamedWithTheReason) {
     struct Case {
         const char* what;
-        std::function<void()> prepare;
-        ErrorCode code;
+        std::function<void(const fs::path&)> prepare;
         int reason;
     };
     const std::vector<Case> cases = {
-        {"a folder of the user's", [] { fs::create_directory(TempStreamFileName); },
-         ErrorCode::CannotCreate, EISDIR},
-        {"a full device", [] { fs::create_symlink("/dev/full", TempStreamFileName); },
-         ErrorCode::CannotWrite, ENOSPC},
+        {"removed", [](const fs::path& folder) { fs::remove(folder); }, ENOENT},
+        {"read-only", [](const fs::path& folder) { chmod(folder.c_str(), 0555); }, EACCES},
     };
     for (const Case& c : cases) {
+        if (c.reason == EACCES && geteuid() == 0) {
+            continue;  // the superuser writes into any folder
+        }
         ScratchFolder scratch;
-        c.prepare();
+        const fs::path folder = scratch.GetPath() / "work";
+        fs::create_directory(folder);
+        fs::current_path(folder);
+        c.prepare(folder);
         TemporaryStream stream;
         const Status written = stream.Write(OneTriangleList());
+        fs::current_path(scratch.GetPath());
+        chmod(folder.c_str(), 0755);
         ASSERT_FALSE(written) << c.what;
-        EXPECT_EQ(written.code(), c.code) << c.what;
-        EXPECT_NE(written.message().find("___temp.vms"), std::string::npos) << written.message();
-        EXPECT_NE(written.message().find(std::strerror(c.reason)), std::string::npos)
-            << written.message();
+        EXPECT_EQ(written.code(), ErrorCode::CannotCreate) << c.what;
+        EXPECT_EQ(written.message(),
+                  (folder / TempStreamFileName).string() + ": " + std::strerror(c.reason))
+            << c.what;
     }
-    // The folder is the user's and stays; the device is untouched.
-    ScratchFolder scratch;
-    fs::create_directory(TempStreamFileName);
-    {
-        TemporaryStream stream;
-        EXPECT_FALSE(stream.Write(OneTriangleList()));
-    }
-    EXPECT_TRUE(fs::is_directory(TempStreamFileName));
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 // A write that stops short of a regular file: the file-size limit makes the write
@@ -153,6 +307,61 @@ TEST(TemporaryStream, TheOwnerRemovesTheFileWhenItGoes) {
         EXPECT_TRUE(fs::exists(TempStreamFileName));
     }
     EXPECT_FALSE(fs::exists(TempStreamFileName));
+}
+
+// The leftover of a killed run is known by its header and its length alone.
+TEST(StreamFile, AWholeMeshDataStreamIsKnownByItsHeaderAndLength) {
+    const Bytes stream = BuildMeshDataStream(OneTriangleList());
+    const auto with = [&](std::size_t at, std::uint8_t value) {
+        Bytes changed = stream;
+        changed[at] = value;
+        return changed;
+    };
+    struct Case {
+        const char* what;
+        Bytes head;
+        std::uint64_t length;
+        bool whole;
+    } cases[] = {
+        {"a stream as written", stream, stream.size(), true},
+        {"a byte longer", stream, stream.size() + 1, false},
+        {"a byte shorter", stream, stream.size() - 1, false},
+        {"another first version field", with(0, 2), stream.size(), false},
+        {"another second version field", with(4, 5), stream.size(), false},
+        {"another vertex format", with(12, 0x13), stream.size(), false},
+        {"a mesh count that calls for more", with(8, 2), stream.size(), false},
+        {"a header cut short", Bytes(stream.begin(), stream.begin() + 15), stream.size(), false},
+        {"text", Bytes(16, 'a'), stream.size(), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsWholeMeshDataStream(c.head, c.length), c.whole) << c.what;
+    }
+}
+
+// Saving as the temporary file, however the path is spelt, is found out before the run.
+TEST(StreamFile, EverySpellingOfTheStreamsPathIsTheSameFile) {
+    ScratchFolder scratch;
+    fs::create_directory("sub");
+    fs::create_symlink(TempStreamFileName, "alias.cmp");
+    const std::string here = scratch.GetPath().string();
+    struct Case {
+        std::string output;
+        bool same;
+    } cases[] = {
+        {"___temp.vms", true},
+        {"./___temp.vms", true},
+        {"sub/../___temp.vms", true},
+        {here + "/___temp.vms", true},
+        {here + "//sub/..//___temp.vms", true},
+        {"alias.cmp", true},
+        {"sub/___temp.vms", false},
+        {"___temp.vms.cmp", false},
+        {"___TEMP.VMS", false},
+        {here + "/other.cmp", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsSameFile(c.output, TempStreamFileName), c.same) << c.output;
+    }
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ struct ExpectedBox {
     const char* caption;
     const char* text;  // null: any text (the reason is the plug-in's to word)
     UINT type;
+    bool wholeText = true;  // false: `text` is how the box's text begins
 };
 
 // One export case, run in a fresh scratch folder.
@@ -55,6 +56,9 @@ struct ExportCase {
     bool resultDialogShown = false;
     bool fileWritten = false;
     std::vector<ExpectedBox> boxes{};
+    // The content of a file of the user's that stands at the stream's name and must stay
+    // as it is; empty: nothing may stand there after the run.
+    std::string keptStream{};
 };
 
 inline DialogAnswer Answer(DialogKind kind, DialogAction action) {

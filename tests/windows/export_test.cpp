@@ -50,6 +50,9 @@ TEST_F(PlugInExport, SaveDialogCancelled) {
                               .saveDialogShown = true});
 }
 
+// The message users know, with the file's full path and why on a line below it.
+const std::string StreamTextAndPath = std::string(StreamText) + "\n";
+
 TEST_F(PlugInExport, TemporaryStreamCannotBeCreated) {
     RunExportCase(Library(),
                   {.name = "temporary stream cannot be created",
@@ -58,7 +61,73 @@ TEST_F(PlugInExport, TemporaryStreamCannotBeCreated) {
                    .afterSave = {pressOk},
                    .result = -1,
                    .saveDialogShown = true,
-                   .boxes = {{StreamCaption, StreamText, ErrorBox}}});
+                   .boxes = {{StreamCaption, StreamTextAndPath.c_str(), ErrorBox, false}}});
+}
+
+// What stands at the stream's name before the run: a file of the user's stays as it is
+// and the run is refused; so is a file another program (another export) holds open
+// without sharing it, after the run has waited for it; a killed run's leftover (a whole
+// mesh data stream that nobody holds) is replaced, and the export completes.
+TEST_F(PlugInExport, WhatStandsAtTheStreamsNameIsNeverTakenFromItsOwner) {
+    const std::string userFile = "my notes";
+    RunExportCase(Library(),
+                  {.name = "a file of the user's",
+                   .prepare = [&](const ScratchFolder&) { std::ofstream(TempStream) << userFile; },
+                   .typedName = "ship.cmp",
+                   .afterSave = {pressOk},
+                   .result = -1,
+                   .saveDialogShown = true,
+                   .boxes = {{StreamCaption, StreamTextAndPath.c_str(), ErrorBox, false}},
+                   .keptStream = userFile});
+
+    const std::string held = "held by another export";
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    DialogAnswer release = pressOk;
+    release.afterClose = [&] { CloseHandle(holder); };
+    const DWORD started = GetTickCount();
+    RunExportCase(Library(),
+                  {.name = "a file another program holds",
+                   .prepare =
+                       [&](const ScratchFolder&) {
+                           holder = CreateFileA(TempStream, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr);
+                           DWORD wrote = 0;
+                           WriteFile(holder, held.data(), static_cast<DWORD>(held.size()), &wrote,
+                                     nullptr);
+                       },
+                   .typedName = "ship.cmp",
+                   .afterSave = {release},
+                   .result = -1,
+                   .saveDialogShown = true,
+                   .boxes = {{StreamCaption, StreamTextAndPath.c_str(), ErrorBox, false}},
+                   .keptStream = held});
+    EXPECT_GE(GetTickCount() - started, 4000u) << "the run waited for the other export";
+
+    // A stream header that counts no mesh: sixteen bytes, all a whole stream needs.
+    const std::string leftover("\1\0\0\0\4\0\0\0\0\0\0\0\x12\x01\0\0", 16);
+    RunExportCase(Library(), Completing({.name = "a killed run's leftover",
+                                         .prepare =
+                                             [&](const ScratchFolder&) {
+                                                 std::ofstream(TempStream, std::ios::binary)
+                                                     << leftover;
+                                             },
+                                         .typedName = "ship.cmp"}));
+}
+
+// Saving as the stream's own file is refused before anything is written.
+TEST_F(PlugInExport, SavingAsTheTemporaryStreamRefused) {
+    for (const char* typed : {"___temp.vms", "___TEMP.VMS"}) {
+        RunExportCase(Library(),
+                      {.name = std::string("saved as ") + typed,
+                       .typedName = typed,
+                       .afterSave = {pressOk},
+                       .result = -1,
+                       .saveDialogShown = true,
+                       .boxes = {{TreeCaption,
+                                  "Could not export to ___temp.vms: that is the name of the "
+                                  "exporter's temporary file in the current folder.",
+                                  ErrorBox, false}}});
+    }
 }
 
 // Every way of closing the result dialog completes the export.

@@ -1,0 +1,20 @@
+// While a run has files on disk, SIGINT and SIGTERM (Ctrl+C, a kill) remove them before
+// they end the process: an export stopped in the middle leaves nothing behind.
+#pragma once
+
+namespace cmp {
+
+// Installs, for its lifetime, handlers of SIGINT and SIGTERM that remove the staged files
+// (core/staged_files.h), put back the disposition found and raise the signal again, so
+// the process ends by that signal as it would have without the run (a shell sees 130 or
+// 143). A signal the process ignores stays ignored. The handlers found are restored when
+// the guard goes. Nothing on Windows, which has no such signals for a plug-in to catch.
+class StopSignalGuard {
+  public:
+    StopSignalGuard();
+    ~StopSignalGuard();
+    StopSignalGuard(const StopSignalGuard&) = delete;
+    StopSignalGuard& operator=(const StopSignalGuard&) = delete;
+};
+
+}  // namespace cmp

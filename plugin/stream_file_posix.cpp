@@ -1,0 +1,206 @@
+#include "plugin/stream_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "mesh/mesh_data_stream.h"
+
+namespace cmp {
+
+namespace {
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+// flock, not fcntl: it belongs to the open file, so a second descriptor of this process
+// does not share it, and it goes with the last descriptor, also when a run is killed.
+bool Lock(int descriptor, bool wait) {
+    int locked;
+    do {
+        locked = flock(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB));
+    } while (locked != 0 && errno == EINTR);
+    return locked == 0;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+Occupant OccupantOfType(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return Occupant::Folder;
+    }
+    if (S_ISLNK(mode)) {
+        return Occupant::Link;
+    }
+    return S_ISREG(mode) ? Occupant::UsersFile : Occupant::Special;
+}
+
+// A regular file, open and locked by this process: a killed run's leftover goes.
+Occupant JudgeLockedFile(int descriptor, const std::string& path, const struct stat& seen) {
+    struct stat now {};
+    // Locked only after its owner had removed it: the name may stand for a new file now.
+    if (lstat(path.c_str(), &now) != 0 || !SameFile(now, seen)) {
+        return Occupant::Gone;
+    }
+    if (seen.st_size == 0) {
+        return Occupant::Empty;
+    }
+    Bytes head(StreamHeaderSize);
+    const ssize_t got = pread(descriptor, head.data(), head.size(), 0);
+    head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (!IsWholeMeshDataStream(head, static_cast<std::uint64_t>(seen.st_size))) {
+        return Occupant::UsersFile;
+    }
+    unlink(path.c_str());
+    return Occupant::Gone;
+}
+
+}  // namespace
+
+OccupantReport ExamineOccupant(const std::string& path) {
+    struct stat seen {};
+    if (lstat(path.c_str(), &seen) != 0) {
+        return errno == ENOENT ? OccupantReport{Occupant::Gone, {}}
+                               : OccupantReport{Occupant::Unknown, Reason(errno)};
+    }
+    if (!S_ISREG(seen.st_mode)) {
+        return {OccupantOfType(seen.st_mode), {}};
+    }
+    // O_NONBLOCK and O_NOFOLLOW: should a FIFO or a link take the regular file's place in
+    // the meantime, it is neither waited on nor followed.
+    const int descriptor =
+        open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+        if (errno == ENOENT) {
+            return {Occupant::Gone, {}};
+        }
+        // Unreadable: not this exporter's, which makes its file readable to its owner.
+        return {errno == ELOOP ? Occupant::Link : Occupant::UsersFile, {}};
+    }
+    struct stat opened {};
+    Occupant occupant = Occupant::Gone;
+    if (fstat(descriptor, &opened) != 0 || !SameFile(opened, seen)) {
+        occupant = Occupant::Gone;  // replaced in the meantime: look again
+    } else if (!Lock(descriptor, false)) {
+        occupant = errno == EWOULDBLOCK ? Occupant::Busy : Occupant::UsersFile;
+    } else {
+        occupant = JudgeLockedFile(descriptor, path, opened);
+    }
+    close(descriptor);
+    return {occupant, {}};
+}
+
+StreamFile::~StreamFile() {
+    if (descriptor_ >= 0) {
+        close(descriptor_);
+    }
+}
+
+StreamFile::Created StreamFile::Create(const std::string& path, std::string& reason) {
+    const int descriptor =
+        open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        reason = Reason(errno);
+        return errno == EEXIST ? Created::NameTaken : Created::Failed;
+    }
+    struct stat created {};
+    // Another run that examines the file before this lock finds it empty and looks again.
+    if (!Lock(descriptor, true) || fstat(descriptor, &created) != 0) {
+        reason = Reason(errno);
+        unlink(path.c_str());
+        close(descriptor);
+        return Created::Failed;
+    }
+    descriptor_ = descriptor;
+    device_ = created.st_dev;
+    inode_ = created.st_ino;
+    return Created::Yes;
+}
+
+bool StreamFile::IsOpen() const {
+    return descriptor_ >= 0;
+}
+
+bool StreamFile::Write(const Bytes& bytes, std::string& reason) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote =
+            pwrite(descriptor_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            reason = Reason(wrote < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+std::int64_t StreamFile::GetLength(std::string& reason) {
+    struct stat now {};
+    if (fstat(descriptor_, &now) != 0) {
+        reason = Reason(errno);
+        return -1;
+    }
+    return now.st_size;
+}
+
+bool StreamFile::ReadFromStart(std::size_t length, Bytes& bytes, std::string& reason) {
+    bytes.resize(length);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got =
+            pread(descriptor_, bytes.data() + done, length - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            reason = Reason(errno);
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return true;
+}
+
+bool StreamFile::IsStillAt(const std::string& path, std::string& reason) {
+    struct stat now {};
+    if (lstat(path.c_str(), &now) != 0) {
+        reason = "it is no longer there (" + Reason(errno) + ")";
+        return false;
+    }
+    if (now.st_dev != device_ || now.st_ino != inode_) {
+        reason = "another file has taken its place";
+        return false;
+    }
+    return true;
+}
+
+void StreamFile::Remove(const std::string& path) {
+    if (descriptor_ < 0) {
+        return;
+    }
+    // Unlinked before the lock goes with the close: a run waiting for the name never
+    // finds this file unlocked.
+    std::string ignored;
+    if (IsStillAt(path, ignored)) {
+        unlink(path.c_str());
+    }
+    close(descriptor_);
+    descriptor_ = -1;
+}
+
+}  // namespace cmp

@@ -1,0 +1,211 @@
+#include "plugin/stream_file.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include "mesh/mesh_data_stream.h"
+
+namespace cmp {
+
+namespace {
+
+std::string Reason(DWORD error) {
+    char text[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, text, sizeof text, nullptr);
+    std::string reason(text, length);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ' || reason.back() == '.')) {
+        reason.pop_back();
+    }
+    return reason.empty() ? "error " + std::to_string(error) : reason;
+}
+
+HANDLE AsHandle(void* handle) {
+    return static_cast<HANDLE>(handle);
+}
+
+// Deletes the open file itself, whatever its name has become: the name cannot change
+// while a handle without FILE_SHARE_DELETE is open.
+bool DeleteOpenFile(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+bool ReadAt(HANDLE file, std::uint64_t offset, void* into, DWORD length, DWORD& got) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return ReadFile(file, into, length, &got, &at) != 0 || GetLastError() == ERROR_HANDLE_EOF;
+}
+
+// A regular file, open by this process alone for writing and deleting: a killed run's
+// leftover goes.
+Occupant JudgeOpenFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(file, &information) == 0) {
+        return Occupant::UsersFile;
+    }
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Occupant::Folder;
+    }
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return Occupant::Link;
+    }
+    const std::uint64_t length =
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    if (length == 0) {
+        return Occupant::Empty;
+    }
+    Bytes head(StreamHeaderSize);
+    DWORD got = 0;
+    if (!ReadAt(file, 0, head.data(), static_cast<DWORD>(head.size()), got)) {
+        return Occupant::UsersFile;
+    }
+    head.resize(got);
+    if (!IsWholeMeshDataStream(head, length) || !DeleteOpenFile(file)) {
+        return Occupant::UsersFile;
+    }
+    return Occupant::Gone;
+}
+
+}  // namespace
+
+OccupantReport ExamineOccupant(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? OccupantReport{Occupant::Gone, {}}
+                                             : OccupantReport{Occupant::Unknown, Reason(error)};
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return {Occupant::Folder, {}};
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return {Occupant::Link, {}};
+    }
+    // Sharing nothing but reading: a run that holds the file (for writing, without
+    // sharing it) makes this fail, and while this handle is open no run can take it.
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return {Occupant::Gone, {}};
+        }
+        return {error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
+                    ? Occupant::Busy
+                    : Occupant::UsersFile,
+                {}};
+    }
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return {Occupant::Special, {}};
+    }
+    const Occupant occupant = JudgeOpenFile(file);
+    CloseHandle(file);
+    return {occupant, {}};
+}
+
+StreamFile::~StreamFile() {
+    if (handle_ != nullptr) {
+        CloseHandle(AsHandle(handle_));
+    }
+}
+
+StreamFile::Created StreamFile::Create(const std::string& path, std::string& reason) {
+    // CREATE_NEW opens nothing that is there; sharing only reading keeps every other
+    // program from writing, renaming or deleting the file while the run holds it.
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        reason = Reason(error);
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::NameTaken
+                                                                           : Created::Failed;
+    }
+    handle_ = file;
+    return Created::Yes;
+}
+
+bool StreamFile::IsOpen() const {
+    return handle_ != nullptr;
+}
+
+bool StreamFile::Write(const Bytes& bytes, std::string& reason) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(done);
+        DWORD wrote = 0;
+        const DWORD chunk = static_cast<DWORD>(bytes.size() - done);
+        if (WriteFile(AsHandle(handle_), bytes.data() + done, chunk, &wrote, &at) == 0) {
+            reason = Reason(GetLastError());
+            return false;
+        }
+        if (wrote == 0) {
+            reason = Reason(ERROR_DISK_FULL);
+            return false;
+        }
+        done += wrote;
+    }
+    return true;
+}
+
+std::int64_t StreamFile::GetLength(std::string& reason) {
+    LARGE_INTEGER length{};
+    if (GetFileSizeEx(AsHandle(handle_), &length) == 0) {
+        reason = Reason(GetLastError());
+        return -1;
+    }
+    return length.QuadPart;
+}
+
+bool StreamFile::ReadFromStart(std::size_t length, Bytes& bytes, std::string& reason) {
+    bytes.resize(length);
+    std::size_t done = 0;
+    while (done < length) {
+        DWORD got = 0;
+        if (!ReadAt(AsHandle(handle_), done, bytes.data() + done, static_cast<DWORD>(length - done),
+                    got)) {
+            reason = Reason(GetLastError());
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    bytes.resize(done);
+    return true;
+}
+
+bool StreamFile::IsStillAt(const std::string&, std::string&) {
+    // Nobody can rename or delete a file opened without FILE_SHARE_DELETE.
+    return true;
+}
+
+void StreamFile::Remove(const std::string& path) {
+    if (handle_ == nullptr) {
+        return;
+    }
+    if (!DeleteOpenFile(AsHandle(handle_))) {
+        // A system without deletion by handle: by name, which still names this file.
+        CloseHandle(AsHandle(handle_));
+        handle_ = nullptr;
+        DeleteFileA(path.c_str());
+        return;
+    }
+    CloseHandle(AsHandle(handle_));
+    handle_ = nullptr;
+}
+
+}  // namespace cmp
