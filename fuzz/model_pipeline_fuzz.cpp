@@ -28,10 +28,13 @@
 #include "standin/ztModelBuilder.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/tree/reference_nearest_face.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
 #include "tree/compound_layout.h"
+#include "tree/hardpoints.h"
+#include "tree/nearest_face_index.h"
 #include "utf/utf_layout.h"
 #include "utf/utf_reader.h"
 #include "utf/utf_writer.h"
@@ -224,6 +227,22 @@ Expected CheckPipeline(ztModel model) {
     Bytes stream = BuildMeshDataStream(meshes);
     if (stream.size() != expected) {
         Fail("the mesh data stream has the wrong length");
+    }
+
+    // The index finds the very face the plain scan finds, for every hardpoint and for
+    // every vertex of the model taken as a hardpoint's position.
+    const std::vector<CandidateFace> faces = CandidateFaces(meshes);
+    const NearestFaceIndex index(faces);
+    for (const ExportMesh& mesh : meshes) {
+        std::vector<Vector3> positions = {HardpointPosition(mesh)};
+        for (const ExportVertex& vertex : mesh.vertices) {
+            positions.push_back({vertex.position[0], vertex.position[1], vertex.position[2]});
+        }
+        for (const Vector3& position : positions) {
+            if (index.FindNearest(position) != ScanForNearestFace(faces, position)) {
+                Fail("the nearest-face index disagrees with the scan");
+            }
+        }
     }
 
     NodeTree tree;

@@ -31,58 +31,80 @@ StreamCounts CountStream(const MeshList& meshes) {
     return counts;
 }
 
-void AppendStreamHeader(Bytes& out, const StreamCounts& counts) {
-    AppendU32(out, StreamHeaderFirst);
-    AppendU32(out, StreamHeaderSecond);
-    AppendU16(out, static_cast<std::uint16_t>(counts.meshes));
-    AppendU16(out, static_cast<std::uint16_t>(counts.indices));
-    AppendU16(out, StreamVertexFormat);
-    AppendU16(out, static_cast<std::uint16_t>(counts.vertices));
+// Fills a buffer planned to its final size field by field: a stream at the format's
+// limits is 2 MB, which byte-wise appending would grow piece by piece.
+class FieldWriter {
+  public:
+    explicit FieldWriter(Bytes& out) : at_(out.data()) {}
+    void U16(std::uint16_t value) {
+        StoreU16(at_, value);
+        at_ += 2;
+    }
+    void U32(std::uint32_t value) {
+        StoreU32(at_, value);
+        at_ += 4;
+    }
+    void F32(float value) {
+        StoreF32(at_, value);
+        at_ += 4;
+    }
+
+  private:
+    std::uint8_t* at_;
+};
+
+void PutStreamHeader(FieldWriter& out, const StreamCounts& counts) {
+    out.U32(StreamHeaderFirst);
+    out.U32(StreamHeaderSecond);
+    out.U16(static_cast<std::uint16_t>(counts.meshes));
+    out.U16(static_cast<std::uint16_t>(counts.indices));
+    out.U16(StreamVertexFormat);
+    out.U16(static_cast<std::uint16_t>(counts.vertices));
 }
 
-void AppendMeshHeaders(Bytes& out, const MeshList& meshes) {
+void PutMeshHeaders(FieldWriter& out, const MeshList& meshes) {
     std::size_t start = 0;
     for (const ExportMesh& mesh : meshes) {
         if (mesh.isHardpoint) {
             continue;
         }
         // A mesh without vertices ends one before its start, modulo 2^16.
-        AppendU32(out, NameId(mesh.materialName));
-        AppendU16(out, static_cast<std::uint16_t>(start));
-        AppendU16(out, static_cast<std::uint16_t>(start + mesh.vertices.size() - 1));
-        AppendU16(out, static_cast<std::uint16_t>(IndexCount(mesh)));
-        AppendU16(out, StreamMeshTrailer);
+        out.U32(NameId(mesh.materialName));
+        out.U16(static_cast<std::uint16_t>(start));
+        out.U16(static_cast<std::uint16_t>(start + mesh.vertices.size() - 1));
+        out.U16(static_cast<std::uint16_t>(IndexCount(mesh)));
+        out.U16(StreamMeshTrailer);
         start += mesh.vertices.size();
     }
 }
 
 // Indices stay local to their mesh; the mesh header's start vertex places them.
-void AppendIndexArrays(Bytes& out, const MeshList& meshes) {
+void PutIndexArrays(FieldWriter& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
         if (!mesh.isHardpoint) {
             for (std::size_t k = 0; k < IndexCount(mesh); ++k) {
-                AppendU16(out, mesh.triangles[k]);
+                out.U16(mesh.triangles[k]);
             }
         }
     }
 }
 
-void AppendVertex(Bytes& out, const ExportVertex& vertex) {
+void PutVertex(FieldWriter& out, const ExportVertex& vertex) {
     for (const float value : vertex.position) {
-        AppendF32(out, value);
+        out.F32(value);
     }
     for (const float value : vertex.normal) {
-        AppendF32(out, value);
+        out.F32(value);
     }
-    AppendF32(out, vertex.u);
-    AppendF32(out, vertex.v);
+    out.F32(vertex.u);
+    out.F32(vertex.v);
 }
 
-void AppendVertexArrays(Bytes& out, const MeshList& meshes) {
+void PutVertexArrays(FieldWriter& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
         if (!mesh.isHardpoint) {
             for (const ExportVertex& vertex : mesh.vertices) {
-                AppendVertex(out, vertex);
+                PutVertex(out, vertex);
             }
         }
     }
@@ -98,12 +120,12 @@ std::size_t MeshDataStreamSize(const MeshList& meshes) {
 
 Bytes BuildMeshDataStream(const MeshList& meshes) {
     const StreamCounts counts = CountStream(meshes);
-    Bytes stream;
-    stream.reserve(MeshDataStreamSize(meshes));
-    AppendStreamHeader(stream, counts);
-    AppendMeshHeaders(stream, meshes);
-    AppendIndexArrays(stream, meshes);
-    AppendVertexArrays(stream, meshes);
+    Bytes stream(MeshDataStreamSize(meshes));
+    FieldWriter out(stream);
+    PutStreamHeader(out, counts);
+    PutMeshHeaders(out, meshes);
+    PutIndexArrays(out, meshes);
+    PutVertexArrays(out, meshes);
     return stream;
 }
 

@@ -2,21 +2,19 @@
 // order of its arithmetic, because the results are stored bit for bit in the file.
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <cstring>
 
 #include "core/text.h"
 #include "tree/hardpoints.h"
 #include "tree/nearest_face.h"
+#include "tree/nearest_face_index.h"
 
 namespace cmp {
 
 namespace {
 
 constexpr float OneThird = 0.333333343f;  // bits 0x3EAAAAAB
-// Faces whose centre is this far away or farther are never nearest.
-constexpr float NoFaceDistance = 999999.0f;
 constexpr double PoleLimit = 0.99999;
 
 constexpr std::array<float, 9> Identity = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f};
@@ -29,16 +27,6 @@ Vector3 PositionOf(const ExportVertex& vertex) {
 Vector3 Centre(const Vector3& a, const Vector3& b, const Vector3& c) {
     return {(a.x + b.x + c.x) * OneThird, (a.y + b.y + c.y) * OneThird,
             (a.z + b.z + c.z) * OneThird};
-}
-
-// Engines, mounts and thrusters keep the model's own axes.
-bool FacesForward(const std::string& hardpointName) {
-    for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
-        if (StartsWithIgnoringAsciiCase(hardpointName, prefix)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 bool IsZero(const Vector3& v) {
@@ -84,7 +72,8 @@ std::vector<CandidateFace> CandidateFaces(const MeshList& meshes) {
         }
         const std::size_t vertexCount = mesh.vertices.size();
         // A record whose normals were never generated has no face to offer.
-        const std::size_t triangleCount = std::min(mesh.GetTriangleCount(), mesh.faceNormals.size());
+        const std::size_t triangleCount =
+            std::min(mesh.GetTriangleCount(), mesh.faceNormals.size());
         for (std::size_t t = 0; t < triangleCount; ++t) {
             const std::uint16_t* corners = &mesh.triangles[3 * t];
             if (corners[0] >= vertexCount || corners[1] >= vertexCount ||
@@ -100,43 +89,26 @@ std::vector<CandidateFace> CandidateFaces(const MeshList& meshes) {
     return faces;
 }
 
-std::array<float, 9> OrientationFromFaces(const std::vector<CandidateFace>& faces,
-                                          const Vector3& position,
-                                          const std::string& hardpointName) {
-    if (FacesForward(hardpointName)) {
-        return Identity;
-    }
-    // Differences in float; squares summed and the root taken in double; a face must be
-    // strictly nearer than the best so far. The root is monotonic, so a squared distance
-    // at or above the best one's square can never win, and its root is not needed: the
-    // outcome is exactly that of rooting every distance.
-    double best = NoFaceDistance;
-    double bestSquared = best * best;
-    const CandidateFace* nearest = nullptr;
-    for (const CandidateFace& face : faces) {
-        const float dx = position.x - face.centre.x;
-        const float dy = position.y - face.centre.y;
-        const float dz = position.z - face.centre.z;
-        const double squared = double{dx} * dx + double{dy} * dy + double{dz} * dz;
-        if (!(squared < bestSquared)) {
-            continue;
-        }
-        const double distance = std::sqrt(squared);
-        if (distance < best) {
-            best = distance;
-            bestSquared = squared;
-            nearest = &face;
+bool KeepsModelAxes(const std::string& hardpointName) {
+    for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
+        if (StartsWithIgnoringAsciiCase(hardpointName, prefix)) {
+            return true;
         }
     }
+    return false;
+}
+
+std::array<float, 9> OrientationFromFace(const CandidateFace* nearest) {
     return nearest ? OrientationFromNormal(nearest->normal) : Identity;
 }
 
 std::array<float, 9> HardpointOrientation(const MeshList& meshes, const Vector3& position,
                                           const std::string& hardpointName) {
-    if (FacesForward(hardpointName)) {
+    if (KeepsModelAxes(hardpointName)) {
         return Identity;
     }
-    return OrientationFromFaces(CandidateFaces(meshes), position, hardpointName);
+    const std::vector<CandidateFace> faces = CandidateFaces(meshes);
+    return OrientationFromFace(NearestFaceIndex(faces).FindNearest(position));
 }
 
 }  // namespace cmp

@@ -9,6 +9,7 @@
 #include "mesh/hardpoint_name.h"
 #include "tree/mesh_name.h"
 #include "tree/nearest_face.h"
+#include "tree/nearest_face_index.h"
 
 namespace cmp {
 
@@ -82,7 +83,10 @@ std::optional<HardpointName> ParseHardpointName(const char* meshName) {
 void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes) {
     const NodeHandle fixed = tree.InsertNode(hardpoints, "Fixed");
     const NodeHandle revolute = tree.InsertNode(hardpoints, "Revolute");
-    const std::vector<CandidateFace> faces = CandidateFaces(meshes);
+    // The faces are gathered and indexed at the first hardpoint that needs them, once
+    // for the whole branch: a model without such hardpoints never pays for them.
+    std::vector<CandidateFace> faces;
+    std::optional<NearestFaceIndex> faceIndex;
     for (const ExportMesh& mesh : meshes) {
         const std::string meshName = MeshNameOf(mesh);
         const std::optional<HardpointName> parsed = ParseHardpointName(meshName.c_str());
@@ -98,8 +102,14 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
             InsertLeaf(tree, node, "Min", LimitPayload(MinAngleBits));
         }
         const Vector3 position = HardpointPosition(mesh);
-        const std::array<float, 9> orientation =
-            OrientationFromFaces(faces, position, parsed->name);
+        std::array<float, 9> orientation = OrientationFromFace(nullptr);
+        if (!KeepsModelAxes(parsed->name)) {
+            if (!faceIndex) {
+                faces = CandidateFaces(meshes);
+                faceIndex.emplace(faces);
+            }
+            orientation = OrientationFromFace(faceIndex->FindNearest(position));
+        }
         InsertLeaf(tree, node, "Orientation", FloatPayload(orientation.data(), orientation.size()));
         const float coordinates[3] = {position.x, position.y, position.z};
         InsertLeaf(tree, node, "Position", FloatPayload(coordinates, 3));

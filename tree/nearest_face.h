@@ -20,9 +20,12 @@ struct CandidateFace {
 // normal is not zero.
 std::vector<CandidateFace> CandidateFaces(const MeshList& meshes);
 
-// HardpointOrientation over faces already gathered.
-std::array<float, 9> OrientationFromFaces(const std::vector<CandidateFace>& faces,
-                                          const Vector3& position,
-                                          const std::string& hardpointName);
+// Engines, mounts and thrusters ("HpEngine", "HpMount", "HpThruster" at the start of the
+// hardpoint name, any case) keep the model's own axes: their orientation is the identity
+// and needs no face.
+bool KeepsModelAxes(const std::string& hardpointName);
+
+// The orientation the face `nearest` gives a hardpoint; the identity when it is null.
+std::array<float, 9> OrientationFromFace(const CandidateFace* nearest);
 
 }  // namespace cmp

@@ -1,0 +1,137 @@
+// The index must pick exactly the face that scanning every candidate in order picks:
+// random models by the thousand, and the cases that would catch a careless pruning.
+#include "tree/nearest_face_index.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "tests/tree/reference_nearest_face.h"
+
+namespace cmp {
+namespace {
+
+std::ptrdiff_t IndexOf(const std::vector<CandidateFace>& faces, const CandidateFace* face) {
+    return face == nullptr ? -1 : face - faces.data();
+}
+
+// Every query against the scan; a disagreement names the query and both faces.
+void ExpectSameAsScan(const std::vector<CandidateFace>& faces, const std::vector<Vector3>& queries,
+                      const char* what) {
+    const NearestFaceIndex index(faces);
+    for (const Vector3& q : queries) {
+        const std::ptrdiff_t expected = IndexOf(faces, ScanForNearestFace(faces, q));
+        const std::ptrdiff_t found = IndexOf(faces, index.FindNearest(q));
+        ASSERT_EQ(found, expected) << what << ": query (" << q.x << ", " << q.y << ", " << q.z
+                                   << ") of " << faces.size() << " faces";
+    }
+}
+
+CandidateFace Face(float x, float y, float z) {
+    return {{x, y, z}, {0, 1, 0}};
+}
+
+TEST(NearestFaceIndex, AgreesWithTheScanOnRandomModels) {
+    std::mt19937 random(20261207);
+    for (int model = 0; model < 300; ++model) {
+        // Clustered, spread and coarse (many equal coordinates) models of any size.
+        const float extent = std::ldexp(1.0f, static_cast<int>(random() % 40) - 10);
+        const bool coarse = model % 3 == 0;
+        std::uniform_real_distribution<float> coordinate(-extent, extent);
+        const auto next = [&] {
+            const float value = coordinate(random);
+            return coarse ? std::round(value * 4.0f / extent) * extent / 4.0f : value;
+        };
+        std::vector<CandidateFace> faces(random() % 400);
+        for (CandidateFace& face : faces) {
+            face = Face(next(), next(), next());
+        }
+        // Some duplicates of earlier faces: the earlier copy must win.
+        for (std::size_t i = 0; i < faces.size() / 10; ++i) {
+            faces.push_back(faces[random() % faces.size()]);
+        }
+        std::vector<Vector3> queries;
+        for (int q = 0; q < 40; ++q) {
+            queries.push_back({next(), next(), next()});
+        }
+        for (std::size_t q = 0; q < std::min<std::size_t>(faces.size(), 10); ++q) {
+            queries.push_back(faces[q].centre);  // on a centre: distance zero
+        }
+        ExpectSameAsScan(faces, queries, coarse ? "coarse model" : "random model");
+    }
+}
+
+TEST(NearestFaceIndex, AgreesWithTheScanOnAdversarialModels) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        std::vector<CandidateFace> faces;
+        std::vector<Vector3> queries;
+    };
+    std::vector<Case> cases;
+
+    // A hardpoint at the centre of a sphere of faces: every one at exactly distance 5
+    // (3-4-5 triples), listed so that the earliest is neither first nor last in space.
+    Case sphere{"sphere of equal distances", {}, {{0, 0, 0}, {0.5f, 0, 0}, {1e-30f, 0, 0}}};
+    for (const auto& [a, b] : {std::pair{3.0f, 4.0f}, std::pair{4.0f, 3.0f}, std::pair{0.0f, 5.0f},
+                               std::pair{5.0f, 0.0f}}) {
+        for (const float sa : {1.0f, -1.0f}) {
+            for (const float sb : {-1.0f, 1.0f}) {
+                sphere.faces.push_back(Face(sa * a, sb * b, 0));
+                sphere.faces.push_back(Face(0, sa * a, sb * b));
+                sphere.faces.push_back(Face(sb * b, 0, sa * a));
+            }
+        }
+    }
+    cases.push_back(sphere);
+
+    // A ring whose distances differ in exact terms but round to the same double.
+    Case ring{"ring of distances equal after rounding", {}, {{0, 0, 0}}};
+    for (int i = 0; i < 64; ++i) {
+        const float angle = static_cast<float>(i) * 0.0981747704f;
+        ring.faces.push_back(Face(1000.0f * std::cos(angle), 1000.0f * std::sin(angle), 0));
+    }
+    cases.push_back(ring);
+
+    Case duplicates{"one centre many times", {}, {{1, 1, 1}, {0, 0, 0}, {-7, 2, 9}}};
+    for (int i = 0; i < 50; ++i) {
+        duplicates.faces.push_back(Face(1, 2, 3));
+    }
+    cases.push_back(duplicates);
+
+    cases.push_back({"far beyond 999999",
+                     {Face(2e6f, 0, 0), Face(0, -3e6f, 0), Face(1e7f, 1e7f, 1e7f)},
+                     {{0, 0, 0}, {1e6f, 0, 0}}});
+    cases.push_back({"exactly 999999 away is not near enough",
+                     {Face(999999.0f, 0, 0), Face(0, 999998.9375f, 0)},
+                     {{0, 0, 0}}});
+    cases.push_back(
+        {"huge coordinates whose differences overflow",
+         {Face(3e38f, 0, 0), Face(-3e38f, 0, 0), Face(3e38f, 3e38f, 3e38f), Face(1, 1, 1)},
+         {{-3e38f, 0, 0}, {3e38f, 1, 0}, {0, 0, 0}, {1e30f, 1e30f, 0}}});
+    cases.push_back({"tiny and subnormal coordinates",
+                     {Face(1e-40f, 0, 0), Face(-1e-40f, 0, 0), Face(0, 1e-45f, 0), Face(0, 0, 0)},
+                     {{0, 0, 0}, {1e-45f, 0, 0}, {-1e-38f, 1e-38f, 0}}});
+    cases.push_back({"centres that are not finite",
+                     {Face(inf, 0, 0), Face(nan, 0, 0), Face(0, 0, -inf), Face(5, 5, 5)},
+                     {{0, 0, 0}, {inf, 0, 0}, {nan, nan, nan}}});
+    cases.push_back({"no candidate at all (every face degenerate)", {}, {{0, 0, 0}, {1, 2, 3}}});
+    for (const Case& c : cases) {
+        ExpectSameAsScan(c.faces, c.queries, c.what);
+    }
+}
+
+TEST(NearestFaceIndex, OfEqualDistancesTheEarliestFaceWins) {
+    const std::vector<CandidateFace> faces = {Face(0, 0, 9), Face(0, 3, 0), Face(-3, 0, 0),
+                                              Face(3, 0, 0), Face(0, -3, 0)};
+    const NearestFaceIndex index(faces);
+    EXPECT_EQ(index.FindNearest({0, 0, 0}), &faces[1]);
+    EXPECT_EQ(index.FindNearest({1000003, 0, 0}), nullptr);  // 999999.5 and more away
+}
+
+}  // namespace
+}  // namespace cmp

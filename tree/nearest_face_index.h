@@ -1,0 +1,54 @@
+// The nearest-face search behind hardpoint orientations, in about logarithmic time per
+// hardpoint: a k-d tree over the candidate faces' centres, built once per export.
+//
+// It finds exactly the face that scanning every candidate in order would find: the
+// distance of each face is computed with the very same arithmetic (differences in float,
+// squares summed and rooted in double), a face must be strictly nearer than 999999, and
+// of faces at the same distance the earlier one wins. A part of the tree is skipped only
+// when a lower bound of that same computed distance, valid for every centre inside its
+// box, shows that no face in it can win (see the .cpp for why the bound holds under
+// rounding).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tree/nearest_face.h"
+
+namespace cmp {
+
+class NearestFaceIndex {
+  public:
+    // Indexes `faces`, which must outlive the index and stay unchanged.
+    explicit NearestFaceIndex(const std::vector<CandidateFace>& faces);
+
+    // The face nearest to `position`, or null when none is nearer than 999999.
+    const CandidateFace* FindNearest(const Vector3& position) const;
+
+  private:
+    struct Entry {
+        float centre[3];
+        std::uint32_t face;  // index in the faces given
+    };
+    struct Node {
+        float low[3];
+        float high[3];
+        std::uint32_t firstEntry;  // range in entries_ for a leaf
+        std::uint32_t entryCount;  // 0 for an inner node
+        std::uint32_t left;        // children, for an inner node
+        std::uint32_t right;
+        std::uint32_t earliestFace;  // smallest face index inside the box
+    };
+    struct Best;
+
+    std::uint32_t Build(std::uint32_t begin, std::uint32_t end, const float low[3],
+                        const float high[3]);
+    void Search(std::uint32_t node, const Vector3& position, Best& best) const;
+
+    const std::vector<CandidateFace>& faces_;
+    std::vector<Entry> entries_;  // the finite centres, grouped by leaf
+    std::vector<Node> nodes_;
+};
+
+}  // namespace cmp
