@@ -37,11 +37,26 @@ NodeHandle Find(const NodeTree& tree, const std::string& name) {
     return NodeHandle();
 }
 
+// The path of the last node of the report, as problem lines show it.
+std::string LastPath(const FileReport& report) {
+    NodeWalk walk(report);
+    std::string path;
+    while (walk.Next()) {
+        path = walk.GetPath();
+    }
+    return path;
+}
+
 TEST(InspectTest, OurOwnModelIsSound) {
-    const FileReport report = InspectTree(ModelTree(Model()), "ship.cmp", 1234);
+    const NodeTree tree = ModelTree(Model());
+    const FileReport report = InspectTree(tree, "ship.cmp", 1234);
     EXPECT_EQ(report.CountProblems(), 0u) << RenderProblems(report);
-    ASSERT_EQ(report.nodes.size(), 23u);
-    EXPECT_EQ(NodePath(report, 3), "\\VMeshLibrary\\Ship.lod0.vms\\VMeshData");
+    ASSERT_EQ(tree.GetSize(), 23u);
+    NodeWalk walk(report);
+    for (int node = 0; node < 4; ++node) {
+        ASSERT_TRUE(walk.Next());
+    }
+    EXPECT_EQ(walk.GetPath(), "\\VMeshLibrary\\Ship.lod0.vms\\VMeshData");
     EXPECT_EQ(RenderProblems(report), "");
 
     const std::string text = RenderText(report);
@@ -92,9 +107,7 @@ TEST(InspectTest, DeepTreesStayReadable) {
     }
     tree.InsertNode(node, "Position");  // no bytes: a problem at the very bottom
     const FileReport report = InspectTree(tree, "deep", 0);
-    ASSERT_EQ(report.nodes.size(), 50001u);
-    EXPECT_EQ(NodePath(report, 50000),
-              "...\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\Position");
+    EXPECT_EQ(LastPath(report), "...\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\Position");
     const std::string text = RenderText(report);
     EXPECT_NE(text.find("\n" + std::string(80, ' ') + "[level 50000] Position (0 bytes)\n"),
               std::string::npos);
