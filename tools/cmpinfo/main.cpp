@@ -19,7 +19,7 @@ namespace {
 
 constexpr int ExitSound = 0;
 constexpr int ExitProblems = 1;
-constexpr int ExitUnreadable = 2;
+constexpr int ExitTrouble = 2;  // unreadable, out of memory, report lost, usage
 
 constexpr const char* Usage =
     "Usage: cmpinfo [--check | --json] FILE\n"
@@ -57,7 +57,7 @@ std::string DescribeUnreadable(const Status& read) {
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "cmpinfo: %s\nTry 'cmpinfo --help'.\n", message.c_str());
-    return ExitUnreadable;
+    return ExitTrouble;
 }
 
 // Writes the help or the report to standard output; CannotWrite when any of it is lost.
@@ -67,7 +67,7 @@ int WriteReport(Write write, int status) {
     write(output);
     if (const Status finished = output.Finish(); !finished) {
         std::fprintf(stderr, "cmpinfo: cannot write the report: %s\n", finished.message().c_str());
-        return ExitUnreadable;
+        return ExitTrouble;
     }
     return status;
 }
@@ -77,14 +77,14 @@ int InspectFile(const char* path, bool check, bool json) {
     const Result<Bytes> file = ReadTreeFileBytes(path);
     if (!file) {
         std::fprintf(stderr, "cmpinfo: %s: cannot read: %s\n", path, file.message().c_str());
-        return ExitUnreadable;
+        return ExitTrouble;
     }
     const Bytes& bytes = file.value();
     NodeTree tree;
     if (const Status read = ReadUtfFile(bytes, tree); !read) {
         std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s\n", path,
                      DescribeUnreadable(read).c_str());
-        return ExitUnreadable;
+        return ExitTrouble;
     }
 
     const FileReport report = InspectTree(tree, path, bytes.size());
@@ -141,11 +141,11 @@ int Main(int argc, char** argv) {
         return InspectFile(path, check, json);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
-        return ExitUnreadable;
+        return ExitTrouble;
     } catch (const std::length_error&) {
         // A 32-bit build asked for a buffer longer than it can address.
         std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
-        return ExitUnreadable;
+        return ExitTrouble;
     }
 }
 
