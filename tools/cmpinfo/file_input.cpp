@@ -92,8 +92,7 @@ Result<Bytes> ReadRegular(std::FILE* file, std::uint64_t size) {
     return bytes;
 }
 
-}  // namespace
-
+// The steps for a file that is not a regular one: see ReadTreeFileBytes.
 Result<Bytes> ReadTreeFileStream(std::FILE* file) {
     Bytes bytes;
     if (!ReadUpTo(file, UtfHeaderSize, bytes)) {
@@ -110,6 +109,8 @@ Result<Bytes> ReadTreeFileStream(std::FILE* file) {
     }
     return bytes;
 }
+
+}  // namespace
 
 Result<Bytes> ReadTreeFileBytes(const char* path) {
     std::FILE* file = std::fopen(path, "rb");

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "core/error.h"
 #include "core/little_endian.h"
@@ -22,8 +21,5 @@ inline constexpr std::uint64_t MaxTreeFileSize = 0xFFFFFFFFu;
 // are left unread: they cannot belong to the tree. CannotRead with the system's reason
 // when the file cannot be opened or read.
 Result<Bytes> ReadTreeFileBytes(const char* path);
-
-// The steps for a file that is not a regular one, on `file` opened for reading.
-Result<Bytes> ReadTreeFileStream(std::FILE* file);
 
 }  // namespace cmp
