@@ -1,9 +1,12 @@
 // Fuzz target for the tree-file reader. Any bytes go in; the reader must neither crash
 // nor read outside them. Whatever it accepts must write out again and read back as the
-// same tree, and the inspector must decode and print it without trouble.
+// same tree, and the inspector must decode and print it without trouble, listing no more
+// problems than its budget allows.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "tools/cmpinfo/inspect.h"
@@ -71,6 +74,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const FileReport report = InspectTree(tree, "fuzz", size);
     if (RenderText(report).empty() || RenderJson(report).empty()) {
+        std::abort();
+    }
+    // However many problems the file holds, the lines listing them stay within the budget:
+    // the first of each leaf up to the first thousand, an "and N more" for each leaf that
+    // had more, and one line for the leaves past the budget.
+    const std::string problems = RenderProblems(report);
+    const auto lines = static_cast<std::size_t>(std::count(problems.begin(), problems.end(), '\n'));
+    if (lines > ProblemsListedInAll + ProblemsListedInAll / ProblemsListedPerLeaf + 2 ||
+        RenderProblemsJson(report).empty()) {
         std::abort();
     }
     return 0;

@@ -1,18 +1,23 @@
-// Runs the cmpinfo program itself on good, broken and truncated files.
+// Runs the cmpinfo program itself on good, broken, truncated and hostile files, from
+// pipes and devices, and onto a full disk.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "mesh/mesh_data_stream.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/tools/every_leaf_tree.h"
+#include "tests/tools/hostile_files.h"
 #include "tests/tree/mesh_fixtures.h"
+#include "tools/cmpinfo/file_input.h"
 #include "tree/compound_layout.h"
 #include "utf/utf_layout.h"
 
@@ -22,41 +27,91 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// AddressSanitizer reserves terabytes of address space: no limit on it can hold for a
+// program built with it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool MemoryIsLimitable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool MemoryIsLimitable = false;
+#else
+constexpr bool MemoryIsLimitable = true;
+#endif
+#else
+constexpr bool MemoryIsLimitable = true;
+#endif
+
+// What the program needs whatever its input: its code, the C++ runtime and the other
+// libraries it maps, stdio's buffers. Measured at about 12 MiB of address space.
+constexpr std::uint64_t ProgramAllowance = std::uint64_t{16} << 20;
+
 struct ProgramRun {
     int status;
     std::string out;
     std::string err;
 };
 
+struct LimitedRun {
+    int status;
+    std::uint64_t outputBytes;
+    std::string err;
+};
+
 class CmpinfoProgramTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("cmpinfo_program_test_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     std::string Write(const std::string& name, const Bytes& bytes) {
-        const fs::path path = folder_ / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path.string();
+        WriteWholeFile(folder_.GetPath() / name, bytes);
+        return folder_ / name;
     }
-    static std::string Slurp(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    ProgramRun Cmpinfo(const std::string& arguments) {
-        const fs::path out = folder_ / "stdout", err = folder_ / "stderr";
+    static std::string Slurp(const fs::path& path) { return ReadWholeFile(path); }
+    // Runs cmpinfo through the shell, its output into `out` (by default a file of the
+    // folder), its input from the shell command `input` through a pipe when one is given.
+    ProgramRun Cmpinfo(const std::string& arguments, std::string out = "",
+                       const std::string& input = "") {
+        if (out.empty()) {
+            out = folder_ / "stdout";
+        }
+        const std::string err = folder_ / "stderr";
         // From inside the folder, so that a file given by name alone is named so in the output.
-        const std::string command = "cd " + folder_.string() + " && " + CMPINFO_PATH + " " +
-                                    arguments + " >" + out.string() + " 2>" + err.string();
+        const std::string command = "cd " + folder_.GetPath().string() + " && " +
+                                    (input.empty() ? "" : input + " | ") + CMPINFO_PATH + " " +
+                                    arguments + " >" + out + " 2>" + err;
         const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out == "/dev/full" ? "" : Slurp(out),
+                Slurp(err)};
+    }
+    // Runs cmpinfo as a child of its own, its address space limited to `addressLimit`
+    // bytes (none: 0), which bounds all the memory it can ever take, resident or not. (The
+    // child's peak resident size as getrusage tells it would include this test program's
+    // own, which fork copies and exec counts.)
+    LimitedRun CmpinfoLimited(const std::vector<std::string>& arguments,
+                              std::uint64_t addressLimit = 0) {
+        const std::string out = folder_ / "measured.out";
+        const std::string err = folder_ / "measured.err";
+        std::vector<char*> argv = {const_cast<char*>(CMPINFO_PATH)};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int outFile = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int errFile = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (outFile < 0 || errFile < 0 || ::dup2(outFile, 1) < 0 || ::dup2(errFile, 2) < 0) {
+                ::_exit(126);
+            }
+            if (addressLimit > 0) {
+                const rlimit limit{addressLimit, addressLimit};
+                if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+                    ::_exit(126);
+                }
+            }
+            ::execv(CMPINFO_PATH, argv.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, fs::file_size(out), Slurp(err)};
     }
 
     static Bytes ModelFile(std::int32_t referencedMeshes = 1) {
@@ -72,7 +127,7 @@ class CmpinfoProgramTest : public ::testing::Test {
         return UtfLayout(tree).GetFileBytes();
     }
 
-    fs::path folder_;
+    ScratchFolder folder_{ScratchFolder::Enter::No, "cmpinfo"};
 };
 
 TEST_F(CmpinfoProgramTest, GoodFile) {
@@ -150,8 +205,8 @@ TEST_F(CmpinfoProgramTest, UnreadableFiles) {
         {"truncated", truncated, "cut.cmp: not a readable tree file: record"},
         {"cut in the header", header, "shorter than the 56-byte header (at byte 20)"},
         {"not a tree file", text, "text.cmp: not a readable tree file"},
-        {"missing", (folder_ / "none.cmp").string(), "none.cmp: cannot read: No such file"},
-        {"a folder", folder_.string(), "cannot read: Is a directory"},
+        {"missing", folder_ / "none.cmp", "none.cmp: cannot read: No such file"},
+        {"a folder", folder_.GetPath().string(), "cannot read: Is a directory"},
         {"no file", "", "no file given"},
         {"two files", truncated + " " + text, "one file at a time"},
         {"unknown option", "--verbose " + text, "unknown option '--verbose'"},
@@ -171,6 +226,126 @@ TEST_F(CmpinfoProgramTest, Help) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: cmpinfo [--check | --json] FILE\n", 0), 0u);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+}
+
+// A file of 1.1 MB that once made --check build 63 GB of problem text: every mode now
+// runs in a small multiple of the file's size, in memory and in output alike.
+TEST_F(CmpinfoProgramTest, HostileFileStaysWithinAFewTimesItsSize) {
+    const Bytes bytes = LongNamedBrokenMeshFile();
+    const std::string file = Write("hostile.cmp", bytes);
+    const std::uint64_t size = bytes.size();
+    const std::uint64_t memoryBound = 20 * size + ProgramAllowance;
+    struct Case {
+        std::vector<std::string> options;
+        std::uint64_t outputBound;  // the tree lists every mesh: about 105 bytes per 12
+    };
+    const std::vector<Case> cases = {
+        {{}, 8 * size},
+        {{"--json"}, 8 * size},
+        {{"--check"}, size / 8},
+        {{"--check", "--json"}, size / 8},
+    };
+    for (Case c : cases) {
+        c.options.push_back(file);
+        // Past the limit an allocation fails, and the run ends with status 2.
+        const LimitedRun run = CmpinfoLimited(c.options, MemoryIsLimitable ? memoryBound : 0);
+        const std::string mode = c.options.size() > 1 ? c.options[0] : "tree";
+        EXPECT_EQ(run.status, 1) << mode << ": " << run.err;
+        EXPECT_LT(run.outputBytes, c.outputBound) << mode;
+    }
+}
+
+TEST_F(CmpinfoProgramTest, ReadsNoFurtherThanATreeFileReaches) {
+    const Bytes good = ModelFile();
+    Write("ship.cmp", good);
+    Write("huge.cmp", {});
+    fs::resize_file(folder_.GetPath() / "huge.cmp", std::uint64_t{1} << 32);  // sparse
+    Write("largest.cmp", {});
+    fs::resize_file(folder_.GetPath() / "largest.cmp", MaxTreeFileSize);
+    Bytes claimsMore = good;
+    StoreU32(&claimsMore[UtfStringBlockSizeField], 0x7FFFFFFF);
+    Write("claims.cmp", claimsMore);
+    const std::string fromFile = Cmpinfo("ship.cmp").out;
+    const std::string shown = fromFile.substr(fromFile.find(':'));
+    struct Case {
+        const char* what;
+        const char* input;  // piped into cmpinfo's standard input, which it then reads
+        const char* file;
+        int status;
+        const char* out;  // a part of standard output; null: nothing
+        const char* err;  // a part of standard error; null: nothing
+    };
+    const std::vector<Case> cases = {
+        {"an endless device", "", "/dev/zero", 2, nullptr, "the magic is not \"UTF \" (at byte 0)"},
+        {"a pipe", "cat ship.cmp", "/dev/stdin", 0, shown.c_str(), nullptr},
+        {"a pipe that goes on after the tree", "cat ship.cmp /dev/zero", "/dev/stdin", 0,
+         shown.c_str(), nullptr},
+        {"a pipe cut short", "head -c 100 ship.cmp", "/dev/stdin", 2, nullptr,
+         "not a readable tree file: the node block"},
+        {"a pipe whose header claims more than comes", "cat claims.cmp", "/dev/stdin", 2, nullptr,
+         "the string block (2147483647 bytes at"},
+        {"a file past what 32-bit offsets address", "", "huge.cmp", 2, nullptr,
+         "huge.cmp: cannot read: longer than the 4 GiB"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = Cmpinfo(c.file, "", c.input);
+        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
+        if (c.out) {
+            EXPECT_NE(run.out.find(c.out), std::string::npos) << c.what << ": " << run.out;
+        } else {
+            EXPECT_EQ(run.out, "") << c.what;
+        }
+        if (c.err) {
+            EXPECT_NE(run.err.find(c.err), std::string::npos) << c.what << ": " << run.err;
+        } else {
+            EXPECT_EQ(run.err, "") << c.what;
+        }
+    }
+
+    // Under an address-space limit far below what either would take to hold whole: the
+    // device is refused after its first 56 bytes, and the largest file a tree can be
+    // fails to get its buffer and says so.
+    if (MemoryIsLimitable) {
+        const std::uint64_t limit = 4 * ProgramAllowance;
+        const LimitedRun device = CmpinfoLimited({"/dev/zero"}, limit);
+        EXPECT_EQ(device.status, 2) << device.err;
+        EXPECT_NE(device.err.find("the magic is not"), std::string::npos) << device.err;
+        const LimitedRun largest = CmpinfoLimited({(folder_ / "largest.cmp")}, limit);
+        EXPECT_EQ(largest.status, 2) << largest.err;
+        EXPECT_NE(largest.err.find("largest.cmp: out of memory"), std::string::npos) << largest.err;
+    }
+}
+
+TEST_F(CmpinfoProgramTest, ALostReportIsAnError) {
+    Write(EveryLeafFileName, UtfLayout(EveryLeafTree()).GetFileBytes());
+    Write("hostile.cmp", LongNamedBrokenMeshFile());
+    Write("ship.cmp", ModelFile());
+    struct Case {
+        std::string arguments;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        // Reports that fit in the output buffer and fail only when it is flushed ...
+        {"every_leaf.cmp", 2},
+        {"--check every_leaf.cmp", 2},
+        {"--check --json every_leaf.cmp", 2},
+        {"--help", 2},
+        {"--check --json ship.cmp", 2},
+        // ... reports longer than the buffer, whose writes fail on the way ...
+        {"hostile.cmp", 2},
+        {"--json hostile.cmp", 2},
+        {"--check hostile.cmp", 2},
+        // ... and an empty report, which nothing can lose.
+        {"--check ship.cmp", 0},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = Cmpinfo(c.arguments, "/dev/full");
+        EXPECT_EQ(run.status, c.status) << c.arguments;
+        EXPECT_EQ(run.err, c.status == 2 ? "cmpinfo: cannot write the report: No space left on "
+                                           "device\n"
+                                         : "")
+            << c.arguments;
+    }
 }
 
 }  // namespace

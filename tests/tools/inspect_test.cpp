@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,11 +38,26 @@ NodeHandle Find(const NodeTree& tree, const std::string& name) {
     return NodeHandle();
 }
 
+// The path of the last node of the report, as problem lines show it.
+std::string LastPath(const FileReport& report) {
+    NodeWalk walk(report);
+    std::string path;
+    while (walk.Next()) {
+        path = walk.GetPath();
+    }
+    return path;
+}
+
 TEST(InspectTest, OurOwnModelIsSound) {
-    const FileReport report = InspectTree(ModelTree(Model()), "ship.cmp", 1234);
+    const NodeTree tree = ModelTree(Model());
+    const FileReport report = InspectTree(tree, "ship.cmp", 1234);
     EXPECT_EQ(report.CountProblems(), 0u) << RenderProblems(report);
-    ASSERT_EQ(report.nodes.size(), 23u);
-    EXPECT_EQ(NodePath(report, 3), "\\VMeshLibrary\\Ship.lod0.vms\\VMeshData");
+    ASSERT_EQ(tree.GetSize(), 23u);
+    NodeWalk walk(report);
+    for (int node = 0; node < 4; ++node) {
+        ASSERT_TRUE(walk.Next());
+    }
+    EXPECT_EQ(walk.GetPath(), "\\VMeshLibrary\\Ship.lod0.vms\\VMeshData");
     EXPECT_EQ(RenderProblems(report), "");
 
     const std::string text = RenderText(report);
@@ -92,9 +108,7 @@ TEST(InspectTest, DeepTreesStayReadable) {
     }
     tree.InsertNode(node, "Position");  // no bytes: a problem at the very bottom
     const FileReport report = InspectTree(tree, "deep", 0);
-    ASSERT_EQ(report.nodes.size(), 50001u);
-    EXPECT_EQ(NodePath(report, 50000),
-              "...\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\Position");
+    EXPECT_EQ(LastPath(report), "...\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\Position");
     const std::string text = RenderText(report);
     EXPECT_NE(text.find("\n" + std::string(80, ' ') + "[level 50000] Position (0 bytes)\n"),
               std::string::npos);
@@ -102,6 +116,83 @@ TEST(InspectTest, DeepTreesStayReadable) {
     const std::string json = RenderJson(report);
     EXPECT_EQ(std::count(json.begin(), json.end(), '{'), std::count(json.begin(), json.end(), '}'));
     EXPECT_EQ(std::count(json.begin(), json.end(), '['), std::count(json.begin(), json.end(), ']'));
+}
+
+// Leaves with these counts of problems, one after the other: what each may list and what
+// it only counts, and the totals at the end.
+TEST(InspectTest, ProblemBudgetListsTheFirstOfEachLeafUpToTheFirstThousand) {
+    struct Case {
+        const char* what;
+        std::vector<std::size_t> counts;
+        std::vector<ProblemBudget::Share> shares;
+        std::size_t unlisted;
+    };
+    const std::vector<Case> cases = {
+        {"few", {0, 3, 1}, {{0, 0}, {3, 0}, {1, 0}}, 0},
+        {"exactly a leaf's worth", {100}, {{100, 0}}, 0},
+        {"one too many for a leaf", {101, 2}, {{100, 1}, {2, 0}}, 1},
+        {"the report's worth runs out inside a leaf",
+         {400, 400, 400, 400, 400, 400, 400, 400, 400, 400, 50, 7},
+         {{100, 300},
+          {100, 300},
+          {100, 300},
+          {100, 300},
+          {100, 300},
+          {100, 300},
+          {100, 300},
+          {100, 300},
+          {100, 300},
+          {100, 300},
+          {0, 50},
+          {0, 7}},
+         3057},
+    };
+    for (const Case& c : cases) {
+        ProblemBudget budget;
+        std::size_t found = 0;
+        for (std::size_t leaf = 0; leaf < c.counts.size(); ++leaf) {
+            ProblemList problems;
+            for (std::size_t i = 0; i < c.counts[leaf]; ++i) {
+                problems.Add("problem " + std::to_string(i));
+            }
+            EXPECT_EQ(problems.GetListed().size(), std::min<std::size_t>(c.counts[leaf], 100));
+            const ProblemBudget::Share share = budget.Take(problems);
+            EXPECT_EQ(share.listed, c.shares[leaf].listed) << c.what << " leaf " << leaf;
+            EXPECT_EQ(share.unlisted, c.shares[leaf].unlisted) << c.what << " leaf " << leaf;
+            found += c.counts[leaf];
+        }
+        EXPECT_EQ(budget.GetFound(), found) << c.what;
+        EXPECT_EQ(budget.GetUnlisted(), c.unlisted) << c.what;
+    }
+}
+
+TEST(InspectTest, LongNamesAreCutInPaths) {
+    const std::string longest(64, 'x');
+    struct Case {
+        std::vector<std::string> names;
+        std::string path;
+    };
+    const std::vector<Case> cases = {
+        {{"\\", longest, "Leaf"}, "\\" + longest + "\\Leaf"},
+        {{"\\", longest + "y", "Leaf"}, "\\" + std::string(60, 'x') + "...\\Leaf"},
+        // cut before the bytes are escaped, so no escape is ever cut in two
+        {{std::string(70, '\xFF')},
+         [] {
+             std::string escaped;
+             for (int i = 0; i < 60; ++i) {
+                 escaped += "\\xFF";
+             }
+             return escaped + "...";
+         }()},
+    };
+    for (const Case& c : cases) {
+        NodeTree tree;
+        NodeHandle node;
+        for (const std::string& name : c.names) {
+            node = tree.InsertNode(node, name);
+        }
+        EXPECT_EQ(LastPath(InspectTree(tree, "f", 0)), c.path);
+    }
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ std::string FirstOf(const std::vector<std::string>& problems) {
 
 TEST(LeafDecodersTest, MeshDataStream) {
     const LeafDecoding sound = DecodeMeshDataStream(SoundMeshDataStream());
-    EXPECT_TRUE(sound.problems.empty()) << FirstOf(sound.problems);
+    EXPECT_TRUE(sound.problems.GetListed().empty()) << FirstOf(sound.problems.GetListed());
     const auto* stream = std::get_if<MeshDataStreamLeaf>(&sound.content);
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(stream->header.first, 1u);
@@ -72,8 +72,8 @@ TEST(LeafDecodersTest, MeshDataStream) {
         Bytes stream = SoundMeshDataStream();
         c.spoil(stream);
         const LeafDecoding decoded = DecodeMeshDataStream(stream);
-        EXPECT_TRUE(Mentions(decoded.problems, c.problem))
-            << c.what << ": " << FirstOf(decoded.problems);
+        EXPECT_TRUE(Mentions(decoded.problems.GetListed(), c.problem))
+            << c.what << ": " << FirstOf(decoded.problems.GetListed());
     }
 }
 
@@ -84,7 +84,7 @@ TEST(LeafDecodersTest, MeshDataStreamCutAnywhere) {
     for (std::size_t length = 0; length < whole.size(); ++length) {
         const LeafDecoding decoded =
             DecodeMeshDataStream(Bytes(whole.begin(), whole.begin() + length));
-        EXPECT_FALSE(decoded.problems.empty()) << length;
+        EXPECT_FALSE(decoded.problems.GetListed().empty()) << length;
         if (length < 16) {
             const auto* unknown = std::get_if<UnknownLeaf>(&decoded.content);
             ASSERT_NE(unknown, nullptr) << length;
@@ -97,7 +97,8 @@ TEST(LeafDecodersTest, MeshDataStreamCutAnywhere) {
         EXPECT_EQ(stream->header.meshCount, 1u) << length;
         EXPECT_EQ(stream->expectedLength, 168u) << length;
         EXPECT_EQ(stream->meshes.size(), length < 28 ? 0u : 1u) << length;
-        EXPECT_EQ(Mentions(decoded.problems, "indices not checked"), length >= 28 && length < 40)
+        EXPECT_EQ(Mentions(decoded.problems.GetListed(), "indices not checked"),
+                  length >= 28 && length < 40)
             << length;
     }
 }
@@ -138,7 +139,7 @@ TEST(LeafDecodersTest, MeshReferenceOfEverySize) {
     };
     for (const Case& c : cases) {
         const LeafDecoding decoded = DecodeMeshReferenceLeaf(sized(c.size));
-        EXPECT_EQ(decoded.problems, c.problems) << c.size;
+        EXPECT_EQ(decoded.problems.GetListed(), c.problems) << c.size;
         const auto* reference = std::get_if<MeshReference>(&decoded.content);
         ASSERT_EQ(reference != nullptr, c.fieldsShown) << c.size;
         if (reference) {
@@ -153,7 +154,7 @@ TEST(LeafDecodersTest, MeshReferenceOfEverySize) {
 
     Bytes lying = record;
     StoreU32(&lying[MeshReferenceSizeOffset], 44);
-    EXPECT_EQ(DecodeMeshReferenceLeaf(lying).problems,
+    EXPECT_EQ(DecodeMeshReferenceLeaf(lying).problems.GetListed(),
               std::vector<std::string>{"the record says it is 44 bytes long, but it is 60"});
 }
 
@@ -210,9 +211,11 @@ TEST(LeafDecodersTest, SmallLeaves) {
         EXPECT_EQ(DescribeLeaf(decoded.content), c.lines) << c.name;
         EXPECT_EQ(LeafJson(decoded.content)["kind"], c.kind) << c.name;
         if (c.problem) {
-            EXPECT_TRUE(Mentions(decoded.problems, c.problem)) << c.name << ": " << c.problem;
+            EXPECT_TRUE(Mentions(decoded.problems.GetListed(), c.problem))
+                << c.name << ": " << c.problem;
         } else {
-            EXPECT_TRUE(decoded.problems.empty()) << c.name << ": " << FirstOf(decoded.problems);
+            EXPECT_TRUE(decoded.problems.GetListed().empty())
+                << c.name << ": " << FirstOf(decoded.problems.GetListed());
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -67,10 +68,32 @@ struct RealsLeaf {
 using DecodedLeaf =
     std::variant<UnknownLeaf, MeshDataStreamLeaf, MeshReference, TextLeaf, RealsLeaf>;
 
-// A decoder's answer: the content, and every problem found (empty when the leaf is sound).
+// The problems found in one leaf: all of them counted, the first ProblemsListedPerLeaf
+// kept as text. A hostile leaf can hold a problem in every few bytes; keeping them all
+// would make the report many times the file's size.
+inline constexpr std::size_t ProblemsListedPerLeaf = 100;
+class ProblemList {
+  public:
+    void Add(std::string problem) {
+        if (listed_.size() < ProblemsListedPerLeaf) {
+            listed_.push_back(std::move(problem));
+        }
+        ++count_;
+    }
+    // The first problems found, in the order found.
+    const std::vector<std::string>& GetListed() const { return listed_; }
+    // Every problem found, the listed ones and the rest.
+    std::size_t GetCount() const { return count_; }
+
+  private:
+    std::vector<std::string> listed_;
+    std::size_t count_ = 0;
+};
+
+// A decoder's answer: the content, and the problems found (none when the leaf is sound).
 struct LeafDecoding {
     DecodedLeaf content;
-    std::vector<std::string> problems;
+    ProblemList problems;
 };
 
 }  // namespace cmp

@@ -1,7 +1,7 @@
 #include "tools/cmpinfo/inspect.h"
 
+#include <algorithm>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -16,11 +16,6 @@ namespace {
 
 constexpr std::size_t PathNamesShown = 16;
 
-struct LibraryEntry {
-    std::string name;
-    const Payload* meshData = nullptr;
-};
-
 // Every child of every "VMeshLibrary" node, by the identifier of its name.
 std::unordered_multimap<std::uint32_t, LibraryEntry> LibraryEntries(const NodeTree& tree) {
     std::unordered_multimap<std::uint32_t, LibraryEntry> entries;
@@ -30,14 +25,14 @@ std::unordered_multimap<std::uint32_t, LibraryEntry> LibraryEntries(const NodeTr
         }
         for (NodeHandle entry = tree.GetFirstChild(node); entry;
              entry = tree.GetNextSibling(entry)) {
-            LibraryEntry found{tree.GetName(entry), nullptr};
+            LibraryEntry found{&tree.GetName(entry), nullptr};
             for (NodeHandle part = tree.GetFirstChild(entry); part;
                  part = tree.GetNextSibling(part)) {
                 if (tree.GetName(part) == "VMeshData") {
                     found.meshData = tree.GetPayload(part);
                 }
             }
-            entries.emplace(NameId(found.name.c_str()), std::move(found));
+            entries.emplace(NameId(found.name->c_str()), found);
         }
     }
     return entries;
@@ -45,100 +40,102 @@ std::unordered_multimap<std::uint32_t, LibraryEntry> LibraryEntries(const NodeTr
 
 void CheckMeshReference(const MeshReference& reference,
                         const std::unordered_multimap<std::uint32_t, LibraryEntry>& library,
-                        std::vector<std::string>& problems) {
+                        ProblemList& problems) {
     auto [first, last] = library.equal_range(reference.libraryId);
     if (first == last) {
-        problems.push_back("refers to library entry " + HexWord(reference.libraryId) +
-                           ", which no \"VMeshLibrary\" child is named for");
+        problems.Add("refers to library entry " + HexWord(reference.libraryId) +
+                     ", which no \"VMeshLibrary\" child is named for");
         return;
     }
     const LibraryEntry& entry = first->second;
     const std::optional<std::uint16_t> meshCount =
         entry.meshData ? MeshDataStreamMeshCount(entry.meshData->bytes) : std::nullopt;
     if (meshCount && *meshCount != reference.meshCount) {
-        problems.push_back("counts " + std::to_string(reference.meshCount) +
-                           " meshes, but the mesh data of \"" + Printable(entry.name) +
-                           "\" holds " + std::to_string(*meshCount));
+        problems.Add("counts " + std::to_string(reference.meshCount) +
+                     " meshes, but the mesh data of \"" + Printable(CutName(*entry.name)) +
+                     "\" holds " + std::to_string(*meshCount));
     }
 }
 
 }  // namespace
 
-std::string NodePath(const FileReport& report, std::size_t index) {
-    std::vector<const std::string*> names;
-    std::ptrdiff_t at = static_cast<std::ptrdiff_t>(index);
-    bool cut = false;
-    while (at >= 0) {
-        if (names.size() == PathNamesShown) {
-            cut = true;
-            break;
-        }
-        names.push_back(&report.nodes[static_cast<std::size_t>(at)].name);
-        at = report.nodes[static_cast<std::size_t>(at)].parent;
-    }
-    std::string path = cut ? "..." : "";
-    for (auto name = names.rbegin(); name != names.rend(); ++name) {
-        // The root is usually named "\" itself; no second separator after it.
-        if (!path.empty() && path.back() != '\\') {
-            path += '\\';
-        }
-        path += Printable(**name);
-    }
-    return path;
+FileReport InspectTree(const NodeTree& tree, std::string file, std::size_t fileSize) {
+    return FileReport{std::move(file), fileSize, &tree};
 }
 
 std::size_t FileReport::CountProblems() const {
     std::size_t count = 0;
-    for (const NodeReport& node : nodes) {
-        count += node.problems.size();
+    NodeWalk walk(*this);
+    while (walk.Next()) {
+        count += walk.GetNode().problems.GetCount();
     }
     return count;
 }
 
-FileReport InspectTree(const NodeTree& tree, std::string file, std::size_t fileSize) {
-    FileReport report{std::move(file), fileSize, {}};
-    const auto library = LibraryEntries(tree);
+NodeWalk::NodeWalk(const FileReport& report)
+    : tree_(*report.tree), library_(LibraryEntries(*report.tree)) {
+    if (tree_.GetRoot()) {
+        pending_.push_back({tree_.GetRoot(), 0});
+    }
+}
 
-    struct Pending {
-        NodeHandle node;
-        int depth;
-        std::ptrdiff_t parent;
-    };
-    std::vector<Pending> stack;
-    if (tree.GetRoot()) {
-        stack.push_back({tree.GetRoot(), 0, -1});
+bool NodeWalk::Next() {
+    if (pending_.empty()) {
+        return false;
     }
-    while (!stack.empty()) {
-        const Pending current = stack.back();
-        stack.pop_back();
-        const auto index = static_cast<std::ptrdiff_t>(report.nodes.size());
-        NodeReport node;
-        node.depth = current.depth;
-        node.parent = current.parent;
-        node.name = tree.GetName(current.node);
-        node.isLeaf = !tree.GetFirstChild(current.node);
-        if (node.isLeaf) {
-            const Payload* payload = tree.GetPayload(current.node);
-            const Bytes bytes = payload ? payload->bytes : Bytes();
-            node.size = bytes.size();
-            LeafDecoding decoding = DecodeLeaf(node.name, bytes);
-            node.decoded = std::move(decoding.content);
-            node.problems = std::move(decoding.problems);
-            // A reference too short for its fields decodes as unknown bytes; the decoder
-            // has said so already.
-            if (const auto* reference = std::get_if<MeshReference>(&node.decoded)) {
-                CheckMeshReference(*reference, library, node.problems);
-            }
+    const Pending current = pending_.back();
+    pending_.pop_back();
+    ancestors_.resize(static_cast<std::size_t>(current.depth));
+    ancestors_.push_back(tree_.GetName(current.node));
+
+    node_ = NodeReport();
+    node_.depth = current.depth;
+    node_.name = tree_.GetName(current.node);
+    node_.isLeaf = !tree_.GetFirstChild(current.node);
+    if (node_.isLeaf) {
+        static const Bytes none;
+        const Payload* payload = tree_.GetPayload(current.node);
+        const Bytes& bytes = payload ? payload->bytes : none;
+        node_.size = bytes.size();
+        LeafDecoding decoding = DecodeLeaf(node_.name, bytes);
+        node_.decoded = std::move(decoding.content);
+        node_.problems = std::move(decoding.problems);
+        // A reference too short for its fields decodes as unknown bytes; the decoder has
+        // said so already.
+        if (const auto* reference = std::get_if<MeshReference>(&node_.decoded)) {
+            CheckMeshReference(*reference, library_, node_.problems);
         }
-        if (NodeHandle sibling = tree.GetNextSibling(current.node)) {
-            stack.push_back({sibling, current.depth, current.parent});
-        }
-        if (NodeHandle child = tree.GetFirstChild(current.node)) {
-            stack.push_back({child, current.depth + 1, index});
-        }
-        report.nodes.push_back(std::move(node));
     }
-    return report;
+    if (NodeHandle sibling = tree_.GetNextSibling(current.node)) {
+        pending_.push_back({sibling, current.depth});
+    }
+    if (NodeHandle child = tree_.GetFirstChild(current.node)) {
+        pending_.push_back({child, current.depth + 1});
+    }
+    return true;
+}
+
+std::string NodeWalk::GetPath() const {
+    const std::size_t first =
+        ancestors_.size() > PathNamesShown ? ancestors_.size() - PathNamesShown : 0;
+    std::string path = first > 0 ? "..." : "";
+    for (std::size_t i = first; i < ancestors_.size(); ++i) {
+        // The root is usually named "\" itself; no second separator after it.
+        if (!path.empty() && path.back() != '\\') {
+            path += '\\';
+        }
+        path += Printable(CutName(ancestors_[i]));
+    }
+    return path;
+}
+
+ProblemBudget::Share ProblemBudget::Take(const ProblemList& problems) {
+    Share share;
+    share.listed = std::min(problems.GetListed().size(), ProblemsListedInAll - listed_);
+    share.unlisted = problems.GetCount() - share.listed;
+    listed_ += share.listed;
+    found_ += problems.GetCount();
+    return share;
 }
 
 }  // namespace cmp

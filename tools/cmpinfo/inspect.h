@@ -1,9 +1,11 @@
-// What cmpinfo knows about one tree file: every node in tree order with its decoded
-// leaf, and every problem found, each tied to the node it concerns.
+// What cmpinfo knows about one tree file, found node by node as a report is written: no
+// report is ever held whole, so that a hostile file cannot make one many times its size.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "tools/cmpinfo/decoded_leaf.h"
@@ -11,30 +13,77 @@
 
 namespace cmp {
 
-struct NodeReport {
-    int depth = 0;
-    std::string name;
-    std::ptrdiff_t parent = -1;  // index of the parent in FileReport::nodes; -1 at top level
-    bool isLeaf = true;
-    std::size_t size = 0;  // leaf bytes
-    DecodedLeaf decoded;   // leaves only
-    std::vector<std::string> problems;
-};
-
+// The file a report is about: its name as the user gave it, its length, and its tree,
+// which must outlive the report.
 struct FileReport {
     std::string file;
     std::size_t fileSize = 0;
-    std::vector<NodeReport> nodes;  // pre-order
+    const NodeTree* tree = nullptr;
+    // Every problem in the file, listed or not. Decodes every leaf.
     std::size_t CountProblems() const;
 };
 
-// The names from the root to node `index`, joined by "\". Deep paths keep their last
-// 16 names after a "...", so that no hostile nesting makes one path long.
-std::string NodePath(const FileReport& report, std::size_t index);
-
-// Walks `tree` without recursion, decodes every leaf by its name and checks what links
-// leaves to each other: each "VMeshRef" must name an entry of a "VMeshLibrary" and
-// count as many meshes as that entry's "VMeshData".
 FileReport InspectTree(const NodeTree& tree, std::string file, std::size_t fileSize);
+
+// One node: where it sits, and for a leaf what it holds and what is wrong with it.
+struct NodeReport {
+    int depth = 0;
+    std::string_view name;  // the tree's own copy
+    bool isLeaf = true;
+    std::size_t size = 0;  // leaf bytes
+    DecodedLeaf decoded;   // leaves only
+    ProblemList problems;
+};
+
+struct LibraryEntry {
+    const std::string* name = nullptr;
+    const Payload* meshData = nullptr;
+};
+
+// Walks the tree in pre-order without recursion, decoding each leaf by its name when
+// the walk reaches it and checking what links leaves to each other: each "VMeshRef" must
+// name an entry of a "VMeshLibrary" and count as many meshes as that entry's "VMeshData".
+// Holds one node's report at a time.
+class NodeWalk {
+  public:
+    explicit NodeWalk(const FileReport& report);
+
+    // Moves to the next node; false after the last.
+    bool Next();
+    const NodeReport& GetNode() const { return node_; }
+    // The names from the root to the current node, joined by "\", each name cut by
+    // CutName and escaped by Printable. Deep paths keep their last 16 names after a
+    // "...", so that no hostile nesting or naming makes one path long.
+    std::string GetPath() const;
+
+  private:
+    struct Pending {
+        NodeHandle node;
+        int depth;
+    };
+    const NodeTree& tree_;
+    std::unordered_multimap<std::uint32_t, LibraryEntry> library_;
+    std::vector<Pending> pending_;
+    std::vector<std::string_view> ancestors_;  // the current node's path, root first
+    NodeReport node_;
+};
+
+// Which problems a report lists: each leaf's listed ones (ProblemsListedPerLeaf at most)
+// until ProblemsListedInAll have been listed in the whole report; the rest only counted.
+inline constexpr std::size_t ProblemsListedInAll = 1000;
+class ProblemBudget {
+  public:
+    struct Share {
+        std::size_t listed = 0;    // how many of the leaf's listed problems to show
+        std::size_t unlisted = 0;  // the leaf's other problems
+    };
+    Share Take(const ProblemList& problems);
+    std::size_t GetFound() const { return found_; }
+    std::size_t GetUnlisted() const { return found_ - listed_; }
+
+  private:
+    std::size_t found_ = 0;
+    std::size_t listed_ = 0;
+};
 
 }  // namespace cmp

@@ -17,7 +17,7 @@ constexpr std::size_t MeshReferenceFieldsEnd = MeshReferenceMeshCountOffset + 2;
 
 LeafDecoding UnknownWithProblem(const Bytes& bytes, std::string problem) {
     LeafDecoding result = DecodeUnknown(bytes);
-    result.problems.push_back(std::move(problem));
+    result.problems.Add(std::move(problem));
     return result;
 }
 
@@ -37,11 +37,11 @@ LeafDecoding DecodeMeshReferenceLeaf(const Bytes& bytes) {
     const MeshReference reference = *DecodeMeshReference(record);
     LeafDecoding result{reference, {}};
     if (bytes.size() != MeshReferenceSize) {
-        result.problems.push_back(WrongMeshReferenceSize(bytes.size()));
+        result.problems.Add(WrongMeshReferenceSize(bytes.size()));
     }
     if (reference.recordSize != bytes.size()) {
-        result.problems.push_back("the record says it is " + std::to_string(reference.recordSize) +
-                                  " bytes long, but it is " + std::to_string(bytes.size()));
+        result.problems.Add("the record says it is " + std::to_string(reference.recordSize) +
+                            " bytes long, but it is " + std::to_string(bytes.size()));
     }
     return result;
 }
@@ -50,9 +50,9 @@ LeafDecoding DecodeText(const Bytes& bytes) {
     const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
     LeafDecoding result{TextLeaf{std::string(bytes.begin(), end)}, {}};
     if (end == bytes.end()) {
-        result.problems.push_back("the text does not end in a 0 byte");
+        result.problems.Add("the text does not end in a 0 byte");
     } else if (end + 1 != bytes.end()) {
-        result.problems.push_back(
+        result.problems.Add(
             "the text has " +
             Plural(static_cast<std::uint64_t>(bytes.end() - end - 1), "byte", "bytes") +
             " after its 0 byte");
@@ -78,7 +78,7 @@ LeafDecoding DecodeReals(const Bytes& bytes, std::size_t rows, std::size_t perRo
     }
     LeafDecoding result{std::move(reals), {}};
     if (!finite) {
-        result.problems.push_back("holds a value that is not a finite number");
+        result.problems.Add("holds a value that is not a finite number");
     }
     return result;
 }
@@ -90,7 +90,7 @@ LeafDecoding DecodeLimit(const Bytes& bytes) {
     }
     LeafDecoding result = DecodeReals(Bytes(bytes.begin(), bytes.begin() + 4), 1, 1);
     if (bytes.size() == 8 && LoadU32(bytes.data() + 4) != 0) {
-        result.problems.push_back("the padding after the real is not zero");
+        result.problems.Add("the padding after the real is not zero");
     }
     return result;
 }

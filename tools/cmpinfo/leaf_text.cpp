@@ -1,5 +1,6 @@
 #include "tools/cmpinfo/leaf_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +20,24 @@ std::string Printable(std::string_view text) {
         }
     }
     return shown;
+}
+
+std::string CutName(std::string_view name) {
+    if (name.size() <= NameShownBytes) {
+        return std::string(name);
+    }
+    return std::string(name.substr(0, NameCutBytes)) + "...";
+}
+
+NameShower::NameShower(std::uint64_t fileSize)
+    : budget_(std::max<std::uint64_t>(fileSize, NamesShownWholeFloor)) {}
+
+std::string NameShower::Show(std::string_view name) {
+    if (name.size() <= NameShownBytes || name.size() <= budget_) {
+        budget_ -= std::min<std::uint64_t>(budget_, name.size());
+        return std::string(name);
+    }
+    return CutName(name);
 }
 
 std::string Plural(std::uint64_t count, const char* one, const char* many) {

@@ -1,12 +1,14 @@
 // cmpinfo: prints, checks or exports as JSON the tree of one tree file (.cmp and kin).
-// Exit status: 0 sound, 1 problems found, 2 unreadable or wrong usage.
-#include <cerrno>
-#include <cstdint>
+// Exit status: 0 sound, 1 problems found, 2 unreadable, out of memory, report not
+// written, or wrong usage.
 #include <cstdio>
-#include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "tools/cmpinfo/file_input.h"
+#include "tools/cmpinfo/file_output.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
@@ -17,9 +19,7 @@ namespace {
 
 constexpr int ExitSound = 0;
 constexpr int ExitProblems = 1;
-constexpr int ExitUnreadable = 2;
-
-constexpr std::uint64_t MaxTreeFileSize = 0xFFFFFFFFu;
+constexpr int ExitTrouble = 2;  // unreadable, out of memory, report lost, usage
 
 constexpr const char* Usage =
     "Usage: cmpinfo [--check | --json] FILE\n"
@@ -34,43 +34,21 @@ constexpr const char* Usage =
     "  File name, Object name            text ending in one 0 byte\n"
     "  Position, Axis, Orientation       three reals; Orientation in three rows\n"
     "  Max, Min                          one real\n"
-    "Other leaves show their first bytes in hex.\n"
+    "Other leaves show their first bytes in hex. A leaf lists at most 100 problems and\n"
+    "the report 1000; the rest are counted (\"and N more\"). In problem lines, names\n"
+    "longer than 64 bytes are cut to their first 60 and \"...\".\n"
     "\n"
     "Options:\n"
     "  --check   print nothing but the problems found, one per line\n"
     "  --json    print the same content as JSON (with --check: the problems only)\n"
     "  --help    print this help\n"
     "\n"
+    "From a pipe or a device, cmpinfo reads no further than the header and the records\n"
+    "reach.\n"
+    "\n"
     "Exit status: 0 no problems, 1 problems found, 2 the file cannot be read as a tree\n"
-    "file (the message names the file, the reason and the byte offset) or wrong usage.\n";
-
-// The file's bytes; on failure the system's reason.
-Result<Bytes> ReadWholeFile(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        return Error{ErrorCode::CannotRead, std::strerror(errno)};
-    }
-    Bytes bytes;
-    // Read in pieces up to the end: works for pipes and special files as well, and never
-    // trusts a length the system reports.
-    std::uint8_t piece[65536];
-    std::size_t got;
-    while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) {
-        if (bytes.size() > MaxTreeFileSize - got) {
-            std::fclose(file);
-            return Error{ErrorCode::TreeTooLarge,
-                         "longer than the 4 GiB a tree file's offsets can address"};
-        }
-        bytes.insert(bytes.end(), piece, piece + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    if (failed) {
-        return Error{ErrorCode::CannotRead, std::strerror(error)};
-    }
-    return bytes;
-}
+    "file (the message names the file, the reason and the byte offset), memory ran out,\n"
+    "the report could not be written whole, or wrong usage.\n";
 
 // Why the bytes are not a tree file, with the byte offset where the reader stopped.
 std::string DescribeUnreadable(const Status& read) {
@@ -79,7 +57,52 @@ std::string DescribeUnreadable(const Status& read) {
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "cmpinfo: %s\nTry 'cmpinfo --help'.\n", message.c_str());
-    return ExitUnreadable;
+    return ExitTrouble;
+}
+
+// Writes the help or the report to standard output; CannotWrite when any of it is lost.
+template <class Write>
+int WriteReport(Write write, int status) {
+    FileOutput output(stdout);
+    write(output);
+    if (const Status finished = output.Finish(); !finished) {
+        std::fprintf(stderr, "cmpinfo: cannot write the report: %s\n", finished.message().c_str());
+        return ExitTrouble;
+    }
+    return status;
+}
+
+// Reads, checks and reports on the file at `path`.
+int InspectFile(const char* path, bool check, bool json) {
+    const Result<Bytes> file = ReadTreeFileBytes(path);
+    if (!file) {
+        std::fprintf(stderr, "cmpinfo: %s: cannot read: %s\n", path, file.message().c_str());
+        return ExitTrouble;
+    }
+    const Bytes& bytes = file.value();
+    NodeTree tree;
+    if (const Status read = ReadUtfFile(bytes, tree); !read) {
+        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s\n", path,
+                     DescribeUnreadable(read).c_str());
+        return ExitTrouble;
+    }
+
+    const FileReport report = InspectTree(tree, path, bytes.size());
+    std::size_t problems = 0;
+    const int status = WriteReport(
+        [&](ReportOutput& output) {
+            if (check) {
+                problems =
+                    json ? RenderProblemsJson(report, output) : RenderProblems(report, output);
+            } else {
+                problems = json ? RenderJson(report, output) : RenderText(report, output);
+            }
+        },
+        ExitSound);
+    if (status != ExitSound) {
+        return status;
+    }
+    return problems > 0 ? ExitProblems : ExitSound;
 }
 
 }  // namespace
@@ -93,8 +116,7 @@ int Main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (!optionsEnded && (argument == "--help" || argument == "-h")) {
-            std::fputs(Usage, stdout);
-            return ExitSound;
+            return WriteReport([](ReportOutput& output) { output.Write(Usage); }, ExitSound);
         }
         if (!optionsEnded && argument == "--check") {
             check = true;
@@ -114,36 +136,26 @@ int Main(int argc, char** argv) {
         return UsageError("no file given");
     }
 
-    const Result<Bytes> file = ReadWholeFile(path);
-    if (!file) {
-        std::fprintf(stderr, "cmpinfo: %s: cannot read: %s\n", path, file.message().c_str());
-        return ExitUnreadable;
+    // Whatever the file, running out of memory ends the run with a message, not an abort.
+    try {
+        return InspectFile(path, check, json);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
+        return ExitTrouble;
+    } catch (const std::length_error&) {
+        // A 32-bit build asked for a buffer longer than it can address.
+        std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
+        return ExitTrouble;
     }
-    const Bytes& bytes = file.value();
-    NodeTree tree;
-    if (const Status read = ReadUtfFile(bytes, tree); !read) {
-        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s\n", path,
-                     DescribeUnreadable(read).c_str());
-        return ExitUnreadable;
-    }
-
-    const FileReport report = InspectTree(tree, path, bytes.size());
-    std::string output;
-    if (check) {
-        output = json ? RenderProblemsJson(report) : RenderProblems(report);
-    } else {
-        output = json ? RenderJson(report) : RenderText(report);
-    }
-    std::fwrite(output.data(), 1, output.size(), stdout);
-    if (std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "cmpinfo: cannot write the output: %s\n", std::strerror(errno));
-        return ExitUnreadable;
-    }
-    return report.CountProblems() > 0 ? ExitProblems : ExitSound;
 }
 
 }  // namespace cmp
 
 int main(int argc, char** argv) {
-    return cmp::Main(argc, argv);
+    try {
+        return cmp::Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("cmpinfo: out of memory\n", stderr);
+        return 2;
+    }
 }

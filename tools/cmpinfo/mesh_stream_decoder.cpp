@@ -21,12 +21,12 @@ MeshStreamHeader ReadStreamHeader(const Bytes& bytes) {
 
 // The header of every mesh that lies whole inside the stream; a problem if one does not.
 std::vector<MeshStreamMesh> ReadMeshHeaders(const Bytes& bytes, std::uint16_t meshCount,
-                                            std::vector<std::string>& problems) {
+                                            ProblemList& problems) {
     std::vector<MeshStreamMesh> meshes;
     for (std::size_t m = 0; m < meshCount; ++m) {
         const std::size_t at = StreamHeaderSize + StreamMeshHeaderSize * m;
         if (at + StreamMeshHeaderSize > bytes.size()) {
-            problems.push_back("the stream ends inside the header of mesh " + std::to_string(m));
+            problems.Add("the stream ends inside the header of mesh " + std::to_string(m));
             break;
         }
         const std::uint8_t* field = bytes.data() + at;
@@ -37,35 +37,35 @@ std::vector<MeshStreamMesh> ReadMeshHeaders(const Bytes& bytes, std::uint16_t me
 }
 
 void CheckHeader(const MeshStreamHeader& header, std::size_t streamSize,
-                 std::uint64_t expectedLength, std::vector<std::string>& problems) {
+                 std::uint64_t expectedLength, ProblemList& problems) {
     if (header.first != StreamHeaderFirst || header.second != StreamHeaderSecond) {
-        problems.push_back("the header begins " + std::to_string(header.first) + " " +
-                           std::to_string(header.second) + " instead of 1 4");
+        problems.Add("the header begins " + std::to_string(header.first) + " " +
+                     std::to_string(header.second) + " instead of 1 4");
     }
     const bool knownFormat = header.vertexFormat == StreamVertexFormat;
     if (!knownFormat) {
-        problems.push_back("vertex format " + HexWord(header.vertexFormat) +
-                           " is not 0x112 (position, normal, one texture coordinate pair)");
+        problems.Add("vertex format " + HexWord(header.vertexFormat) +
+                     " is not 0x112 (position, normal, one texture coordinate pair)");
     }
     if (knownFormat && streamSize != expectedLength) {
-        problems.push_back("the stream is " + Plural(streamSize, "byte", "bytes") +
-                           ", its counts call for " + std::to_string(expectedLength));
+        problems.Add("the stream is " + Plural(streamSize, "byte", "bytes") +
+                     ", its counts call for " + std::to_string(expectedLength));
     }
 }
 
 // Checks each mesh's index array against its own vertex count; reports the first index
 // out of range per mesh. Only called when every array lies inside the stream.
 void CheckIndexRanges(const Bytes& bytes, const std::vector<MeshStreamMesh>& meshes,
-                      std::size_t firstIndexAt, std::vector<std::string>& problems) {
+                      std::size_t firstIndexAt, ProblemList& problems) {
     std::size_t at = firstIndexAt;
     for (std::size_t m = 0; m < meshes.size(); ++m) {
         const std::uint32_t limit = meshes[m].VertexCount();
         for (std::uint32_t i = 0; i < meshes[m].indexCount; ++i, at += StreamIndexSize) {
             const std::uint16_t index = LoadU16(bytes.data() + at);
             if (index >= limit) {
-                problems.push_back("mesh " + std::to_string(m) + ": index " + std::to_string(i) +
-                                   " is " + std::to_string(index) + ", beyond its " +
-                                   Plural(limit, "vertex", "vertices"));
+                problems.Add("mesh " + std::to_string(m) + ": index " + std::to_string(i) + " is " +
+                             std::to_string(index) + ", beyond its " +
+                             Plural(limit, "vertex", "vertices"));
                 at += StreamIndexSize * (meshes[m].indexCount - i);
                 break;
             }
@@ -74,44 +74,40 @@ void CheckIndexRanges(const Bytes& bytes, const std::vector<MeshStreamMesh>& mes
 }
 
 void CheckMeshRuns(const MeshStreamHeader& header, const std::vector<MeshStreamMesh>& meshes,
-                   std::vector<std::string>& problems) {
+                   ProblemList& problems) {
     std::uint32_t vertexSum = 0;
     std::uint32_t indexSum = 0;
     for (std::size_t m = 0; m < meshes.size(); ++m) {
         const MeshStreamMesh& mesh = meshes[m];
         if (mesh.startVertex != static_cast<std::uint16_t>(vertexSum)) {
-            problems.push_back("mesh " + std::to_string(m) + " starts at vertex " +
-                               std::to_string(mesh.startVertex) +
-                               ", but the meshes before it have " +
-                               Plural(vertexSum, "vertex", "vertices"));
+            problems.Add("mesh " + std::to_string(m) + " starts at vertex " +
+                         std::to_string(mesh.startVertex) + ", but the meshes before it have " +
+                         Plural(vertexSum, "vertex", "vertices"));
         }
         if (mesh.indexCount % 3 != 0) {
-            problems.push_back("mesh " + std::to_string(m) + " has " +
-                               std::to_string(mesh.indexCount) +
-                               " indices, not a whole number of triangles");
+            problems.Add("mesh " + std::to_string(m) + " has " + std::to_string(mesh.indexCount) +
+                         " indices, not a whole number of triangles");
         }
         if (mesh.trailer != StreamMeshTrailer) {
-            problems.push_back("mesh " + std::to_string(m) + " ends in " + HexWord(mesh.trailer) +
-                               " instead of 0xCC");
+            problems.Add("mesh " + std::to_string(m) + " ends in " + HexWord(mesh.trailer) +
+                         " instead of 0xCC");
         }
         vertexSum += mesh.VertexCount();
         indexSum += mesh.indexCount;
     }
     if (meshes.size() == header.meshCount && indexSum != header.indexCount) {
-        problems.push_back("the meshes have " + std::to_string(indexSum) +
-                           " indices in all, the header says " + std::to_string(header.indexCount));
+        problems.Add("the meshes have " + std::to_string(indexSum) +
+                     " indices in all, the header says " + std::to_string(header.indexCount));
     }
     if (meshes.size() == header.meshCount && vertexSum != header.vertexCount) {
-        problems.push_back("the meshes have " + std::to_string(vertexSum) +
-                           " vertices in all, the header says " +
-                           std::to_string(header.vertexCount));
+        problems.Add("the meshes have " + std::to_string(vertexSum) +
+                     " vertices in all, the header says " + std::to_string(header.vertexCount));
     }
 }
 
 // The index arrays follow the mesh headers; they are checked only when all of them are
 // there, since a cut stream leaves no way to tell where one mesh's indices end.
-void CheckIndices(const Bytes& bytes, const MeshDataStreamLeaf& stream,
-                  std::vector<std::string>& problems) {
+void CheckIndices(const Bytes& bytes, const MeshDataStreamLeaf& stream, ProblemList& problems) {
     const std::size_t firstIndexAt = StreamHeaderSize + StreamMeshHeaderSize * stream.meshes.size();
     std::uint64_t indexBytes = 0;
     for (const MeshStreamMesh& mesh : stream.meshes) {
@@ -121,7 +117,7 @@ void CheckIndices(const Bytes& bytes, const MeshDataStreamLeaf& stream,
         firstIndexAt + indexBytes <= bytes.size()) {
         CheckIndexRanges(bytes, stream.meshes, firstIndexAt, problems);
     } else if (!stream.meshes.empty()) {
-        problems.push_back("the index arrays do not fit in the stream; indices not checked");
+        problems.Add("the index arrays do not fit in the stream; indices not checked");
     }
 }
 
@@ -137,12 +133,11 @@ std::optional<std::uint16_t> MeshDataStreamMeshCount(const Bytes& bytes) {
 LeafDecoding DecodeMeshDataStream(const Bytes& bytes) {
     if (bytes.size() < StreamHeaderSize) {
         LeafDecoding result = DecodeUnknown(bytes);
-        result.problems.push_back("the mesh data stream is " +
-                                  Plural(bytes.size(), "byte", "bytes") +
-                                  ", shorter than its 16-byte header");
+        result.problems.Add("the mesh data stream is " + Plural(bytes.size(), "byte", "bytes") +
+                            ", shorter than its 16-byte header");
         return result;
     }
-    std::vector<std::string> problems;
+    ProblemList problems;
     MeshDataStreamLeaf stream;
     stream.header = ReadStreamHeader(bytes);
     stream.expectedLength = StreamHeaderSize + StreamMeshHeaderSize * stream.header.meshCount +

@@ -1,5 +1,7 @@
 #include "tools/cmpinfo/render_json.h"
 
+#include <string>
+#include <variant>
 #include <vector>
 
 #include "tools/cmpinfo/leaf_text.h"
@@ -61,28 +63,50 @@ Json ToJson(const RealsLeaf& reals) {
     return {{"kind", "reals"}, {"rows", std::move(rows)}};
 }
 
-// A node's own members: its name, its problems, and for a leaf its size and content.
-Json NodeJson(const NodeReport& node) {
-    Json json = {{"name", JsonBytes(node.name)}};
-    if (!node.problems.empty()) {
-        Json& problems = json["problems"] = Json::array();
-        for (const std::string& problem : node.problems) {
-            problems.push_back(JsonBytes(problem));
-        }
-    }
-    if (node.isLeaf) {
-        json["size"] = node.size;
-        json["decoded"] = LeafJson(node.decoded);
-    }
-    return json;
-}
-
 // The text of `object` without its closing brace, so that a member written as text can
 // follow it.
 std::string OpenObject(const Json& object) {
     std::string text = DumpJson(object);
     text.pop_back();
     return text;
+}
+
+// A leaf's content; a mesh data stream mesh by mesh, since a hostile one holds tens of
+// thousands of meshes and the library's values take many times their bytes.
+void WriteLeafJson(const DecodedLeaf& leaf, ReportOutput& output) {
+    const auto* stream = std::get_if<MeshDataStreamLeaf>(&leaf);
+    if (!stream) {
+        output.Write(DumpJson(LeafJson(leaf)));
+        return;
+    }
+    output.Write(OpenObject({{"kind", "mesh data stream"},
+                             {"header", ToJson(stream->header)},
+                             {"expectedLength", stream->expectedLength}}) +
+                 ",\"meshes\":[");
+    for (std::size_t m = 0; m < stream->meshes.size(); ++m) {
+        output.Write((m > 0 ? "," : "") + DumpJson(ToJson(stream->meshes[m])));
+    }
+    output.Write("]}");
+}
+
+// A node's members up to its content or children: its name, the problems the budget
+// lets it list, and for a leaf its size.
+Json NodeHeadJson(const NodeReport& node, NameShower& names, ProblemBudget& budget) {
+    Json json = {{"name", JsonBytes(names.Show(node.name))}};
+    const ProblemBudget::Share share = budget.Take(node.problems);
+    if (share.listed > 0) {
+        Json& problems = json["problems"] = Json::array();
+        for (std::size_t i = 0; i < share.listed; ++i) {
+            problems.push_back(JsonBytes(node.problems.GetListed()[i]));
+        }
+    }
+    if (share.unlisted > 0) {
+        json["unlistedProblems"] = share.unlisted;
+    }
+    if (node.isLeaf) {
+        json["size"] = node.size;
+    }
+    return json;
 }
 
 }  // namespace
@@ -94,45 +118,84 @@ Json LeafJson(const DecodedLeaf& leaf) {
 // The nesting of the tree is written here, node by node, and only each node's own members
 // go through the library: a hostile file can nest tens of thousands of levels deep, and
 // the library's serialiser recurses once per level.
-std::string RenderJson(const FileReport& report) {
+std::size_t RenderJson(const FileReport& report, ReportOutput& output) {
     const Json file = {{"file", JsonBytes(report.file)},
                        {"size", report.fileSize},
-                       {"nodeCount", report.nodes.size()},
+                       {"nodeCount", report.tree->GetSize()},
                        {"problemCount", report.CountProblems()}};
-    std::string text = OpenObject(file) + ",\"nodes\":[";
+    output.Write(OpenObject(file) + ",\"nodes\":[");
+    NameShower names(report.fileSize);
+    ProblemBudget budget;
     // Branches stay open until a node at their depth or above comes along.
     std::vector<int> openBranches;
-    for (std::size_t i = 0; i < report.nodes.size(); ++i) {
-        const NodeReport& node = report.nodes[i];
+    int previousDepth = -1;
+    NodeWalk walk(report);
+    while (walk.Next()) {
+        const NodeReport& node = walk.GetNode();
+        std::string text;
         while (!openBranches.empty() && openBranches.back() >= node.depth) {
             text += "]}";
             openBranches.pop_back();
         }
-        if (i > 0 && report.nodes[i - 1].depth >= node.depth) {
+        if (previousDepth >= node.depth) {
             text += ',';  // not its parent's first child
         }
+        previousDepth = node.depth;
+        text += OpenObject(NodeHeadJson(node, names, budget));
         if (node.isLeaf) {
-            text += DumpJson(NodeJson(node));
+            output.Write(text + ",\"decoded\":");
+            WriteLeafJson(node.decoded, output);
+            output.Write("}");
         } else {
-            text += OpenObject(NodeJson(node)) + ",\"children\":[";
+            output.Write(text + ",\"children\":[");
             openBranches.push_back(node.depth);
         }
     }
+    std::string closing;
     for (std::size_t i = 0; i < openBranches.size(); ++i) {
-        text += "]}";
+        closing += "]}";
     }
-    return text + "]}\n";
+    output.Write(closing + "]}\n");
+    return budget.GetFound();
+}
+
+std::string RenderJson(const FileReport& report) {
+    StringOutput output;
+    RenderJson(report, output);
+    return output.TakeText();
+}
+
+std::size_t RenderProblemsJson(const FileReport& report, ReportOutput& output) {
+    output.Write(OpenObject({{"file", JsonBytes(report.file)}}) + ",\"problems\":[");
+    ProblemBudget budget;
+    bool first = true;
+    NodeWalk walk(report);
+    while (walk.Next()) {
+        const ProblemList& problems = walk.GetNode().problems;
+        if (problems.GetCount() == 0) {
+            continue;
+        }
+        const ProblemBudget::Share share = budget.Take(problems);
+        const Json path = JsonBytes(walk.GetPath());
+        for (std::size_t i = 0; i < share.listed; ++i) {
+            output.Write(
+                (first ? "" : ",") +
+                DumpJson({{"path", path}, {"message", JsonBytes(problems.GetListed()[i])}}));
+            first = false;
+        }
+    }
+    std::string closing = "]";
+    if (budget.GetUnlisted() > 0) {
+        closing += ",\"unlistedProblems\":" + std::to_string(budget.GetUnlisted());
+    }
+    output.Write(closing + "}\n");
+    return budget.GetFound();
 }
 
 std::string RenderProblemsJson(const FileReport& report) {
-    Json problems = Json::array();
-    for (std::size_t i = 0; i < report.nodes.size(); ++i) {
-        for (const std::string& problem : report.nodes[i].problems) {
-            problems.push_back(
-                {{"path", JsonBytes(NodePath(report, i))}, {"message", JsonBytes(problem)}});
-        }
-    }
-    return DumpJson({{"file", JsonBytes(report.file)}, {"problems", std::move(problems)}}) + "\n";
+    StringOutput output;
+    RenderProblemsJson(report, output);
+    return output.TakeText();
 }
 
 }  // namespace cmp

@@ -6,6 +6,7 @@
 #include "tools/cmpinfo/decoded_leaf.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/json_text.h"
+#include "tools/cmpinfo/report_output.h"
 
 namespace cmp {
 
@@ -15,10 +16,15 @@ Json LeafJson(const DecodedLeaf& leaf);
 
 // The whole report as one JSON object and a newline: file, size, counts, and the nodes
 // nested as they are in the tree ("children" for branches; "size", "decoded" for leaves;
-// "problems" where there are any).
+// "problems" where there are any, and "unlistedProblems" counting those past the budget
+// of ProblemBudget). Walks the tree twice: the count of problems comes first. Returns the
+// number of problems found.
+std::size_t RenderJson(const FileReport& report, ReportOutput& output);
 std::string RenderJson(const FileReport& report);
 
-// Only the problems, as a JSON object with the file and a list of {path, message}.
+// Only the problems, as a JSON object with the file and a list of {path, message}, and
+// "unlistedProblems" counting those past the budget. Returns the number found.
+std::size_t RenderProblemsJson(const FileReport& report, ReportOutput& output);
 std::string RenderProblemsJson(const FileReport& report);
 
 }  // namespace cmp

@@ -6,6 +6,7 @@
 
 #include "tools/cmpinfo/decoded_leaf.h"
 #include "tools/cmpinfo/inspect.h"
+#include "tools/cmpinfo/report_output.h"
 
 namespace cmp {
 
@@ -14,10 +15,16 @@ std::vector<std::string> DescribeLeaf(const DecodedLeaf& leaf);
 
 // The indented tree, each leaf with its size and decoded content, problems marked "!"
 // under their node, and a count of problems at the end when there are any. Nesting
-// deeper than 40 levels is shown by number instead of by ever wider indentation.
+// deeper than 40 levels is shown by number instead of by ever wider indentation. Problems
+// past the budget (ProblemBudget) are counted, not listed: "! and N more" under a leaf,
+// and ", N of them not listed" after the count. Returns the number of problems found.
+std::size_t RenderText(const FileReport& report, ReportOutput& output);
 std::string RenderText(const FileReport& report);
 
-// Only the problems, one line each: "FILE: PATH: message". Empty for a sound file.
+// Only the problems, one line each: "FILE: PATH: message"; "FILE: PATH: and N more" after
+// a leaf's listed ones, and "FILE: and N more problems in later nodes" at the end, past
+// the budget. Nothing for a sound file. Returns the number of problems found.
+std::size_t RenderProblems(const FileReport& report, ReportOutput& output);
 std::string RenderProblems(const FileReport& report);
 
 }  // namespace cmp
