@@ -11,13 +11,11 @@
 //                  counted by a replaced global allocator.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <new>
 #include <string>
 
 #include "mesh/extract.h"
@@ -26,60 +24,9 @@
 #include "plugin/temporary_stream.h"
 #include "plugin/tree_file_step.h"
 #include "standin/model_builder.h"
+#include "tests/support/counting_allocator.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
-
-namespace cmp {
-namespace {
-
-std::atomic<long long> liveBytes{0};
-std::atomic<long long> peakBytes{0};
-
-// Each block carries its size in front, kept at the strictest fundamental alignment.
-constexpr std::size_t Header = alignof(std::max_align_t);
-
-void* CountedAllocate(std::size_t size) {
-    void* block = std::malloc(size + Header);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    *static_cast<std::size_t*>(block) = size;
-    const long long live = liveBytes += static_cast<long long>(size);
-    long long peak = peakBytes.load();
-    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return static_cast<char*>(block) + Header;
-}
-
-void CountedFree(void* memory) noexcept {
-    if (memory != nullptr) {
-        void* block = static_cast<char*>(memory) - Header;
-        liveBytes -= static_cast<long long>(*static_cast<std::size_t*>(block));
-        std::free(block);
-    }
-}
-
-}  // namespace
-}  // namespace cmp
-
-void* operator new(std::size_t size) {
-    return cmp::CountedAllocate(size);
-}
-void* operator new[](std::size_t size) {
-    return cmp::CountedAllocate(size);
-}
-void operator delete(void* memory) noexcept {
-    cmp::CountedFree(memory);
-}
-void operator delete[](void* memory) noexcept {
-    cmp::CountedFree(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    cmp::CountedFree(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-    cmp::CountedFree(memory);
-}
 
 namespace cmp {
 namespace {
@@ -166,8 +113,8 @@ void BM_WholeExport(benchmark::State& state) {
     Bytes stream;
     for (auto _ : state) {
         // The export, as the run does it from extraction on.
-        const long long before = liveBytes.load();
-        peakBytes = before;
+        const long long before = LiveBytes();
+        ResetPeakBytes();
         const double cpuStart = ProcessSeconds();
         const Clock::time_point start = Clock::now();
         {
@@ -189,7 +136,7 @@ void BM_WholeExport(benchmark::State& state) {
         }
         const Clock::time_point exported = Clock::now();
         const double cpuExported = ProcessSeconds();
-        peakAboveStart = std::max(peakAboveStart, peakBytes.load() - before);
+        peakAboveStart = std::max(peakAboveStart, PeakBytes() - before);
 
         // The floor, on the bytes the export wrote.
         state.PauseTiming();

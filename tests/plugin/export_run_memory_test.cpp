@@ -3,86 +3,14 @@
 // this size would show as megabytes.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 
 #include "plugin/export_run.h"
 #include "plugin/temporary_stream.h"
 #include "tests/plugin/plug_in_test_support.h"
 #include "tests/plugin/recording_interface.h"
-
-namespace cmp {
-
-namespace {
-
-std::atomic<long long> liveBytes{0};
-
-// Each block carries its size in front, kept at the strictest fundamental alignment.
-constexpr std::size_t Header = alignof(std::max_align_t);
-
-void* CountedAllocate(std::size_t size) {
-    void* block = std::malloc(size + Header);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    *static_cast<std::size_t*>(block) = size;
-    liveBytes += static_cast<long long>(size);
-    return static_cast<char*>(block) + Header;
-}
-
-void CountedFree(void* memory) noexcept {
-    if (memory == nullptr) {
-        return;
-    }
-    void* block = static_cast<char*>(memory) - Header;
-    liveBytes -= static_cast<long long>(*static_cast<std::size_t*>(block));
-    std::free(block);
-}
-
-}  // namespace
-}  // namespace cmp
-
-using cmp::CountedAllocate;
-using cmp::CountedFree;
-
-void* operator new(std::size_t size) {
-    return CountedAllocate(size);
-}
-void* operator new[](std::size_t size) {
-    return CountedAllocate(size);
-}
-void operator delete(void* memory) noexcept {
-    CountedFree(memory);
-}
-void operator delete[](void* memory) noexcept {
-    CountedFree(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    CountedFree(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-    CountedFree(memory);
-}
-// The nothrow forms too: a runtime that supplies its own (AddressSanitizer does) would
-// otherwise hand our delete a block it never counted.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return CountedAllocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept {
-    return operator new(size, nothrow);
-}
-void operator delete(void* memory, const std::nothrow_t&) noexcept {
-    CountedFree(memory);
-}
-void operator delete[](void* memory, const std::nothrow_t&) noexcept {
-    CountedFree(memory);
-}
+#include "tests/support/counting_allocator.h"
 
 namespace cmp {
 namespace {
@@ -134,10 +62,13 @@ TEST(ExportRunMemory, EveryFailureAfterExtractionFreesTheMeshes) {
         BuildLargeShip(model, c.badIndex);
         const std::int32_t destroyed = ztBuild_DestroyCount();
 
-        const long long before = liveBytes.load();
+        const long long before = LiveBytes();
+        ResetPeakBytes();
         EXPECT_EQ(RunExport(model, ui), -1) << c.name;
-        const long long held = liveBytes.load() - before;
+        const long long held = LiveBytes() - before;
 
+        // The allocator saw the run's megabytes come and go: nothing escaped counting.
+        EXPECT_GT(PeakBytes() - before, 1 << 20) << c.name;
         EXPECT_LT(held, 64 * 1024) << c.name << ": " << held << " bytes still held";
         if (ztBuild_DestroyCount() == destroyed) {
             ztModel_Destroy(model);
