@@ -79,8 +79,8 @@ std::int32_t RunExport(ztModel model, UserInterface& ui) {
         return 0;
     }
 
-    // The stream's file is created before the tree file is written, and removed after:
-    //    saved there, the model would end up in no file at all.
+    //    A path that is the stream's own file is refused: that file is removed after the
+    //    tree file is written, so the model would end up in no file at all.
     if (IsSameFile(*outputPath, TempStreamFileName)) {
         ui.ShowMessage(SavedAsStreamText + std::string("\n") + FullPath(*outputPath),
                        TreeErrorCaption, MessageBoxError);
