@@ -2,6 +2,10 @@
 // pipes and devices, and onto a full disk.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#endif
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,16 +34,28 @@ namespace fs = std::filesystem;
 // AddressSanitizer reserves terabytes of address space: no limit on it can hold for a
 // program built with it.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr bool MemoryIsLimitable = false;
+constexpr bool BuiltLimitable = false;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr bool MemoryIsLimitable = false;
+constexpr bool BuiltLimitable = false;
 #else
-constexpr bool MemoryIsLimitable = true;
+constexpr bool BuiltLimitable = true;
 #endif
 #else
-constexpr bool MemoryIsLimitable = true;
+constexpr bool BuiltLimitable = true;
 #endif
+
+// Nor under Valgrind, which runs the programs these tests start as well and needs far
+// more address space than they do.
+bool UnderValgrind() {
+#if __has_include(<valgrind/valgrind.h>)
+    return RUNNING_ON_VALGRIND != 0;
+#else
+    return false;
+#endif
+}
+
+const bool MemoryIsLimitable = BuiltLimitable && !UnderValgrind();
 
 // What the program needs whatever its input: its code, the C++ runtime and the other
 // libraries it maps, stdio's buffers. Measured at about 12 MiB of address space.
