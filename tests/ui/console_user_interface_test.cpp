@@ -1,6 +1,7 @@
 #include "ui/console/console_user_interface.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -276,6 +277,24 @@ TEST(ConsoleTranscript, RecordsEveryExchangeOnOneLineEach) {
     EXPECT_EQ(lines[2],
               "result-dialog\tQuorvane CMP Exporter\t\\\\\\n├── VMeshLibrary\\n│   └── "
               "Hull.lod0.vms\\n│       └── VMeshData\\n└── Cmpnd\\n");
+}
+
+// The transcript's path is the user's: whatever else stands there is left alone, and a
+// FIFO without a reader does not hold the run up.
+TEST(ConsoleTranscript, WritesOnlyARegularFileNeverThroughALink) {
+    ScratchFolder scratch;
+    WriteWholeFile(scratch / "precious.txt", "mine");
+    std::filesystem::create_symlink(scratch / "precious.txt", scratch / "link.txt");
+    ASSERT_EQ(mkfifo((scratch / "fifo").c_str(), 0600), 0);
+    for (const char* name : {"link.txt", "fifo"}) {
+        ConsoleSettings settings = Unattended("ship");
+        settings.transcriptPath = scratch / name;
+        Console console(settings);
+        console.ui.ShowMessage("text", "Caption", 0x10);
+    }
+    EXPECT_EQ(ReadWholeFile(scratch / "precious.txt"), "mine");
+    EXPECT_TRUE(std::filesystem::is_symlink(scratch / "link.txt"));
+    EXPECT_TRUE(std::filesystem::is_fifo(scratch / "fifo"));
 }
 
 TEST(ConsoleSettings, ComeFromTheEnvironment) {

@@ -10,7 +10,8 @@ namespace cmp {
 // tests and unattended runs that want to check it afterwards. One line per exchange:
 // fields separated by tabs, with backslash, tab and newline inside a field escaped as
 // "\\", "\t" and "\n". The file is opened and closed for every line, so several runs
-// and processes can share it.
+// and processes can share it. Only a regular file is ever written: a link, FIFO or
+// device at the path records nothing.
 class Transcript {
   public:
     // An empty path records nothing.
