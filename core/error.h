@@ -18,6 +18,7 @@ enum class ErrorCode {
     // Files on disk.
     NoPath,          // no file name was given
     CannotCreate,    // a file could not be created or opened
+    NameTaken,       // something already stands where a file is to be created
     CannotWrite,     // writing, flushing or closing failed (a full disk, say)
     CannotReplace,   // the finished file could not take its destination's place
     CannotRead,      // a file could not be opened, sized or read whole

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/error.h"
 #include "core/little_endian.h"
 
 namespace cmp {
@@ -43,26 +44,26 @@ class StreamFile {
     StreamFile(const StreamFile&) = delete;
     StreamFile& operator=(const StreamFile&) = delete;
 
-    enum class Created { Yes, NameTaken, Failed };
-
     // Creates `path` where nothing stands (never opening what does) and locks it against
-    // every other run. On Failed, `reason` is the system's reason.
-    Created Create(const std::string& path, std::string& reason);
+    // every other run. NameTaken when something stands there; otherwise CannotCreate.
+    // A failure's message is the system's reason.
+    [[nodiscard]] Status Create(const std::string& path);
 
     bool IsOpen() const;
 
-    // Writes all of `bytes` from the start. On failure `reason` is the system's reason.
-    bool Write(const Bytes& bytes, std::string& reason);
+    // Writes all of `bytes` from the start; CannotWrite with the system's reason.
+    [[nodiscard]] Status Write(const Bytes& bytes);
 
-    // The file's length through the open descriptor, or -1 with `reason`.
-    std::int64_t GetLength(std::string& reason);
+    // The file's length through the open descriptor; CannotRead with the system's reason.
+    [[nodiscard]] Result<std::int64_t> GetLength();
 
-    // Reads `length` bytes from the start into `bytes`; fewer when the file has fewer.
-    // False with `reason` when the system reports an error.
-    bool ReadFromStart(std::size_t length, Bytes& bytes, std::string& reason);
+    // Up to `length` bytes from the start (fewer when the file has fewer); CannotRead with
+    // the system's reason when the system reports an error.
+    [[nodiscard]] Result<Bytes> ReadFromStart(std::size_t length);
 
-    // Whether `path` still names this very file; when not, `reason` tells what happened.
-    bool IsStillAt(const std::string& path, std::string& reason);
+    // Ok while `path` still names this very file; otherwise CannotRead saying what
+    // happened to it.
+    [[nodiscard]] Status CheckStillAt(const std::string& path);
 
     // Removes the file while `path` still names it, then closes it. Nothing when it is
     // not open.

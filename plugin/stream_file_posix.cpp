@@ -103,32 +103,33 @@ StreamFile::~StreamFile() {
     }
 }
 
-StreamFile::Created StreamFile::Create(const std::string& path, std::string& reason) {
+Status StreamFile::Create(const std::string& path) {
     const int descriptor =
         open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
     if (descriptor < 0) {
-        reason = Reason(errno);
-        return errno == EEXIST ? Created::NameTaken : Created::Failed;
+        const int error = errno;
+        return Error{error == EEXIST ? ErrorCode::NameTaken : ErrorCode::CannotCreate,
+                     Reason(error)};
     }
     struct stat created {};
     // Another run that examines the file before this lock finds it empty and looks again.
     if (!Lock(descriptor, true) || fstat(descriptor, &created) != 0) {
-        reason = Reason(errno);
+        const std::string reason = Reason(errno);
         unlink(path.c_str());
         close(descriptor);
-        return Created::Failed;
+        return Error{ErrorCode::CannotCreate, reason};
     }
     descriptor_ = descriptor;
     device_ = created.st_dev;
     inode_ = created.st_ino;
-    return Created::Yes;
+    return Status::Ok();
 }
 
 bool StreamFile::IsOpen() const {
     return descriptor_ >= 0;
 }
 
-bool StreamFile::Write(const Bytes& bytes, std::string& reason) {
+Status StreamFile::Write(const Bytes& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t wrote =
@@ -137,25 +138,23 @@ bool StreamFile::Write(const Bytes& bytes, std::string& reason) {
             continue;
         }
         if (wrote <= 0) {
-            reason = Reason(wrote < 0 ? errno : ENOSPC);
-            return false;
+            return Error{ErrorCode::CannotWrite, Reason(wrote < 0 ? errno : ENOSPC)};
         }
         done += static_cast<std::size_t>(wrote);
     }
-    return true;
+    return Status::Ok();
 }
 
-std::int64_t StreamFile::GetLength(std::string& reason) {
+Result<std::int64_t> StreamFile::GetLength() {
     struct stat now {};
     if (fstat(descriptor_, &now) != 0) {
-        reason = Reason(errno);
-        return -1;
+        return Error{ErrorCode::CannotRead, Reason(errno)};
     }
-    return now.st_size;
+    return static_cast<std::int64_t>(now.st_size);
 }
 
-bool StreamFile::ReadFromStart(std::size_t length, Bytes& bytes, std::string& reason) {
-    bytes.resize(length);
+Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
+    Bytes bytes(length);
     std::size_t done = 0;
     while (done < length) {
         const ssize_t got =
@@ -164,8 +163,7 @@ bool StreamFile::ReadFromStart(std::size_t length, Bytes& bytes, std::string& re
             continue;
         }
         if (got < 0) {
-            reason = Reason(errno);
-            return false;
+            return Error{ErrorCode::CannotRead, Reason(errno)};
         }
         if (got == 0) {
             break;
@@ -173,20 +171,18 @@ bool StreamFile::ReadFromStart(std::size_t length, Bytes& bytes, std::string& re
         done += static_cast<std::size_t>(got);
     }
     bytes.resize(done);
-    return true;
+    return bytes;
 }
 
-bool StreamFile::IsStillAt(const std::string& path, std::string& reason) {
+Status StreamFile::CheckStillAt(const std::string& path) {
     struct stat now {};
     if (lstat(path.c_str(), &now) != 0) {
-        reason = "it is no longer there (" + Reason(errno) + ")";
-        return false;
+        return Error{ErrorCode::CannotRead, "it is no longer there (" + Reason(errno) + ")"};
     }
     if (now.st_dev != device_ || now.st_ino != inode_) {
-        reason = "another file has taken its place";
-        return false;
+        return Error{ErrorCode::CannotRead, "another file has taken its place"};
     }
-    return true;
+    return Status::Ok();
 }
 
 void StreamFile::Remove(const std::string& path) {
@@ -195,8 +191,7 @@ void StreamFile::Remove(const std::string& path) {
     }
     // Unlinked before the lock goes with the close: a run waiting for the name never
     // finds this file unlocked.
-    std::string ignored;
-    if (IsStillAt(path, ignored)) {
+    if (CheckStillAt(path)) {
         unlink(path.c_str());
     }
     close(descriptor_);

@@ -120,7 +120,7 @@ StreamFile::~StreamFile() {
     }
 }
 
-StreamFile::Created StreamFile::Create(const std::string& path, std::string& reason) {
+Status StreamFile::Create(const std::string& path) {
     // CREATE_NEW opens nothing that is there; sharing only reading keeps every other
     // program from writing, renaming or deleting the file while the run holds it.
     const HANDLE file =
@@ -128,19 +128,18 @@ StreamFile::Created StreamFile::Create(const std::string& path, std::string& rea
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        reason = Reason(error);
-        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::NameTaken
-                                                                           : Created::Failed;
+        const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return Error{taken ? ErrorCode::NameTaken : ErrorCode::CannotCreate, Reason(error)};
     }
     handle_ = file;
-    return Created::Yes;
+    return Status::Ok();
 }
 
 bool StreamFile::IsOpen() const {
     return handle_ != nullptr;
 }
 
-bool StreamFile::Write(const Bytes& bytes, std::string& reason) {
+Status StreamFile::Write(const Bytes& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         OVERLAPPED at{};
@@ -148,36 +147,32 @@ bool StreamFile::Write(const Bytes& bytes, std::string& reason) {
         DWORD wrote = 0;
         const DWORD chunk = static_cast<DWORD>(bytes.size() - done);
         if (WriteFile(AsHandle(handle_), bytes.data() + done, chunk, &wrote, &at) == 0) {
-            reason = Reason(GetLastError());
-            return false;
+            return Error{ErrorCode::CannotWrite, Reason(GetLastError())};
         }
         if (wrote == 0) {
-            reason = Reason(ERROR_DISK_FULL);
-            return false;
+            return Error{ErrorCode::CannotWrite, Reason(ERROR_DISK_FULL)};
         }
         done += wrote;
     }
-    return true;
+    return Status::Ok();
 }
 
-std::int64_t StreamFile::GetLength(std::string& reason) {
+Result<std::int64_t> StreamFile::GetLength() {
     LARGE_INTEGER length{};
     if (GetFileSizeEx(AsHandle(handle_), &length) == 0) {
-        reason = Reason(GetLastError());
-        return -1;
+        return Error{ErrorCode::CannotRead, Reason(GetLastError())};
     }
-    return length.QuadPart;
+    return static_cast<std::int64_t>(length.QuadPart);
 }
 
-bool StreamFile::ReadFromStart(std::size_t length, Bytes& bytes, std::string& reason) {
-    bytes.resize(length);
+Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
+    Bytes bytes(length);
     std::size_t done = 0;
     while (done < length) {
         DWORD got = 0;
         if (!ReadAt(AsHandle(handle_), done, bytes.data() + done, static_cast<DWORD>(length - done),
                     got)) {
-            reason = Reason(GetLastError());
-            return false;
+            return Error{ErrorCode::CannotRead, Reason(GetLastError())};
         }
         if (got == 0) {
             break;
@@ -185,12 +180,12 @@ bool StreamFile::ReadFromStart(std::size_t length, Bytes& bytes, std::string& re
         done += got;
     }
     bytes.resize(done);
-    return true;
+    return bytes;
 }
 
-bool StreamFile::IsStillAt(const std::string&, std::string&) {
+Status StreamFile::CheckStillAt(const std::string&) {
     // Nobody can rename or delete a file opened without FILE_SHARE_DELETE.
-    return true;
+    return Status::Ok();
 }
 
 void StreamFile::Remove(const std::string& path) {

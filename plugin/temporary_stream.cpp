@@ -62,13 +62,12 @@ Status TemporaryStream::Write(const MeshList& meshes) {
     const Clock::time_point busyUntil = start + waitForOtherRun_;
     const Clock::time_point emptyUntil = start + std::min(waitForOtherRun_, EmptyFileGrace);
     for (;;) {
-        std::string reason;
-        const StreamFile::Created created = file_.Create(path_, reason);
-        if (created == StreamFile::Created::Yes) {
+        const Status created = file_.Create(path_);
+        if (created) {
             break;
         }
-        if (created == StreamFile::Created::Failed) {
-            return CannotCreate(path_, reason);
+        if (created.code() != ErrorCode::NameTaken) {
+            return CannotCreate(path_, created.message());
         }
         const OccupantReport report = ExamineOccupant(path_);
         const Clock::time_point now = Clock::now();
@@ -84,11 +83,10 @@ Status TemporaryStream::Write(const MeshList& meshes) {
     }
     staged_.emplace(path_);
 
-    std::string reason;
-    if (!file_.Write(BuildMeshDataStream(meshes), reason)) {
+    if (const Status written = file_.Write(BuildMeshDataStream(meshes)); !written) {
         Remove();
         return Error{ErrorCode::CannotWrite,
-                     "cannot write the mesh data file \"" + path_ + "\": " + reason};
+                     "cannot write the mesh data file \"" + path_ + "\": " + written.message()};
     }
     return Status::Ok();
 }
@@ -98,31 +96,33 @@ Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
         return ReadBackError(ErrorCode::CannotRead, path_, "it was never written");
     }
     Result<Bytes> stream = [&]() -> Result<Bytes> {
-        std::string reason;
         // Someone else's file at the name would give someone else's bytes: another
         // model's, say. Only the file this run wrote will do.
-        if (!file_.IsStillAt(path_, reason)) {
-            return ReadBackError(ErrorCode::CannotRead, path_, reason);
+        if (const Status same = file_.CheckStillAt(path_); !same) {
+            return ReadBackError(ErrorCode::CannotRead, path_, same.message());
         }
-        const std::int64_t length = file_.GetLength(reason);
-        if (length < 0) {
-            return ReadBackError(ErrorCode::CannotRead, path_, "cannot find its length: " + reason);
+        const Result<std::int64_t> measured = file_.GetLength();
+        if (!measured) {
+            return ReadBackError(ErrorCode::CannotRead, path_,
+                                 "cannot find its length: " + measured.message());
         }
+        const std::int64_t length = measured.value();
         if (static_cast<std::uint64_t>(length) > MaxMeshDataStreamSize) {
             return ReadBackError(ErrorCode::CannotRead, path_,
                                  "it claims " + std::to_string(length) +
                                      " bytes, more than any mesh data stream can hold");
         }
-        Bytes bytes;
-        if (!file_.ReadFromStart(static_cast<std::size_t>(length), bytes, reason)) {
-            return ReadBackError(ErrorCode::CannotRead, path_, reason);
+        Result<Bytes> read = file_.ReadFromStart(static_cast<std::size_t>(length));
+        if (!read) {
+            return ReadBackError(ErrorCode::CannotRead, path_, read.message());
         }
+        Bytes& bytes = read.value();
         if (bytes.size() != static_cast<std::size_t>(length)) {
             return ReadBackError(ErrorCode::CannotRead, path_,
                                  "it yielded " + std::to_string(bytes.size()) + " of its " +
                                      std::to_string(length) + " bytes");
         }
-        return bytes;
+        return std::move(bytes);
     }();
     Remove();
     // A stream of the wrong length (the file shortened or lengthened behind the run's
