@@ -1,0 +1,48 @@
+#include "tools/cmpinfo/sound_model.h"
+
+#include "tools/cmpinfo/file_input.h"
+#include "tools/cmpinfo/inspect.h"
+#include "tools/cmpinfo/leaf_text.h"
+#include "utf/utf_reader.h"
+
+namespace cmp {
+
+Result<StoredModel> LoadSoundModel(const std::string& path) {
+    const Result<Bytes> file = ReadTreeFileBytes(path.c_str());
+    if (!file) {
+        return Error{file.code(), path + ": cannot read: " + file.message(), std::nullopt};
+    }
+    NodeTree tree;
+    if (const Status read = ReadUtfFile(file.value(), tree); !read) {
+        return Error{read.error().code,
+                     path + ": not a readable tree file: " + read.message() + " (at byte " +
+                         std::to_string(read.error().offset.value_or(0)) + ")",
+                     read.error().offset};
+    }
+
+    const FileReport report = InspectTree(tree, path, file.value().size());
+    std::size_t problems = 0;
+    std::string first;
+    NodeWalk walk(report);
+    while (walk.Next()) {
+        const ProblemList& found = walk.GetNode().problems;
+        if (first.empty() && !found.GetListed().empty()) {
+            first = walk.GetPath() + ": " + found.GetListed().front();
+        }
+        problems += found.GetCount();
+    }
+    if (problems > 0) {
+        return Error{ErrorCode::MalformedTreeFile,
+                     path + ": " + Plural(problems, "problem", "problems") +
+                         " found by the checks, the first: " + first,
+                     std::nullopt};
+    }
+
+    Result<StoredModel> model = ReadStoredModel(tree);
+    if (!model) {
+        return Error{model.code(), path + ": " + model.message(), std::nullopt};
+    }
+    return model;
+}
+
+}  // namespace cmp

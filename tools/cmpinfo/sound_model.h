@@ -1,0 +1,18 @@
+// The model of a file that reads as a tree file and passes every check: what the
+// picture and the glTF are made from. A file the checks refuse gives no model, so
+// nothing is ever drawn or converted from bytes that do not hold together.
+#pragma once
+
+#include <string>
+
+#include "core/error.h"
+#include "tools/cmpinfo/exported_model.h"
+
+namespace cmp {
+
+// Reads `path` and checks it as `cmpinfo --check` does. The error's message is one line
+// for the user, naming the file: why it cannot be read, or how many problems the checks
+// found and the first of them (its node path and what is wrong).
+Result<StoredModel> LoadSoundModel(const std::string& path);
+
+}  // namespace cmp
