@@ -1,7 +1,11 @@
 #include "mesh/mesh_data_stream.h"
 
+#include <bit>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 #include "mesh/name_id.h"
 
@@ -31,78 +35,84 @@ StreamCounts CountStream(const MeshList& meshes) {
     return counts;
 }
 
-// Fills a buffer planned to its final size field by field: a stream at the format's
-// limits is 2 MB, which byte-wise appending would grow piece by piece.
-class FieldWriter {
-  public:
-    explicit FieldWriter(Bytes& out) : at_(out.data()) {}
-    void U16(std::uint16_t value) {
-        StoreU16(at_, value);
-        at_ += 2;
-    }
-    void U32(std::uint32_t value) {
-        StoreU32(at_, value);
-        at_ += 4;
-    }
-    void F32(float value) {
-        StoreF32(at_, value);
-        at_ += 4;
-    }
+// On a little-endian machine the vertex records and index arrays already hold the
+// stream's bytes, field for field, and are copied whole; elsewhere each field is stored
+// in little-endian order. The records' layout is pinned here so that the bulk copy can
+// never give other bytes than the field-by-field path.
+constexpr bool BulkCopy = std::endian::native == std::endian::little;
+static_assert(std::numeric_limits<float>::is_iec559 && sizeof(float) == 4);
+static_assert(std::is_standard_layout_v<ExportVertex> &&
+              std::is_trivially_copyable_v<ExportVertex>);
+static_assert(sizeof(ExportVertex) == StreamVertexSize);
+static_assert(offsetof(ExportVertex, position) == 0 && offsetof(ExportVertex, normal) == 12 &&
+              offsetof(ExportVertex, u) == 24 && offsetof(ExportVertex, v) == 28);
 
-  private:
-    std::uint8_t* at_;
-};
-
-void PutStreamHeader(FieldWriter& out, const StreamCounts& counts) {
-    out.U32(StreamHeaderFirst);
-    out.U32(StreamHeaderSecond);
-    out.U16(static_cast<std::uint16_t>(counts.meshes));
-    out.U16(static_cast<std::uint16_t>(counts.indices));
-    out.U16(StreamVertexFormat);
-    out.U16(static_cast<std::uint16_t>(counts.vertices));
+template <class T>
+void AppendWhole(Bytes& out, const T* values, std::size_t count) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(values);
+    out.insert(out.end(), bytes, bytes + count * sizeof(T));
 }
 
-void PutMeshHeaders(FieldWriter& out, const MeshList& meshes) {
+void PutStreamHeader(Bytes& out, const StreamCounts& counts) {
+    AppendU32(out, StreamHeaderFirst);
+    AppendU32(out, StreamHeaderSecond);
+    AppendU16(out, static_cast<std::uint16_t>(counts.meshes));
+    AppendU16(out, static_cast<std::uint16_t>(counts.indices));
+    AppendU16(out, StreamVertexFormat);
+    AppendU16(out, static_cast<std::uint16_t>(counts.vertices));
+}
+
+void PutMeshHeaders(Bytes& out, const MeshList& meshes) {
     std::size_t start = 0;
     for (const ExportMesh& mesh : meshes) {
         if (mesh.isHardpoint) {
             continue;
         }
         // A mesh without vertices ends one before its start, modulo 2^16.
-        out.U32(NameId(mesh.materialName));
-        out.U16(static_cast<std::uint16_t>(start));
-        out.U16(static_cast<std::uint16_t>(start + mesh.vertices.size() - 1));
-        out.U16(static_cast<std::uint16_t>(IndexCount(mesh)));
-        out.U16(StreamMeshTrailer);
+        AppendU32(out, NameId(mesh.materialName));
+        AppendU16(out, static_cast<std::uint16_t>(start));
+        AppendU16(out, static_cast<std::uint16_t>(start + mesh.vertices.size() - 1));
+        AppendU16(out, static_cast<std::uint16_t>(IndexCount(mesh)));
+        AppendU16(out, StreamMeshTrailer);
         start += mesh.vertices.size();
     }
 }
 
 // Indices stay local to their mesh; the mesh header's start vertex places them.
-void PutIndexArrays(FieldWriter& out, const MeshList& meshes) {
+void PutIndexArrays(Bytes& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
-        if (!mesh.isHardpoint) {
+        if (mesh.isHardpoint) {
+            continue;
+        }
+        if constexpr (BulkCopy) {
+            AppendWhole(out, mesh.triangles.data(), IndexCount(mesh));
+        } else {
             for (std::size_t k = 0; k < IndexCount(mesh); ++k) {
-                out.U16(mesh.triangles[k]);
+                AppendU16(out, mesh.triangles[k]);
             }
         }
     }
 }
 
-void PutVertex(FieldWriter& out, const ExportVertex& vertex) {
+void PutVertex(Bytes& out, const ExportVertex& vertex) {
     for (const float value : vertex.position) {
-        out.F32(value);
+        AppendF32(out, value);
     }
     for (const float value : vertex.normal) {
-        out.F32(value);
+        AppendF32(out, value);
     }
-    out.F32(vertex.u);
-    out.F32(vertex.v);
+    AppendF32(out, vertex.u);
+    AppendF32(out, vertex.v);
 }
 
-void PutVertexArrays(FieldWriter& out, const MeshList& meshes) {
+void PutVertexArrays(Bytes& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
-        if (!mesh.isHardpoint) {
+        if (mesh.isHardpoint) {
+            continue;
+        }
+        if constexpr (BulkCopy) {
+            AppendWhole(out, mesh.vertices.data(), mesh.vertices.size());
+        } else {
             for (const ExportVertex& vertex : mesh.vertices) {
                 PutVertex(out, vertex);
             }
@@ -120,12 +130,13 @@ std::size_t MeshDataStreamSize(const MeshList& meshes) {
 
 Bytes BuildMeshDataStream(const MeshList& meshes) {
     const StreamCounts counts = CountStream(meshes);
-    Bytes stream(MeshDataStreamSize(meshes));
-    FieldWriter out(stream);
-    PutStreamHeader(out, counts);
-    PutMeshHeaders(out, meshes);
-    PutIndexArrays(out, meshes);
-    PutVertexArrays(out, meshes);
+    // Reserved at its final size and appended to: no byte is written twice.
+    Bytes stream;
+    stream.reserve(MeshDataStreamSize(meshes));
+    PutStreamHeader(stream, counts);
+    PutMeshHeaders(stream, meshes);
+    PutIndexArrays(stream, meshes);
+    PutVertexArrays(stream, meshes);
     return stream;
 }
 

@@ -289,10 +289,14 @@ INSTANTIATE_TEST_SUITE_P(
             {{0xFCB7BE43, 0, 0xFFFF, 0, 0xCC}, {0xFCB7BE43, 0, 2, 0, 0xCC}, {0, 3, 2, 0, 0xCC}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Indices stay local to their mesh, and every float is stored as the record holds it.
+// Indices stay local to their mesh, and every float is stored as the record holds it,
+// bit for bit (NaN payloads, signed zeros, subnormals and infinities included); indices
+// of a last, incomplete triangle are left out.
 TEST(BuildMeshDataStream, ArraysFollowHeadersUnshifted) {
     std::mt19937 random(99);
     std::uniform_real_distribution<float> value(-10.0f, 10.0f);
+    const std::uint32_t oddBits[] = {0x7FC01234, 0xFFA00001, 0x80000000, 0x00000001,
+                                     0x807FFFFF, 0x7F800000, 0xFF800000, 0x00000000};
     MeshList meshes;
     for (int m = 0; m < 6; ++m) {
         const int vertexCount = 1 + m * 7;
@@ -303,23 +307,34 @@ TEST(BuildMeshDataStream, ArraysFollowHeadersUnshifted) {
                                 value(random),
                                 value(random)});
         }
+        if (m == 5) {
+            for (std::size_t field = 0; field < 8; ++field) {
+                std::memcpy(reinterpret_cast<std::uint8_t*>(&vertices[field]) + 4 * field,
+                            &oddBits[field], 4);
+            }
+        }
         std::vector<std::uint16_t> triangles;
         for (int t = 0; t < m * 3; ++t) {
             for (int k = 0; k < 3; ++k) {
                 triangles.push_back(static_cast<std::uint16_t>(random() % vertexCount));
             }
         }
+        // One or two indices beyond the last whole triangle.
+        for (int extra = 0; extra < m % 3; ++extra) {
+            triangles.push_back(0);
+        }
         meshes.push_back(MeshRecord(m == 2 ? "hpSkip" : "Part", "mat", vertices, triangles));
     }
     const Bytes stream = BuildMeshDataStream(meshes);
 
+    const auto indexCount = [](const ExportMesh& mesh) { return 3 * (mesh.triangles.size() / 3); };
     std::size_t indexAt = StreamHeaderSize + StreamMeshHeaderSize * 5;
     std::size_t vertexAt = indexAt;
     std::size_t expectedLength = StreamHeaderSize + StreamMeshHeaderSize * 5;
     for (const ExportMesh& mesh : meshes) {
         if (!mesh.isHardpoint) {
-            vertexAt += 2 * mesh.triangles.size();
-            expectedLength += 2 * mesh.triangles.size() + 32 * mesh.vertices.size();
+            vertexAt += 2 * indexCount(mesh);
+            expectedLength += 2 * indexCount(mesh) + 32 * mesh.vertices.size();
         }
     }
     ASSERT_EQ(stream.size(), expectedLength);
@@ -327,8 +342,8 @@ TEST(BuildMeshDataStream, ArraysFollowHeadersUnshifted) {
         if (mesh.isHardpoint) {
             continue;
         }
-        for (const std::uint16_t corner : mesh.triangles) {
-            EXPECT_EQ(LoadU16(&stream[indexAt]), corner);
+        for (std::size_t k = 0; k < indexCount(mesh); ++k) {
+            EXPECT_EQ(LoadU16(&stream[indexAt]), mesh.triangles[k]);
             indexAt += 2;
         }
         for (const ExportVertex& vertex : mesh.vertices) {
@@ -340,6 +355,12 @@ TEST(BuildMeshDataStream, ArraysFollowHeadersUnshifted) {
                 vertexAt += 4;
             }
         }
+    }
+    // The odd patterns reached the stream as they were, not as some float equal to them.
+    const std::size_t lastMeshVertices = expectedLength - 32 * meshes[5].vertices.size();
+    for (std::size_t field = 0; field < 8; ++field) {
+        EXPECT_EQ(LoadU32(&stream[lastMeshVertices + 32 * field + 4 * field]), oddBits[field])
+            << "field " << field;
     }
 }
 
