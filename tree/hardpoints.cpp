@@ -38,10 +38,13 @@ bool MatchesAt(const char* text, std::size_t length, std::size_t start, const ch
     return true;
 }
 
+// Sized once: a hardpoint has up to five such leaves, and appending field by field
+// would reallocate each several times.
 std::unique_ptr<Payload> FloatPayload(const float* values, std::size_t count) {
     auto payload = std::make_unique<Payload>();
+    payload->bytes.resize(4 * count);
     for (std::size_t i = 0; i < count; ++i) {
-        AppendF32(payload->bytes, values[i]);
+        StoreF32(payload->bytes.data() + 4 * i, values[i]);
     }
     return payload;
 }
@@ -49,8 +52,8 @@ std::unique_ptr<Payload> FloatPayload(const float* values, std::size_t count) {
 // "Max" and "Min": one real, then four zero bytes.
 std::unique_ptr<Payload> LimitPayload(std::uint32_t bits) {
     auto payload = std::make_unique<Payload>();
-    AppendU32(payload->bytes, bits);
-    AppendU32(payload->bytes, 0);
+    payload->bytes.resize(8);
+    StoreU32(payload->bytes.data(), bits);
     return payload;
 }
 
