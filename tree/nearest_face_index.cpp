@@ -1,8 +1,11 @@
 #include "tree/nearest_face_index.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace cmp {
 
@@ -13,8 +16,53 @@ constexpr float NoFaceDistance = 999999.0f;
 constexpr std::uint32_t FacesPerLeaf = 12;
 constexpr std::uint32_t NoFace = std::numeric_limits<std::uint32_t>::max();
 
+// Cells per axis of the curve that orders the centres: ten bits each, thirty in all.
+constexpr double MortonCells = 1023.0;
+constexpr float Infinity = std::numeric_limits<float>::infinity();
+
 bool IsFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// The cell along one axis of a finite coordinate, with `scale` cells per unit from `low`.
+std::uint32_t CellOf(float coordinate, float low, double scale) {
+    const double cell = (double{coordinate} - double{low}) * scale;
+    return cell >= MortonCells ? 1023u : cell > 0.0 ? static_cast<std::uint32_t>(cell) : 0u;
+}
+
+// Every cell index with its ten bits moved to every third bit, for interleaving three
+// axes into one code.
+constexpr std::array<std::uint32_t, 1024> Spread = [] {
+    std::array<std::uint32_t, 1024> spread{};
+    for (std::uint32_t cell = 0; cell < 1024; ++cell) {
+        for (int bit = 0; bit < 10; ++bit) {
+            spread[cell] |= (cell >> bit & 1u) << (3 * bit);
+        }
+    }
+    return spread;
+}();
+
+// Sorts keys (a 30-bit code in the upper half, a face index in the lower) by code, then
+// by face: three stable passes of ten bits each over keys already in face order.
+void SortByCode(std::vector<std::uint64_t>& keys) {
+    std::vector<std::uint32_t> counts(3 * 1024);
+    for (const std::uint64_t key : keys) {
+        for (int pass = 0; pass < 3; ++pass) {
+            ++counts[1024 * pass + (key >> (32 + 10 * pass) & 1023u)];
+        }
+    }
+    std::vector<std::uint64_t> other(keys.size());
+    for (int pass = 0; pass < 3; ++pass) {
+        std::uint32_t* start = &counts[1024 * pass];
+        std::uint32_t sum = 0;
+        for (int digit = 0; digit < 1024; ++digit) {
+            sum += std::exchange(start[digit], sum);
+        }
+        for (const std::uint64_t key : keys) {
+            other[start[key >> (32 + 10 * pass) & 1023u]++] = key;
+        }
+        keys.swap(other);
+    }
 }
 
 // A lower bound of SquaredDistance(position, c) for every centre c inside the box.
@@ -87,29 +135,54 @@ struct NearestFaceIndex::Best {
 
 NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces) : faces_(faces) {
     // A centre that is not finite is never nearer than anything: it is left out.
-    entries_.reserve(faces.size());
+    float low[3] = {Infinity, Infinity, Infinity};
+    float high[3] = {-Infinity, -Infinity, -Infinity};
+    std::uint32_t finiteCount = 0;
+    for (const CandidateFace& face : faces) {
+        if (IsFinite(face.centre)) {
+            const float c[3] = {face.centre.x, face.centre.y, face.centre.z};
+            for (int axis = 0; axis < 3; ++axis) {
+                low[axis] = std::min(low[axis], c[axis]);
+                high[axis] = std::max(high[axis], c[axis]);
+            }
+            ++finiteCount;
+        }
+    }
+    if (finiteCount == 0) {
+        return;
+    }
+    // The centres in the order of a curve through the box that keeps neighbours in space
+    // mostly neighbours in the list: one sort of small integer keys instead of a
+    // partition per tree level. The order only shapes the tree; every node's box is
+    // computed from the centres it holds, which is all the pruning relies on.
+    double scale[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        const double extent = double{high[axis]} - double{low[axis]};  // finite in double
+        scale[axis] = extent > 0.0 ? MortonCells / extent : 0.0;
+    }
+    std::vector<std::uint64_t> keys;
+    keys.reserve(finiteCount);
     for (std::uint32_t i = 0; i < faces.size(); ++i) {
         const Vector3& c = faces[i].centre;
         if (IsFinite(c)) {
-            entries_.push_back({{c.x, c.y, c.z}, i});
+            const std::uint32_t code = Spread[CellOf(c.x, low[0], scale[0])] << 2 |
+                                       Spread[CellOf(c.y, low[1], scale[1])] << 1 |
+                                       Spread[CellOf(c.z, low[2], scale[2])];
+            keys.push_back(std::uint64_t{code} << 32 | i);
         }
     }
-    if (!entries_.empty()) {
-        float low[3] = {entries_[0].centre[0], entries_[0].centre[1], entries_[0].centre[2]};
-        float high[3] = {low[0], low[1], low[2]};
-        for (const Entry& entry : entries_) {
-            for (int axis = 0; axis < 3; ++axis) {
-                low[axis] = std::min(low[axis], entry.centre[axis]);
-                high[axis] = std::max(high[axis], entry.centre[axis]);
-            }
-        }
-        nodes_.reserve(4 * (entries_.size() / FacesPerLeaf + 1));
-        Build(0, static_cast<std::uint32_t>(entries_.size()), low, high);
+    SortByCode(keys);
+    entries_.reserve(keys.size());
+    for (const std::uint64_t key : keys) {
+        const Vector3& c = faces[static_cast<std::uint32_t>(key)].centre;
+        entries_.push_back({{c.x, c.y, c.z}, static_cast<std::uint32_t>(key)});
     }
+    nodes_.reserve(2 * (entries_.size() / (FacesPerLeaf / 2) + 1));
+    Build(keys, 0, static_cast<std::uint32_t>(entries_.size()));
 }
 
-std::uint32_t NearestFaceIndex::Build(std::uint32_t begin, std::uint32_t end, const float low[3],
-                                      const float high[3]) {
+std::uint32_t NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys, std::uint32_t begin,
+                                      std::uint32_t end) {
     const auto index = static_cast<std::uint32_t>(nodes_.size());
     nodes_.push_back(Node{});
     if (end - begin <= FacesPerLeaf) {
@@ -131,26 +204,23 @@ std::uint32_t NearestFaceIndex::Build(std::uint32_t begin, std::uint32_t end, co
         leaf.entryCount = end - begin;
         return index;
     }
-    // Split at the median along the widest side of the box the range lies in (the
-    // parent's box cut at its median, wider than the range may be: it only steers the
-    // split). The node's own box, the one searches prune by, is its children's union.
-    int axis = 0;
-    for (int a = 1; a < 3; ++a) {
-        if (high[a] - low[a] > high[axis] - low[axis]) {
-            axis = a;
-        }
+    // Split where the highest bit in which the range's codes differ turns from 0 to 1:
+    // the halves of the largest cell of the curve that holds the whole range. A range of
+    // one code (duplicates, or centres closer than a cell) is halved.
+    const std::uint32_t firstCode = static_cast<std::uint32_t>(keys[begin] >> 32);
+    const std::uint32_t lastCode = static_cast<std::uint32_t>(keys[end - 1] >> 32);
+    std::uint32_t middle = begin + (end - begin) / 2;
+    if (firstCode != lastCode) {
+        const std::uint32_t highBit = std::uint32_t{1}
+                                      << (std::bit_width(firstCode ^ lastCode) - 1);
+        const std::uint32_t prefix = lastCode & ~(highBit - 1);  // the upper half's first code
+        middle =
+            static_cast<std::uint32_t>(std::lower_bound(keys.begin() + begin, keys.begin() + end,
+                                                        std::uint64_t{prefix} << 32) -
+                                       keys.begin());
     }
-    const std::uint32_t middle = begin + (end - begin) / 2;
-    std::nth_element(
-        entries_.begin() + begin, entries_.begin() + middle, entries_.begin() + end,
-        [axis](const Entry& a, const Entry& b) { return a.centre[axis] < b.centre[axis]; });
-    const float cut = entries_[middle].centre[axis];
-    float leftHigh[3] = {high[0], high[1], high[2]};
-    float rightLow[3] = {low[0], low[1], low[2]};
-    leftHigh[axis] = cut;
-    rightLow[axis] = cut;
-    const std::uint32_t left = Build(begin, middle, low, leftHigh);
-    const std::uint32_t right = Build(middle, end, rightLow, high);
+    const std::uint32_t left = Build(keys, begin, middle);
+    const std::uint32_t right = Build(keys, middle, end);
     Node& node = nodes_[index];
     node.left = left;
     node.right = right;

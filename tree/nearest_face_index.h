@@ -1,5 +1,6 @@
 // The nearest-face search behind hardpoint orientations, in about logarithmic time per
-// hardpoint: a k-d tree over the candidate faces' centres, built once per export.
+// hardpoint: a tree of boxes over the candidate faces' centres, built once per export
+// from the centres sorted along a space-filling curve.
 //
 // It finds exactly the face that scanning every candidate in order would find: the
 // distance of each face is computed with the very same arithmetic (differences in float,
@@ -42,8 +43,8 @@ class NearestFaceIndex {
     };
     struct Best;
 
-    std::uint32_t Build(std::uint32_t begin, std::uint32_t end, const float low[3],
-                        const float high[3]);
+    std::uint32_t Build(const std::vector<std::uint64_t>& keys, std::uint32_t begin,
+                        std::uint32_t end);
     void Search(std::uint32_t node, const Vector3& position, Best& best) const;
 
     const std::vector<CandidateFace>& faces_;
