@@ -2,13 +2,13 @@
 // order of its arithmetic, because the results are stored bit for bit in the file.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
 #include "core/text.h"
 #include "tree/hardpoints.h"
 #include "tree/nearest_face.h"
-#include "tree/nearest_face_index.h"
 
 namespace cmp {
 
@@ -89,6 +89,23 @@ std::vector<CandidateFace> CandidateFaces(const MeshList& meshes) {
     return faces;
 }
 
+const CandidateFace* ScanForNearestCandidate(const std::vector<CandidateFace>& faces,
+                                             const Vector3& position) {
+    double best = 999999.0f;
+    const CandidateFace* nearest = nullptr;
+    for (const CandidateFace& face : faces) {
+        const float dx = position.x - face.centre.x;
+        const float dy = position.y - face.centre.y;
+        const float dz = position.z - face.centre.z;
+        const double distance = std::sqrt(double{dx} * dx + double{dy} * dy + double{dz} * dz);
+        if (distance < best) {
+            best = distance;
+            nearest = &face;
+        }
+    }
+    return nearest;
+}
+
 bool KeepsModelAxes(const std::string& hardpointName) {
     for (const char* prefix : {"HpEngine", "HpMount", "HpThruster"}) {
         if (StartsWithIgnoringAsciiCase(hardpointName, prefix)) {
@@ -107,8 +124,9 @@ std::array<float, 9> HardpointOrientation(const MeshList& meshes, const Vector3&
     if (KeepsModelAxes(hardpointName)) {
         return Identity;
     }
+    // One search: scanning costs less than building an index.
     const std::vector<CandidateFace> faces = CandidateFaces(meshes);
-    return OrientationFromFace(NearestFaceIndex(faces).FindNearest(position));
+    return OrientationFromFace(ScanForNearestCandidate(faces, position));
 }
 
 }  // namespace cmp

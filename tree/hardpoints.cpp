@@ -57,6 +57,28 @@ std::unique_ptr<Payload> LimitPayload(std::uint32_t bits) {
     return payload;
 }
 
+// Below this many searches in one export, scanning every candidate face for each costs
+// fewer instructions than building the index once and searching it. Both grow with the
+// candidates: measured over 21,845 of them, a scan took about 524K instructions, the
+// build about 6.97M and a search of the index 7K-12K.
+constexpr std::size_t SearchesWorthAnIndex = 14;
+
+// Whether the hardpoint `mesh` names needs the nearest-face search.
+bool SearchesForAFace(const ExportMesh& mesh) {
+    const std::optional<HardpointName> parsed = ParseHardpointName(MeshNameOf(mesh).c_str());
+    return parsed && !KeepsModelAxes(parsed->name);
+}
+
+// How many meshes in [from, to) need the search, counted no further than `limit`.
+std::size_t CountSearches(MeshList::const_iterator from, MeshList::const_iterator to,
+                          std::size_t limit) {
+    std::size_t count = 0;
+    for (; from != to && count < limit; ++from) {
+        count += SearchesForAFace(*from) ? 1 : 0;
+    }
+    return count;
+}
+
 void InsertLeaf(NodeTree& tree, NodeHandle parent, const char* name,
                 std::unique_ptr<Payload> payload) {
     tree.SetPayload(tree.InsertNode(parent, name), std::move(payload));
@@ -86,11 +108,14 @@ std::optional<HardpointName> ParseHardpointName(const char* meshName) {
 void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes) {
     const NodeHandle fixed = tree.InsertNode(hardpoints, "Fixed");
     const NodeHandle revolute = tree.InsertNode(hardpoints, "Revolute");
-    // The faces are gathered and indexed at the first hardpoint that needs them, once
-    // for the whole branch: a model without such hardpoints never pays for them.
+    // The faces are gathered at the first hardpoint that needs them, once for the whole
+    // branch: a model without such hardpoints never pays for them. They are indexed only
+    // when enough searches follow to repay the index; otherwise each search scans them.
     std::vector<CandidateFace> faces;
+    bool facesGathered = false;
     std::optional<NearestFaceIndex> faceIndex;
-    for (const ExportMesh& mesh : meshes) {
+    for (auto at = meshes.begin(); at != meshes.end(); ++at) {
+        const ExportMesh& mesh = *at;
         const std::string meshName = MeshNameOf(mesh);
         const std::optional<HardpointName> parsed = ParseHardpointName(meshName.c_str());
         if (!parsed) {
@@ -107,11 +132,15 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
         const Vector3 position = HardpointPosition(mesh);
         std::array<float, 9> orientation = OrientationFromFace(nullptr);
         if (!KeepsModelAxes(parsed->name)) {
-            if (!faceIndex) {
+            if (!facesGathered) {
                 faces = CandidateFaces(meshes);
-                faceIndex.emplace(faces);
+                facesGathered = true;
+                if (CountSearches(at, meshes.end(), SearchesWorthAnIndex) >= SearchesWorthAnIndex) {
+                    faceIndex.emplace(faces);
+                }
             }
-            orientation = OrientationFromFace(faceIndex->FindNearest(position));
+            orientation = OrientationFromFace(faceIndex ? faceIndex->FindNearest(position)
+                                                        : ScanForNearestCandidate(faces, position));
         }
         InsertLeaf(tree, node, "Orientation", FloatPayload(orientation.data(), orientation.size()));
         const float coordinates[3] = {position.x, position.y, position.z};

@@ -20,6 +20,13 @@ struct CandidateFace {
 // normal is not zero.
 std::vector<CandidateFace> CandidateFaces(const MeshList& meshes);
 
+// The face nearest to `position` by scanning every candidate in order, or null when none
+// is nearer than 999999: differences in float, squares summed and the root taken in
+// double, and only a strictly nearer face replaces the best so far. For a few searches
+// this costs less than building an index.
+const CandidateFace* ScanForNearestCandidate(const std::vector<CandidateFace>& faces,
+                                             const Vector3& position);
+
 // Engines, mounts and thrusters ("HpEngine", "HpMount", "HpThruster" at the start of the
 // hardpoint name, any case) keep the model's own axes: their orientation is the identity
 // and needs no face.

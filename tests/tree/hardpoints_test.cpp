@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "tests/tree/mesh_fixtures.h"
+#include "tests/tree/reference_nearest_face.h"
 #include "tests/utf/test_trees.h"
+#include "tree/nearest_face.h"
 
 namespace cmp {
 
@@ -96,6 +100,44 @@ TEST(HardpointsTest, BranchFollowsTheListWithFixedLeaves) {
         {3, "Position", Floats({1, 1, 1})},
     };
     EXPECT_EQ(Flatten(tree), expected);
+}
+
+// Whether the faces are scanned or indexed depends on how many hardpoints search: the
+// orientations must be those of the reference scan on either side of that choice, with
+// hardpoints that keep the model's axes (and search for nothing) mixed in.
+TEST(HardpointsTest, OrientationsMatchTheScanForFewAndManySearches) {
+    std::mt19937 random(20261208);
+    std::uniform_real_distribution<float> coordinate(-10.0f, 10.0f);
+    for (const int searching : {1, 2, 13, 14, 15, 40}) {
+        MeshList meshes;
+        for (int f = 0; f < 200; ++f) {
+            const Vector3 normal = {coordinate(random), coordinate(random), coordinate(random)};
+            meshes.push_back(FaceAt("Body", {coordinate(random), coordinate(random), 0}, normal));
+        }
+        for (int h = 0; h < searching; ++h) {
+            const Vector3 at = {coordinate(random), coordinate(random), coordinate(random)};
+            meshes.push_back(MakeMesh("Hp_Fixed_Gun" + std::to_string(h), {at}));
+            meshes.push_back(MakeMesh("Hp_Fixed_HpEngine" + std::to_string(h), {at}));
+        }
+        const std::vector<CandidateFace> faces = CandidateFaces(meshes);
+        NodeTree tree;
+        AddHardpoints(tree, tree.InsertNode(NodeHandle(), "Hardpoints"), meshes);
+        std::size_t checked = 0;
+        for (NodeHandle node : tree.Registry()) {
+            const NodeHandle parent = tree.GetParent(node);
+            if (tree.GetName(node) != "Orientation" || tree.GetName(parent).rfind("Gun", 0) != 0) {
+                continue;
+            }
+            const ExportMesh& hardpoint = meshes[200 + 2 * checked++];
+            const std::array<float, 9> expected =
+                OrientationFromFace(ScanForNearestFace(faces, HardpointPosition(hardpoint)));
+            EXPECT_EQ(tree.GetPayload(node)->bytes,
+                      Floats({expected[0], expected[1], expected[2], expected[3], expected[4],
+                              expected[5], expected[6], expected[7], expected[8]}))
+                << searching << " searching hardpoints, " << tree.GetName(parent);
+        }
+        EXPECT_EQ(checked, static_cast<std::size_t>(searching));
+    }
 }
 
 TEST(HardpointsTest, NoHardpointMeshesLeavesTwoEmptyKinds) {

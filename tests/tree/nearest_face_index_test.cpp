@@ -1,5 +1,6 @@
-// The index must pick exactly the face that scanning every candidate in order picks:
-// random models by the thousand, and the cases that would catch a careless pruning.
+// The index, and the scan used for few searches, must pick exactly the face that scanning every
+// candidate in order picks: random models by the thousand, and the cases that would catch a
+// careless pruning.
 #include "tree/nearest_face_index.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,9 @@ void ExpectSameAsScan(const std::vector<CandidateFace>& faces, const std::vector
     for (const Vector3& q : queries) {
         const std::ptrdiff_t expected = IndexOf(faces, ScanForNearestFace(faces, q));
         const std::ptrdiff_t found = IndexOf(faces, index.FindNearest(q));
+        // The scan used for few searches, too.
+        ASSERT_EQ(IndexOf(faces, ScanForNearestCandidate(faces, q)), expected)
+            << what << ": scan at query (" << q.x << ", " << q.y << ", " << q.z << ")";
         ASSERT_EQ(found, expected) << what << ": query (" << q.x << ", " << q.y << ", " << q.z
                                    << ") of " << faces.size() << " faces";
     }
