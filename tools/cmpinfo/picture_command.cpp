@@ -46,6 +46,8 @@ int Trouble(const std::string& message) {
     return ExitTrouble;
 }
 
+#ifdef CMPINFO_DRAWS_PICTURES
+
 // The PNG bytes at `path`, staged beside it under a fresh name and renamed over it once
 // complete, as the exporter writes its tree files: a failure leaves whatever was at
 // `path` as it was, and no half picture.
@@ -72,6 +74,8 @@ bool IsSameFile(const std::string& out, const std::string& path) {
     std::error_code failure;
     return std::filesystem::equivalent(out, path, failure) && !failure;
 }
+
+#endif
 
 }  // namespace
 
