@@ -9,6 +9,7 @@
 
 #include "tools/cmpinfo/file_input.h"
 #include "tools/cmpinfo/file_output.h"
+#include "tools/cmpinfo/gltf_file.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
@@ -23,6 +24,7 @@ constexpr int ExitTrouble = 2;  // unreadable, out of memory, report lost, usage
 
 constexpr const char* Usage =
     "Usage: cmpinfo [--check | --json] FILE\n"
+    "       cmpinfo --gltf OUT.gltf|OUT.glb FILE\n"
     "\n"
     "Reads a tree file (a compound model, .cmp, or any file that begins with \"UTF \"),\n"
     "checks its structure and prints its tree: every node indented under its parent,\n"
@@ -41,6 +43,10 @@ constexpr const char* Usage =
     "Options:\n"
     "  --check   print nothing but the problems found, one per line\n"
     "  --json    print the same content as JSON (with --check: the problems only)\n"
+    "  --gltf OUT  write the model of FILE, which must pass the checks, as glTF 2.0 to OUT:\n"
+    "            text with the data embedded (.gltf) or binary (.glb); the numbers as\n"
+    "            stored, under a root node that turns and scales them back to the\n"
+    "            modeller's axes and size; every hardpoint an empty node\n"
     "  --help    print this help\n"
     "\n"
     "From a pipe or a device, cmpinfo reads no further than the header and the records\n"
@@ -48,7 +54,7 @@ constexpr const char* Usage =
     "\n"
     "Exit status: 0 no problems, 1 problems found, 2 the file cannot be read as a tree\n"
     "file (the message names the file, the reason and the byte offset), memory ran out,\n"
-    "the report could not be written whole, or wrong usage.\n";
+    "the report could not be written whole, or wrong usage. With --gltf: 0 written, 2 not.\n";
 
 // Why the bytes are not a tree file, with the byte offset where the reader stopped.
 std::string DescribeUnreadable(const Status& read) {
@@ -112,6 +118,7 @@ int Main(int argc, char** argv) {
     bool check = false;
     bool json = false;
     const char* path = nullptr;
+    const char* gltf = nullptr;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -122,6 +129,11 @@ int Main(int argc, char** argv) {
             check = true;
         } else if (!optionsEnded && argument == "--json") {
             json = true;
+        } else if (!optionsEnded && argument == "--gltf") {
+            if (++i == argc || !GltfFormFor(argv[i])) {
+                return UsageError("--gltf needs a file name ending in .gltf or .glb");
+            }
+            gltf = argv[i];
         } else if (!optionsEnded && argument == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
@@ -135,9 +147,19 @@ int Main(int argc, char** argv) {
     if (!path) {
         return UsageError("no file given");
     }
+    if (gltf && (check || json)) {
+        return UsageError("--gltf goes with neither --check nor --json");
+    }
 
     // Whatever the file, running out of memory ends the run with a message, not an abort.
     try {
+        if (gltf) {
+            const Status written = ConvertToGltf(path, gltf);
+            if (!written) {
+                std::fprintf(stderr, "cmpinfo: %s\n", written.message().c_str());
+            }
+            return written ? ExitSound : ExitTrouble;
+        }
         return InspectFile(path, check, json);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
