@@ -11,6 +11,7 @@
 
 #include "tools/cmpinfo/file_input.h"
 #include "tools/cmpinfo/file_output.h"
+#include "tools/cmpinfo/gltf_file.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/picture_command.h"
 #include "tools/cmpinfo/render_json.h"
@@ -27,6 +28,7 @@ constexpr int ExitTrouble = 2;  // unreadable, out of memory, report lost, usage
 constexpr const char* Usage =
     "Usage: cmpinfo [--check | --json] FILE\n"
     "       cmpinfo --render OUT.png [--size WxH] FILE\n"
+    "       cmpinfo --gltf OUT.gltf|OUT.glb FILE\n"
     "\n"
     "Reads a tree file (a compound model, .cmp, or any file that begins with \"UTF \"),\n"
     "checks its structure and prints its tree: every node indented under its parent,\n"
@@ -55,6 +57,11 @@ constexpr const char* Usage =
     "  --size WxH\n"
     "            the picture's size in pixels (default 1600x1200, from 320x240 to\n"
     "            8192x8192)\n"
+    "  --gltf OUT.gltf|OUT.glb\n"
+    "            write the model of a file that passes the checks as glTF 2.0: text\n"
+    "            with the data embedded (.gltf) or binary (.glb); the numbers as\n"
+    "            stored, under a root node that turns and scales them back to the\n"
+    "            modeller's axes and size; every hardpoint an empty node\n"
     "  --help    print this help\n"
     "\n"
     "From a pipe or a device, cmpinfo reads no further than the header and the records\n"
@@ -63,7 +70,8 @@ constexpr const char* Usage =
     "Exit status: 0 no problems, 1 problems found, 2 the file cannot be read as a tree\n"
     "file (the message names the file, the reason and the byte offset), memory ran out,\n"
     "the report could not be written whole, or wrong usage. With --render: 0 the picture\n"
-    "was written, 2 it was not (a file the checks refuse is not drawn).\n";
+    "was written, 2 it was not (a file the checks refuse is not drawn). With --gltf: 0\n"
+    "written, 2 not.\n";
 
 // Why the bytes are not a tree file, with the byte offset where the reader stopped.
 std::string DescribeUnreadable(const Status& read) {
@@ -129,6 +137,7 @@ int Main(int argc, char** argv) {
     const char* path = nullptr;
     const char* pictureOut = nullptr;
     const char* pictureSize = nullptr;
+    const char* gltf = nullptr;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -146,6 +155,11 @@ int Main(int argc, char** argv) {
                                   (value ? " given twice" : " needs a value"));
             }
             value = argv[i];
+        } else if (!optionsEnded && argument == "--gltf") {
+            if (++i == argc || !GltfFormFor(argv[i])) {
+                return UsageError("--gltf needs a file name ending in .gltf or .glb");
+            }
+            gltf = argv[i];
         } else if (!optionsEnded && argument == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
@@ -159,6 +173,9 @@ int Main(int argc, char** argv) {
     if (!path) {
         return UsageError("no file given");
     }
+    if (gltf && (check || json || pictureOut || pictureSize)) {
+        return UsageError("--gltf goes with none of --check, --json, --render and --size");
+    }
     std::optional<PictureRequest> picture;
     if (pictureOut || pictureSize) {
         Result<PictureRequest> request = ReadPictureOptions(pictureOut, pictureSize, check || json);
@@ -170,6 +187,13 @@ int Main(int argc, char** argv) {
 
     // Whatever the file, running out of memory ends the run with a message, not an abort.
     try {
+        if (gltf) {
+            const Status written = ConvertToGltf(path, gltf);
+            if (!written) {
+                std::fprintf(stderr, "cmpinfo: %s\n", written.message().c_str());
+            }
+            return written ? ExitSound : ExitTrouble;
+        }
         return picture ? RenderPicture(*picture, path) : InspectFile(path, check, json);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
