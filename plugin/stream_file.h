@@ -58,8 +58,10 @@ class StreamFile {
     [[nodiscard]] Result<std::int64_t> GetLength();
 
     // Up to `length` bytes from the start (fewer when the file has fewer); CannotRead with
-    // the system's reason when the system reports an error.
-    [[nodiscard]] Result<Bytes> ReadFromStart(std::size_t length);
+    // the system's reason when the system reports an error. The bytes are read into
+    // `storage`, whose allocation is reused: what it held before is overwritten by the
+    // file's bytes, so only storage it must grow by is zero-filled first.
+    [[nodiscard]] Result<Bytes> ReadFromStart(std::size_t length, Bytes storage = {});
 
     // Ok while `path` still names this very file; otherwise CannotRead saying what
     // happened to it.

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "mesh/mesh_data_stream.h"
 
@@ -153,8 +154,9 @@ Result<std::int64_t> StreamFile::GetLength() {
     return static_cast<std::int64_t>(now.st_size);
 }
 
-Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
-    Bytes bytes(length);
+Result<Bytes> StreamFile::ReadFromStart(std::size_t length, Bytes storage) {
+    Bytes bytes = std::move(storage);
+    bytes.resize(length);
     std::size_t done = 0;
     while (done < length) {
         const ssize_t got =

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "mesh/mesh_data_stream.h"
 
@@ -165,8 +166,9 @@ Result<std::int64_t> StreamFile::GetLength() {
     return static_cast<std::int64_t>(length.QuadPart);
 }
 
-Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
-    Bytes bytes(length);
+Result<Bytes> StreamFile::ReadFromStart(std::size_t length, Bytes storage) {
+    Bytes bytes = std::move(storage);
+    bytes.resize(length);
     std::size_t done = 0;
     while (done < length) {
         DWORD got = 0;

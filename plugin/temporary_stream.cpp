@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "mesh/mesh_data_stream.h"
 
@@ -83,11 +84,13 @@ Status TemporaryStream::Write(const MeshList& meshes) {
     }
     staged_.emplace(path_);
 
-    if (const Status written = file_.Write(BuildMeshDataStream(meshes)); !written) {
+    Bytes stream = BuildMeshDataStream(meshes);
+    if (const Status written = file_.Write(stream); !written) {
         Remove();
         return Error{ErrorCode::CannotWrite,
                      "cannot write the mesh data file \"" + path_ + "\": " + written.message()};
     }
+    storage_ = std::move(stream);
     return Status::Ok();
 }
 
@@ -112,7 +115,8 @@ Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
                                  "it claims " + std::to_string(length) +
                                      " bytes, more than any mesh data stream can hold");
         }
-        Result<Bytes> read = file_.ReadFromStart(static_cast<std::size_t>(length));
+        Result<Bytes> read =
+            file_.ReadFromStart(static_cast<std::size_t>(length), std::move(storage_));
         if (!read) {
             return ReadBackError(ErrorCode::CannotRead, path_, read.message());
         }
@@ -139,6 +143,7 @@ Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
 void TemporaryStream::Remove() {
     file_.Remove(path_);
     staged_.reset();
+    storage_ = Bytes();
 }
 
 }  // namespace cmp

@@ -9,8 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -229,6 +231,40 @@ TEST(TemporaryStream, AReadBackReadsOnlyTheFileThisRunWrote) {
         EXPECT_NE(read.message().find("'___temp.vms'"), std::string::npos) << read.message();
         EXPECT_NE(read.message().find(c.part), std::string::npos) << read.message();
         EXPECT_EQ(Describe(TempStreamFileName), c.left) << c.what;
+    }
+}
+
+// The read-back reuses the buffer the stream was written from, yet what it gives is what
+// the file holds: a byte changed in place on disk (same file, same length) comes back
+// changed, wherever it is.
+TEST(TemporaryStream, AReadBackGivesWhatTheFileHoldsNotWhatWasWritten) {
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> change;  // of the file's content, in place
+    };
+    const std::vector<Case> cases = {
+        {"first byte", [](Bytes& bytes) { bytes.front() ^= 0xFF; }},
+        {"a middle byte", [](Bytes& bytes) { bytes[bytes.size() / 2] ^= 0x01; }},
+        {"last byte", [](Bytes& bytes) { bytes.back() ^= 0x80; }},
+        {"every byte", [](Bytes& bytes) { std::fill(bytes.begin(), bytes.end(), 0xA5); }},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        const MeshList meshes = OneTriangleList();
+        const Bytes written = BuildMeshDataStream(meshes);
+        TemporaryStream stream;
+        ASSERT_TRUE(stream.Write(meshes)) << c.what;
+        Bytes changed = written;
+        c.change(changed);
+        {
+            std::FILE* file = std::fopen(TempStreamFileName, "r+b");
+            ASSERT_NE(file, nullptr) << c.what;
+            ASSERT_EQ(std::fwrite(changed.data(), 1, changed.size(), file), changed.size());
+            std::fclose(file);
+        }
+        const Result<Bytes> read = stream.ReadBack(written.size());
+        ASSERT_TRUE(read) << c.what << ": " << read.message();
+        EXPECT_EQ(read.value(), changed) << c.what;
     }
 }
 
