@@ -170,7 +170,7 @@ Status StagingFile::Create(const WriteDestination& destination) {
     return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", Reason(error));
 }
 
-Status StagingFile::Write(const Bytes& bytes) {
+Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
     const unsigned char* next = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
@@ -241,7 +241,7 @@ Status StagingFile::Create(const WriteDestination& destination) {
     return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", Reason(error));
 }
 
-Status StagingFile::Write(const Bytes& bytes) {
+Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
     const unsigned char* next = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {

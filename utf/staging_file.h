@@ -1,7 +1,9 @@
 // The file a tree file is written to before it takes its destination's place.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "core/error.h"
@@ -29,7 +31,7 @@ class StagingFile {
     // file (it gets that file's permissions when finished). CannotCreate on failure.
     Status Create(const WriteDestination& destination);
     // Appends `bytes`. CannotWrite on failure.
-    Status Write(const Bytes& bytes);
+    Status Write(std::span<const std::uint8_t> bytes);
     // Makes the bytes durable, gives the file the replaced file's permissions (and, as far
     // as the system allows, its owner and group), and closes it. CannotWrite on failure.
     Status Finish();

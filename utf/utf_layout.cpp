@@ -1,7 +1,6 @@
 #include "utf/utf_layout.h"
 
 #include <cassert>
-#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -15,27 +14,33 @@ UtfLayout::UtfLayout(const NodeTree& tree) {
     // Sizes are summed in 64 bits so that a tree too large for the format is caught
     // here instead of wrapping around.
     std::uint64_t nodeBlockSize = 0;
-    std::uint64_t dataBlockSize = 0;
+    std::size_t payloads = 0;
     for (NodeHandle node : tree.Registry()) {
         strings_.Add(tree.GetName(node));
         nodeBlockSize += UtfRecordSize;
         if (const Payload* payload = tree.GetPayload(node)) {
-            dataBlockSize += payload->bytes.size();
+            dataBlockSize_ += payload->bytes.size();
+            ++payloads;
         }
     }
     const std::uint64_t fileSize =
-        UtfHeaderSize + nodeBlockSize + strings_.GetSize() + dataBlockSize;
+        UtfHeaderSize + nodeBlockSize + strings_.GetSize() + dataBlockSize_;
     if (fileSize > std::numeric_limits<std::uint32_t>::max()) {
         fitsFormat_ = false;
+        dataBlockSize_ = 0;
         return;
     }
 
     stringBlock_.assign(strings_.GetSize(), 0);
     strings_.CopyOut(stringBlock_.data());
-    dataBlock_.assign(dataBlockSize, 0);
     nodeBlock_.assign(nodeBlockSize, 0);
+    dataPieces_.reserve(payloads + 1);
     Emit(tree);
     assert(nextIndex_ * UtfRecordSize == nodeBlock_.size());
+    if (dataFill_ < dataBlockSize_) {
+        zeroTail_.assign(dataBlockSize_ - dataFill_, 0);
+        dataPieces_.emplace_back(zeroTail_);
+    }
 }
 
 // Writes every field of one record except the sibling offset, which is known only once
@@ -58,7 +63,7 @@ std::uint32_t UtfLayout::EmitRecord(const NodeTree& tree, NodeHandle node) {
     StoreU32(record + UtfSizeSecondField, size);
     StoreU32(record + UtfSizeThirdField, size);
     if (size > 0) {
-        std::memcpy(dataBlock_.data() + dataFill_, payload->bytes.data(), size);
+        dataPieces_.emplace_back(payload->bytes);
         dataFill_ += size;
     }
     return index;
@@ -120,12 +125,23 @@ Bytes UtfLayout::GetHeader() const {
     return header;
 }
 
+Bytes UtfLayout::GetDataBlock() const {
+    Bytes block;
+    block.reserve(dataBlockSize_);
+    for (const std::span<const std::uint8_t> piece : dataPieces_) {
+        block.insert(block.end(), piece.begin(), piece.end());
+    }
+    return block;
+}
+
 Bytes UtfLayout::GetFileBytes() const {
     Bytes file = GetHeader();
-    file.reserve(file.size() + nodeBlock_.size() + stringBlock_.size() + dataBlock_.size());
+    file.reserve(file.size() + nodeBlock_.size() + stringBlock_.size() + dataBlockSize_);
     file.insert(file.end(), nodeBlock_.begin(), nodeBlock_.end());
     file.insert(file.end(), stringBlock_.begin(), stringBlock_.end());
-    file.insert(file.end(), dataBlock_.begin(), dataBlock_.end());
+    for (const std::span<const std::uint8_t> piece : dataPieces_) {
+        file.insert(file.end(), piece.begin(), piece.end());
+    }
     return file;
 }
 

@@ -110,7 +110,8 @@ TEST(UtfLayoutTest, EdgeShapes) {
          {}},
     };
     for (const Case& c : cases) {
-        const UtfLayout layout(c.build());
+        const NodeTree tree = c.build();
+        const UtfLayout layout(tree);
         ASSERT_EQ(layout.GetNodeBlock().size(), 44 * c.records.size()) << c.what;
         for (std::size_t i = 0; i < c.records.size(); ++i) {
             EXPECT_EQ(Words(layout.GetNodeBlock(), 44 * i, 11), c.records[i])

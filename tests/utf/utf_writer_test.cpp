@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -398,22 +399,93 @@ TEST_F(UtfWriterTest, TheReplacedFileKeepsItsPermissionsAndLinksStayLinks) {
     EXPECT_TRUE(StagedFileListIsEmpty());
 }
 
-// A write that runs out of room (here: the file size limit) is reported, the old file
-// stays and no partial file is left. Runs in a child so the limit does not leak.
-TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
-    const fs::path target = folder_ / "model.cmp";
-    WriteWholeFile(target, "old");
+// Leaves of `sizes` bytes under one top-level node, each filled with its own byte, and
+// when `onBranch` is not zero a payload of that many bytes on the branch itself.
+NodeTree LeavesOfSizes(const std::vector<std::size_t>& sizes, std::size_t onBranch = 0) {
     NodeTree tree;
-    Attach(tree, tree.InsertNode(NodeHandle(), "big"), Bytes(1 << 20, 0x5A));
+    const NodeHandle top = tree.InsertNode(NodeHandle(), "top");
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        Attach(tree, tree.InsertNode(top, "leaf" + std::to_string(i % 7)),
+               Bytes(sizes[i], static_cast<std::uint8_t>(i * 37 + 1)));
+    }
+    if (onBranch > 0) {
+        Attach(tree, top, Bytes(onBranch, 0xEE));
+    }
+    return tree;
+}
 
-    EXPECT_TRUE(InChildWithFileSizeLimit(4096, SIG_IGN, [&] {
+// Large leaves go to the file straight from the tree and small ones are gathered: the
+// file is the planned one byte for byte whatever the sizes' order, around the size at
+// which a leaf is written on its own, and its data block is every leaf's bytes in turn.
+TEST_F(UtfWriterTest, EveryLeafReachesTheFileInOrderWhateverItsSize) {
+    constexpr std::size_t gather = UtfWriteGatherSize;
+    struct Case {
+        const char* what;
+        std::vector<std::size_t> sizes;
+        std::size_t onBranch;
+    };
+    const std::vector<Case> cases = {
+        {"thousands of small leaves", std::vector<std::size_t>(3000, 48), 0},
+        {"around the gather size",
+         {12, gather - 1, 12, gather, 12, gather + 1, gather - 1, gather - 1, 1},
+         0},
+        {"a small leaf that overflows the gathered bytes", {gather - 8, 9, gather - 9, 9}, 0},
+        {"large leaves first and last", {3 * gather, 36, 8, 2 * gather + 5}, 0},
+        {"only a large leaf", {2 << 20}, 0},
+        {"empty leaves between", {0, 40, 0, gather, 0}, 0},
+        {"a payload on the branch", {100, gather}, 5},
+    };
+    const fs::path target = folder_ / "model.cmp";
+    for (const Case& c : cases) {
+        const NodeTree tree = LeavesOfSizes(c.sizes, c.onBranch);
         const Status written = WriteUtfFile(tree, target.c_str());
-        return !written && written.code() == ErrorCode::CannotWrite &&
-               written.message().find("File too large") != std::string::npos &&
-               StagedFileListIsEmpty();
-    }));
-    EXPECT_EQ(ReadWholeFileBytes(target), (Bytes{'o', 'l', 'd'}));
-    EXPECT_EQ(Entries(), 1u);
+        ASSERT_TRUE(written) << c.what << ": " << written.message();
+        const Bytes file = ReadWholeFileBytes(target);
+        EXPECT_EQ(file, UtfLayout(tree).GetFileBytes()) << c.what;
+
+        Bytes data;
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            data.insert(data.end(), c.sizes[i], static_cast<std::uint8_t>(i * 37 + 1));
+        }
+        data.insert(data.end(), c.onBranch, 0);
+        ASSERT_GE(file.size(), data.size()) << c.what;
+        EXPECT_TRUE(
+            std::equal(data.begin(), data.end(), file.end() - static_cast<long>(data.size())))
+            << c.what;
+        EXPECT_EQ(Entries(), 1u) << c.what;
+    }
+}
+
+// A write that runs out of room (here: the file size limit) is reported, the old file
+// stays and no partial file is left, whether a large leaf written on its own, gathered
+// small ones or a large one after gathered ones meet the limit. Runs in a child so the
+// limit does not leak.
+TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
+    struct Case {
+        const char* what;
+        std::vector<std::size_t> sizes;
+        rlim_t limit;
+    };
+    const std::vector<Case> cases = {
+        {"a large leaf", {1 << 20}, 4096},
+        {"small leaves", std::vector<std::size_t>(4000, 40), 3 * UtfWriteGatherSize / 2},
+        {"a large leaf after small ones", {40, 40, 40, 1 << 20}, 8192},
+    };
+    const fs::path target = folder_ / "model.cmp";
+    for (const Case& c : cases) {
+        Renew();
+        WriteWholeFile(target, "old");
+        const NodeTree tree = LeavesOfSizes(c.sizes);
+
+        EXPECT_TRUE(InChildWithFileSizeLimit(c.limit, SIG_IGN, [&] {
+            const Status written = WriteUtfFile(tree, target.c_str());
+            return !written && written.code() == ErrorCode::CannotWrite &&
+                   written.message().find("File too large") != std::string::npos &&
+                   StagedFileListIsEmpty();
+        })) << c.what;
+        EXPECT_EQ(ReadWholeFileBytes(target), (Bytes{'o', 'l', 'd'})) << c.what;
+        EXPECT_EQ(Entries(), 1u) << c.what;
+    }
 }
 
 // While the bytes are being written, the staging file is in the list a signal handler
