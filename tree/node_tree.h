@@ -3,6 +3,8 @@
 // the writer uses both orders. It knows no window: a user interface mirrors it.
 #pragma once
 
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +58,11 @@ class NodeTree {
     NodeHandle GetNextSibling(NodeHandle node) const;  // null for the last one
     // Every node in insertion order.
     const std::vector<NodeHandle>& Registry() const { return registry_; }
+    // Where `node` (of this tree) stands in Registry(), for tables kept beside the tree.
+    std::size_t GetIndex(NodeHandle node) const {
+        assert(node && node.id_ <= nodes_.size());
+        return node.id_ - 1;
+    }
     std::size_t GetSize() const { return registry_.size(); }
 
   private:

@@ -4,13 +4,15 @@
 
 namespace cmp {
 
-void StringTable::Add(std::string_view name) {
-    if (offsets_.find(name) != offsets_.end()) {
-        return;
+std::uint32_t StringTable::Add(std::string_view name) {
+    if (auto found = offsets_.find(name); found != offsets_.end()) {
+        return found->second;
     }
-    entries_.push_back(Entry{size_, std::string(name)});
-    offsets_.emplace(std::string(name), size_);
+    const std::uint32_t offset = size_;
+    entries_.push_back(Entry{offset, std::string(name)});
+    offsets_.emplace(std::string(name), offset);
     size_ += static_cast<std::uint32_t>(name.size()) + 1;
+    return offset;
 }
 
 std::int32_t StringTable::Find(std::string_view name) const {

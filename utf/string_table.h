@@ -19,9 +19,10 @@ class StringTable {
     StringTable() = default;
     virtual ~StringTable() = default;
 
-    // Appends `name` unless it is already there (byte-exact, case-sensitive). `name` may
-    // be empty: it then takes one byte of its own, it is never offset 0.
-    void Add(std::string_view name);
+    // Appends `name` unless it is already there (byte-exact, case-sensitive), and gives
+    // its offset, as Find would. `name` may be empty: it then takes one byte of its own,
+    // it is never offset 0.
+    std::uint32_t Add(std::string_view name);
     // The offset of `name`, or -1 if it was never added.
     std::int32_t Find(std::string_view name) const;
     // Length of the string block in bytes: 1 for an empty table.

@@ -15,8 +15,9 @@ UtfLayout::UtfLayout(const NodeTree& tree) {
     // here instead of wrapping around.
     std::uint64_t nodeBlockSize = 0;
     std::size_t payloads = 0;
+    nameOffsets_.reserve(tree.GetSize());
     for (NodeHandle node : tree.Registry()) {
-        strings_.Add(tree.GetName(node));
+        nameOffsets_.push_back(strings_.Add(tree.GetName(node)));
         nodeBlockSize += UtfRecordSize;
         if (const Payload* payload = tree.GetPayload(node)) {
             dataBlockSize_ += payload->bytes.size();
@@ -48,7 +49,7 @@ UtfLayout::UtfLayout(const NodeTree& tree) {
 std::uint32_t UtfLayout::EmitRecord(const NodeTree& tree, NodeHandle node) {
     const std::uint32_t index = nextIndex_++;
     std::uint8_t* record = nodeBlock_.data() + std::size_t{index} * UtfRecordSize;
-    StoreU32(record + UtfNameField, static_cast<std::uint32_t>(strings_.Find(tree.GetName(node))));
+    StoreU32(record + UtfNameField, nameOffsets_[tree.GetIndex(node)]);
     if (tree.GetFirstChild(node)) {
         // The first child is always the very next record.
         StoreU32(record + UtfFlagsField, UtfFlagBranch);

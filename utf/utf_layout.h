@@ -79,6 +79,7 @@ class UtfLayout {
     Bytes zeroTail_;  // what the pieces end in, for payloads on nodes with children
     std::uint64_t dataBlockSize_ = 0;
     StringTable strings_;
+    std::vector<std::uint32_t> nameOffsets_;  // each node's name, by registry index
     std::uint32_t nextIndex_ = 0;
     std::uint32_t dataFill_ = 0;
     bool fitsFormat_ = true;

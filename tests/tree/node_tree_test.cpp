@@ -60,6 +60,9 @@ TEST(NodeTreeTest, RegistryIsInsertionOrderWalkIsTreeOrder) {
     EXPECT_EQ(tree.GetNextSibling(a), e);
     EXPECT_EQ(tree.Registry().back(), e);
     EXPECT_EQ(Names(tree, PreOrder(tree)), (std::vector<std::string>{"A", "B", "D", "C", "E"}));
+    for (std::size_t i = 0; i < tree.Registry().size(); ++i) {
+        EXPECT_EQ(tree.GetIndex(tree.Registry()[i]), i);
+    }
 }
 
 TEST(NodeTreeTest, PayloadsAndDuplicateNames) {

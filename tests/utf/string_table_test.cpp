@@ -65,12 +65,16 @@ TEST(StringTableTest, OffsetsMatchALinearScan) {
     std::uint32_t size = 1;
     for (int i = 0; i < 5000; ++i) {
         const std::string name = "n" + std::to_string((i * 7919) % 1301);
-        table.Add(name);
+        const std::uint32_t added = table.Add(name);
         bool known = false;
         for (const auto& entry : scanned) {
-            known = known || entry.first == name;
+            if (entry.first == name) {
+                known = true;
+                EXPECT_EQ(added, entry.second) << name << " added again";
+            }
         }
         if (!known) {
+            EXPECT_EQ(added, size) << name << " added first";
             scanned.emplace_back(name, size);
             size += static_cast<std::uint32_t>(name.size()) + 1;
         }
