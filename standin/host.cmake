@@ -9,9 +9,10 @@ find_package(assimp REQUIRED)
 add_library(ztimport STATIC import_model.cpp import_wire.cpp isolated_import.cpp)
 target_link_libraries(ztimport PUBLIC cmpcore ztModelLib PRIVATE assimp::assimp)
 
-add_executable(modelhost modelhost.cpp modelhost_options.cpp)
+add_executable(modelhost modelhost.cpp modelhost_options.cpp plugin_location.cpp)
 target_link_libraries(modelhost PRIVATE ztimport ztModelLib ${CMAKE_DL_LIBS})
-# The plug-in loads beside it; the model library too.
-set_target_properties(modelhost PROPERTIES BUILD_RPATH "$ORIGIN" INSTALL_RPATH "$ORIGIN")
+# The plug-in loads beside it; the model library too. (Installed, both are in a folder of
+# their own: release/CMakeLists.txt.)
+set_target_properties(modelhost PROPERTIES BUILD_RPATH "$ORIGIN")
 # Building modelhost builds the plug-in it loads by default (defined in plugin/).
 add_dependencies(modelhost cmpexport)

@@ -15,8 +15,10 @@
 
 #include "core/terminal_text.h"
 #include "host/HostPlugIn.h"
+#include "release/version.h"
 #include "standin/isolated_import.h"
 #include "standin/modelhost_options.h"
+#include "standin/plugin_location.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {
@@ -28,7 +30,7 @@ std::string DefaultPlugInPath() {
     if (error) {
         return "libcmpexport.so";
     }
-    return (self.parent_path() / "libcmpexport.so").string();
+    return FindDefaultPlugIn(self.parent_path());
 }
 
 struct LoadedPlugIn {
@@ -140,6 +142,9 @@ void Tell(const std::string& message) {
 }
 
 int Run(const ModelHostOptions& options) {
+    if (options.list) {
+        std::cout << "modelhost " << Version << '\n';
+    }
     const bool mustWriteAFile = MustWriteAFile(options, SurroundingsOfThisRun());
     SetPlugInEnvironment(options);
 
@@ -221,6 +226,10 @@ int Main(int argc, char** argv) {
         }
         if (options.value().help) {
             std::cout << ModelHostUsage();
+            return 0;
+        }
+        if (options.value().version) {
+            std::cout << "modelhost " << Version << '\n';
             return 0;
         }
         return Run(options.value());

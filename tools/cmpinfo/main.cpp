@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "release/version.h"
 #include "tools/cmpinfo/file_input.h"
 #include "tools/cmpinfo/file_output.h"
 #include "tools/cmpinfo/inspect.h"
@@ -42,6 +43,7 @@ constexpr const char* Usage =
     "  --check   print nothing but the problems found, one per line\n"
     "  --json    print the same content as JSON (with --check: the problems only)\n"
     "  --help    print this help\n"
+    "  --version print the version\n"
     "\n"
     "From a pipe or a device, cmpinfo reads no further than the header and the records\n"
     "reach.\n"
@@ -117,6 +119,13 @@ int Main(int argc, char** argv) {
         const std::string_view argument = argv[i];
         if (!optionsEnded && (argument == "--help" || argument == "-h")) {
             return WriteReport([](ReportOutput& output) { output.Write(Usage); }, ExitSound);
+        }
+        if (!optionsEnded && argument == "--version") {
+            return WriteReport(
+                [](ReportOutput& output) {
+                    output.Write(std::string("cmpinfo ") + Version + "\n");
+                },
+                ExitSound);
         }
         if (!optionsEnded && argument == "--check") {
             check = true;
