@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs what a fresh Debian machine lacks to build and test the project.
+# Installs what a fresh Debian machine lacks to build, test and package the project.
 # Needs root (or sudo); does nothing for packages that are already there.
 set -eu
 
@@ -7,7 +7,8 @@ packages="build-essential cmake ninja-build pkg-config git python3
  libgtest-dev libgmock-dev googletest libbenchmark-dev libassimp-dev nlohmann-json3-dev
  clang libclang-rt-14-dev valgrind
  libgtk-3-dev xvfb xauth xdotool imagemagick x11-utils
- g++-mingw-w64-i686 wine wine32"
+ g++-mingw-w64-i686 wine wine32
+ help2man man-db dpkg-dev file unzip icoutils"
 
 missing=""
 for p in $packages; do
