@@ -40,7 +40,7 @@ fail() {
 }
 
 # check NAME COMMAND...: runs one check in a subshell that stops at its first failing
-# command, prints its outcome (and its output when it failed) and counts it.
+# command, prints its outcome with what it printed, and counts it.
 check() {
     name=$1
     shift
@@ -53,9 +53,9 @@ check() {
         echo ok >>"$scratch/results"
     else
         echo "FAILED  $name"
-        sed 's/^/        /' "$scratch/check.log"
         echo failed >>"$scratch/results"
     fi
+    sed 's/^/        /' "$scratch/check.log"
 }
 
 # A clean environment: no library path, no display, none of the plug-in's variables.
@@ -276,8 +276,8 @@ man_pages() {
         page="$scratch/debroot/usr/share/man/man1/$program.1.gz"
         MANWIDTH=80 man -l "$page" >"$scratch/$program.txt" 2>"$scratch/man-errors.txt"
         [ ! -s "$scratch/man-errors.txt" ] || fail "$program.1: $(cat "$scratch/man-errors.txt")"
-        for part in NAME SYNOPSIS DESCRIPTION EXAMPLES 'SEE ALSO' '--version' '--help' \
-            'xit status'; do
+        for part in NAME SYNOPSIS DESCRIPTION OPTIONS 'EXIT STATUS' EXAMPLES 'SEE ALSO' \
+            '--version' '--help'; do
             grep -qF -- "$part" "$scratch/$program.txt" || fail "$program.1 lacks '$part'"
         done
         echo "$program.1: $(wc -l <"$scratch/$program.txt") lines"
@@ -286,7 +286,9 @@ man_pages() {
 linux_models() {
     mkdir "$scratch/linux-models"
     cd "$scratch/linux-models"
-    "$ref_build/bin/cmp_write_models" "$scratch/debroot/usr/lib/cmpexport/libcmpexport.so" .
+    "$ref_build/bin/cmp_write_models" "$scratch/debroot/usr/lib/cmpexport/libcmpexport.so" . \
+        >/dev/null
+    ls
 }
 check "the Debian package holds the programs, the libraries, man pages and docs only" deb_holds
 check "the Debian package's Depends line" deb_depends
