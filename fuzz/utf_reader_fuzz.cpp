@@ -1,15 +1,24 @@
 // Fuzz target for the tree-file reader. Any bytes go in; the reader must neither crash
 // nor read outside them. Whatever it accepts must write out again and read back as the
 // same tree, and the inspector must decode and print it without trouble, listing no more
-// problems than its budget allows.
+// problems than its budget allows. A tree the checks pass is read back as a model, laid
+// out and drawn as the picture at its smallest size, and converted to glTF.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "tools/cmpinfo/exported_model.h"
+#include "tools/cmpinfo/gltf_file.h"
+#include "tools/cmpinfo/gltf_model.h"
 #include "tools/cmpinfo/inspect.h"
+#include "tools/cmpinfo/picture.h"
+#include "tools/cmpinfo/picture_command.h"
+#include "tools/cmpinfo/picture_scene.h"
+#include "tools/cmpinfo/picture_views.h"
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
 #include "utf/utf_layout.h"
@@ -37,6 +46,35 @@ bool SameBytes(const Payload* a, const Payload* b) {
     const std::size_t sizeA = a ? a->bytes.size() : 0;
     const std::size_t sizeB = b ? b->bytes.size() : 0;
     return sizeA == sizeB && (sizeA == 0 || a->bytes == b->bytes);
+}
+
+// The picture and the glTF of a tree the checks pass. Whatever the model holds, neither
+// may crash; every point the layout places must be a number.
+void DrawAndConvert(const NodeTree& tree) {
+    const Result<StoredModel> model = ReadStoredModel(tree);
+    if (!model) {
+        if (model.message().empty()) {
+            std::abort();
+        }
+        return;
+    }
+    const PictureScene scene = BuildPictureScene(model.value());
+    const PictureLayout layout = LayOutPicture(scene, SmallestPictureWidth, SmallestPictureHeight);
+    for (const PanelView& view : layout.views) {
+        for (const SceneHardpoint& hardpoint : scene.hardpoints) {
+            const ViewPoint at = view.Project(hardpoint.position);
+            if (!std::isfinite(at.x) || !std::isfinite(at.y)) {
+                std::abort();
+            }
+        }
+    }
+    if (!DrawPicture(scene, layout)) {
+        std::abort();
+    }
+    const Result<tinygltf::Model> document = MakeGltfModel(model.value(), "fuzz");
+    if (document && SerializeGltf(document.value(), GltfForm::Binary).empty()) {
+        std::abort();
+    }
 }
 
 bool SameTree(const NodeTree& a, const NodeTree& b) {
@@ -84,6 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (lines > ProblemsListedInAll + ProblemsListedInAll / ProblemsListedPerLeaf + 2 ||
         RenderProblemsJson(report).empty()) {
         std::abort();
+    }
+    if (report.CountProblems() == 0) {
+        DrawAndConvert(tree);
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds, and exports the example ship unattended: modelhost
 # imports examples/ship.obj, runs the plug-in, which prints the tree it wrote, and
-# cmpinfo then reads the file back and checks it.
+# cmpinfo then reads the file back, checks it, draws it and writes it as glTF.
 #
 #   scripts/demo.sh                    everything, into build/
 #   scripts/demo.sh --prebuilt DIR     no installing or building: use the programs in DIR
@@ -30,3 +30,9 @@ echo
 echo "== cmpinfo: checking and reading kestrel.cmp"
 "$bin/cmpinfo" --check kestrel.cmp
 "$bin/cmpinfo" kestrel.cmp
+echo
+echo "== cmpinfo: drawing kestrel.cmp and writing it as glTF"
+"$bin/cmpinfo" --render kestrel.png kestrel.cmp
+"$bin/cmpinfo" --gltf kestrel.glb kestrel.cmp
+echo "the picture: $out/kestrel.png"
+echo "the glTF:    $out/kestrel.glb (open it in any 3D viewer)"

@@ -25,7 +25,7 @@ if [ ! -d "$build/bin" ]; then
 fi
 
 # The shell and env stay traced: what a skipped program starts runs without memcheck.
-skip='*/unshare,*/mount,*/head,*/ls,*/cat,*/printf,*/nm,*/cmake'
+skip='*/node,*/unshare,*/mount,*/head,*/ls,*/cat,*/printf,*/nm,*/cmake'
 run() {
     echo "== $*"
     valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \

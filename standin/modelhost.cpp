@@ -16,6 +16,8 @@
 #include "core/terminal_text.h"
 #include "host/HostPlugIn.h"
 #include "release/version.h"
+#include "standin/export_plan.h"
+#include "standin/export_plan_text.h"
 #include "standin/isolated_import.h"
 #include "standin/modelhost_options.h"
 #include "standin/plugin_location.h"
@@ -65,27 +67,12 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file
     return loaded;
 }
 
-std::string Text(void (*get)(ztMesh, char*, std::int32_t), ztMesh mesh) {
-    char name[200] = {};
-    get(mesh, name, sizeof name - 1);
-    return name;
-}
-
+// The model's counts as the host reports them, then the plan of its export: what the
+// plug-in's own rules make of each mesh, and whether it would refuse the model.
 void PrintModelSummary(ztModel model, const std::string& path) {
-    const std::int32_t meshCount = ztModel_GetMeshCount(model);
-    std::cout << "model: " << TerminalText(path) << ", " << meshCount << " meshes, "
-              << ztModel_GetMaterialCount(model) << " materials\n";
-    for (std::int32_t m = 0; m < meshCount; ++m) {
-        ztMesh mesh = ztModel_GetMeshAt(model, m);
-        char material[200] = {};
-        const std::int32_t materialIndex = ztMesh_GetMaterialIndex(mesh);
-        ztMaterial_GetName(ztModel_GetMaterialAt(model, materialIndex), material,
-                           sizeof material - 1);
-        std::cout << "  " << TerminalText(Text(ztMesh_GetName, mesh)) << ": "
-                  << ztMesh_GetVertexCount(mesh) << " vertices, " << ztMesh_GetTriangleCount(mesh)
-                  << " triangles, material "
-                  << (material[0] != '\0' ? "'" + TerminalText(material) + "'" : "none") << '\n';
-    }
+    std::cout << "model: " << TerminalText(path) << ", " << ztModel_GetMeshCount(model)
+              << " meshes, " << ztModel_GetMaterialCount(model) << " materials\n"
+              << PlanText(PlanExport(model));
 }
 
 // A positive whole number from the environment, if there is one.
@@ -163,6 +150,14 @@ int Run(const ModelHostOptions& options) {
     if (std::string note = DroppedGeometryNote(options.modelPath, imported.value());
         !note.empty()) {
         Tell(note);
+    }
+    // A script that exports unattended never sees the --list plan: a mesh that will be in
+    // neither the geometry nor the hardpoints is told here, before the export runs. The
+    // plug-in itself refuses, and says why, as it always has.
+    if (options.saveAs && !options.list) {
+        for (const std::string& warning : LeftOutWarnings(PlanExport(model))) {
+            Tell(warning);
+        }
     }
 
     const std::string pluginPath = options.pluginPath.value_or(DefaultPlugInPath());

@@ -97,6 +97,124 @@ TEST(ModelHost, ListsThePlugInAndTheModelWithoutExporting) {
     EXPECT_TRUE(fs::is_empty(scratch.GetPath()));
 }
 
+// A small model with every fate a mesh can meet in an export. The kind of a hardpoint
+// is read in any letter case, so hp_fixed_x is a Fixed hardpoint named x.
+constexpr const char* EveryFateObj =
+    "mtllib plan.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\n"
+    "o Hull\nusemtl Plate\nf 1 2 3\nf 1 3 4\n"
+    "o Hp_Fixed_Gun\nf 1 2 4\n"
+    "o Hp_Revolute_Top\nf 2 3 4\n"
+    "o Hp_Gun01\nf 1 2 3\n"
+    "o HpFixed_Gun\nf 1 2 3\n"
+    "o hp_fixed_x\nf 1 3 4\n";
+
+// One mesh of 21,846 triangles over three vertices: one triangle more than the mesh data
+// stream can hold.
+std::string OverTheTriangleLimitObj() {
+    std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\no Big\n";
+    for (int t = 0; t < 21846; ++t) {
+        obj += "f 1 2 3\n";
+    }
+    return obj;
+}
+
+constexpr const char* TriangleLimitReason =
+    "the model's meshes have 21846 triangles in all (65538 corners; mesh \"Big\" passes the "
+    "limit); at most 21845 triangles (65535 corners) fit";
+
+// --list tells, before any dialog, what the export will make of each mesh and whether
+// the plug-in would refuse the model, in its words.
+TEST(ModelHost, ListShowsThePlanOfTheExport) {
+    struct Case {
+        const char* name;
+        std::string obj;
+        std::string plan;  // the lines after "model: ..."
+    } cases[] = {
+        {"every fate", EveryFateObj,
+         "  Hull: 4 vertices, 2 triangles, material 'Plate'\n"
+         "  Hp_Fixed_Gun: 3 vertices, Fixed hardpoint 'Gun'\n"
+         "  Hp_Revolute_Top: 3 vertices, Revolute hardpoint 'Top'\n"
+         "  Hp_Gun01: 3 vertices, left out: name begins with Hp but names neither Fixed nor "
+         "Revolute\n"
+         "  HpFixed_Gun: 3 vertices, left out: name begins with Hp but names neither Fixed nor "
+         "Revolute\n"
+         "  hp_fixed_x: 3 vertices, Fixed hardpoint 'x'\n"
+         "export: 1 geometry mesh, 2 Fixed hardpoints, 1 Revolute hardpoint, 2 left out\n"},
+        {"over the format's limits", OverTheTriangleLimitObj(),
+         "  Big: 3 vertices, 21846 triangles, material none\n"
+         "export: refused, nothing would be written:\n  " +
+             std::string(TriangleLimitReason) + "\n"},
+        {"empty", "v 0 0 0\nv 1 0 0\nl 1 2\n",
+         "export: nothing; the plug-in warns: The model is empty!  Nothing exported!\n"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        WriteWholeFile("plan.obj", c.obj);
+        WriteWholeFile("plan.mtl", "newmtl Plate\nKd 1 1 1\n");
+        Outcome run = RunCommand(ModelHost("--list plan.obj"));
+        EXPECT_EQ(run.status, 0) << c.name << "\n" << run.err;
+        const std::size_t model = run.out.find("model: plan.obj, ");
+        ASSERT_NE(model, std::string::npos) << c.name << "\n" << run.out;
+        EXPECT_EQ(run.out.substr(run.out.find('\n', model) + 1), c.plan) << c.name;
+        EXPECT_FALSE(Contains(run.err, "left out")) << c.name << ": " << run.err;
+        EXPECT_EQ(scratch.Contents(), (std::vector<std::string>{"plan.mtl", "plan.obj"})) << c.name;
+    }
+}
+
+// An unattended export names each left-out mesh on standard error before it runs, and
+// otherwise leaves the telling to the plug-in: its refusal is the reason --list gave.
+TEST(ModelHost, AnUnattendedExportWarnsOfLeftOutMeshes) {
+    const std::string leftOut =
+        "' is left out of the export: name begins with Hp but names neither Fixed nor "
+        "Revolute\n";
+    struct Case {
+        const char* name;
+        std::string obj;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"every fate", EveryFateObj, 0,
+         "modelhost: mesh 'Hp_Gun01" + leftOut + "modelhost: mesh 'HpFixed_Gun" + leftOut},
+        {"a name with control characters",
+         "v 0 0 0\nv 1 0 0\nv 0 1 0\no Hull\nf 1 2 3\n"
+         "o Hp\x1B[31mGun\nf 1 2 3\n",
+         0, "modelhost: mesh 'Hp\\x1B[31mGun" + leftOut},
+        {"refused by the plug-in", OverTheTriangleLimitObj() + "o Hp_Gun\nf 1 2 3\n", 1,
+         "modelhost: mesh 'Hp_Gun" + leftOut +
+             "Error exporting VMS file: Error: " + TriangleLimitReason + "\n"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        WriteWholeFile("plan.obj", c.obj);
+        WriteWholeFile("plan.mtl", "newmtl Plate\nKd 1 1 1\n");
+        Outcome run = RunCommand(ModelHost("--save-as plan.cmp plan.obj"));
+        EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.out << run.err;
+        EXPECT_EQ(run.err, c.err) << c.name;
+        EXPECT_EQ(fs::exists("plan.cmp"), c.status == 0) << c.name;
+    }
+}
+
+// What the warning says is so: the file of a model with left-out meshes is, byte for
+// byte, the file of the same model without them.
+TEST(ModelHost, LeftOutMeshesAreInNoPartOfTheFile) {
+    ScratchFolder scratch;
+    WriteWholeFile("plan.mtl", "newmtl Plate\nKd 1 1 1\n");
+    WriteWholeFile("all.obj", EveryFateObj);
+    std::string kept = EveryFateObj;
+    for (const char* name : {"o Hp_Gun01\nf 1 2 3\n", "o HpFixed_Gun\nf 1 2 3\n"}) {
+        kept.erase(kept.find(name), std::string(name).size());
+    }
+    WriteWholeFile("kept.obj", kept);
+    Outcome all = RunCommand(ModelHost("--save-as all.cmp all.obj"));
+    Outcome without = RunCommand(ModelHost("--save-as kept.cmp kept.obj"));
+    ASSERT_EQ(all.status, 0) << all.out << all.err;
+    ASSERT_EQ(without.status, 0) << without.out << without.err;
+    EXPECT_EQ(without.err, "");
+    const std::string bytes = ReadWholeFile("all.cmp");
+    EXPECT_EQ(bytes.substr(0, 4), "UTF ");
+    EXPECT_TRUE(bytes == ReadWholeFile("kept.cmp")) << "the left-out meshes left a trace";
+}
+
 // Exit status and message for each way a run can end.
 TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
     struct Case {

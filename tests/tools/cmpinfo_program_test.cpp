@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,11 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/tools/every_leaf_tree.h"
 #include "tests/tools/hostile_files.h"
+#include "tests/tools/picture_pixels.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tools/cmpinfo/file_input.h"
+#include "tools/cmpinfo/picture_views.h"
+#include "tools/cmpinfo/sound_model.h"
 #include "tree/compound_layout.h"
 #include "utf/utf_layout.h"
 
@@ -242,6 +246,152 @@ TEST_F(CmpinfoProgramTest, Help) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: cmpinfo [--check | --json] FILE\n", 0), 0u);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+    EXPECT_NE(help.out.find("       cmpinfo --render OUT.png [--size WxH] FILE\n"),
+              std::string::npos);
+}
+
+// The picture a run writes, read back with Cairo; null when there is none.
+PictureSurface ReadPng(const std::string& path) {
+    PictureSurface surface(cairo_image_surface_create_from_png(path.c_str()));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+        return nullptr;
+    }
+    return surface;
+}
+
+const std::string KestrelFile = std::string(CMP_SOURCE_DIR) + "/tests/e2e/golden/kestrel.cmp";
+
+TEST_F(CmpinfoProgramTest, RendersThePictureAsked) {
+    Write("kestrel.cmp", ReadWholeFileBytes(KestrelFile));
+    Write("ship.png", Bytes{'o', 'l', 'd'});  // a file of the user's, replaced as asked
+    const Result<StoredModel> model = LoadSoundModel(KestrelFile);
+    ASSERT_TRUE(model) << model.message();
+    const PictureScene scene = BuildPictureScene(model.value());
+    ASSERT_FALSE(scene.hardpoints.empty());
+    struct Case {
+        const char* arguments;
+        int width;
+        int height;
+    };
+    const std::vector<Case> cases = {
+        {"--render ship.png kestrel.cmp", 1600, 1200},
+        {"--size 640x480 --render ship.png kestrel.cmp", 640, 480},
+        {"kestrel.cmp --render ship.png --size 333x777", 333, 777},
+        {"--render ship.png -- kestrel.cmp", 1600, 1200},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = Cmpinfo(c.arguments);
+        EXPECT_EQ(run.status, 0) << c.arguments << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.arguments;
+        EXPECT_EQ(run.err, "") << c.arguments;
+        const PictureSurface png = ReadPng(folder_ / "ship.png");
+        ASSERT_TRUE(png) << c.arguments;
+        EXPECT_EQ(cairo_image_surface_get_width(png.get()), c.width) << c.arguments;
+        EXPECT_EQ(cairo_image_surface_get_height(png.get()), c.height) << c.arguments;
+        // Where the views put every hardpoint, the picture has its dot.
+        const PictureLayout layout = LayOutPicture(scene, c.width, c.height);
+        for (const PanelView& view : layout.views) {
+            for (const SceneHardpoint& hardpoint : scene.hardpoints) {
+                const ViewPoint at = view.Project(hardpoint.position);
+                EXPECT_EQ(PixelAt(png.get(), at.x, at.y), Painted(HardpointColour))
+                    << c.arguments << ": " << view.GetTitle() << ", " << hardpoint.name;
+            }
+        }
+        EXPECT_EQ(folder_.Contents(),
+                  (std::vector<std::string>{"kestrel.cmp", "ship.png", "stderr", "stdout"}));
+    }
+}
+
+// Drawn all the same, and told on standard error: a model without mesh data, and
+// triangles with corners that are not numbers (which the checks let through).
+TEST_F(CmpinfoProgramTest, TellsWhatThePictureLeavesOut) {
+    Write("only_hardpoints.cmp", ReadWholeFileBytes(std::string(CMP_SOURCE_DIR) +
+                                                    "/tests/models/golden/only_hardpoints.cmp"));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const MeshList meshes = {
+        MakeMesh("Ship", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {nan, 0, 0}, {0, 0, inf}},
+                 {0, 1, 2, 0, 1, 3, 4, 1, 2}, {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}),
+        MakeMesh("Hp_Fixed_Gun", {{0, 1, 0}})};
+    NodeTree tree;
+    BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
+    Write("nan.cmp", UtfLayout(tree).GetFileBytes());
+    struct Case {
+        const char* file;
+        const char* err;
+    };
+    const std::vector<Case> cases = {
+        {"only_hardpoints.cmp",
+         "cmpinfo: only_hardpoints.cmp: no mesh data; the picture shows the hardpoints alone\n"},
+        {"nan.cmp",
+         "cmpinfo: nan.cmp: left out of the picture for coordinates that are not finite numbers: "
+         "2 triangles\n"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Cmpinfo(std::string("--check ") + c.file).status, 0) << c.file;
+        const ProgramRun run = Cmpinfo(std::string("--render out.png --size 400x300 ") + c.file);
+        EXPECT_EQ(run.status, 0) << c.file << ": " << run.err;
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_TRUE(ReadPng(folder_ / "out.png")) << c.file;
+        fs::remove(folder_.GetPath() / "out.png");
+    }
+}
+
+// Whatever stops a picture, the run ends with status 2 and the reason, and the file it
+// was to write is as it was: not there, or the user's old one.
+TEST_F(CmpinfoProgramTest, NoPictureWhenItCannotBeDrawnOrWritten) {
+    const Bytes kestrel = ReadWholeFileBytes(KestrelFile);
+    Write("kestrel.cmp", kestrel);
+    Write("cut.cmp", Bytes(kestrel.begin(), kestrel.end() - 1));
+    Write("broken.cmp", ModelFile(2));
+    Write("text.cmp", Bytes{'h', 'e', 'l', 'l', 'o'});
+    fs::create_directory(folder_.GetPath() / "folder");
+    struct Case {
+        const char* what;
+        std::string arguments;
+        const char* err;  // a part of standard error
+    };
+    const std::vector<Case> cases = {
+        {"truncated", "--render old.png cut.cmp", "cmpinfo: cut.cmp: not a readable tree file: "},
+        {"problems", "--render old.png broken.cmp",
+         "cmpinfo: broken.cmp: 1 problem found by the checks, the first: "
+         "\\Ship.3db\\MultiLevel\\Level0\\VMeshPart\\VMeshRef: counts 2 meshes"},
+        {"not a tree file", "--render old.png text.cmp", "cmpinfo: text.cmp: not a readable"},
+        {"missing", "--render old.png none.cmp", "cmpinfo: none.cmp: cannot read: No such file"},
+        {"into a missing folder", "--render none/new.png kestrel.cmp",
+         "cmpinfo: cannot write the picture: cannot create 'none/new.png."},
+        {"over a folder", "--render folder kestrel.cmp",
+         "cmpinfo: cannot write the picture: cannot replace 'folder'"},
+        {"over a device", "--render /dev/null kestrel.cmp",
+         "cmpinfo: cannot write the picture: cannot replace '/dev/null'"},
+        {"over the file drawn", "--render kestrel.cmp kestrel.cmp",
+         "cmpinfo: kestrel.cmp: the picture would replace the file it is drawn from"},
+        {"over the file drawn, named otherwise", "--render ./folder/../kestrel.cmp kestrel.cmp",
+         "the picture would replace the file it is drawn from"},
+        {"no name", "--render '' kestrel.cmp", "--render needs a file name for the picture"},
+        {"no value", "kestrel.cmp --render",
+         "cmpinfo: --render needs a value\nTry 'cmpinfo --help'."},
+        {"twice", "--render old.png --render new.png kestrel.cmp", "--render given twice"},
+        {"size alone", "--size 640x480 kestrel.cmp", "--size goes with --render"},
+        {"size too small", "--render new.png --size 100x100 kestrel.cmp",
+         "--size takes WIDTHxHEIGHT in pixels, from 320x240 to 8192x8192, not '100x100'"},
+        {"size too large", "--render new.png --size 640x9000 kestrel.cmp", "not '640x9000'"},
+        {"with a report", "--check --render new.png kestrel.cmp", "leave out --check and --json"},
+    };
+    for (const Case& c : cases) {
+        Write("old.png", Bytes{'o', 'l', 'd'});
+        const ProgramRun run = Cmpinfo(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.what;
+        EXPECT_EQ(run.out, "") << c.what;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << c.what << ": " << run.err;
+        EXPECT_EQ(ReadWholeFile(folder_.GetPath() / "old.png"), "old") << c.what;
+        EXPECT_EQ(ReadWholeFileBytes(folder_.GetPath() / "kestrel.cmp"), kestrel) << c.what;
+        EXPECT_EQ(folder_.Contents(),
+                  (std::vector<std::string>{"broken.cmp", "cut.cmp", "folder", "kestrel.cmp",
+                                            "old.png", "stderr", "stdout", "text.cmp"}))
+            << c.what;
+        EXPECT_TRUE(fs::is_empty(folder_.GetPath() / "folder")) << c.what;
+    }
 }
 
 // A file of 1.1 MB that once made --check build 63 GB of problem text: every mode now

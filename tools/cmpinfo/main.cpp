@@ -1,8 +1,10 @@
-// cmpinfo: prints, checks or exports as JSON the tree of one tree file (.cmp and kin).
-// Exit status: 0 sound, 1 problems found, 2 unreadable, out of memory, report not
-// written, or wrong usage.
+// cmpinfo: prints, checks or exports as JSON the tree of one tree file (.cmp and kin), or
+// draws its model as a picture.
+// Exit status: 0 sound (or drawn), 1 problems found, 2 unreadable, out of memory, report
+// or picture not written, or wrong usage.
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -10,7 +12,9 @@
 #include "release/version.h"
 #include "tools/cmpinfo/file_input.h"
 #include "tools/cmpinfo/file_output.h"
+#include "tools/cmpinfo/gltf_file.h"
 #include "tools/cmpinfo/inspect.h"
+#include "tools/cmpinfo/picture_command.h"
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
 #include "utf/utf_reader.h"
@@ -24,6 +28,8 @@ constexpr int ExitTrouble = 2;  // unreadable, out of memory, report lost, usage
 
 constexpr const char* Usage =
     "Usage: cmpinfo [--check | --json] FILE\n"
+    "       cmpinfo --render OUT.png [--size WxH] FILE\n"
+    "       cmpinfo --gltf OUT.gltf|OUT.glb FILE\n"
     "\n"
     "Reads a tree file (a compound model, .cmp, or any file that begins with \"UTF \"),\n"
     "checks its structure and prints its tree: every node indented under its parent,\n"
@@ -42,6 +48,21 @@ constexpr const char* Usage =
     "Options:\n"
     "  --check   print nothing but the problems found, one per line\n"
     "  --json    print the same content as JSON (with --check: the problems only)\n"
+    "  --render OUT.png\n"
+    "            draw the model of a file that passes the checks, as PNG: front, side,\n"
+    "            top and a three-quarter view, flat-shaded, with every hardpoint's\n"
+    "            position, orientation (its three rows in red, green and blue) and\n"
+    "            name, a ring round revolute ones, and the model's size. Y is up and\n"
+    "            the nose points along -Z, as in the modelling program. OUT is\n"
+    "            replaced whole or not at all\n"
+    "  --size WxH\n"
+    "            the picture's size in pixels (default 1600x1200, from 320x240 to\n"
+    "            8192x8192)\n"
+    "  --gltf OUT.gltf|OUT.glb\n"
+    "            write the model of a file that passes the checks as glTF 2.0: text\n"
+    "            with the data embedded (.gltf) or binary (.glb); the numbers as\n"
+    "            stored, under a root node that turns and scales them back to the\n"
+    "            modeller's axes and size; every hardpoint an empty node\n"
     "  --help    print this help\n"
     "  --version print the version\n"
     "\n"
@@ -50,7 +71,9 @@ constexpr const char* Usage =
     "\n"
     "Exit status: 0 no problems, 1 problems found, 2 the file cannot be read as a tree\n"
     "file (the message names the file, the reason and the byte offset), memory ran out,\n"
-    "the report could not be written whole, or wrong usage.\n";
+    "the report could not be written whole, or wrong usage. With --render: 0 the picture\n"
+    "was written, 2 it was not (a file the checks refuse is not drawn). With --gltf: 0\n"
+    "written, 2 not.\n";
 
 // Why the bytes are not a tree file, with the byte offset where the reader stopped.
 std::string DescribeUnreadable(const Status& read) {
@@ -114,6 +137,9 @@ int Main(int argc, char** argv) {
     bool check = false;
     bool json = false;
     const char* path = nullptr;
+    const char* pictureOut = nullptr;
+    const char* pictureSize = nullptr;
+    const char* gltf = nullptr;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -131,6 +157,18 @@ int Main(int argc, char** argv) {
             check = true;
         } else if (!optionsEnded && argument == "--json") {
             json = true;
+        } else if (!optionsEnded && (argument == "--render" || argument == "--size")) {
+            const char*& value = argument == "--render" ? pictureOut : pictureSize;
+            if (value || ++i == argc) {
+                return UsageError(std::string(argument) +
+                                  (value ? " given twice" : " needs a value"));
+            }
+            value = argv[i];
+        } else if (!optionsEnded && argument == "--gltf") {
+            if (++i == argc || !GltfFormFor(argv[i])) {
+                return UsageError("--gltf needs a file name ending in .gltf or .glb");
+            }
+            gltf = argv[i];
         } else if (!optionsEnded && argument == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
@@ -144,10 +182,28 @@ int Main(int argc, char** argv) {
     if (!path) {
         return UsageError("no file given");
     }
+    if (gltf && (check || json || pictureOut || pictureSize)) {
+        return UsageError("--gltf goes with none of --check, --json, --render and --size");
+    }
+    std::optional<PictureRequest> picture;
+    if (pictureOut || pictureSize) {
+        Result<PictureRequest> request = ReadPictureOptions(pictureOut, pictureSize, check || json);
+        if (!request) {
+            return UsageError(request.message());
+        }
+        picture = std::move(request.value());
+    }
 
     // Whatever the file, running out of memory ends the run with a message, not an abort.
     try {
-        return InspectFile(path, check, json);
+        if (gltf) {
+            const Status written = ConvertToGltf(path, gltf);
+            if (!written) {
+                std::fprintf(stderr, "cmpinfo: %s\n", written.message().c_str());
+            }
+            return written ? ExitSound : ExitTrouble;
+        }
+        return picture ? RenderPicture(*picture, path) : InspectFile(path, check, json);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
         return ExitTrouble;

@@ -1,0 +1,45 @@
+// What an export would make of the host's model, told before any dialog opens: each
+// mesh as geometry, a hardpoint or left out, and whether the plug-in would refuse the
+// model. The plug-in's own extraction, hardpoint rules and format check decide, so the
+// plan shows what the export sees rather than a second reading of the model.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/error.h"
+#include "host/ztModelLib.h"
+
+namespace cmp {
+
+enum class MeshRole {
+    Geometry,           // goes into the mesh data stream
+    FixedHardpoint,     // a node under Hardpoints/Fixed
+    RevoluteHardpoint,  // a node under Hardpoints/Revolute
+    LeftOut,            // a hardpoint name of neither kind: in neither part of the file
+};
+
+struct PlannedMesh {
+    std::string meshName;  // as the export reads it (cut to the host's name capacity)
+    MeshRole role = MeshRole::Geometry;
+    std::string hardpointName;  // the node's name, for a hardpoint; may be empty
+    std::size_t vertexCount = 0;
+    std::size_t triangleCount = 0;
+    std::string materialName;  // empty when there is none
+};
+
+struct ExportPlan {
+    std::vector<PlannedMesh> meshes;  // host order
+    // The model has no meshes (or the host reports a negative count): the plug-in warns
+    // and exports nothing.
+    bool isEmpty = false;
+    // The format check's verdict: an error (ErrorCode::ModelRefused) carries the
+    // plug-in's message, one reason a line.
+    Status formatCheck;
+};
+
+// Reads `model` as an export does. A null model plans as empty.
+ExportPlan PlanExport(ztModel model);
+
+}  // namespace cmp

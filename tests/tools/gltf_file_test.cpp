@@ -1,0 +1,261 @@
+// cmpinfo --gltf: the file's two forms read back, the program's answers, and the glTF
+// validator's verdict on what it writes for every golden tree file.
+#include "tools/cmpinfo/gltf_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mesh/mesh_data_stream.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/tree/mesh_fixtures.h"
+#include "tree/compound_layout.h"
+#include "utf/utf_layout.h"
+
+namespace cmp {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ShellRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs `command` through the shell in `folder`, its output and errors into files there.
+ShellRun Shell(const ScratchFolder& folder, const std::string& command) {
+    const std::string out = folder / "run.out";
+    const std::string err = folder / "run.err";
+    const int status = std::system(
+        ("cd '" + folder.GetPath().string() + "' && " + command + " >'" + out + "' 2>'" + err + "'")
+            .c_str());
+    ShellRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(out),
+                 ReadWholeFile(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+}
+
+std::vector<fs::path> GoldenTreeFiles() {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(SOURCE_DIR) / "tests/models/golden")) {
+        files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    files.push_back(fs::path(SOURCE_DIR) / "tests/e2e/golden/kestrel.cmp");
+    return files;
+}
+
+// A tree file of one face and one hardpoint, whose face's second vertex is `x` across.
+Bytes TreeFileWithX(float x) {
+    MeshList meshes = {FaceAt("Ship", {0, 0, 0}, {0, 1, 0}), MakeMesh("Hp_Fixed_Gun", {{0, 1, 0}})};
+    meshes[0].vertices[1].position[0] = x;
+    NodeTree tree;
+    BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
+    return UtfLayout(tree).GetFileBytes();
+}
+
+TEST(GltfFile, TheNameChoosesTheForm) {
+    struct Case {
+        const char* path;
+        std::optional<GltfForm> form;
+    };
+    const Case cases[] = {
+        {"ship.gltf", GltfForm::Text},  {"out/Ship.GLTF", GltfForm::Text},
+        {"ship.glb", GltfForm::Binary}, {"a.b.GlB", GltfForm::Binary},
+        {".glb", GltfForm::Binary},     {"ship.gltf.tmp", std::nullopt},
+        {"ship.obj", std::nullopt},     {"glb", std::nullopt},
+        {"ship.cmp", std::nullopt},     {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GltfFormFor(c.path), c.form) << c.path;
+    }
+}
+
+// What a glTF reader gets back from either form: the buffer bit for bit, the bounds and
+// transforms as exact doubles, the names.
+TEST(GltfFile, BothFormsReadBackExactly) {
+    StoredModel model;
+    model.meshes.push_back(
+        StoredMesh{"Hull.lod0.vms",
+                   0,
+                   0xEB9CFAA5,
+                   {{{0.1f, -0.0f, 1e-40f}, {0, 1, 0}, {0.3f, 0.7f}},
+                    {{std::numeric_limits<float>::max(), 2.5f, -1e30f}, {0.6f, 0.8f, 0}, {1, 0}},
+                    {{-0.333333343f, 0, 7}, {0, 0, -1}, {0, 1}}},
+                   {0, 1, 2}});
+    model.hardpoints.push_back(StoredHardpoint{.name = "Gun\xC3\xA4",
+                                               .orientation = {0.1f, 1, 0, -1, 0.1f, 0, 0, 0, 1},
+                                               .position = {0.3f, -0.7f, 1e-7f}});
+    const Result<tinygltf::Model> made = MakeGltfModel(model, "ship.cmp");
+    ASSERT_TRUE(made) << made.message();
+    const tinygltf::Model& written = made.value();
+
+    for (const GltfForm form : {GltfForm::Text, GltfForm::Binary}) {
+        const Bytes bytes = SerializeGltf(written, form);
+        tinygltf::TinyGLTF reader;
+        tinygltf::Model read;
+        std::string error, warning;
+        const bool loaded =
+            form == GltfForm::Text
+                ? reader.LoadASCIIFromString(&read, &error, &warning,
+                                             reinterpret_cast<const char*>(bytes.data()),
+                                             static_cast<unsigned>(bytes.size()), "")
+                : reader.LoadBinaryFromMemory(&read, &error, &warning, bytes.data(),
+                                              static_cast<unsigned>(bytes.size()));
+        ASSERT_TRUE(loaded) << error;
+        const char* name = form == GltfForm::Text ? "text" : "binary";
+        if (form == GltfForm::Text) {
+            EXPECT_EQ(read.buffers[0].uri.rfind("data:application/octet-stream;base64,", 0), 0u);
+        } else {
+            EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "glTF");
+        }
+        EXPECT_EQ(read.buffers[0].data, written.buffers[0].data) << name;
+        ASSERT_EQ(read.accessors.size(), written.accessors.size()) << name;
+        for (std::size_t a = 0; a < read.accessors.size(); ++a) {
+            EXPECT_EQ(read.accessors[a].minValues, written.accessors[a].minValues) << name << a;
+            EXPECT_EQ(read.accessors[a].maxValues, written.accessors[a].maxValues) << name << a;
+        }
+        ASSERT_EQ(read.nodes.size(), 3u) << name;
+        EXPECT_EQ(read.nodes[0].scale, written.nodes[0].scale) << name;
+        EXPECT_EQ(read.nodes[2].matrix, written.nodes[2].matrix) << name;
+        EXPECT_EQ(read.nodes[2].name, "Gun\xC3\xA4") << name;
+        EXPECT_EQ(read.meshes[0].name, "Hull.lod0.vms mesh 0") << name;
+        EXPECT_EQ(read.materials[0].name, "0xEB9CFAA5") << name;
+    }
+}
+
+TEST(GltfFile, TheProgramWritesEitherFormOrSaysWhyNot) {
+    ScratchFolder folder;
+    WriteWholeFile(folder / "ship.cmp", TreeFileWithX(1.0f));
+    WriteWholeFile(folder / "nan.cmp", TreeFileWithX(std::numeric_limits<float>::quiet_NaN()));
+    WriteWholeFile(folder / "junk.cmp", "not a tree file");
+    WriteWholeFile(folder / "kept.glb", "mine");
+    fs::create_directory(folder / "folder.gltf");
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* error;    // the start of what it says on standard error
+        const char* written;  // the file it must have written, its first bytes
+        const char* firstBytes;
+    };
+    const Case cases[] = {
+        {"--gltf ship.gltf ship.cmp", 0, "", "ship.gltf", "{"},
+        {"--gltf SHIP.GLB ship.cmp", 0, "", "SHIP.GLB", "glTF"},
+        {"ship.cmp --gltf ship.glb", 0, "", "ship.glb", "glTF"},
+        {"--gltf ship.obj ship.cmp", 2,
+         "cmpinfo: --gltf needs a file name ending in .gltf or .glb\n", nullptr, nullptr},
+        {"ship.cmp --gltf", 2, "cmpinfo: --gltf needs a file name ending in .gltf or .glb\n",
+         nullptr, nullptr},
+        {"--gltf a.gltf --check ship.cmp", 2,
+         "cmpinfo: --gltf goes with none of --check, --json, --render and --size\n", nullptr,
+         nullptr},
+        {"--gltf a.gltf --render a.png ship.cmp", 2,
+         "cmpinfo: --gltf goes with none of --check, --json, --render and --size\n", nullptr,
+         nullptr},
+        {"--gltf a.gltf", 2, "cmpinfo: no file given\n", nullptr, nullptr},
+        {"--gltf a.gltf junk.cmp", 2, "cmpinfo: junk.cmp: not a readable tree file: ", nullptr,
+         nullptr},
+        {"--gltf a.gltf missing.cmp", 2, "cmpinfo: missing.cmp: cannot read: ", nullptr, nullptr},
+        {"--gltf a.gltf nan.cmp", 2,
+         "cmpinfo: nan.cmp: mesh \"Ship.lod0.vms mesh 0\" vertex 1: its position is not a finite "
+         "number, which a glTF file cannot hold\n",
+         nullptr, nullptr},
+        {"--gltf kept.glb nan.cmp", 2, "cmpinfo: nan.cmp: mesh ", "kept.glb", "mine"},
+        {"--gltf missing/a.gltf ship.cmp", 2, "cmpinfo: cannot write the glTF file: cannot create",
+         nullptr, nullptr},
+        {"--gltf folder.gltf ship.cmp", 2,
+         "cmpinfo: cannot write the glTF file: cannot replace 'folder.gltf': ", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        const ShellRun run = Shell(folder, std::string(CMPINFO_PATH) + " " + c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.arguments;
+        EXPECT_EQ(run.err.rfind(c.error, 0), 0u) << c.arguments << ": " << run.err;
+        EXPECT_EQ(run.err.empty(), *c.error == '\0') << c.arguments << ": " << run.err;
+        // Nothing else appears: no staged file is left, nothing is half written.
+        std::vector<std::string> expected{"folder.gltf", "junk.cmp", "kept.glb", "nan.cmp",
+                                          "ship.cmp"};
+        if (c.written) {
+            const std::string bytes = ReadWholeFile(folder / c.written);
+            EXPECT_EQ(bytes.rfind(c.firstBytes, 0), 0u) << c.arguments;
+            if (std::string(c.written) != "kept.glb") {
+                expected.push_back(c.written);
+            }
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(folder.Contents(), expected) << c.arguments;
+        if (c.written && std::string(c.written) != "kept.glb") {
+            fs::remove(folder / c.written);
+        }
+    }
+}
+
+TEST(GltfFile, AWrittenFileReplacesTheOldOneWhole) {
+    ScratchFolder folder;
+    WriteWholeFile(folder / "ship.cmp", TreeFileWithX(1.0f));
+    WriteWholeFile(folder / "ship.gltf", std::string(100000, 'x'));
+    const ShellRun run = Shell(folder, std::string(CMPINFO_PATH) + " --gltf ship.gltf ship.cmp");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string text = ReadWholeFile(folder / "ship.gltf");
+    EXPECT_EQ(text.front(), '{');
+    EXPECT_EQ(text.find('x' + std::string(10, 'x')), std::string::npos);
+    EXPECT_EQ(folder.Contents(), (std::vector<std::string>{"ship.cmp", "ship.gltf"}));
+}
+
+// Every golden tree file, in both forms, through the validator: no errors. What it does
+// say (unused texture coordinates, as no texture uses them; degenerate triangles in the
+// models that have them) is printed.
+TEST(GltfFile, TheValidatorFindsNoErrorInAnyGoldenFileInEitherForm) {
+    ScratchFolder folder;
+    std::string files;
+    for (const fs::path& golden : GoldenTreeFiles()) {
+        for (const char* extension : {".gltf", ".glb"}) {
+            const std::string output = golden.stem().string() + extension;
+            const ShellRun run = Shell(folder, std::string(CMPINFO_PATH) + " --gltf " + output +
+                                                   " '" + golden.string() + "'");
+            ASSERT_EQ(run.status, 0) << golden << ": " << run.err;
+            files += " " + output;
+        }
+    }
+    const ShellRun validated = Shell(folder, std::string(NODE_PROGRAM) + " '" + VALIDATE_SCRIPT +
+                                                 "' '" + GLTF_VALIDATOR_DIR + "'" + files);
+    std::printf("%s", validated.out.c_str());
+    EXPECT_EQ(validated.status, 0) << validated.out << validated.err;
+    EXPECT_EQ(validated.err, "");
+    // Each file has its line in the report.
+    for (const fs::path& golden : GoldenTreeFiles()) {
+        EXPECT_NE(validated.out.find(golden.stem().string() + ".glb: 0 errors"), std::string::npos)
+            << golden;
+        EXPECT_NE(validated.out.find(golden.stem().string() + ".gltf: 0 errors"), std::string::npos)
+            << golden;
+    }
+}
+
+// The validator itself tells a broken file: the test above would pass on one that ran it
+// on nothing.
+TEST(GltfFile, TheValidatorScriptFailsOnABrokenFile) {
+    ScratchFolder folder;
+    WriteWholeFile(folder / "broken.gltf",
+                   "{\"asset\":{\"version\":\"2.0\"},\"accessors\":[{\"componentType\":5126,"
+                   "\"count\":0,\"type\":\"VEC3\"}]}");
+    const ShellRun validated = Shell(folder, std::string(NODE_PROGRAM) + " '" + VALIDATE_SCRIPT +
+                                                 "' '" + GLTF_VALIDATOR_DIR + "' broken.gltf");
+    EXPECT_EQ(validated.status, 1) << validated.out << validated.err;
+    EXPECT_NE(validated.out.find("broken.gltf: 1 errors"), std::string::npos) << validated.out;
+}
+
+}  // namespace
+
+}  // namespace cmp

@@ -1,0 +1,68 @@
+// What the picture of a model shows, in the modeller's axes: the triangles of its meshes
+// and its hardpoints, with whatever cannot be placed (a coordinate that is not a finite
+// number) left out and counted. Pure data and arithmetic; the drawing is elsewhere.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "tools/cmpinfo/exported_model.h"
+
+namespace cmp {
+
+using Point3 = std::array<double, 3>;
+
+// A stored position or direction in the modeller's axes. The file holds them with Y and
+// Z negated (a half turn about X), which is undone here; the scale stays as stored, so
+// that sizes read in the file's units.
+Point3 ToModellerAxes(const std::array<float, 3>& stored);
+
+struct SceneTriangle {
+    std::array<Point3, 3> corners;
+    Point3 normal;             // unit length, from the corners in their stored order
+    std::size_t material = 0;  // the material's place among the model's distinct ones
+};
+
+struct SceneHardpoint {
+    std::string name;  // as stored; the drawing makes it printable
+    bool revolute = false;
+    Point3 position;
+    // The stored orientation's three rows as unit directions; a row that is zero or not
+    // finite has no direction and is not drawn.
+    std::array<Point3, 3> rows;
+    std::array<bool, 3> rowDrawn{};
+};
+
+struct SceneBox {
+    Point3 min{};
+    Point3 max{};
+    bool empty = true;
+
+    void Add(const Point3& point);
+    Point3 GetSize() const;
+    Point3 GetCentre() const;
+};
+
+struct PictureScene {
+    std::vector<SceneTriangle> triangles;
+    std::vector<SceneHardpoint> hardpoints;
+    bool hasMeshData = false;  // the model has any mesh with triangles
+    SceneBox meshBox;          // the triangles drawn
+    SceneBox wholeBox;         // the triangles and the hardpoints drawn
+    // Left out: a corner not a finite number or an index past its mesh's vertices (the
+    // checks refuse the latter; the picture does not rely on them), and zero-area
+    // triangles, which cover nothing. Hardpoints whose position is not finite.
+    std::size_t trianglesNotFinite = 0;
+    std::size_t hardpointsNotFinite = 0;
+};
+
+PictureScene BuildPictureScene(const StoredModel& model);
+
+// The model's size as the picture states it, three numbers in the file's units with as
+// many decimals as show the largest to three digits ("1.62 x 0.41 x 2.10"); from 100,000
+// up, to three digits each with an exponent.
+std::string FormatSceneSize(const Point3& size);
+
+}  // namespace cmp
