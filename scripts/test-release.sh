@@ -261,9 +261,10 @@ deb_holds() {
 deb_depends() {
     depends=$(dpkg-deb -f "$deb" Depends)
     echo "Depends: $depends"
-    # The runtime libraries of Assimp, GTK, the C++ runtime and the C library, as
-    # dpkg-shlibdeps found them; the private stand-in model library is none of them.
-    for package in libassimp5 'libgtk-3-0' 'libstdc\+\+6' libc6; do
+    # The runtime libraries of Assimp, GTK, Cairo (the pictures), the C++ runtime and the
+    # C library, as dpkg-shlibdeps found them; the private stand-in model library is none
+    # of them.
+    for package in libassimp5 'libgtk-3-0' libcairo2 'libstdc\+\+6' libc6; do
         echo "$depends" | tr ',' '\n' | grep -qE "^ *$package( |$)" ||
             fail "Depends lacks $package"
     done
