@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs what a fresh Debian machine lacks to build and test the project.
+# Installs what a fresh Debian machine lacks to build, test and package the project.
 # Needs root (or sudo); does nothing for packages that are already there.
 set -eu
 
@@ -8,7 +8,8 @@ packages="build-essential cmake ninja-build pkg-config git python3
  libcairo2-dev fonts-dejavu-core libtinygltf-dev
  clang libclang-rt-14-dev valgrind
  libgtk-3-dev xvfb xauth xdotool imagemagick x11-utils
- g++-mingw-w64-i686 wine wine32"
+ g++-mingw-w64-i686 wine wine32
+ help2man man-db dpkg-dev file unzip icoutils"
 
 # Node and npm run the glTF validator in the tests; a Node of another origin will do.
 if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then

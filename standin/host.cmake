@@ -15,9 +15,10 @@ target_link_libraries(ztimport PUBLIC cmpcore ztModelLib PRIVATE assimp::assimp)
 add_library(modelhost_plan STATIC export_plan.cpp export_plan_text.cpp)
 target_link_libraries(modelhost_plan PUBLIC cmptree ztModelLib)
 
-add_executable(modelhost modelhost.cpp modelhost_options.cpp)
+add_executable(modelhost modelhost.cpp modelhost_options.cpp plugin_location.cpp)
 target_link_libraries(modelhost PRIVATE ztimport modelhost_plan ztModelLib ${CMAKE_DL_LIBS})
-# The plug-in loads beside it; the model library too.
-set_target_properties(modelhost PROPERTIES BUILD_RPATH "$ORIGIN" INSTALL_RPATH "$ORIGIN")
+# The plug-in loads beside it; the model library too. (Installed, both are in a folder of
+# their own: release/CMakeLists.txt.)
+set_target_properties(modelhost PROPERTIES BUILD_RPATH "$ORIGIN")
 # Building modelhost builds the plug-in it loads by default (defined in plugin/).
 add_dependencies(modelhost cmpexport)

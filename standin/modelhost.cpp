@@ -15,10 +15,12 @@
 
 #include "core/terminal_text.h"
 #include "host/HostPlugIn.h"
+#include "release/version.h"
 #include "standin/export_plan.h"
 #include "standin/export_plan_text.h"
 #include "standin/isolated_import.h"
 #include "standin/modelhost_options.h"
+#include "standin/plugin_location.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {
@@ -30,7 +32,7 @@ std::string DefaultPlugInPath() {
     if (error) {
         return "libcmpexport.so";
     }
-    return (self.parent_path() / "libcmpexport.so").string();
+    return FindDefaultPlugIn(self.parent_path());
 }
 
 struct LoadedPlugIn {
@@ -127,6 +129,9 @@ void Tell(const std::string& message) {
 }
 
 int Run(const ModelHostOptions& options) {
+    if (options.list) {
+        std::cout << "modelhost " << Version << '\n';
+    }
     const bool mustWriteAFile = MustWriteAFile(options, SurroundingsOfThisRun());
     SetPlugInEnvironment(options);
 
@@ -216,6 +221,10 @@ int Main(int argc, char** argv) {
         }
         if (options.value().help) {
             std::cout << ModelHostUsage();
+            return 0;
+        }
+        if (options.value().version) {
+            std::cout << "modelhost " << Version << '\n';
             return 0;
         }
         return Run(options.value());

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/terminal_text.h"
+#include "release/install_layout.h"
 
 namespace cmp {
 
@@ -43,6 +44,8 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
         } else if (argument == "--list") {
             options.list = true;
         } else if (argument == "--overwrite") {
@@ -69,7 +72,7 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
             return Error{ErrorCode::BadUsage, "unknown option '" + argument + "'"};
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return options;
     }
     if (models.size() != 1) {
@@ -88,7 +91,10 @@ std::string ModelHostUsage() {
            "\n"
            "options:\n"
            "  --plugin PATH   the plug-in library, from the working folder unless PATH is\n"
-           "                  absolute (default: libcmpexport.so beside modelhost)\n"
+           "                  absolute (default: libcmpexport.so beside modelhost, else in\n"
+           "                  " +
+           std::string(PlugInFolderFromPrograms) +
+           " from modelhost's folder, as installed)\n"
            "  --save-as FILE  answer the save dialog with FILE and run unattended\n"
            "                  (the console dialogs; with --ui gtk the dialog opens on FILE);\n"
            "                  meshes the export would leave out are told on standard error\n"
@@ -99,6 +105,7 @@ std::string ModelHostUsage() {
            "                  or left out, and why the plug-in would refuse the model;\n"
            "                  export nothing\n"
            "  --help          show this text\n"
+           "  --version       show the version\n"
            "\n"
            "exit status: 0 the export returned 0 (also for an empty model),\n"
            "             1 it returned -1,\n"

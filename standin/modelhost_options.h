@@ -13,16 +13,18 @@ namespace cmp {
 
 struct ModelHostOptions {
     std::string modelPath;
-    std::optional<std::string> pluginPath;  // default: libcmpexport.so beside modelhost
+    std::optional<std::string> pluginPath;  // default: standin/plugin_location.h
     std::optional<std::string> saveAs;      // the save dialog's answer, unattended
     bool overwrite = false;                 // replace saveAs when it exists
     std::optional<std::string> ui;          // console, gtk or auto
     bool list = false;                      // summary only, no export
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name. "--option=value" and "--option value"
-// both work; "--" ends the options. Exactly one model path is needed unless --help.
+// both work; "--" ends the options. Exactly one model path is needed unless --help or
+// --version.
 Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& arguments);
 
 // The text of --help.

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "release/version.h"
 #include "tools/cmpinfo/file_input.h"
 #include "tools/cmpinfo/file_output.h"
 #include "tools/cmpinfo/gltf_file.h"
@@ -63,6 +64,7 @@ constexpr const char* Usage =
     "            stored, under a root node that turns and scales them back to the\n"
     "            modeller's axes and size; every hardpoint an empty node\n"
     "  --help    print this help\n"
+    "  --version print the version\n"
     "\n"
     "From a pipe or a device, cmpinfo reads no further than the header and the records\n"
     "reach.\n"
@@ -143,6 +145,13 @@ int Main(int argc, char** argv) {
         const std::string_view argument = argv[i];
         if (!optionsEnded && (argument == "--help" || argument == "-h")) {
             return WriteReport([](ReportOutput& output) { output.Write(Usage); }, ExitSound);
+        }
+        if (!optionsEnded && argument == "--version") {
+            return WriteReport(
+                [](ReportOutput& output) {
+                    output.Write(std::string("cmpinfo ") + Version + "\n");
+                },
+                ExitSound);
         }
         if (!optionsEnded && argument == "--check") {
             check = true;

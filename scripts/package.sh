@@ -1,0 +1,53 @@
+#!/bin/sh
+# Makes the release packages into dist/:
+#   cmpexport_VERSION_ARCH.deb             modelhost, cmpinfo, the plug-in and the stand-in
+#                                          model library (in /usr/lib/cmpexport), man pages
+#                                          and documentation
+#   cmpexport-VERSION-windows-x86.zip      cmpexport.dll, cmpinfo.exe, README-Windows.txt
+#                                          and LICENSE.txt
+# from release builds of their own, without tests or benchmarks: build-release/ and the
+# MinGW cross build build-release-windows/ (CMPEXPORT_RELEASE_BUILD and
+# CMPEXPORT_RELEASE_WIN_BUILD choose others). The version is the one in CMakeLists.txt.
+#
+#   scripts/package.sh
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+linux_build=${CMPEXPORT_RELEASE_BUILD:-$root/build-release}
+windows_build=${CMPEXPORT_RELEASE_WIN_BUILD:-$root/build-release-windows}
+case "$linux_build" in /*) ;; *) linux_build="$root/$linux_build" ;; esac
+case "$windows_build" in /*) ;; *) windows_build="$root/$windows_build" ;; esac
+
+scripts/deps.sh
+
+echo "== Linux release build: $linux_build"
+cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMPEXPORT_TESTS=OFF -DCMPEXPORT_BENCH=OFF
+cmake --build "$linux_build" -j2
+
+echo "== Windows release build: $windows_build"
+cmake -S . -B "$windows_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMPEXPORT_TESTS=OFF -DCMPEXPORT_BENCH=OFF
+cmake --build "$windows_build" -j2
+
+# A Windows user has no compiler runtime: the programs in the zip must carry their own.
+objdump=i686-w64-mingw32-objdump
+for program in cmpexport.dll cmpinfo.exe; do
+    needs=$("$objdump" -p "$windows_build/bin/$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
+    echo "$program needs:" $needs
+    if echo "$needs" | grep -qiE '^(libstdc\+\+|libgcc|libwinpthread)'; then
+        echo "package.sh: $program needs the compiler's runtime DLLs" >&2
+        exit 1
+    fi
+done
+
+mkdir -p dist
+rm -f dist/cmpexport_*.deb dist/cmpexport-*.zip
+for build in "$linux_build" "$windows_build"; do
+    rm -rf "$build/packages"
+    (cd "$build" && cpack --config CPackConfig.cmake -B "$build/packages")
+    find "$build/packages" -maxdepth 1 -type f \( -name '*.deb' -o -name '*.zip' \) \
+        -exec cp {} dist/ \;
+done
+echo "== packages"
+ls -l dist/cmpexport_*.deb dist/cmpexport-*.zip

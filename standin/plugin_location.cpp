@@ -1,0 +1,32 @@
+#include "standin/plugin_location.h"
+
+#include <system_error>
+
+#include "release/install_layout.h"
+
+namespace cmp {
+
+namespace {
+
+constexpr const char* PlugInFile = "libcmpexport.so";
+
+}  // namespace
+
+std::vector<std::filesystem::path> DefaultPlugInCandidates(
+    const std::filesystem::path& programFolder) {
+    return {programFolder / PlugInFile,
+            (programFolder / PlugInFolderFromPrograms / PlugInFile).lexically_normal()};
+}
+
+std::string FindDefaultPlugIn(const std::filesystem::path& programFolder) {
+    const std::vector<std::filesystem::path> candidates = DefaultPlugInCandidates(programFolder);
+    for (const std::filesystem::path& candidate : candidates) {
+        std::error_code error;
+        if (std::filesystem::exists(candidate, error)) {
+            return candidate.string();
+        }
+    }
+    return candidates.front().string();
+}
+
+}  // namespace cmp
