@@ -10,6 +10,7 @@
 
 #include "mesh/mesh_data_stream.h"
 #include "mesh/name_id.h"
+#include "tests/tools/model_tree.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tree/compound_layout.h"
 #include "tree/mesh_reference.h"
@@ -30,23 +31,8 @@ MeshList Model() {
     return meshes;
 }
 
-NodeTree ModelTree(const MeshList& meshes) {
-    NodeTree tree;
-    BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
-    return tree;
-}
-
-NodeHandle Find(const NodeTree& tree, const std::string& name) {
-    for (NodeHandle node : tree.Registry()) {
-        if (tree.GetName(node) == name) {
-            return node;
-        }
-    }
-    return NodeHandle();
-}
-
 void Replace(NodeTree& tree, const std::string& leaf, Bytes bytes) {
-    tree.SetPayload(Find(tree, leaf), std::make_unique<Payload>(Payload{std::move(bytes)}));
+    tree.SetPayload(FindNode(tree, leaf), std::make_unique<Payload>(Payload{std::move(bytes)}));
 }
 
 TEST(StoredModel, GivesBackEveryStoredValueAndHardpoint) {

@@ -202,6 +202,20 @@ TEST(GltfFile, TheProgramWritesEitherFormOrSaysWhyNot) {
     }
 }
 
+// A name for OUT that reaches the tree file itself (here through a link) would replace
+// the user's model with its glTF.
+TEST(GltfFile, TheFileItIsMadeFromIsNeverReplaced) {
+    ScratchFolder folder;
+    const Bytes tree = TreeFileWithX(1.0f);
+    WriteWholeFile(folder / "ship.cmp", tree);
+    fs::create_symlink("ship.cmp", folder / "ship.glb");
+    const ShellRun run = Shell(folder, std::string(CMPINFO_PATH) + " --gltf ship.glb ship.cmp");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "cmpinfo: ship.glb: the glTF would replace the file it is made from\n");
+    EXPECT_EQ(ReadWholeFileBytes(folder / "ship.cmp"), tree);
+    EXPECT_EQ(folder.Contents(), (std::vector<std::string>{"ship.cmp", "ship.glb"}));
+}
+
 TEST(GltfFile, AWrittenFileReplacesTheOldOneWhole) {
     ScratchFolder folder;
     WriteWholeFile(folder / "ship.cmp", TreeFileWithX(1.0f));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mesh/mesh_data_stream.h"
+#include "tests/tools/model_tree.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
@@ -21,21 +22,6 @@ namespace {
 MeshList Model() {
     return {FaceAt("Ship", {0, 0, 0}, {0, 1, 0}), FaceAt("Wing", {2, 0, 0}, {0, 0, 1}),
             MakeMesh("Hp_Revolute_Turret", {{0, 1, 0}})};
-}
-
-NodeTree ModelTree(const MeshList& meshes) {
-    NodeTree tree;
-    BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
-    return tree;
-}
-
-NodeHandle Find(const NodeTree& tree, const std::string& name) {
-    for (NodeHandle node : tree.Registry()) {
-        if (tree.GetName(node) == name) {
-            return node;
-        }
-    }
-    return NodeHandle();
 }
 
 // The path of the last node of the report, as problem lines show it.
@@ -85,7 +71,7 @@ TEST(InspectTest, MeshReferenceMustMatchTheLibrary) {
         NodeTree tree = ModelTree(meshes);
         auto payload = std::make_unique<Payload>();
         payload->bytes = MeshRefRecord(c.entryName, c.count);
-        tree.SetPayload(Find(tree, "VMeshRef"), std::move(payload));
+        tree.SetPayload(FindNode(tree, "VMeshRef"), std::move(payload));
         const FileReport report = InspectTree(tree, "ship.cmp", 0);
         const std::string problems = RenderProblems(report);
         if (c.problem) {

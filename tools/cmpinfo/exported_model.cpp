@@ -3,11 +3,10 @@
 #include <cstddef>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 
 #include "core/text.h"
 #include "mesh/mesh_data_stream.h"
-#include "mesh/name_id.h"
+#include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/leaf_text.h"
 #include "tree/mesh_reference.h"
 
@@ -23,35 +22,8 @@ std::string Quoted(const std::string& name) {
     return "\"" + Printable(CutName(name)) + "\"";
 }
 
-// The "VMeshData" payload of every "VMeshLibrary" child, by the identifier of its name.
-struct Entry {
-    const std::string* name = nullptr;
-    const Payload* meshData = nullptr;
-};
-std::unordered_map<std::uint32_t, Entry> FindLibraryEntries(const NodeTree& tree) {
-    std::unordered_map<std::uint32_t, Entry> entries;
-    for (NodeHandle node : tree.Registry()) {
-        if (tree.GetName(node) != "VMeshLibrary") {
-            continue;
-        }
-        for (NodeHandle entry = tree.GetFirstChild(node); entry;
-             entry = tree.GetNextSibling(entry)) {
-            Entry found{&tree.GetName(entry), nullptr};
-            for (NodeHandle part = tree.GetFirstChild(entry); part;
-                 part = tree.GetNextSibling(part)) {
-                if (tree.GetName(part) == "VMeshData") {
-                    found.meshData = tree.GetPayload(part);
-                }
-            }
-            // The first entry of a name is the one a reference finds, as the inspector has it.
-            entries.emplace(NameId(found.name->c_str()), found);
-        }
-    }
-    return entries;
-}
-
 // Meshes [first, first + count) of one stream, with every bound checked here again.
-Status ReadMeshes(const Entry& entry, std::uint16_t first, std::uint16_t count,
+Status ReadMeshes(const LibraryEntry& entry, std::uint16_t first, std::uint16_t count,
                   std::vector<StoredMesh>& out) {
     static const Bytes NoBytes;
     const Bytes& bytes = entry.meshData ? entry.meshData->bytes : NoBytes;
@@ -177,7 +149,7 @@ Result<StoredHardpoint> ReadHardpoint(const NodeTree& tree, NodeHandle node, Har
 
 Result<StoredModel> ReadStoredModel(const NodeTree& tree) {
     StoredModel model;
-    const std::unordered_map<std::uint32_t, Entry> library = FindLibraryEntries(tree);
+    const std::unordered_multimap<std::uint32_t, LibraryEntry> library = FindLibraryEntries(tree);
     for (NodeHandle node : tree.Registry()) {
         const std::string& name = tree.GetName(node);
         if (name == "VMeshRef") {

@@ -4,9 +4,8 @@
 #include <sstream>
 
 #include "core/text.h"
+#include "tools/cmpinfo/output_file.h"
 #include "tools/cmpinfo/sound_model.h"
-#include "utf/staging_file.h"
-#include "utf/write_destination.h"
 
 namespace cmp {
 
@@ -39,23 +38,7 @@ Bytes SerializeGltf(const tinygltf::Model& document, GltfForm form) {
 
 Status WriteGltfFile(const tinygltf::Model& document, GltfForm form, const std::string& path) {
     // The bytes are made whole before anything touches the disk.
-    const Bytes bytes = SerializeGltf(document, form);
-    Result<WriteDestination> destination = FindWriteDestination(path);
-    if (!destination) {
-        return destination.status();
-    }
-    // Dropped unfinished on any failure below, the staged file is removed.
-    StagingFile staging;
-    if (Status created = staging.Create(destination.value()); !created) {
-        return created;
-    }
-    if (Status written = staging.Write(bytes); !written) {
-        return written;
-    }
-    if (Status finished = staging.Finish(); !finished) {
-        return finished;
-    }
-    return staging.Replace();
+    return WriteOutputFile(path, SerializeGltf(document, form));
 }
 
 Status ConvertToGltf(const std::string& treePath, const std::string& outputPath) {
@@ -67,6 +50,10 @@ Status ConvertToGltf(const std::string& treePath, const std::string& outputPath)
     const Result<StoredModel> model = LoadSoundModel(treePath);
     if (!model) {
         return model.status();
+    }
+    if (IsSameFile(outputPath, treePath)) {
+        return Error{ErrorCode::BadUsage,
+                     outputPath + ": the glTF would replace the file it is made from"};
     }
     const Result<tinygltf::Model> document =
         MakeGltfModel(model.value(), std::filesystem::path(treePath).filename().string());

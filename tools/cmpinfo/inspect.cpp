@@ -16,8 +16,28 @@ namespace {
 
 constexpr std::size_t PathNamesShown = 16;
 
-// Every child of every "VMeshLibrary" node, by the identifier of its name.
-std::unordered_multimap<std::uint32_t, LibraryEntry> LibraryEntries(const NodeTree& tree) {
+void CheckMeshReference(const MeshReference& reference,
+                        const std::unordered_multimap<std::uint32_t, LibraryEntry>& library,
+                        ProblemList& problems) {
+    const auto found = library.find(reference.libraryId);
+    if (found == library.end()) {
+        problems.Add("refers to library entry " + HexWord(reference.libraryId) +
+                     ", which no \"VMeshLibrary\" child is named for");
+        return;
+    }
+    const LibraryEntry& entry = found->second;
+    const std::optional<std::uint16_t> meshCount =
+        entry.meshData ? MeshDataStreamMeshCount(entry.meshData->bytes) : std::nullopt;
+    if (meshCount && *meshCount != reference.meshCount) {
+        problems.Add("counts " + std::to_string(reference.meshCount) +
+                     " meshes, but the mesh data of \"" + Printable(CutName(*entry.name)) +
+                     "\" holds " + std::to_string(*meshCount));
+    }
+}
+
+}  // namespace
+
+std::unordered_multimap<std::uint32_t, LibraryEntry> FindLibraryEntries(const NodeTree& tree) {
     std::unordered_multimap<std::uint32_t, LibraryEntry> entries;
     for (NodeHandle node : tree.Registry()) {
         if (tree.GetName(node) != "VMeshLibrary") {
@@ -38,27 +58,6 @@ std::unordered_multimap<std::uint32_t, LibraryEntry> LibraryEntries(const NodeTr
     return entries;
 }
 
-void CheckMeshReference(const MeshReference& reference,
-                        const std::unordered_multimap<std::uint32_t, LibraryEntry>& library,
-                        ProblemList& problems) {
-    auto [first, last] = library.equal_range(reference.libraryId);
-    if (first == last) {
-        problems.Add("refers to library entry " + HexWord(reference.libraryId) +
-                     ", which no \"VMeshLibrary\" child is named for");
-        return;
-    }
-    const LibraryEntry& entry = first->second;
-    const std::optional<std::uint16_t> meshCount =
-        entry.meshData ? MeshDataStreamMeshCount(entry.meshData->bytes) : std::nullopt;
-    if (meshCount && *meshCount != reference.meshCount) {
-        problems.Add("counts " + std::to_string(reference.meshCount) +
-                     " meshes, but the mesh data of \"" + Printable(CutName(*entry.name)) +
-                     "\" holds " + std::to_string(*meshCount));
-    }
-}
-
-}  // namespace
-
 FileReport InspectTree(const NodeTree& tree, std::string file, std::size_t fileSize) {
     return FileReport{std::move(file), fileSize, &tree};
 }
@@ -73,7 +72,7 @@ std::size_t FileReport::CountProblems() const {
 }
 
 NodeWalk::NodeWalk(const FileReport& report)
-    : tree_(*report.tree), library_(LibraryEntries(*report.tree)) {
+    : tree_(*report.tree), library_(FindLibraryEntries(*report.tree)) {
     if (tree_.GetRoot()) {
         pending_.push_back({tree_.GetRoot(), 0});
     }

@@ -37,8 +37,12 @@ struct NodeReport {
 
 struct LibraryEntry {
     const std::string* name = nullptr;
-    const Payload* meshData = nullptr;
+    const Payload* meshData = nullptr;  // its "VMeshData", null when it has none
 };
+
+// Every child of every "VMeshLibrary" node, by the identifier of its name (two may share
+// one; the checks and the model read back both take the one that find() gives).
+std::unordered_multimap<std::uint32_t, LibraryEntry> FindLibraryEntries(const NodeTree& tree);
 
 // Walks the tree in pre-order without recursion, decoding each leaf by its name when
 // the walk reaches it and checking what links leaves to each other: each "VMeshRef" must

@@ -2,13 +2,11 @@
 
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 
 #include "tools/cmpinfo/leaf_text.h"
+#include "tools/cmpinfo/output_file.h"
 #include "tools/cmpinfo/sound_model.h"
-#include "utf/staging_file.h"
-#include "utf/write_destination.h"
 
 #ifdef CMPINFO_DRAWS_PICTURES
 #include "tools/cmpinfo/picture.h"
@@ -45,37 +43,6 @@ int Trouble(const std::string& message) {
     std::fprintf(stderr, "cmpinfo: %s\n", message.c_str());
     return ExitTrouble;
 }
-
-#ifdef CMPINFO_DRAWS_PICTURES
-
-// The PNG bytes at `path`, staged beside it under a fresh name and renamed over it once
-// complete, as the exporter writes its tree files: a failure leaves whatever was at
-// `path` as it was, and no half picture.
-Status WritePictureFile(const std::string& path, const Bytes& png) {
-    Result<WriteDestination> destination = FindWriteDestination(path);
-    if (!destination) {
-        return destination.status();
-    }
-    StagingFile staging;
-    if (Status created = staging.Create(destination.value()); !created) {
-        return created;
-    }
-    if (Status written = staging.Write(png); !written) {
-        return written;
-    }
-    if (Status finished = staging.Finish(); !finished) {
-        return finished;
-    }
-    return staging.Replace();
-}
-
-// Whether `out` is the very file the picture is drawn from.
-bool IsSameFile(const std::string& out, const std::string& path) {
-    std::error_code failure;
-    return std::filesystem::equivalent(out, path, failure) && !failure;
-}
-
-#endif
 
 }  // namespace
 
@@ -155,7 +122,7 @@ int RenderPicture(const PictureRequest& request, const std::string& path) {
     if (!png) {
         return Trouble(png.message());
     }
-    if (const Status written = WritePictureFile(request.path, png.value()); !written) {
+    if (const Status written = WriteOutputFile(request.path, png.value()); !written) {
         return Trouble("cannot write the picture: " + written.message());
     }
     return ExitDrawn;

@@ -1,0 +1,20 @@
+// The files cmpinfo writes on request (a picture, a glTF): made whole in memory first,
+// then staged beside their destination under a fresh name and renamed over it, as the
+// exporter writes its tree files. A failure leaves whatever was at the path as it was.
+#pragma once
+
+#include <string>
+
+#include "core/error.h"
+#include "core/little_endian.h"
+
+namespace cmp {
+
+// Whether `out` names the very file `source` names (a link to it included): writing there
+// would replace the file being read with something else.
+bool IsSameFile(const std::string& out, const std::string& source);
+
+// `bytes` at `path`, or the staging's error with its message.
+Status WriteOutputFile(const std::string& path, const Bytes& bytes);
+
+}  // namespace cmp
