@@ -10,14 +10,13 @@
 #include <string_view>
 
 #include "release/version.h"
-#include "tools/cmpinfo/file_input.h"
 #include "tools/cmpinfo/file_output.h"
 #include "tools/cmpinfo/gltf_file.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/picture_command.h"
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
-#include "utf/utf_reader.h"
+#include "tools/cmpinfo/sound_model.h"
 
 namespace cmp {
 namespace {
@@ -75,11 +74,6 @@ constexpr const char* Usage =
     "was written, 2 it was not (a file the checks refuse is not drawn). With --gltf: 0\n"
     "written, 2 not.\n";
 
-// Why the bytes are not a tree file, with the byte offset where the reader stopped.
-std::string DescribeUnreadable(const Status& read) {
-    return read.message() + " (at byte " + std::to_string(read.error().offset.value_or(0)) + ")";
-}
-
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "cmpinfo: %s\nTry 'cmpinfo --help'.\n", message.c_str());
     return ExitTrouble;
@@ -99,20 +93,12 @@ int WriteReport(Write write, int status) {
 
 // Reads, checks and reports on the file at `path`.
 int InspectFile(const char* path, bool check, bool json) {
-    const Result<Bytes> file = ReadTreeFileBytes(path);
-    if (!file) {
-        std::fprintf(stderr, "cmpinfo: %s: cannot read: %s\n", path, file.message().c_str());
+    const Result<LoadedTree> loaded = LoadTreeFile(path);
+    if (!loaded) {
+        std::fprintf(stderr, "cmpinfo: %s\n", loaded.message().c_str());
         return ExitTrouble;
     }
-    const Bytes& bytes = file.value();
-    NodeTree tree;
-    if (const Status read = ReadUtfFile(bytes, tree); !read) {
-        std::fprintf(stderr, "cmpinfo: %s: not a readable tree file: %s\n", path,
-                     DescribeUnreadable(read).c_str());
-        return ExitTrouble;
-    }
-
-    const FileReport report = InspectTree(tree, path, bytes.size());
+    const FileReport report = InspectTree(loaded.value().tree, path, loaded.value().fileSize);
     std::size_t problems = 0;
     const int status = WriteReport(
         [&](ReportOutput& output) {

@@ -7,20 +7,28 @@
 
 namespace cmp {
 
-Result<StoredModel> LoadSoundModel(const std::string& path) {
+Result<LoadedTree> LoadTreeFile(const std::string& path) {
     const Result<Bytes> file = ReadTreeFileBytes(path.c_str());
     if (!file) {
         return Error{file.code(), path + ": cannot read: " + file.message(), std::nullopt};
     }
-    NodeTree tree;
-    if (const Status read = ReadUtfFile(file.value(), tree); !read) {
+    LoadedTree loaded{file.value().size(), NodeTree()};
+    if (const Status read = ReadUtfFile(file.value(), loaded.tree); !read) {
         return Error{read.error().code,
                      path + ": not a readable tree file: " + read.message() + " (at byte " +
                          std::to_string(read.error().offset.value_or(0)) + ")",
                      read.error().offset};
     }
+    return loaded;
+}
 
-    const FileReport report = InspectTree(tree, path, file.value().size());
+Result<StoredModel> LoadSoundModel(const std::string& path) {
+    Result<LoadedTree> loaded = LoadTreeFile(path);
+    if (!loaded) {
+        return loaded.error();
+    }
+    const NodeTree& tree = loaded.value().tree;
+    const FileReport report = InspectTree(tree, path, loaded.value().fileSize);
     std::size_t problems = 0;
     std::string first;
     NodeWalk walk(report);
