@@ -65,7 +65,12 @@ Vector3 HardpointPosition(const ExportMesh& mesh) {
 }
 
 std::vector<CandidateFace> CandidateFaces(const MeshList& meshes) {
+    std::size_t triangles = 0;
+    for (const ExportMesh& mesh : meshes) {
+        triangles += mesh.isHardpoint ? 0 : mesh.GetTriangleCount();
+    }
     std::vector<CandidateFace> faces;
+    faces.reserve(triangles);
     for (const ExportMesh& mesh : meshes) {
         if (mesh.isHardpoint) {
             continue;

@@ -114,6 +114,7 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
     std::vector<CandidateFace> faces;
     bool facesGathered = false;
     std::optional<NearestFaceIndex> faceIndex;
+    const CandidateFace* lastFound = nullptr;  // where the next search starts looking
     for (auto at = meshes.begin(); at != meshes.end(); ++at) {
         const ExportMesh& mesh = *at;
         const std::string meshName = MeshNameOf(mesh);
@@ -139,8 +140,9 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
                     faceIndex.emplace(faces);
                 }
             }
-            orientation = OrientationFromFace(faceIndex ? faceIndex->FindNearest(position)
-                                                        : ScanForNearestCandidate(faces, position));
+            lastFound = faceIndex ? faceIndex->FindNearest(position, lastFound)
+                                  : ScanForNearestCandidate(faces, position);
+            orientation = OrientationFromFace(lastFound);
         }
         InsertLeaf(tree, node, "Orientation", FloatPayload(orientation.data(), orientation.size()));
         const float coordinates[3] = {position.x, position.y, position.z};

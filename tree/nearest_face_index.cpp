@@ -73,13 +73,14 @@ void SortByCode(std::vector<std::uint64_t>& keys) {
 // difference this function computes. Each square and the two double additions are
 // monotonic in the same way, and so is the square root. The bound is therefore at most
 // the distance the scan computes for any face in the box, rounding included.
+//
+// The gap below the box is taken as low - p, which rounds to exactly -(p - low): the
+// same square.
 double BoxLowerBoundSquared(const Vector3& position, const float low[3], const float high[3]) {
     const float p[3] = {position.x, position.y, position.z};
     float gap[3];
     for (int axis = 0; axis < 3; ++axis) {
-        gap[axis] = p[axis] < low[axis]    ? p[axis] - low[axis]
-                    : p[axis] > high[axis] ? p[axis] - high[axis]
-                                           : 0.0f;
+        gap[axis] = std::max(std::max(low[axis] - p[axis], p[axis] - high[axis]), 0.0f);
     }
     return double{gap[0]} * gap[0] + double{gap[1]} * gap[1] + double{gap[2]} * gap[2];
 }
@@ -98,39 +99,46 @@ double SquaredDistance(const Vector3& position, const float centre[3]) {
 
 // The best face so far, ordered as the scan orders them: by distance, then by index.
 //
-// Distances are compared through their squares where that decides: the root is
-// monotonic, so a smaller square never has a larger root and a larger square never a
-// smaller one. Only where two roots might be equal (a tie, which the earlier face wins)
-// is the root itself taken, exactly as the scan takes it.
+// Faces are compared through the squares of their distances wherever that decides.
+// `rootLimit` is the largest square whose root (as the scan takes it) is at most the best
+// distance: the root is monotonic, so a larger square has a larger root and can neither
+// win nor tie, and only the few squares at or below the limit have their root taken and
+// compared exactly as the scan compares it.
 struct NearestFaceIndex::Best {
     double distance = NoFaceDistance;
-    double squared = double{NoFaceDistance} * NoFaceDistance;  // exact: 999999² < 2^53
+    double rootLimit = RootLimit(NoFaceDistance);
     std::uint32_t face = NoFace;  // NoFace: only a strictly nearer face may win
+
+    // The largest double whose square root is at most `root`, a non-negative double that
+    // is itself a square root (or the start distance): its square rounded is within an
+    // ulp or two of the answer, so a few steps find it.
+    static double RootLimit(double root) {
+        constexpr double Up = std::numeric_limits<double>::infinity();
+        double limit = root * root;
+        while (std::sqrt(limit) > root) {
+            limit = std::nextafter(limit, -Up);
+        }
+        while (std::sqrt(std::nextafter(limit, Up)) <= root) {
+            limit = std::nextafter(limit, Up);
+        }
+        return limit;
+    }
 
     // Offers a face at this squared distance (as SquaredDistance computes it).
     void Offer(double candidateSquared, std::uint32_t index) {
-        const bool mayTie = face != NoFace && index < face;
-        if (!(candidateSquared < squared) && !(candidateSquared == squared && mayTie) &&
-            !(candidateSquared > squared && mayTie)) {
-            return;  // its root is at least the best one's, and it could not win a tie
+        if (!(candidateSquared <= rootLimit)) {
+            return;  // farther than the best (or not a number, which the scan never takes)
         }
         const double candidate = std::sqrt(candidateSquared);
-        if (candidate < distance || (mayTie && candidate == distance)) {
+        if (candidate < distance || (candidate == distance && face != NoFace && index < face)) {
             distance = candidate;
-            squared = candidateSquared;
+            rootLimit = RootLimit(candidate);
             face = index;
         }
     }
-    // Whether some face of a box whose faces are all at least sqrt(boundSquared) away,
-    // the earliest of them being `earliest`, could still beat this one.
-    bool MayBeBeatenWithin(double boundSquared, std::uint32_t earliest) const {
-        if (boundSquared < squared) {
-            return true;
-        }
-        // The bound's root is at least the best distance: only a tie could win.
-        const bool mayTie = face != NoFace && earliest < face;
-        return mayTie && std::sqrt(boundSquared) == distance;
-    }
+    // Whether some face of a box whose faces are all at least sqrt(boundSquared) away
+    // could still beat this one (a tie included: it may hold an earlier face).
+    bool MayBeBeatenWithin(double boundSquared) const { return boundSquared <= rootLimit; }
 };
 
 NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces) : faces_(faces) {
@@ -191,14 +199,12 @@ std::uint32_t NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys, st
             leaf.low[axis] = std::numeric_limits<float>::infinity();
             leaf.high[axis] = -std::numeric_limits<float>::infinity();
         }
-        leaf.earliestFace = NoFace;
         for (std::uint32_t i = begin; i < end; ++i) {
             const Entry& entry = entries_[i];
             for (int axis = 0; axis < 3; ++axis) {
                 leaf.low[axis] = std::min(leaf.low[axis], entry.centre[axis]);
                 leaf.high[axis] = std::max(leaf.high[axis], entry.centre[axis]);
             }
-            leaf.earliestFace = std::min(leaf.earliestFace, entry.face);
         }
         leaf.firstEntry = begin;
         leaf.entryCount = end - begin;
@@ -228,7 +234,6 @@ std::uint32_t NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys, st
         node.low[a] = std::min(nodes_[left].low[a], nodes_[right].low[a]);
         node.high[a] = std::max(nodes_[left].high[a], nodes_[right].high[a]);
     }
-    node.earliestFace = std::min(nodes_[left].earliestFace, nodes_[right].earliestFace);
     return index;
 }
 
@@ -253,20 +258,26 @@ void NearestFaceIndex::Search(std::uint32_t index, const Vector3& position, Best
         std::swap(bounds[0], bounds[1]);
     }
     for (int c = 0; c < 2; ++c) {
-        if (best.MayBeBeatenWithin(bounds[c], nodes_[children[c]].earliestFace)) {
+        if (best.MayBeBeatenWithin(bounds[c])) {
             Search(children[c], position, best);
         }
     }
 }
 
-const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position) const {
+const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
+                                                   const CandidateFace* hint) const {
     // A position that is not finite is at no finite distance from any face.
     if (nodes_.empty() || !IsFinite(position)) {
         return nullptr;
     }
     Best best;
-    if (best.MayBeBeatenWithin(BoxLowerBoundSquared(position, nodes_[0].low, nodes_[0].high),
-                               nodes_[0].earliestFace)) {
+    // The hint is offered like any face, so it wins only where the scan would pick it.
+    if (hint != nullptr && hint >= faces_.data() && hint < faces_.data() + faces_.size()) {
+        const float centre[3] = {hint->centre.x, hint->centre.y, hint->centre.z};
+        best.Offer(SquaredDistance(position, centre),
+                   static_cast<std::uint32_t>(hint - faces_.data()));
+    }
+    if (best.MayBeBeatenWithin(BoxLowerBoundSquared(position, nodes_[0].low, nodes_[0].high))) {
         Search(0, position, best);
     }
     return best.face == NoFace ? nullptr : &faces_[best.face];

@@ -25,7 +25,12 @@ class NearestFaceIndex {
     explicit NearestFaceIndex(const std::vector<CandidateFace>& faces);
 
     // The face nearest to `position`, or null when none is nearer than 999999.
-    const CandidateFace* FindNearest(const Vector3& position) const;
+    //
+    // `hint`, a face of `faces` (or null), is weighed first: it changes only how much
+    // of the tree is searched, never the answer. Hardpoints placed near one another
+    // pass the previous one's face.
+    const CandidateFace* FindNearest(const Vector3& position,
+                                     const CandidateFace* hint = nullptr) const;
 
   private:
     struct Entry {
@@ -39,7 +44,6 @@ class NearestFaceIndex {
         std::uint32_t entryCount;  // 0 for an inner node
         std::uint32_t left;        // children, for an inner node
         std::uint32_t right;
-        std::uint32_t earliestFace;  // smallest face index inside the box
     };
     struct Best;
 

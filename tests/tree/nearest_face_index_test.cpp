@@ -19,18 +19,22 @@ std::ptrdiff_t IndexOf(const std::vector<CandidateFace>& faces, const CandidateF
     return face == nullptr ? -1 : face - faces.data();
 }
 
-// Every query against the scan; a disagreement names the query and both faces.
+// Every query against the scan, without a hint and with each face in turn as the hint;
+// a disagreement names the query and the hint.
 void ExpectSameAsScan(const std::vector<CandidateFace>& faces, const std::vector<Vector3>& queries,
                       const char* what) {
     const NearestFaceIndex index(faces);
     for (const Vector3& q : queries) {
         const std::ptrdiff_t expected = IndexOf(faces, ScanForNearestFace(faces, q));
-        const std::ptrdiff_t found = IndexOf(faces, index.FindNearest(q));
         // The scan used for few searches, too.
         ASSERT_EQ(IndexOf(faces, ScanForNearestCandidate(faces, q)), expected)
             << what << ": scan at query (" << q.x << ", " << q.y << ", " << q.z << ")";
-        ASSERT_EQ(found, expected) << what << ": query (" << q.x << ", " << q.y << ", " << q.z
-                                   << ") of " << faces.size() << " faces";
+        for (std::size_t hint = 0; hint <= faces.size(); ++hint) {
+            const CandidateFace* given = hint == 0 ? nullptr : &faces[hint - 1];
+            ASSERT_EQ(IndexOf(faces, index.FindNearest(q, given)), expected)
+                << what << ": query (" << q.x << ", " << q.y << ", " << q.z << ") of "
+                << faces.size() << " faces, hint " << IndexOf(faces, given);
+        }
     }
 }
 
