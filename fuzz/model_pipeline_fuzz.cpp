@@ -233,13 +233,17 @@ Expected CheckPipeline(ztModel model) {
     // every vertex of the model taken as a hardpoint's position.
     const std::vector<CandidateFace> faces = CandidateFaces(meshes);
     const NearestFaceIndex index(faces);
+    const NearestFaceIndex indexForFew(faces, 1);
     for (const ExportMesh& mesh : meshes) {
         std::vector<Vector3> positions = {HardpointPosition(mesh)};
         for (const ExportVertex& vertex : mesh.vertices) {
             positions.push_back({vertex.position[0], vertex.position[1], vertex.position[2]});
         }
         for (const Vector3& position : positions) {
-            if (index.FindNearest(position) != ScanForNearestFace(faces, position)) {
+            const CandidateFace* nearest = ScanForNearestFace(faces, position);
+            if (index.FindNearest(position) != nearest ||
+                indexForFew.FindNearest(position, nearest) != nearest ||
+                indexForFew.FindNearest(position) != nearest) {
                 Fail("the nearest-face index disagrees with the scan");
             }
         }

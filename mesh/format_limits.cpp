@@ -1,6 +1,8 @@
 #include "mesh/format_limits.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,7 +11,10 @@ namespace cmp {
 namespace {
 
 std::string Quoted(const ExportMesh& mesh) {
-    return "\"" + std::string(mesh.meshName) + "\"";
+    std::string quoted = "\"";
+    quoted += mesh.meshName;
+    quoted += '"';
+    return quoted;
 }
 
 // Totals of the meshes that go into the stream, and the mesh at which each total first
@@ -81,7 +86,26 @@ void CheckCorners(const ExportMesh& mesh, std::vector<std::string>& problems) {
     }
 }
 
+// Whether a float's exponent bits are all ones: an infinity or a NaN.
+bool IsNonFinite(float value) {
+    return (std::bit_cast<std::uint32_t>(value) & 0x7F800000u) == 0x7F800000u;
+}
+
+// One pass without a branch per value (the common case: every value finite), before the
+// pass that finds the first vertex at fault.
+bool MayHaveNonFiniteValues(const std::vector<ExportVertex>& vertices) {
+    bool found = false;
+    for (const ExportVertex& vertex : vertices) {
+        found |= IsNonFinite(vertex.position[0]) | IsNonFinite(vertex.position[1]) |
+                 IsNonFinite(vertex.position[2]) | IsNonFinite(vertex.u) | IsNonFinite(vertex.v);
+    }
+    return found;
+}
+
 void CheckFiniteValues(const ExportMesh& mesh, std::vector<std::string>& problems) {
+    if (!MayHaveNonFiniteValues(mesh.vertices)) {
+        return;
+    }
     for (std::size_t j = 0; j < mesh.vertices.size(); ++j) {
         if (!HasFiniteValues(mesh.vertices[j])) {
             problems.push_back("mesh " + Quoted(mesh) +

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <type_traits>
+#include <vector>
 
 #include "mesh/name_id.h"
 
@@ -36,7 +37,7 @@ StreamCounts CountStream(const MeshList& meshes) {
 }
 
 // On a little-endian machine the vertex records and index arrays already hold the
-// stream's bytes, field for field, and are copied whole; elsewhere each field is stored
+// stream's bytes, field for field, and are taken whole; elsewhere each field is stored
 // in little-endian order. The records' layout is pinned here so that the bulk copy can
 // never give other bytes than the field-by-field path.
 constexpr bool BulkCopy = std::endian::native == std::endian::little;
@@ -48,9 +49,8 @@ static_assert(offsetof(ExportVertex, position) == 0 && offsetof(ExportVertex, no
               offsetof(ExportVertex, u) == 24 && offsetof(ExportVertex, v) == 28);
 
 template <class T>
-void AppendWhole(Bytes& out, const T* values, std::size_t count) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(values);
-    out.insert(out.end(), bytes, bytes + count * sizeof(T));
+BytePiece BytesOf(const std::vector<T>& values, std::size_t count) {
+    return {reinterpret_cast<const std::uint8_t*>(values.data()), count * sizeof(T)};
 }
 
 void PutStreamHeader(Bytes& out, const StreamCounts& counts) {
@@ -78,15 +78,11 @@ void PutMeshHeaders(Bytes& out, const MeshList& meshes) {
     }
 }
 
-// Indices stay local to their mesh; the mesh header's start vertex places them.
+// Indices stay local to their mesh; the mesh header's start vertex places them. Field
+// by field, for a machine whose records do not hold the stream's bytes.
 void PutIndexArrays(Bytes& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
-        if (mesh.isHardpoint) {
-            continue;
-        }
-        if constexpr (BulkCopy) {
-            AppendWhole(out, mesh.triangles.data(), IndexCount(mesh));
-        } else {
+        if (!mesh.isHardpoint) {
             for (std::size_t k = 0; k < IndexCount(mesh); ++k) {
                 AppendU16(out, mesh.triangles[k]);
             }
@@ -107,12 +103,7 @@ void PutVertex(Bytes& out, const ExportVertex& vertex) {
 
 void PutVertexArrays(Bytes& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
-        if (mesh.isHardpoint) {
-            continue;
-        }
-        if constexpr (BulkCopy) {
-            AppendWhole(out, mesh.vertices.data(), mesh.vertices.size());
-        } else {
+        if (!mesh.isHardpoint) {
             for (const ExportVertex& vertex : mesh.vertices) {
                 PutVertex(out, vertex);
             }
@@ -128,15 +119,38 @@ std::size_t MeshDataStreamSize(const MeshList& meshes) {
            StreamIndexSize * counts.indices + StreamVertexSize * counts.vertices;
 }
 
-Bytes BuildMeshDataStream(const MeshList& meshes) {
+MeshDataStreamPieces::MeshDataStreamPieces(const MeshList& meshes) {
     const StreamCounts counts = CountStream(meshes);
+    head_.reserve(StreamHeaderSize + StreamMeshHeaderSize * counts.meshes);
+    PutStreamHeader(head_, counts);
+    PutMeshHeaders(head_, meshes);
+    if constexpr (!BulkCopy) {
+        PutIndexArrays(head_, meshes);
+        PutVertexArrays(head_, meshes);
+    }
+    pieces_.push_back(head_);
+    if constexpr (BulkCopy) {
+        for (const ExportMesh& mesh : meshes) {
+            if (!mesh.isHardpoint && IndexCount(mesh) > 0) {
+                pieces_.push_back(BytesOf(mesh.triangles, IndexCount(mesh)));
+            }
+        }
+        for (const ExportMesh& mesh : meshes) {
+            if (!mesh.isHardpoint && !mesh.vertices.empty()) {
+                pieces_.push_back(BytesOf(mesh.vertices, mesh.vertices.size()));
+            }
+        }
+    }
+}
+
+Bytes BuildMeshDataStream(const MeshList& meshes) {
+    const MeshDataStreamPieces pieces(meshes);
     // Reserved at its final size and appended to: no byte is written twice.
     Bytes stream;
     stream.reserve(MeshDataStreamSize(meshes));
-    PutStreamHeader(stream, counts);
-    PutMeshHeaders(stream, meshes);
-    PutIndexArrays(stream, meshes);
-    PutVertexArrays(stream, meshes);
+    for (const BytePiece piece : pieces.GetPieces()) {
+        stream.insert(stream.end(), piece.begin(), piece.end());
+    }
     return stream;
 }
 

@@ -2,8 +2,11 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <span>
+#include <vector>
 
 #include "core/error.h"
+#include "core/gathered_write.h"
 #include "core/little_endian.h"
 #include "mesh/export_mesh.h"
 #include "mesh/format_limits.h"
@@ -33,6 +36,24 @@ inline constexpr std::size_t MaxMeshDataStreamSize =
 // nothing outside them is read. Assumes CheckFormatLimits passed; counts beyond 16 bits
 // are truncated to their field otherwise.
 Bytes BuildMeshDataStream(const MeshList& meshes);
+
+// The same stream as pieces to write one after another, without building it: the
+// headers are built here; on a little-endian machine the index and vertex arrays are
+// pieces of the meshes' own arrays, which already hold the stream's bytes (elsewhere
+// they are built too). The pieces are valid while this object and `meshes` live
+// unchanged.
+class MeshDataStreamPieces {
+  public:
+    explicit MeshDataStreamPieces(const MeshList& meshes);
+    MeshDataStreamPieces(const MeshDataStreamPieces&) = delete;
+    MeshDataStreamPieces& operator=(const MeshDataStreamPieces&) = delete;
+
+    std::span<const BytePiece> GetPieces() const { return pieces_; }
+
+  private:
+    Bytes head_;
+    std::vector<BytePiece> pieces_;
+};
 
 // The length of BuildMeshDataStream(meshes), without building it.
 std::size_t MeshDataStreamSize(const MeshList& meshes);

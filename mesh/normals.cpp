@@ -105,11 +105,13 @@ void AddToCorners(const std::uint16_t* corners, const Vector3& face, std::vector
 }
 
 // Each mean at unit length into its vertex; a mean of zero length gives
-// DefaultVertexNormal.
+// DefaultVertexNormal, and so does a vertex no triangle uses (its mean is zero) without
+// the square root.
 [[gnu::noinline]] void StoreVertexNormals(const std::vector<VertexSum>& means,
                                           std::vector<ExportVertex>& vertices) {
     for (std::size_t v = 0; v < vertices.size(); ++v) {
-        Vector3 unit = Normalized({means[v].x, means[v].y, means[v].z});
+        Vector3 unit =
+            means[v].count == 0 ? Vector3{} : Normalized({means[v].x, means[v].y, means[v].z});
         if (IsZero(unit)) {
             unit = DefaultVertexNormal;
         }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "core/error.h"
@@ -51,17 +52,16 @@ class StreamFile {
 
     bool IsOpen() const;
 
-    // Writes all of `bytes` from the start; CannotWrite with the system's reason.
-    [[nodiscard]] Status Write(const Bytes& bytes);
+    // Writes all of `bytes` after what was written before; CannotWrite with the system's
+    // reason.
+    [[nodiscard]] Status Append(std::span<const std::uint8_t> bytes);
 
     // The file's length through the open descriptor; CannotRead with the system's reason.
     [[nodiscard]] Result<std::int64_t> GetLength();
 
     // Up to `length` bytes from the start (fewer when the file has fewer); CannotRead with
-    // the system's reason when the system reports an error. The bytes are read into
-    // `storage`, whose allocation is reused: what it held before is overwritten by the
-    // file's bytes, so only storage it must grow by is zero-filled first.
-    [[nodiscard]] Result<Bytes> ReadFromStart(std::size_t length, Bytes storage = {});
+    // the system's reason when the system reports an error.
+    [[nodiscard]] Result<Bytes> ReadFromStart(std::size_t length);
 
     // Ok while `path` still names this very file; otherwise CannotRead saying what
     // happened to it.
@@ -72,6 +72,7 @@ class StreamFile {
     void Remove(const std::string& path);
 
   private:
+    std::uint64_t written_ = 0;  // where the next Append writes
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else

@@ -121,6 +121,7 @@ Status StreamFile::Create(const std::string& path) {
         return Error{ErrorCode::CannotCreate, reason};
     }
     descriptor_ = descriptor;
+    written_ = 0;
     device_ = created.st_dev;
     inode_ = created.st_ino;
     return Status::Ok();
@@ -130,11 +131,11 @@ bool StreamFile::IsOpen() const {
     return descriptor_ >= 0;
 }
 
-Status StreamFile::Write(const Bytes& bytes) {
+Status StreamFile::Append(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t wrote =
-            pwrite(descriptor_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        const ssize_t wrote = pwrite(descriptor_, bytes.data() + done, bytes.size() - done,
+                                     static_cast<off_t>(written_ + done));
         if (wrote < 0 && errno == EINTR) {
             continue;
         }
@@ -143,6 +144,7 @@ Status StreamFile::Write(const Bytes& bytes) {
         }
         done += static_cast<std::size_t>(wrote);
     }
+    written_ += done;
     return Status::Ok();
 }
 
@@ -154,9 +156,8 @@ Result<std::int64_t> StreamFile::GetLength() {
     return static_cast<std::int64_t>(now.st_size);
 }
 
-Result<Bytes> StreamFile::ReadFromStart(std::size_t length, Bytes storage) {
-    Bytes bytes = std::move(storage);
-    bytes.resize(length);
+Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
+    Bytes bytes(length);
     std::size_t done = 0;
     while (done < length) {
         const ssize_t got =

@@ -133,6 +133,7 @@ Status StreamFile::Create(const std::string& path) {
         return Error{taken ? ErrorCode::NameTaken : ErrorCode::CannotCreate, Reason(error)};
     }
     handle_ = file;
+    written_ = 0;
     return Status::Ok();
 }
 
@@ -140,11 +141,13 @@ bool StreamFile::IsOpen() const {
     return handle_ != nullptr;
 }
 
-Status StreamFile::Write(const Bytes& bytes) {
+Status StreamFile::Append(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(done);
+        const std::uint64_t offset = written_ + done;
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD wrote = 0;
         const DWORD chunk = static_cast<DWORD>(bytes.size() - done);
         if (WriteFile(AsHandle(handle_), bytes.data() + done, chunk, &wrote, &at) == 0) {
@@ -155,6 +158,7 @@ Status StreamFile::Write(const Bytes& bytes) {
         }
         done += wrote;
     }
+    written_ += done;
     return Status::Ok();
 }
 
@@ -166,9 +170,8 @@ Result<std::int64_t> StreamFile::GetLength() {
     return static_cast<std::int64_t>(length.QuadPart);
 }
 
-Result<Bytes> StreamFile::ReadFromStart(std::size_t length, Bytes storage) {
-    Bytes bytes = std::move(storage);
-    bytes.resize(length);
+Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
+    Bytes bytes(length);
     std::size_t done = 0;
     while (done < length) {
         DWORD got = 0;

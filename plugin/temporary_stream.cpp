@@ -20,6 +20,9 @@ constexpr std::chrono::milliseconds PollInterval{25};
 // How long an empty file nobody holds may stay so before it counts as the user's: a run
 // creates its file and locks it in the next instant.
 constexpr std::chrono::milliseconds EmptyFileGrace{500};
+// Pieces of the stream smaller than this (the headers, small meshes) are gathered into
+// writes of this size; larger ones are written from where they are.
+constexpr std::size_t StreamWriteGatherSize = 64 * 1024;
 
 Error CannotCreate(const std::string& path, const std::string& why) {
     return Error{ErrorCode::CannotCreate, FullPath(path) + ": " + why};
@@ -84,13 +87,15 @@ Status TemporaryStream::Write(const MeshList& meshes) {
     }
     staged_.emplace(path_);
 
-    Bytes stream = BuildMeshDataStream(meshes);
-    if (const Status written = file_.Write(stream); !written) {
+    // Written from the meshes' own arrays: the stream is never built whole in memory.
+    const MeshDataStreamPieces stream(meshes);
+    const Status written = WriteGathered(stream.GetPieces(), StreamWriteGatherSize,
+                                         [&](BytePiece bytes) { return file_.Append(bytes); });
+    if (!written) {
         Remove();
         return Error{ErrorCode::CannotWrite,
                      "cannot write the mesh data file \"" + path_ + "\": " + written.message()};
     }
-    storage_ = std::move(stream);
     return Status::Ok();
 }
 
@@ -115,8 +120,7 @@ Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
                                  "it claims " + std::to_string(length) +
                                      " bytes, more than any mesh data stream can hold");
         }
-        Result<Bytes> read =
-            file_.ReadFromStart(static_cast<std::size_t>(length), std::move(storage_));
+        Result<Bytes> read = file_.ReadFromStart(static_cast<std::size_t>(length));
         if (!read) {
             return ReadBackError(ErrorCode::CannotRead, path_, read.message());
         }
@@ -143,7 +147,6 @@ Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
 void TemporaryStream::Remove() {
     file_.Remove(path_);
     staged_.reset();
-    storage_ = Bytes();
 }
 
 }  // namespace cmp

@@ -74,11 +74,6 @@ class TemporaryStream {
     StreamFile file_;
     // Registered while the file exists, for a signal handler to remove.
     std::optional<StagedFile> staged_;
-    // The buffer the stream was built in, kept from Write to ReadBack only as storage to
-    // read the file into: it is already of the stream's size and in memory, where a fresh
-    // one would be zero-filled and then overwritten. Every byte ReadBack gives is read
-    // from the file.
-    Bytes storage_;
 };
 
 }  // namespace cmp

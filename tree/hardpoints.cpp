@@ -136,8 +136,10 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
             if (!facesGathered) {
                 faces = CandidateFaces(meshes);
                 facesGathered = true;
-                if (CountSearches(at, meshes.end(), SearchesWorthAnIndex) >= SearchesWorthAnIndex) {
-                    faceIndex.emplace(faces);
+                const std::size_t searches =
+                    CountSearches(at, meshes.end(), NearestFaceIndex::SearchesWorthSorting);
+                if (searches >= SearchesWorthAnIndex) {
+                    faceIndex.emplace(faces, searches);
                 }
             }
             lastFound = faceIndex ? faceIndex->FindNearest(position, lastFound)

@@ -16,6 +16,10 @@ constexpr float NoFaceDistance = 999999.0f;
 constexpr std::uint32_t FacesPerLeaf = 12;
 constexpr std::uint32_t NoFace = std::numeric_limits<std::uint32_t>::max();
 
+// Leaves over the listed faces serve only when their boxes are small: all their extents
+// together at most this share of the model's extent per leaf.
+constexpr double LeafShareOfModel = 1.0 / 8.0;
+
 // Cells per axis of the curve that orders the centres: ten bits each, thirty in all.
 constexpr double MortonCells = 1023.0;
 constexpr float Infinity = std::numeric_limits<float>::infinity();
@@ -141,52 +145,121 @@ struct NearestFaceIndex::Best {
     bool MayBeBeatenWithin(double boundSquared) const { return boundSquared <= rootLimit; }
 };
 
-NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces) : faces_(faces) {
+NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std::size_t searches)
+    : faces_(faces) {
     // A centre that is not finite is never nearer than anything: it is left out.
     float low[3] = {Infinity, Infinity, Infinity};
     float high[3] = {-Infinity, -Infinity, -Infinity};
-    std::uint32_t finiteCount = 0;
-    for (const CandidateFace& face : faces) {
-        if (IsFinite(face.centre)) {
-            const float c[3] = {face.centre.x, face.centre.y, face.centre.z};
-            for (int axis = 0; axis < 3; ++axis) {
-                low[axis] = std::min(low[axis], c[axis]);
-                high[axis] = std::max(high[axis], c[axis]);
-            }
-            ++finiteCount;
+    entries_.reserve(faces.size());
+    for (std::uint32_t i = 0; i < faces.size(); ++i) {
+        const Vector3& c = faces[i].centre;
+        if (IsFinite(c)) {
+            entries_.push_back({{c.x, c.y, c.z}, i});
+            low[0] = std::min(low[0], c.x);
+            low[1] = std::min(low[1], c.y);
+            low[2] = std::min(low[2], c.z);
+            high[0] = std::max(high[0], c.x);
+            high[1] = std::max(high[1], c.y);
+            high[2] = std::max(high[2], c.z);
         }
     }
-    if (finiteCount == 0) {
+    if (entries_.empty()) {
         return;
     }
-    // The centres in the order of a curve through the box that keeps neighbours in space
-    // mostly neighbours in the list: one sort of small integer keys instead of a
-    // partition per tree level. The order only shapes the tree; every node's box is
-    // computed from the centres it holds, which is all the pruning relies on.
+    // For a few searches, the faces as the model lists them make the tree when that
+    // order keeps neighbours together, as a modeller's meshes mostly do: no sort.
+    if (searches < SearchesWorthSorting && BuildOverListedFaces(low, high)) {
+        return;
+    }
+    // Otherwise the centres in the order of a curve through the box that keeps
+    // neighbours in space mostly neighbours in the list: one sort of small integer keys
+    // instead of a partition per tree level. The order only shapes the tree; every
+    // node's box is computed from the centres it holds, which is all the pruning relies
+    // on.
     double scale[3];
     for (int axis = 0; axis < 3; ++axis) {
         const double extent = double{high[axis]} - double{low[axis]};  // finite in double
         scale[axis] = extent > 0.0 ? MortonCells / extent : 0.0;
     }
     std::vector<std::uint64_t> keys;
-    keys.reserve(finiteCount);
-    for (std::uint32_t i = 0; i < faces.size(); ++i) {
-        const Vector3& c = faces[i].centre;
-        if (IsFinite(c)) {
-            const std::uint32_t code = Spread[CellOf(c.x, low[0], scale[0])] << 2 |
-                                       Spread[CellOf(c.y, low[1], scale[1])] << 1 |
-                                       Spread[CellOf(c.z, low[2], scale[2])];
-            keys.push_back(std::uint64_t{code} << 32 | i);
-        }
+    keys.reserve(entries_.size());
+    for (const Entry& entry : entries_) {
+        const float* c = entry.centre;
+        const std::uint32_t code = Spread[CellOf(c[0], low[0], scale[0])] << 2 |
+                                   Spread[CellOf(c[1], low[1], scale[1])] << 1 |
+                                   Spread[CellOf(c[2], low[2], scale[2])];
+        keys.push_back(std::uint64_t{code} << 32 | entry.face);
     }
     SortByCode(keys);
-    entries_.reserve(keys.size());
-    for (const std::uint64_t key : keys) {
-        const Vector3& c = faces[static_cast<std::uint32_t>(key)].centre;
-        entries_.push_back({{c.x, c.y, c.z}, static_cast<std::uint32_t>(key)});
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const auto face = static_cast<std::uint32_t>(keys[i]);
+        const Vector3& c = faces[face].centre;
+        entries_[i] = {{c.x, c.y, c.z}, face};
     }
+    nodes_.clear();
     nodes_.reserve(2 * (entries_.size() / (FacesPerLeaf / 2) + 1));
-    Build(keys, 0, static_cast<std::uint32_t>(entries_.size()));
+    root_ = Build(keys, 0, static_cast<std::uint32_t>(entries_.size()));
+}
+
+bool NearestFaceIndex::BuildOverListedFaces(const float low[3], const float high[3]) {
+    // One leaf per run of FacesPerLeaf entries, its box the exact bounds of their centres.
+    const auto count = static_cast<std::uint32_t>(entries_.size());
+    nodes_.reserve(2 * ((count + FacesPerLeaf - 1) / FacesPerLeaf));
+    double leafExtents = 0.0;
+    for (std::uint32_t begin = 0; begin < count; begin += FacesPerLeaf) {
+        Node leaf{{Infinity, Infinity, Infinity},
+                  {-Infinity, -Infinity, -Infinity},
+                  begin,
+                  std::min(FacesPerLeaf, count - begin),
+                  0,
+                  0};
+        for (std::uint32_t i = begin; i < begin + leaf.entryCount; ++i) {
+            for (int axis = 0; axis < 3; ++axis) {
+                leaf.low[axis] = std::min(leaf.low[axis], entries_[i].centre[axis]);
+                leaf.high[axis] = std::max(leaf.high[axis], entries_[i].centre[axis]);
+            }
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+            leafExtents += double{leaf.high[axis]} - double{leaf.low[axis]};
+        }
+        nodes_.push_back(leaf);
+    }
+    // Scattered faces make leaves about as large as the whole model, which would prune
+    // nothing: then the curve orders them after all.
+    double modelExtent = 0.0;
+    for (int axis = 0; axis < 3; ++axis) {
+        modelExtent += double{high[axis]} - double{low[axis]};
+    }
+    if (leafExtents > modelExtent * static_cast<double>(nodes_.size()) * LeafShareOfModel) {
+        return false;
+    }
+    // Neighbours in the list paired level by level up to one root (the last node); a
+    // level's odd last node moves up as it is.
+    std::vector<std::uint32_t> level(nodes_.size());
+    for (std::uint32_t i = 0; i < level.size(); ++i) {
+        level[i] = i;
+    }
+    std::vector<std::uint32_t> next;
+    while (level.size() > 1) {
+        next.clear();
+        for (std::size_t i = 0; i + 1 < level.size(); i += 2) {
+            const Node& left = nodes_[level[i]];
+            const Node& right = nodes_[level[i + 1]];
+            Node node{{}, {}, 0, 0, level[i], level[i + 1]};
+            for (int axis = 0; axis < 3; ++axis) {
+                node.low[axis] = std::min(left.low[axis], right.low[axis]);
+                node.high[axis] = std::max(left.high[axis], right.high[axis]);
+            }
+            next.push_back(static_cast<std::uint32_t>(nodes_.size()));
+            nodes_.push_back(node);
+        }
+        if (level.size() % 2 != 0) {
+            next.push_back(level.back());
+        }
+        level.swap(next);
+    }
+    root_ = level.front();
+    return true;
 }
 
 std::uint32_t NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys, std::uint32_t begin,
@@ -277,8 +350,9 @@ const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
         best.Offer(SquaredDistance(position, centre),
                    static_cast<std::uint32_t>(hint - faces_.data()));
     }
-    if (best.MayBeBeatenWithin(BoxLowerBoundSquared(position, nodes_[0].low, nodes_[0].high))) {
-        Search(0, position, best);
+    if (best.MayBeBeatenWithin(
+            BoxLowerBoundSquared(position, nodes_[root_].low, nodes_[root_].high))) {
+        Search(root_, position, best);
     }
     return best.face == NoFace ? nullptr : &faces_[best.face];
 }

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "tree/nearest_face.h"
@@ -21,8 +22,16 @@ namespace cmp {
 
 class NearestFaceIndex {
   public:
-    // Indexes `faces`, which must outlive the index and stay unchanged.
-    explicit NearestFaceIndex(const std::vector<CandidateFace>& faces);
+    // From this many searches on, the quicker search of a tree over sorted centres
+    // repays the sort (measured over 21,845 faces: the sort took about 0.5 ms, and each
+    // search about 1.2 us less).
+    static constexpr std::size_t SearchesWorthSorting = 400;
+
+    // Indexes `faces`, which must outlive the index and stay unchanged, for about
+    // `searches` searches: few searches get a tree that is quicker to build, many one
+    // that is quicker to search. Either finds the same faces.
+    explicit NearestFaceIndex(const std::vector<CandidateFace>& faces,
+                              std::size_t searches = std::numeric_limits<std::size_t>::max());
 
     // The face nearest to `position`, or null when none is nearer than 999999.
     //
@@ -47,6 +56,10 @@ class NearestFaceIndex {
     };
     struct Best;
 
+    // Leaves over runs of the faces as listed, paired up to a root; false (and nothing
+    // to search) when the listed order scatters the faces. `low` and `high` bound them.
+    bool BuildOverListedFaces(const float low[3], const float high[3]);
+    // The tree over the centres sorted along the curve, split where the codes do.
     std::uint32_t Build(const std::vector<std::uint64_t>& keys, std::uint32_t begin,
                         std::uint32_t end);
     void Search(std::uint32_t node, const Vector3& position, Best& best) const;
@@ -54,6 +67,7 @@ class NearestFaceIndex {
     const std::vector<CandidateFace>& faces_;
     std::vector<Entry> entries_;  // the finite centres, grouped by leaf
     std::vector<Node> nodes_;
+    std::uint32_t root_ = 0;
 };
 
 }  // namespace cmp

@@ -5,42 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "core/gathered_write.h"
 #include "utf/staging_file.h"
 #include "utf/utf_layout.h"
 #include "utf/write_destination.h"
 
 namespace cmp {
-
-namespace {
-
-// Writes `pieces` one after another: each one of at least UtfWriteGatherSize bytes
-// straight from where it is, the smaller ones between them gathered, so that thousands
-// of small leaves take a few writes and megabytes of mesh data are never copied.
-Status WritePieces(StagingFile& staging, std::span<const std::span<const std::uint8_t>> pieces) {
-    Bytes gathered;
-    for (const std::span<const std::uint8_t> piece : pieces) {
-        const bool direct = piece.size() >= UtfWriteGatherSize;
-        if (!gathered.empty() && (direct || gathered.size() + piece.size() > UtfWriteGatherSize)) {
-            if (Status written = staging.Write(gathered); !written) {
-                return written;
-            }
-            gathered.clear();
-        }
-        if (direct) {
-            if (Status written = staging.Write(piece); !written) {
-                return written;
-            }
-            continue;
-        }
-        if (gathered.capacity() == 0) {
-            gathered.reserve(UtfWriteGatherSize);
-        }
-        gathered.insert(gathered.end(), piece.begin(), piece.end());
-    }
-    return gathered.empty() ? Status::Ok() : staging.Write(gathered);
-}
-
-}  // namespace
 
 Status WriteUtfFile(const NodeTree& tree, const char* path) {
     if (!path || !*path) {
@@ -67,10 +37,13 @@ Status WriteUtfFile(const NodeTree& tree, const char* path) {
         return created;
     }
     const Bytes header = layout.GetHeader();
-    std::vector<std::span<const std::uint8_t>> pieces = {header, layout.GetNodeBlock(),
-                                                         layout.GetStringBlock()};
+    // Thousands of small leaves take a few writes; megabytes of mesh data are never
+    // copied.
+    std::vector<BytePiece> pieces = {header, layout.GetNodeBlock(), layout.GetStringBlock()};
     pieces.insert(pieces.end(), layout.GetDataPieces().begin(), layout.GetDataPieces().end());
-    if (Status written = WritePieces(staging, pieces); !written) {
+    const Status written = WriteGathered(pieces, UtfWriteGatherSize,
+                                         [&](BytePiece bytes) { return staging.Write(bytes); });
+    if (!written) {
         return written;
     }
     if (Status finished = staging.Finish(); !finished) {

@@ -23,17 +23,24 @@ std::ptrdiff_t IndexOf(const std::vector<CandidateFace>& faces, const CandidateF
 // a disagreement names the query and the hint.
 void ExpectSameAsScan(const std::vector<CandidateFace>& faces, const std::vector<Vector3>& queries,
                       const char* what) {
-    const NearestFaceIndex index(faces);
+    // Built for few searches (over the listed faces when they lie in order) and for many
+    // (over sorted centres).
+    const NearestFaceIndex forFew(faces, 1);
+    const NearestFaceIndex forMany(faces);
     for (const Vector3& q : queries) {
         const std::ptrdiff_t expected = IndexOf(faces, ScanForNearestFace(faces, q));
         // The scan used for few searches, too.
         ASSERT_EQ(IndexOf(faces, ScanForNearestCandidate(faces, q)), expected)
             << what << ": scan at query (" << q.x << ", " << q.y << ", " << q.z << ")";
-        for (std::size_t hint = 0; hint <= faces.size(); ++hint) {
-            const CandidateFace* given = hint == 0 ? nullptr : &faces[hint - 1];
-            ASSERT_EQ(IndexOf(faces, index.FindNearest(q, given)), expected)
-                << what << ": query (" << q.x << ", " << q.y << ", " << q.z << ") of "
-                << faces.size() << " faces, hint " << IndexOf(faces, given);
+        const std::size_t hints = std::min<std::size_t>(faces.size(), 400);
+        for (const NearestFaceIndex* index : {&forFew, &forMany}) {
+            for (std::size_t hint = 0; hint <= hints; ++hint) {
+                const CandidateFace* given = hint == 0 ? nullptr : &faces[hint - 1];
+                ASSERT_EQ(IndexOf(faces, index->FindNearest(q, given)), expected)
+                    << what << ": query (" << q.x << ", " << q.y << ", " << q.z << ") of "
+                    << faces.size() << " faces, hint " << IndexOf(faces, given)
+                    << (index == &forFew ? ", built for few searches" : "");
+            }
         }
     }
 }
@@ -69,6 +76,31 @@ TEST(NearestFaceIndex, AgreesWithTheScanOnRandomModels) {
             queries.push_back(faces[q].centre);  // on a centre: distance zero
         }
         ExpectSameAsScan(faces, queries, coarse ? "coarse model" : "random model");
+    }
+}
+
+// Faces listed row by row over a wavy sheet, as a modeller's grid would list them: the
+// order that an index for few searches builds on as it is.
+TEST(NearestFaceIndex, AgreesWithTheScanOnFacesListedInOrder) {
+    std::mt19937 random(20261209);
+    for (const int side : {40, 120}) {
+        std::vector<CandidateFace> faces;
+        for (int row = 0; row < side; ++row) {
+            for (int column = 0; column < side; ++column) {
+                const float x = static_cast<float>(column) * 0.1f;
+                const float z = static_cast<float>(row) * 0.1f;
+                faces.push_back(Face(x, std::sin(x) * std::cos(z), z));
+            }
+        }
+        faces.push_back(faces[side * side / 2]);  // a duplicate: the earlier copy wins
+        std::uniform_real_distribution<float> across(-1.0f, static_cast<float>(side) * 0.1f + 1);
+        std::uniform_real_distribution<float> height(-2.0f, 2.0f);
+        std::vector<Vector3> queries;
+        for (int q = 0; q < 30; ++q) {
+            queries.push_back({across(random), height(random), across(random)});
+        }
+        queries.push_back(faces[side * side / 2].centre);
+        ExpectSameAsScan(faces, queries, "faces listed in order");
     }
 }
 
