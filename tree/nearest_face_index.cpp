@@ -80,7 +80,8 @@ void SortByCode(std::vector<std::uint64_t>& keys) {
 //
 // The gap below the box is taken as low - p, which rounds to exactly -(p - low): the
 // same square.
-double BoxLowerBoundSquared(const Vector3& position, const float low[3], const float high[3]) {
+[[gnu::always_inline]] inline double BoxLowerBoundSquared(const Vector3& position,
+                                                          const float low[3], const float high[3]) {
     const float p[3] = {position.x, position.y, position.z};
     float gap[3];
     for (int axis = 0; axis < 3; ++axis) {
@@ -92,7 +93,8 @@ double BoxLowerBoundSquared(const Vector3& position, const float low[3], const f
 // The square of the distance by which faces are compared, before its root (which the
 // scan takes in double): differences in float, squares summed in double in x, y, z
 // order.
-double SquaredDistance(const Vector3& position, const float centre[3]) {
+[[gnu::always_inline]] inline double SquaredDistance(const Vector3& position,
+                                                     const float centre[3]) {
     const float dx = position.x - centre[0];
     const float dy = position.y - centre[1];
     const float dz = position.z - centre[2];
