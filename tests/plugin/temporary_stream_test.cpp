@@ -65,17 +65,49 @@ class HangGuard {
     ~HangGuard() { alarm(0); }
 };
 
+// A mesh of `vertices` distinct vertices (every value differs, so a piece out of place
+// shows) and `triangles` triangles over them.
+ExportMesh NumberedMesh(const char* name, int vertices, int triangles) {
+    std::vector<ExportVertex> records;
+    for (int v = 0; v < vertices; ++v) {
+        const auto f = static_cast<float>(v) + static_cast<float>(std::strlen(name)) / 64;
+        records.push_back(VertexAt(f, -f, f / 2, f / 4, f / 8));
+    }
+    std::vector<std::uint16_t> corners;
+    for (int k = 0; k < 3 * triangles && vertices > 0; ++k) {
+        corners.push_back(static_cast<std::uint16_t>((k * 7 + 1) % vertices));
+    }
+    return MeshRecord(name, name, std::move(records), std::move(corners));
+}
+
+// The file holds the stream byte for byte however its pieces fall: small meshes gathered
+// into one write, meshes of more than 64 KiB written on their own, hardpoint meshes and
+// empty meshes between them.
 TEST(TemporaryStream, GivesBackWhatItWroteAndIsGoneAfterwards) {
-    ScratchFolder scratch;
-    const MeshList meshes = OneTriangleList();
-    const Bytes expected = BuildMeshDataStream(meshes);
-    TemporaryStream stream;
-    ASSERT_TRUE(stream.Write(meshes));
-    EXPECT_EQ(fs::file_size(TempStreamFileName), expected.size());
-    Result<Bytes> read = stream.ReadBack(expected.size());
-    ASSERT_TRUE(read) << read.message();
-    EXPECT_EQ(read.value(), expected);
-    EXPECT_FALSE(fs::exists(TempStreamFileName));
+    struct Case {
+        const char* what;
+        MeshList meshes;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"one triangle", OneTriangleList()});
+    cases.push_back({"small meshes around hardpoints",
+                     {NumberedMesh("a", 5, 3), NumberedMesh("HpFixed01", 3, 0),
+                      NumberedMesh("bb", 0, 0), NumberedMesh("ccc", 40, 30)}});
+    cases.push_back({"large meshes between small ones",
+                     {NumberedMesh("small", 4, 2), NumberedMesh("large", 3000, 2500),
+                      NumberedMesh("Hp_Revolute_x", 1, 0), NumberedMesh("tiny", 3, 1),
+                      NumberedMesh("larger", 5000, 11000)}});
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        const Bytes expected = BuildMeshDataStream(c.meshes);
+        TemporaryStream stream;
+        ASSERT_TRUE(stream.Write(c.meshes)) << c.what;
+        EXPECT_EQ(fs::file_size(TempStreamFileName), expected.size()) << c.what;
+        Result<Bytes> read = stream.ReadBack(expected.size());
+        ASSERT_TRUE(read) << c.what << ": " << read.message();
+        EXPECT_TRUE(read.value() == expected) << c.what;
+        EXPECT_FALSE(fs::exists(TempStreamFileName)) << c.what;
+    }
 }
 
 // What may stand at the name when a run begins. Only the leftover of a killed run (a
@@ -234,9 +266,8 @@ TEST(TemporaryStream, AReadBackReadsOnlyTheFileThisRunWrote) {
     }
 }
 
-// The read-back reuses the buffer the stream was written from, yet what it gives is what
-// the file holds: a byte changed in place on disk (same file, same length) comes back
-// changed, wherever it is.
+// What a read-back gives is what the file holds, not what was written: a byte changed in
+// place on disk (same file, same length) comes back changed, wherever it is.
 TEST(TemporaryStream, AReadBackGivesWhatTheFileHoldsNotWhatWasWritten) {
     struct Case {
         const char* what;
