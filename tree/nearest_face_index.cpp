@@ -149,6 +149,12 @@ struct NearestFaceIndex::Best {
 
 NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std::size_t searches)
     : faces_(faces) {
+    // For a few searches, the faces as the model lists them make the tree when that
+    // order keeps neighbours together, as a modeller's meshes mostly do: no copy, no sort.
+    if (searches < SearchesWorthSorting && BuildOverListedFaces()) {
+        return;
+    }
+    nodes_.clear();
     // A centre that is not finite is never nearer than anything: it is left out.
     float low[3] = {Infinity, Infinity, Infinity};
     float high[3] = {-Infinity, -Infinity, -Infinity};
@@ -166,11 +172,6 @@ NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std:
         }
     }
     if (entries_.empty()) {
-        return;
-    }
-    // For a few searches, the faces as the model lists them make the tree when that
-    // order keeps neighbours together, as a modeller's meshes mostly do: no sort.
-    if (searches < SearchesWorthSorting && BuildOverListedFaces(low, high)) {
         return;
     }
     // Otherwise the centres in the order of a curve through the box that keeps
@@ -203,10 +204,13 @@ NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std:
     root_ = Build(keys, 0, static_cast<std::uint32_t>(entries_.size()));
 }
 
-bool NearestFaceIndex::BuildOverListedFaces(const float low[3], const float high[3]) {
-    // One leaf per run of FacesPerLeaf entries, its box the exact bounds of their centres.
-    const auto count = static_cast<std::uint32_t>(entries_.size());
+bool NearestFaceIndex::BuildOverListedFaces() {
+    // One leaf per run of FacesPerLeaf faces, its box the exact bounds of their finite
+    // centres (inside out when there are none: then nothing in it is ever near).
+    const auto count = static_cast<std::uint32_t>(faces_.size());
     nodes_.reserve(2 * ((count + FacesPerLeaf - 1) / FacesPerLeaf));
+    float low[3] = {Infinity, Infinity, Infinity};
+    float high[3] = {-Infinity, -Infinity, -Infinity};
     double leafExtents = 0.0;
     for (std::uint32_t begin = 0; begin < count; begin += FacesPerLeaf) {
         Node leaf{{Infinity, Infinity, Infinity},
@@ -215,16 +219,30 @@ bool NearestFaceIndex::BuildOverListedFaces(const float low[3], const float high
                   std::min(FacesPerLeaf, count - begin),
                   0,
                   0};
+        bool holdsACentre = false;
         for (std::uint32_t i = begin; i < begin + leaf.entryCount; ++i) {
-            for (int axis = 0; axis < 3; ++axis) {
-                leaf.low[axis] = std::min(leaf.low[axis], entries_[i].centre[axis]);
-                leaf.high[axis] = std::max(leaf.high[axis], entries_[i].centre[axis]);
+            const Vector3& c = faces_[i].centre;
+            if (IsFinite(c)) {
+                holdsACentre = true;
+                leaf.low[0] = std::min(leaf.low[0], c.x);
+                leaf.low[1] = std::min(leaf.low[1], c.y);
+                leaf.low[2] = std::min(leaf.low[2], c.z);
+                leaf.high[0] = std::max(leaf.high[0], c.x);
+                leaf.high[1] = std::max(leaf.high[1], c.y);
+                leaf.high[2] = std::max(leaf.high[2], c.z);
             }
         }
-        for (int axis = 0; axis < 3; ++axis) {
-            leafExtents += double{leaf.high[axis]} - double{leaf.low[axis]};
+        if (holdsACentre) {
+            for (int axis = 0; axis < 3; ++axis) {
+                leafExtents += double{leaf.high[axis]} - double{leaf.low[axis]};
+                low[axis] = std::min(low[axis], leaf.low[axis]);
+                high[axis] = std::max(high[axis], leaf.high[axis]);
+            }
         }
         nodes_.push_back(leaf);
+    }
+    if (!(low[0] <= high[0])) {
+        return false;  // no finite centre at all
     }
     // Scattered faces make leaves about as large as the whole model, which would prune
     // nothing: then the curve orders them after all.
@@ -261,6 +279,7 @@ bool NearestFaceIndex::BuildOverListedFaces(const float low[3], const float high
         level.swap(next);
     }
     root_ = level.front();
+    listed_ = true;
     return true;
 }
 
@@ -315,7 +334,17 @@ std::uint32_t NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys, st
 void NearestFaceIndex::Search(std::uint32_t index, const Vector3& position, Best& best) const {
     const Node& node = nodes_[index];
     if (node.entryCount > 0) {
-        for (std::uint32_t i = node.firstEntry; i < node.firstEntry + node.entryCount; ++i) {
+        const std::uint32_t end = node.firstEntry + node.entryCount;
+        if (listed_) {
+            // A centre that is not finite gives no number Offer takes.
+            for (std::uint32_t i = node.firstEntry; i < end; ++i) {
+                const Vector3& c = faces_[i].centre;
+                const float centre[3] = {c.x, c.y, c.z};
+                best.Offer(SquaredDistance(position, centre), i);
+            }
+            return;
+        }
+        for (std::uint32_t i = node.firstEntry; i < end; ++i) {
             const Entry& entry = entries_[i];
             best.Offer(SquaredDistance(position, entry.centre), entry.face);
         }

@@ -108,7 +108,7 @@ TEST(HardpointsTest, BranchFollowsTheListWithFixedLeaves) {
 TEST(HardpointsTest, OrientationsMatchTheScanForFewAndManySearches) {
     std::mt19937 random(20261208);
     std::uniform_real_distribution<float> coordinate(-10.0f, 10.0f);
-    for (const int searching : {1, 2, 13, 14, 15, 40}) {
+    for (const int searching : {1, 2, 3, 4, 5, 40}) {
         MeshList meshes;
         for (int f = 0; f < 200; ++f) {
             const Vector3 normal = {coordinate(random), coordinate(random), coordinate(random)};
