@@ -86,20 +86,21 @@ void CheckCorners(const ExportMesh& mesh, std::vector<std::string>& problems) {
     }
 }
 
-// Whether a float's exponent bits are all ones: an infinity or a NaN.
-bool IsNonFinite(float value) {
-    return (std::bit_cast<std::uint32_t>(value) & 0x7F800000u) == 0x7F800000u;
+// Bit 31 set when a float's exponent bits are all ones (an infinity or a NaN): adding
+// one to the exponent field carries into the sign bit only from there.
+std::uint32_t NonFiniteBit(float value) {
+    return (std::bit_cast<std::uint32_t>(value) & 0x7F800000u) + 0x00800000u;
 }
 
 // One pass without a branch per value (the common case: every value finite), before the
 // pass that finds the first vertex at fault.
 bool MayHaveNonFiniteValues(const std::vector<ExportVertex>& vertices) {
-    bool found = false;
+    std::uint32_t found = 0;
     for (const ExportVertex& vertex : vertices) {
-        found |= IsNonFinite(vertex.position[0]) | IsNonFinite(vertex.position[1]) |
-                 IsNonFinite(vertex.position[2]) | IsNonFinite(vertex.u) | IsNonFinite(vertex.v);
+        found |= NonFiniteBit(vertex.position[0]) | NonFiniteBit(vertex.position[1]) |
+                 NonFiniteBit(vertex.position[2]) | NonFiniteBit(vertex.u) | NonFiniteBit(vertex.v);
     }
-    return found;
+    return (found & 0x80000000u) != 0;
 }
 
 void CheckFiniteValues(const ExportMesh& mesh, std::vector<std::string>& problems) {

@@ -143,6 +143,35 @@ TEST(FormatLimits, LongListsAreCut) {
     EXPECT_EQ(lines.back(), "and 4 more problems");
 }
 
+// Every stored field is checked, and only values that are not numbers or infinite are
+// refused: the largest finite floats, subnormals and -0 pass. The normal is the
+// exporter's own and is not looked at.
+TEST(FormatLimits, EachFieldRefusesOnlyValuesThatAreNotFinite) {
+    const float largest = std::numeric_limits<float>::max();
+    const float subnormal = std::numeric_limits<float>::denorm_min();
+    struct Value {
+        float value;
+        bool refused;
+    };
+    const Value values[] = {{NaN, true},        {-NaN, true},     {Inf, true},
+                            {-Inf, true},       {largest, false}, {-largest, false},
+                            {subnormal, false}, {-0.0f, false}};
+    for (int field = 0; field < 8; ++field) {
+        for (const Value& v : values) {
+            ExportVertex vertex = VertexAt(1, 2, 3, 0.5f, 0.25f);
+            float* fields[] = {
+                &vertex.position[0], &vertex.position[1], &vertex.position[2], &vertex.normal[0],
+                &vertex.normal[1],   &vertex.normal[2],   &vertex.u,           &vertex.v};
+            *fields[field] = v.value;
+            const MeshList meshes =
+                List({WithVertex(MeshRecord("Hull", "m", Vertices(9), Triangles(1)), 6, vertex)});
+            const bool isNormal = field >= 3 && field <= 5;
+            EXPECT_EQ(!CheckFormatLimits(meshes).ok(), v.refused && !isNormal)
+                << "field " << field << ", value " << v.value;
+        }
+    }
+}
+
 }  // namespace
 
 }  // namespace cmp
