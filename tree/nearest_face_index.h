@@ -1,6 +1,8 @@
 // The nearest-face search behind hardpoint orientations, in about logarithmic time per
-// hardpoint: a tree of boxes over the candidate faces' centres, built once per export
-// from the centres sorted along a space-filling curve.
+// hardpoint: a tree of boxes over the candidate faces' centres, built once per export,
+// its leaves either runs of the faces as the model lists them (when those runs keep
+// neighbours together and few searches follow) or the centres sorted along a
+// space-filling curve.
 //
 // It finds exactly the face that scanning every candidate in order would find: the
 // distance of each face is computed with the very same arithmetic (differences in float,
