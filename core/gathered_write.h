@@ -14,12 +14,16 @@ namespace cmp {
 
 using BytePiece = std::span<const std::uint8_t>;
 
+// Writes of about this size cost few system calls; pieces this large go as they are.
+inline constexpr std::size_t GatheredWriteSize = 64 * 1024;
+
 // Hands `pieces`, in order, to `write` (a callable taking a BytePiece and returning a
 // Status): each piece of at least `gatherSize` bytes straight from where it is, the
 // smaller ones between them first gathered into writes of at most `gatherSize` bytes.
 // Stops at the first failed write and returns its Status.
 template <class Write>
-Status WriteGathered(std::span<const BytePiece> pieces, std::size_t gatherSize, Write&& write) {
+Status WriteGathered(std::span<const BytePiece> pieces, Write&& write,
+                     std::size_t gatherSize = GatheredWriteSize) {
     Bytes gathered;
     for (const BytePiece piece : pieces) {
         const bool direct = piece.size() >= gatherSize;

@@ -20,9 +20,6 @@ constexpr std::chrono::milliseconds PollInterval{25};
 // How long an empty file nobody holds may stay so before it counts as the user's: a run
 // creates its file and locks it in the next instant.
 constexpr std::chrono::milliseconds EmptyFileGrace{500};
-// Pieces of the stream smaller than this (the headers, small meshes) are gathered into
-// writes of this size; larger ones are written from where they are.
-constexpr std::size_t StreamWriteGatherSize = 64 * 1024;
 
 Error CannotCreate(const std::string& path, const std::string& why) {
     return Error{ErrorCode::CannotCreate, FullPath(path) + ": " + why};
@@ -89,8 +86,9 @@ Status TemporaryStream::Write(const MeshList& meshes) {
 
     // Written from the meshes' own arrays: the stream is never built whole in memory.
     const MeshDataStreamPieces stream(meshes);
-    const Status written = WriteGathered(stream.GetPieces(), StreamWriteGatherSize,
-                                         [&](BytePiece bytes) { return file_.Append(bytes); });
+    // The headers and small meshes are gathered into a few writes.
+    const Status written =
+        WriteGathered(stream.GetPieces(), [&](BytePiece bytes) { return file_.Append(bytes); });
     if (!written) {
         Remove();
         return Error{ErrorCode::CannotWrite,

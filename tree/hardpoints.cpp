@@ -57,13 +57,6 @@ std::unique_ptr<Payload> LimitPayload(std::uint32_t bits) {
     return payload;
 }
 
-// Below this many searches in one export, scanning every candidate face for each costs
-// less than building the index once and searching it. Measured over 21,845 faces: a scan
-// took about 0.044 ms; an index over faces listed in order about 0.1 ms to build and
-// 2.3 us a search (an index that must sort scattered faces about 0.66 ms, which only
-// 15 scans would cost: models mostly list their faces in order).
-constexpr std::size_t SearchesWorthAnIndex = 4;
-
 // Whether the hardpoint `mesh` names needs the nearest-face search.
 bool SearchesForAFace(const ExportMesh& mesh) {
     const std::optional<HardpointName> parsed = ParseHardpointName(MeshNameOf(mesh).c_str());
@@ -109,11 +102,10 @@ std::optional<HardpointName> ParseHardpointName(const char* meshName) {
 void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes) {
     const NodeHandle fixed = tree.InsertNode(hardpoints, "Fixed");
     const NodeHandle revolute = tree.InsertNode(hardpoints, "Revolute");
-    // The faces are gathered at the first hardpoint that needs them, once for the whole
-    // branch: a model without such hardpoints never pays for them. They are indexed only
-    // when enough searches follow to repay the index; otherwise each search scans them.
+    // The faces are gathered and indexed at the first hardpoint that needs them, once
+    // for the whole branch: a model without such hardpoints never pays for them. The
+    // index is made for the searches that follow (a few only scan).
     std::vector<CandidateFace> faces;
-    bool facesGathered = false;
     std::optional<NearestFaceIndex> faceIndex;
     const CandidateFace* lastFound = nullptr;  // where the next search starts looking
     for (auto at = meshes.begin(); at != meshes.end(); ++at) {
@@ -134,17 +126,12 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
         const Vector3 position = HardpointPosition(mesh);
         std::array<float, 9> orientation = OrientationFromFace(nullptr);
         if (!KeepsModelAxes(parsed->name)) {
-            if (!facesGathered) {
+            if (!faceIndex) {
                 faces = CandidateFaces(meshes);
-                facesGathered = true;
-                const std::size_t searches =
-                    CountSearches(at, meshes.end(), NearestFaceIndex::SearchesWorthSorting);
-                if (searches >= SearchesWorthAnIndex) {
-                    faceIndex.emplace(faces, searches);
-                }
+                faceIndex.emplace(
+                    faces, CountSearches(at, meshes.end(), NearestFaceIndex::SearchesWorthSorting));
             }
-            lastFound = faceIndex ? faceIndex->FindNearest(position, lastFound)
-                                  : ScanForNearestCandidate(faces, position);
+            lastFound = faceIndex->FindNearest(position, lastFound);
             orientation = OrientationFromFace(lastFound);
         }
         InsertLeaf(tree, node, "Orientation", FloatPayload(orientation.data(), orientation.size()));

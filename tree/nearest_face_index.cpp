@@ -22,7 +22,6 @@ constexpr double LeafShareOfModel = 1.0 / 8.0;
 
 // Cells per axis of the curve that orders the centres: ten bits each, thirty in all.
 constexpr double MortonCells = 1023.0;
-constexpr float Infinity = std::numeric_limits<float>::infinity();
 
 bool IsFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -103,6 +102,21 @@ void SortByCode(std::vector<std::uint64_t>& keys) {
 
 }  // namespace
 
+void NearestFaceIndex::Box::Include(const float point[3]) {
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = std::min(low[axis], point[axis]);
+        high[axis] = std::max(high[axis], point[axis]);
+    }
+}
+
+double NearestFaceIndex::Box::ExtentSum() const {
+    double sum = 0.0;
+    for (int axis = 0; axis < 3; ++axis) {
+        sum += double{high[axis]} - double{low[axis]};  // finite in double
+    }
+    return sum;
+}
+
 // The best face so far, ordered as the scan orders them: by distance, then by index.
 //
 // Faces are compared through the squares of their distances wherever that decides.
@@ -149,26 +163,25 @@ struct NearestFaceIndex::Best {
 
 NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std::size_t searches)
     : faces_(faces) {
-    // For a few searches, the faces as the model lists them make the tree when that
+    if (searches < SearchesWorthATree) {
+        layout_ = Layout::Scan;
+        return;
+    }
+    // For fewer searches, the faces as the model lists them make the tree when that
     // order keeps neighbours together, as a modeller's meshes mostly do: no copy, no sort.
     if (searches < SearchesWorthSorting && BuildOverListedFaces()) {
+        layout_ = Layout::Listed;
         return;
     }
     nodes_.clear();
     // A centre that is not finite is never nearer than anything: it is left out.
-    float low[3] = {Infinity, Infinity, Infinity};
-    float high[3] = {-Infinity, -Infinity, -Infinity};
+    Box bounds;
     entries_.reserve(faces.size());
     for (std::uint32_t i = 0; i < faces.size(); ++i) {
         const Vector3& c = faces[i].centre;
         if (IsFinite(c)) {
             entries_.push_back({{c.x, c.y, c.z}, i});
-            low[0] = std::min(low[0], c.x);
-            low[1] = std::min(low[1], c.y);
-            low[2] = std::min(low[2], c.z);
-            high[0] = std::max(high[0], c.x);
-            high[1] = std::max(high[1], c.y);
-            high[2] = std::max(high[2], c.z);
+            bounds.Include(entries_.back().centre);
         }
     }
     if (entries_.empty()) {
@@ -181,16 +194,16 @@ NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std:
     // on.
     double scale[3];
     for (int axis = 0; axis < 3; ++axis) {
-        const double extent = double{high[axis]} - double{low[axis]};  // finite in double
+        const double extent = double{bounds.high[axis]} - double{bounds.low[axis]};
         scale[axis] = extent > 0.0 ? MortonCells / extent : 0.0;
     }
     std::vector<std::uint64_t> keys;
     keys.reserve(entries_.size());
     for (const Entry& entry : entries_) {
         const float* c = entry.centre;
-        const std::uint32_t code = Spread[CellOf(c[0], low[0], scale[0])] << 2 |
-                                   Spread[CellOf(c[1], low[1], scale[1])] << 1 |
-                                   Spread[CellOf(c[2], low[2], scale[2])];
+        const std::uint32_t code = Spread[CellOf(c[0], bounds.low[0], scale[0])] << 2 |
+                                   Spread[CellOf(c[1], bounds.low[1], scale[1])] << 1 |
+                                   Spread[CellOf(c[2], bounds.low[2], scale[2])];
         keys.push_back(std::uint64_t{code} << 32 | entry.face);
     }
     SortByCode(keys);
@@ -199,7 +212,6 @@ NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std:
         const Vector3& c = faces[face].centre;
         entries_[i] = {{c.x, c.y, c.z}, face};
     }
-    nodes_.clear();
     nodes_.reserve(2 * (entries_.size() / (FacesPerLeaf / 2) + 1));
     root_ = Build(keys, 0, static_cast<std::uint32_t>(entries_.size()));
 }
@@ -209,52 +221,33 @@ bool NearestFaceIndex::BuildOverListedFaces() {
     // centres (inside out when there are none: then nothing in it is ever near).
     const auto count = static_cast<std::uint32_t>(faces_.size());
     nodes_.reserve(2 * ((count + FacesPerLeaf - 1) / FacesPerLeaf));
-    float low[3] = {Infinity, Infinity, Infinity};
-    float high[3] = {-Infinity, -Infinity, -Infinity};
+    Box bounds;
     double leafExtents = 0.0;
     for (std::uint32_t begin = 0; begin < count; begin += FacesPerLeaf) {
-        Node leaf{{Infinity, Infinity, Infinity},
-                  {-Infinity, -Infinity, -Infinity},
-                  begin,
-                  std::min(FacesPerLeaf, count - begin),
-                  0,
-                  0};
-        bool holdsACentre = false;
+        Node leaf{{}, begin, std::min(FacesPerLeaf, count - begin), 0, 0};
         for (std::uint32_t i = begin; i < begin + leaf.entryCount; ++i) {
             const Vector3& c = faces_[i].centre;
             if (IsFinite(c)) {
-                holdsACentre = true;
-                leaf.low[0] = std::min(leaf.low[0], c.x);
-                leaf.low[1] = std::min(leaf.low[1], c.y);
-                leaf.low[2] = std::min(leaf.low[2], c.z);
-                leaf.high[0] = std::max(leaf.high[0], c.x);
-                leaf.high[1] = std::max(leaf.high[1], c.y);
-                leaf.high[2] = std::max(leaf.high[2], c.z);
+                const float centre[3] = {c.x, c.y, c.z};
+                leaf.box.Include(centre);
             }
         }
-        if (holdsACentre) {
-            for (int axis = 0; axis < 3; ++axis) {
-                leafExtents += double{leaf.high[axis]} - double{leaf.low[axis]};
-                low[axis] = std::min(low[axis], leaf.low[axis]);
-                high[axis] = std::max(high[axis], leaf.high[axis]);
-            }
+        if (leaf.box.HoldsAny()) {
+            leafExtents += leaf.box.ExtentSum();
+            bounds.Include(leaf.box);
         }
         nodes_.push_back(leaf);
     }
-    if (!(low[0] <= high[0])) {
+    if (!bounds.HoldsAny()) {
         return false;  // no finite centre at all
     }
     // Scattered faces make leaves about as large as the whole model, which would prune
     // nothing: then the curve orders them after all.
-    double modelExtent = 0.0;
-    for (int axis = 0; axis < 3; ++axis) {
-        modelExtent += double{high[axis]} - double{low[axis]};
-    }
-    if (leafExtents > modelExtent * static_cast<double>(nodes_.size()) * LeafShareOfModel) {
+    if (leafExtents > bounds.ExtentSum() * static_cast<double>(nodes_.size()) * LeafShareOfModel) {
         return false;
     }
-    // Neighbours in the list paired level by level up to one root (the last node); a
-    // level's odd last node moves up as it is.
+    // Neighbours in the list paired level by level up to one root; a level's odd last
+    // node moves up as it is.
     std::vector<std::uint32_t> level(nodes_.size());
     for (std::uint32_t i = 0; i < level.size(); ++i) {
         level[i] = i;
@@ -263,15 +256,7 @@ bool NearestFaceIndex::BuildOverListedFaces() {
     while (level.size() > 1) {
         next.clear();
         for (std::size_t i = 0; i + 1 < level.size(); i += 2) {
-            const Node& left = nodes_[level[i]];
-            const Node& right = nodes_[level[i + 1]];
-            Node node{{}, {}, 0, 0, level[i], level[i + 1]};
-            for (int axis = 0; axis < 3; ++axis) {
-                node.low[axis] = std::min(left.low[axis], right.low[axis]);
-                node.high[axis] = std::max(left.high[axis], right.high[axis]);
-            }
-            next.push_back(static_cast<std::uint32_t>(nodes_.size()));
-            nodes_.push_back(node);
+            next.push_back(Join(level[i], level[i + 1]));
         }
         if (level.size() % 2 != 0) {
             next.push_back(level.back());
@@ -279,30 +264,25 @@ bool NearestFaceIndex::BuildOverListedFaces() {
         level.swap(next);
     }
     root_ = level.front();
-    listed_ = true;
     return true;
+}
+
+std::uint32_t NearestFaceIndex::Join(std::uint32_t left, std::uint32_t right) {
+    Node node{nodes_[left].box, 0, 0, left, right};
+    node.box.Include(nodes_[right].box);
+    nodes_.push_back(node);
+    return static_cast<std::uint32_t>(nodes_.size() - 1);
 }
 
 std::uint32_t NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys, std::uint32_t begin,
                                       std::uint32_t end) {
-    const auto index = static_cast<std::uint32_t>(nodes_.size());
-    nodes_.push_back(Node{});
     if (end - begin <= FacesPerLeaf) {
-        Node& leaf = nodes_[index];
-        for (int axis = 0; axis < 3; ++axis) {
-            leaf.low[axis] = std::numeric_limits<float>::infinity();
-            leaf.high[axis] = -std::numeric_limits<float>::infinity();
-        }
+        Node leaf{{}, begin, end - begin, 0, 0};
         for (std::uint32_t i = begin; i < end; ++i) {
-            const Entry& entry = entries_[i];
-            for (int axis = 0; axis < 3; ++axis) {
-                leaf.low[axis] = std::min(leaf.low[axis], entry.centre[axis]);
-                leaf.high[axis] = std::max(leaf.high[axis], entry.centre[axis]);
-            }
+            leaf.box.Include(entries_[i].centre);
         }
-        leaf.firstEntry = begin;
-        leaf.entryCount = end - begin;
-        return index;
+        nodes_.push_back(leaf);
+        return static_cast<std::uint32_t>(nodes_.size() - 1);
     }
     // Split where the highest bit in which the range's codes differ turns from 0 to 1:
     // the halves of the largest cell of the curve that holds the whole range. A range of
@@ -321,21 +301,14 @@ std::uint32_t NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys, st
     }
     const std::uint32_t left = Build(keys, begin, middle);
     const std::uint32_t right = Build(keys, middle, end);
-    Node& node = nodes_[index];
-    node.left = left;
-    node.right = right;
-    for (int a = 0; a < 3; ++a) {
-        node.low[a] = std::min(nodes_[left].low[a], nodes_[right].low[a]);
-        node.high[a] = std::max(nodes_[left].high[a], nodes_[right].high[a]);
-    }
-    return index;
+    return Join(left, right);
 }
 
 void NearestFaceIndex::Search(std::uint32_t index, const Vector3& position, Best& best) const {
     const Node& node = nodes_[index];
     if (node.entryCount > 0) {
         const std::uint32_t end = node.firstEntry + node.entryCount;
-        if (listed_) {
+        if (layout_ == Layout::Listed) {
             // A centre that is not finite gives no number Offer takes.
             for (std::uint32_t i = node.firstEntry; i < end; ++i) {
                 const Vector3& c = faces_[i].centre;
@@ -354,8 +327,8 @@ void NearestFaceIndex::Search(std::uint32_t index, const Vector3& position, Best
     std::uint32_t children[2] = {node.left, node.right};
     double bounds[2];
     for (int c = 0; c < 2; ++c) {
-        bounds[c] =
-            BoxLowerBoundSquared(position, nodes_[children[c]].low, nodes_[children[c]].high);
+        const Box& box = nodes_[children[c]].box;
+        bounds[c] = BoxLowerBoundSquared(position, box.low, box.high);
     }
     if (bounds[1] < bounds[0]) {
         std::swap(children[0], children[1]);
@@ -370,6 +343,9 @@ void NearestFaceIndex::Search(std::uint32_t index, const Vector3& position, Best
 
 const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
                                                    const CandidateFace* hint) const {
+    if (layout_ == Layout::Scan) {
+        return ScanForNearestCandidate(faces_, position);
+    }
     // A position that is not finite is at no finite distance from any face.
     if (nodes_.empty() || !IsFinite(position)) {
         return nullptr;
@@ -381,8 +357,8 @@ const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
         best.Offer(SquaredDistance(position, centre),
                    static_cast<std::uint32_t>(hint - faces_.data()));
     }
-    if (best.MayBeBeatenWithin(
-            BoxLowerBoundSquared(position, nodes_[root_].low, nodes_[root_].high))) {
+    const Box& root = nodes_[root_].box;
+    if (best.MayBeBeatenWithin(BoxLowerBoundSquared(position, root.low, root.high))) {
         Search(root_, position, best);
     }
     return best.face == NoFace ? nullptr : &faces_[best.face];

@@ -302,4 +302,26 @@ void StagingFile::Close() {
 
 #endif
 
+Status WriteStagedFile(const std::string& path, std::span<const BytePiece> pieces,
+                       std::size_t gatherSize) {
+    Result<WriteDestination> destination = FindWriteDestination(path);
+    if (!destination) {
+        return destination.status();
+    }
+    // Dropped unfinished on any failure below, the staging file is removed.
+    StagingFile staging;
+    if (Status created = staging.Create(destination.value()); !created) {
+        return created;
+    }
+    const Status written = WriteGathered(
+        pieces, [&](BytePiece bytes) { return staging.Write(bytes); }, gatherSize);
+    if (!written) {
+        return written;
+    }
+    if (Status finished = staging.Finish(); !finished) {
+        return finished;
+    }
+    return staging.Replace();
+}
+
 }  // namespace cmp

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/gathered_write.h"
 #include "core/little_endian.h"
 #include "core/staged_files.h"
 #include "utf/write_destination.h"
@@ -53,5 +54,13 @@ class StagingFile {
     int descriptor_ = -1;
 #endif
 };
+
+// `pieces`, in order, as the new content of `path`: its destination found as
+// FindWriteDestination finds it, the bytes staged (small pieces gathered into writes of
+// about `gatherSize` bytes, large ones written from where they are), made durable and
+// renamed over the destination. A failure leaves what stood at the path as it was, removes
+// the staging file and gives the step's error.
+[[nodiscard]] Status WriteStagedFile(const std::string& path, std::span<const BytePiece> pieces,
+                                     std::size_t gatherSize = GatheredWriteSize);
 
 }  // namespace cmp

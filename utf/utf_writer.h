@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "core/error.h"
+#include "core/gathered_write.h"
 #include "tree/node_tree.h"
 
 namespace cmp {
@@ -38,6 +39,6 @@ namespace cmp {
 // UtfWriteGatherSize are first gathered, in order, into writes of about that size.
 [[nodiscard]] Status WriteUtfFile(const NodeTree& tree, const char* path);
 
-inline constexpr std::size_t UtfWriteGatherSize = 64 * 1024;
+inline constexpr std::size_t UtfWriteGatherSize = GatheredWriteSize;
 
 }  // namespace cmp

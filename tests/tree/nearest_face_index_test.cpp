@@ -25,7 +25,7 @@ void ExpectSameAsScan(const std::vector<CandidateFace>& faces, const std::vector
                       const char* what) {
     // Built for few searches (over the listed faces when they lie in order) and for many
     // (over sorted centres).
-    const NearestFaceIndex forFew(faces, 1);
+    const NearestFaceIndex forFew(faces, NearestFaceIndex::SearchesWorthATree);
     const NearestFaceIndex forMany(faces);
     for (const Vector3& q : queries) {
         const std::ptrdiff_t expected = IndexOf(faces, ScanForNearestFace(faces, q));
