@@ -1,10 +1,13 @@
 #include "tree/nearest_face_index.h"
 
+#include <emmintrin.h>
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <utility>
 
 namespace cmp {
@@ -13,8 +16,14 @@ namespace {
 
 // Faces whose centre is this far away or farther are never nearest.
 constexpr float NoFaceDistance = 999999.0f;
-constexpr std::uint32_t FacesPerLeaf = 12;
 constexpr std::uint32_t NoFace = std::numeric_limits<std::uint32_t>::max();
+
+// Faces per leaf: a run of the listed faces (four full groups), and at most this many
+// sorted centres (the curve's cells decide how many). Measured over 21,845 faces, larger
+// leaves of sorted centres searched a little faster down to 32, and listed runs that
+// divide the rows of a modeller's grid evenly did best.
+constexpr std::uint32_t ListedLeafFaces = 16;
+constexpr std::uint32_t SortedLeafFaces = 32;
 
 // Leaves over the listed faces serve only when their boxes are small: all their extents
 // together at most this share of the model's extent per leaf.
@@ -22,6 +31,70 @@ constexpr double LeafShareOfModel = 1.0 / 8.0;
 
 // Cells per axis of the curve that orders the centres: ten bits each, thirty in all.
 constexpr double MortonCells = 1023.0;
+
+// The most children a search defers at once: at most three per level. A tree over
+// sorted centres splits a range at most once per bit of the 30-bit codes and then halves
+// runs of one code (at most 27 times for 2^32 faces), two splits a level: at most 30
+// levels. One over listed faces joins fours: at most 14 levels.
+constexpr int MostPendingParts = 3 * 31;
+
+// Four floats or two doubles side by side (SSE2, which both targets have). Each
+// operation works lane by lane with the same IEEE rounding as on a single value, so
+// every lane holds the result computed alone; -ffp-contract=off keeps multiplications
+// and additions apart here too.
+using Floats = __m128;
+using Doubles = __m128d;
+
+// Four floats from memory of any alignment.
+Floats Load(const float four[4]) {
+    return _mm_loadu_ps(four);
+}
+
+Floats Broadcast(float value) {
+    return _mm_set1_ps(value);
+}
+
+// Lanes 0 and 1, and lanes 2 and 3, widened to double (exactly).
+Doubles LowerHalfWidened(Floats lanes) {
+    return _mm_cvtps_pd(lanes);
+}
+Doubles UpperHalfWidened(Floats lanes) {
+    return _mm_cvtps_pd(_mm_movehl_ps(lanes, lanes));
+}
+
+// Each lane's (x * x + y * y) + z * z in double, for the float lanes x, y, z: the order
+// and rounding of SquaredDistance.
+struct FourSquares {
+    Doubles lower;  // lanes 0 and 1
+    Doubles upper;  // lanes 2 and 3
+
+    // Bit i set when lane i is at most `limit` (never for a lane that is not a number).
+    int AtMost(double limit) const {
+        const Doubles limits = _mm_set1_pd(limit);
+        return _mm_movemask_pd(_mm_cmple_pd(lower, limits)) |
+               _mm_movemask_pd(_mm_cmple_pd(upper, limits)) << 2;
+    }
+    void Store(double lanes[4]) const {
+        _mm_storeu_pd(lanes, lower);
+        _mm_storeu_pd(lanes + 2, upper);
+    }
+};
+
+Doubles SquaresAdded(Doubles x, Doubles y, Doubles z) {
+    return _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, x), _mm_mul_pd(y, y)), _mm_mul_pd(z, z));
+}
+
+FourSquares SquaresAdded(Floats x, Floats y, Floats z) {
+    return {SquaresAdded(LowerHalfWidened(x), LowerHalfWidened(y), LowerHalfWidened(z)),
+            SquaresAdded(UpperHalfWidened(x), UpperHalfWidened(y), UpperHalfWidened(z))};
+}
+
+// Per lane, how far p lies outside [low, high], 0 inside: the larger of low - p and
+// p - high. Below the range, low - p rounds to exactly -(p - low): the square of the gap
+// the scan's difference would have at the box's edge (see BoxLowerBoundsSquared).
+Floats GapOutside(Floats p, Floats low, Floats high) {
+    return _mm_max_ps(_mm_max_ps(_mm_sub_ps(low, p), _mm_sub_ps(p, high)), _mm_setzero_ps());
+}
 
 bool IsFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -68,35 +141,31 @@ void SortByCode(std::vector<std::uint64_t>& keys) {
     }
 }
 
-// A lower bound of SquaredDistance(position, c) for every centre c inside the box.
+// Lower bounds of SquaredDistance(p, c) for every centre c inside each of the four
+// boxes of a node (a box that holds nothing is infinitely far).
 //
-// Why it holds: rounding to nearest is monotonic, so for a centre coordinate c at or
+// Why they hold: rounding to nearest is monotonic, so for a centre coordinate c at or
 // beyond the box's near side b (|p - c| >= |p - b| in exact terms), the float difference
-// the scan computes satisfies |fl(p - c)| >= |fl(p - b)|, which is exactly the float
-// difference this function computes. Each square and the two double additions are
-// monotonic in the same way, and so is the square root. The bound is therefore at most
-// the distance the scan computes for any face in the box, rounding included.
-//
-// The gap below the box is taken as low - p, which rounds to exactly -(p - low): the
-// same square.
-[[gnu::always_inline]] inline double BoxLowerBoundSquared(const Vector3& position,
-                                                          const float low[3], const float high[3]) {
-    const float p[3] = {position.x, position.y, position.z};
-    float gap[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        gap[axis] = std::max(std::max(low[axis] - p[axis], p[axis] - high[axis]), 0.0f);
-    }
-    return double{gap[0]} * gap[0] + double{gap[1]} * gap[1] + double{gap[2]} * gap[2];
+// the scan computes satisfies |fl(p - c)| >= |fl(p - b)|, which is exactly the float gap
+// GapOutside computes. Each square and the two double additions are monotonic in the
+// same way, and so is the square root. The bound is therefore at most the distance the
+// scan computes for any face in the box, rounding included.
+[[gnu::always_inline]] inline FourSquares BoxLowerBoundsSquared(const Floats p[3],
+                                                                const float low[3][4],
+                                                                const float high[3][4]) {
+    return SquaresAdded(GapOutside(p[0], Load(low[0]), Load(high[0])),
+                        GapOutside(p[1], Load(low[1]), Load(high[1])),
+                        GapOutside(p[2], Load(low[2]), Load(high[2])));
 }
 
 // The square of the distance by which faces are compared, before its root (which the
 // scan takes in double): differences in float, squares summed in double in x, y, z
 // order.
 [[gnu::always_inline]] inline double SquaredDistance(const Vector3& position,
-                                                     const float centre[3]) {
-    const float dx = position.x - centre[0];
-    const float dy = position.y - centre[1];
-    const float dz = position.z - centre[2];
+                                                     const Vector3& centre) {
+    const float dx = position.x - centre.x;
+    const float dy = position.y - centre.y;
+    const float dz = position.z - centre.z;
     return double{dx} * dx + double{dy} * dy + double{dz} * dz;
 }
 
@@ -109,6 +178,13 @@ void NearestFaceIndex::Box::Include(const float point[3]) {
     }
 }
 
+void NearestFaceIndex::Box::Include(const Box& other) {
+    if (other.HoldsAny()) {
+        Include(other.low);
+        Include(other.high);
+    }
+}
+
 double NearestFaceIndex::Box::ExtentSum() const {
     double sum = 0.0;
     for (int axis = 0; axis < 3; ++axis) {
@@ -118,30 +194,28 @@ double NearestFaceIndex::Box::ExtentSum() const {
 }
 
 // The best face so far, ordered as the scan orders them: by distance, then by index.
+// The best is the least face in that order among those offered, so the order of the
+// offers never matters.
 //
 // Faces are compared through the squares of their distances wherever that decides.
-// `rootLimit` is the largest square whose root (as the scan takes it) is at most the best
-// distance: the root is monotonic, so a larger square has a larger root and can neither
-// win nor tie, and only the few squares at or below the limit have their root taken and
-// compared exactly as the scan compares it.
+// `rootLimit` is at least every square whose root (as the scan takes it) is at most the
+// best distance: a larger square has a larger root, so it can neither win nor tie, and
+// only squares at or below the limit have their root taken and compared exactly as the
+// scan compares it.
 struct NearestFaceIndex::Best {
     double distance = NoFaceDistance;
     double rootLimit = RootLimit(NoFaceDistance);
     std::uint32_t face = NoFace;  // NoFace: only a strictly nearer face may win
 
-    // The largest double whose square root is at most `root`, a non-negative double that
-    // is itself a square root (or the start distance): its square rounded is within an
-    // ulp or two of the answer, so a few steps find it.
+    // A square at least as large as any double x with sqrt(x) <= root, for a root in
+    // [0, 999999]. Why: if root >= 2^-500, sqrt(x) <= root means the exact root of x is
+    // below root + ulp(root) / 2 <= root * (1 + 2^-53), so x < root^2 * (1 + 2^-51); and
+    // root^2 is normal, so root * root rounds down by a factor of at most (1 - 2^-53).
+    // Hence x < fl(root * root) * (1 + 2^-51) / (1 - 2^-53), less than the product below
+    // even after it rounds down by (1 - 2^-53) once more. A smaller root has x < 2^-999.
     static double RootLimit(double root) {
-        constexpr double Up = std::numeric_limits<double>::infinity();
-        double limit = root * root;
-        while (std::sqrt(limit) > root) {
-            limit = std::nextafter(limit, -Up);
-        }
-        while (std::sqrt(std::nextafter(limit, Up)) <= root) {
-            limit = std::nextafter(limit, Up);
-        }
-        return limit;
+        constexpr double Small = 0x1p-500;
+        return root < Small ? 0x1p-999 : (root * root) * (1.0 + 0x1p-50);
     }
 
     // Offers a face at this squared distance (as SquaredDistance computes it).
@@ -168,98 +242,101 @@ NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std:
         return;
     }
     // For fewer searches, the faces as the model lists them make the tree when that
-    // order keeps neighbours together, as a modeller's meshes mostly do: no copy, no sort.
+    // order keeps neighbours together, as a modeller's meshes mostly do: no sort.
     if (searches < SearchesWorthSorting && BuildOverListedFaces()) {
         layout_ = Layout::Listed;
         return;
     }
-    nodes_.clear();
-    // A centre that is not finite is never nearer than anything: it is left out.
-    Box bounds;
-    entries_.reserve(faces.size());
-    for (std::uint32_t i = 0; i < faces.size(); ++i) {
-        const Vector3& c = faces[i].centre;
-        if (IsFinite(c)) {
-            entries_.push_back({{c.x, c.y, c.z}, i});
-            bounds.Include(entries_.back().centre);
-        }
-    }
-    if (entries_.empty()) {
-        return;
-    }
-    // Otherwise the centres in the order of a curve through the box that keeps
-    // neighbours in space mostly neighbours in the list: one sort of small integer keys
-    // instead of a partition per tree level. The order only shapes the tree; every
-    // node's box is computed from the centres it holds, which is all the pruning relies
-    // on.
-    double scale[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        const double extent = double{bounds.high[axis]} - double{bounds.low[axis]};
-        scale[axis] = extent > 0.0 ? MortonCells / extent : 0.0;
-    }
-    std::vector<std::uint64_t> keys;
-    keys.reserve(entries_.size());
-    for (const Entry& entry : entries_) {
-        const float* c = entry.centre;
-        const std::uint32_t code = Spread[CellOf(c[0], bounds.low[0], scale[0])] << 2 |
-                                   Spread[CellOf(c[1], bounds.low[1], scale[1])] << 1 |
-                                   Spread[CellOf(c[2], bounds.low[2], scale[2])];
-        keys.push_back(std::uint64_t{code} << 32 | entry.face);
-    }
-    SortByCode(keys);
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const auto face = static_cast<std::uint32_t>(keys[i]);
-        const Vector3& c = faces[face].centre;
-        entries_[i] = {{c.x, c.y, c.z}, face};
-    }
-    nodes_.reserve(2 * (entries_.size() / (FacesPerLeaf / 2) + 1));
-    root_ = Build(keys, 0, static_cast<std::uint32_t>(entries_.size()));
+    layout_ = Layout::Sorted;
+    BuildOverSortedCentres();
 }
 
-bool NearestFaceIndex::BuildOverListedFaces() {
-    // One leaf per run of FacesPerLeaf faces, its box the exact bounds of their finite
-    // centres (inside out when there are none: then nothing in it is ever near).
-    const auto count = static_cast<std::uint32_t>(faces_.size());
-    nodes_.reserve(2 * ((count + FacesPerLeaf - 1) / FacesPerLeaf));
-    Box bounds;
-    double leafExtents = 0.0;
-    for (std::uint32_t begin = 0; begin < count; begin += FacesPerLeaf) {
-        Node leaf{{}, begin, std::min(FacesPerLeaf, count - begin), 0, 0};
-        for (std::uint32_t i = begin; i < begin + leaf.entryCount; ++i) {
-            const Vector3& c = faces_[i].centre;
+NearestFaceIndex::BoxedPart NearestFaceIndex::AddLeaf(std::span<const std::uint32_t> faces) {
+    const auto groups =
+        static_cast<std::uint32_t>((faces.size() + FacesPerGroup - 1) / FacesPerGroup);
+    BoxedPart leaf{{static_cast<std::uint32_t>(groups_.size()), groups}, {}};
+    for (std::size_t first = 0; first < faces.size(); first += FacesPerGroup) {
+        Group group;
+        for (std::uint32_t lane = 0; lane < FacesPerGroup; ++lane) {
+            if (first + lane >= faces.size()) {
+                constexpr float None = std::numeric_limits<float>::quiet_NaN();
+                group.x[lane] = group.y[lane] = group.z[lane] = None;
+                group.face[lane] = NoFace;
+                continue;
+            }
+            const std::uint32_t face = faces[first + lane];
+            const Vector3& c = faces_[face].centre;
+            group.x[lane] = c.x;
+            group.y[lane] = c.y;
+            group.z[lane] = c.z;
+            group.face[lane] = face;
+            // A centre that is not finite stays in its lane, where it gives no number
+            // Offer takes, but never widens the box.
             if (IsFinite(c)) {
                 const float centre[3] = {c.x, c.y, c.z};
                 leaf.box.Include(centre);
             }
         }
-        if (leaf.box.HoldsAny()) {
-            leafExtents += leaf.box.ExtentSum();
-            bounds.Include(leaf.box);
-        }
-        nodes_.push_back(leaf);
+        groups_.push_back(group);
     }
-    if (!bounds.HoldsAny()) {
-        return false;  // no finite centre at all
+    return leaf;
+}
+
+NearestFaceIndex::BoxedPart NearestFaceIndex::Join(std::span<const BoxedPart> parts) {
+    assert(parts.size() >= 2 && parts.size() <= 4);
+    Node node;
+    BoxedPart parent{{static_cast<std::uint32_t>(nodes_.size()), 0}, {}};
+    for (std::size_t c = 0; c < 4; ++c) {
+        const Box box = c < parts.size() ? parts[c].box : Box{};
+        for (int axis = 0; axis < 3; ++axis) {
+            node.low[axis][c] = box.low[axis];
+            node.high[axis][c] = box.high[axis];
+        }
+        node.child[c] = c < parts.size() ? parts[c].part : Part{};
+        parent.box.Include(box);
+    }
+    nodes_.push_back(node);
+    return parent;
+}
+
+bool NearestFaceIndex::BuildOverListedFaces() {
+    // One leaf per run of faces, its box the exact bounds of their finite centres (inside
+    // out when there are none: then nothing in it is ever near).
+    const auto count = static_cast<std::uint32_t>(faces_.size());
+    const std::uint32_t leafCount = (count + ListedLeafFaces - 1) / ListedLeafFaces;
+    groups_.reserve(std::size_t{leafCount} * (ListedLeafFaces / FacesPerGroup));
+    std::vector<BoxedPart> level;
+    level.reserve(leafCount);
+    Box bounds;
+    double leafExtents = 0.0;
+    for (std::uint32_t begin = 0; begin < count; begin += ListedLeafFaces) {
+        std::array<std::uint32_t, ListedLeafFaces> run;
+        const std::uint32_t size = std::min(ListedLeafFaces, count - begin);
+        for (std::uint32_t i = 0; i < size; ++i) {
+            run[i] = begin + i;
+        }
+        level.push_back(AddLeaf({run.data(), size}));
+        if (level.back().box.HoldsAny()) {
+            leafExtents += level.back().box.ExtentSum();
+            bounds.Include(level.back().box);
+        }
     }
     // Scattered faces make leaves about as large as the whole model, which would prune
-    // nothing: then the curve orders them after all.
-    if (leafExtents > bounds.ExtentSum() * static_cast<double>(nodes_.size()) * LeafShareOfModel) {
+    // nothing: then the curve orders them after all. No finite centre: nothing to find.
+    if (!bounds.HoldsAny() ||
+        leafExtents > bounds.ExtentSum() * static_cast<double>(leafCount) * LeafShareOfModel) {
+        groups_.clear();
         return false;
     }
-    // Neighbours in the list paired level by level up to one root; a level's odd last
-    // node moves up as it is.
-    std::vector<std::uint32_t> level(nodes_.size());
-    for (std::uint32_t i = 0; i < level.size(); ++i) {
-        level[i] = i;
-    }
-    std::vector<std::uint32_t> next;
+    // Neighbours in the list joined in fours, level by level, up to one root; a level's
+    // last lone part moves up as it is.
+    nodes_.reserve(leafCount / 3 + 1);
+    std::vector<BoxedPart> next;
     while (level.size() > 1) {
         next.clear();
-        for (std::size_t i = 0; i + 1 < level.size(); i += 2) {
-            next.push_back(Join(level[i], level[i + 1]));
-        }
-        if (level.size() % 2 != 0) {
-            next.push_back(level.back());
+        for (std::size_t first = 0; first < level.size(); first += 4) {
+            const std::size_t joined = std::min<std::size_t>(4, level.size() - first);
+            next.push_back(joined == 1 ? level[first] : Join({&level[first], joined}));
         }
         level.swap(next);
     }
@@ -267,76 +344,109 @@ bool NearestFaceIndex::BuildOverListedFaces() {
     return true;
 }
 
-std::uint32_t NearestFaceIndex::Join(std::uint32_t left, std::uint32_t right) {
-    Node node{nodes_[left].box, 0, 0, left, right};
-    node.box.Include(nodes_[right].box);
-    nodes_.push_back(node);
-    return static_cast<std::uint32_t>(nodes_.size() - 1);
-}
-
-std::uint32_t NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys, std::uint32_t begin,
-                                      std::uint32_t end) {
-    if (end - begin <= FacesPerLeaf) {
-        Node leaf{{}, begin, end - begin, 0, 0};
-        for (std::uint32_t i = begin; i < end; ++i) {
-            leaf.box.Include(entries_[i].centre);
+void NearestFaceIndex::BuildOverSortedCentres() {
+    // A centre that is not finite is never nearer than anything: it is left out.
+    Box bounds;
+    for (const CandidateFace& face : faces_) {
+        if (IsFinite(face.centre)) {
+            const float centre[3] = {face.centre.x, face.centre.y, face.centre.z};
+            bounds.Include(centre);
         }
-        nodes_.push_back(leaf);
-        return static_cast<std::uint32_t>(nodes_.size() - 1);
     }
-    // Split where the highest bit in which the range's codes differ turns from 0 to 1:
-    // the halves of the largest cell of the curve that holds the whole range. A range of
-    // one code (duplicates, or centres closer than a cell) is halved.
-    const std::uint32_t firstCode = static_cast<std::uint32_t>(keys[begin] >> 32);
-    const std::uint32_t lastCode = static_cast<std::uint32_t>(keys[end - 1] >> 32);
-    std::uint32_t middle = begin + (end - begin) / 2;
-    if (firstCode != lastCode) {
-        const std::uint32_t highBit = std::uint32_t{1}
-                                      << (std::bit_width(firstCode ^ lastCode) - 1);
-        const std::uint32_t prefix = lastCode & ~(highBit - 1);  // the upper half's first code
-        middle =
-            static_cast<std::uint32_t>(std::lower_bound(keys.begin() + begin, keys.begin() + end,
-                                                        std::uint64_t{prefix} << 32) -
-                                       keys.begin());
-    }
-    const std::uint32_t left = Build(keys, begin, middle);
-    const std::uint32_t right = Build(keys, middle, end);
-    return Join(left, right);
-}
-
-void NearestFaceIndex::Search(std::uint32_t index, const Vector3& position, Best& best) const {
-    const Node& node = nodes_[index];
-    if (node.entryCount > 0) {
-        const std::uint32_t end = node.firstEntry + node.entryCount;
-        if (layout_ == Layout::Listed) {
-            // A centre that is not finite gives no number Offer takes.
-            for (std::uint32_t i = node.firstEntry; i < end; ++i) {
-                const Vector3& c = faces_[i].centre;
-                const float centre[3] = {c.x, c.y, c.z};
-                best.Offer(SquaredDistance(position, centre), i);
-            }
-            return;
-        }
-        for (std::uint32_t i = node.firstEntry; i < end; ++i) {
-            const Entry& entry = entries_[i];
-            best.Offer(SquaredDistance(position, entry.centre), entry.face);
-        }
+    if (!bounds.HoldsAny()) {
         return;
     }
-    // The nearer child first, so that the farther one is more often skipped.
-    std::uint32_t children[2] = {node.left, node.right};
-    double bounds[2];
-    for (int c = 0; c < 2; ++c) {
-        const Box& box = nodes_[children[c]].box;
-        bounds[c] = BoxLowerBoundSquared(position, box.low, box.high);
+    // The centres in the order of a curve through the box that keeps neighbours in space
+    // mostly neighbours in the list: one sort of small integer keys instead of a
+    // partition per tree level. The order only shapes the tree; every box is computed
+    // from the centres it holds, which is all the pruning relies on.
+    double scale[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        const double extent = double{bounds.high[axis]} - double{bounds.low[axis]};
+        scale[axis] = extent > 0.0 ? MortonCells / extent : 0.0;
     }
-    if (bounds[1] < bounds[0]) {
-        std::swap(children[0], children[1]);
-        std::swap(bounds[0], bounds[1]);
+    std::vector<std::uint64_t> keys;
+    keys.reserve(faces_.size());
+    for (std::uint32_t face = 0; face < faces_.size(); ++face) {
+        const Vector3& c = faces_[face].centre;
+        if (IsFinite(c)) {
+            const std::uint32_t code = Spread[CellOf(c.x, bounds.low[0], scale[0])] << 2 |
+                                       Spread[CellOf(c.y, bounds.low[1], scale[1])] << 1 |
+                                       Spread[CellOf(c.z, bounds.low[2], scale[2])];
+            keys.push_back(std::uint64_t{code} << 32 | face);
+        }
     }
-    for (int c = 0; c < 2; ++c) {
-        if (best.MayBeBeatenWithin(bounds[c])) {
-            Search(children[c], position, best);
+    SortByCode(keys);
+    groups_.reserve(keys.size() / 2);
+    nodes_.reserve(keys.size() / 16 + 1);
+    root_ = Build(keys, 0, static_cast<std::uint32_t>(keys.size()));
+}
+
+namespace {
+
+// Where the sorted keys [begin, end) divide, or `begin` when they make one leaf: where
+// the highest bit in which the range's codes differ turns from 0 to 1, the halves of the
+// largest cell of the curve that holds the whole range. A range of one code (duplicates,
+// or centres closer than a cell) is halved.
+std::uint32_t SplitOf(const std::vector<std::uint64_t>& keys, std::uint32_t begin,
+                      std::uint32_t end) {
+    if (end - begin <= SortedLeafFaces) {
+        return begin;
+    }
+    const auto firstCode = static_cast<std::uint32_t>(keys[begin] >> 32);
+    const auto lastCode = static_cast<std::uint32_t>(keys[end - 1] >> 32);
+    if (firstCode == lastCode) {
+        return begin + (end - begin) / 2;
+    }
+    const std::uint32_t highBit = std::uint32_t{1} << (std::bit_width(firstCode ^ lastCode) - 1);
+    const std::uint32_t prefix = lastCode & ~(highBit - 1);  // the upper half's first code
+    return static_cast<std::uint32_t>(
+        std::lower_bound(keys.begin() + begin, keys.begin() + end, std::uint64_t{prefix} << 32) -
+        keys.begin());
+}
+
+}  // namespace
+
+NearestFaceIndex::BoxedPart NearestFaceIndex::Build(const std::vector<std::uint64_t>& keys,
+                                                    std::uint32_t begin, std::uint32_t end) {
+    const std::uint32_t middle = SplitOf(keys, begin, end);
+    if (middle == begin) {
+        std::array<std::uint32_t, SortedLeafFaces> run;
+        for (std::uint32_t i = begin; i < end; ++i) {
+            run[i - begin] = static_cast<std::uint32_t>(keys[i]);
+        }
+        return AddLeaf({run.data(), end - begin});
+    }
+    // Two levels of halves at once: the node's children are up to four quarters.
+    const std::uint32_t cuts[5] = {begin, SplitOf(keys, begin, middle), middle,
+                                   SplitOf(keys, middle, end), end};
+    std::array<BoxedPart, 4> parts;
+    std::size_t count = 0;
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        if (cuts[quarter] < cuts[quarter + 1]) {
+            parts[count++] = Build(keys, cuts[quarter], cuts[quarter + 1]);
+        }
+    }
+    return Join({parts.data(), count});
+}
+
+void NearestFaceIndex::SearchLeaf(Part leaf, const float at[3], Best& best) const {
+    const Floats position[3] = {Broadcast(at[0]), Broadcast(at[1]), Broadcast(at[2])};
+    for (std::uint32_t g = leaf.index; g < leaf.index + leaf.groups; ++g) {
+        const Group& group = groups_[g];
+        const FourSquares squares = SquaresAdded(_mm_sub_ps(position[0], Load(group.x)),
+                                                 _mm_sub_ps(position[1], Load(group.y)),
+                                                 _mm_sub_ps(position[2], Load(group.z)));
+        // Most groups hold no face that may win: one test passes them all by.
+        int near = squares.AtMost(best.rootLimit);
+        if (near == 0) {
+            continue;
+        }
+        double lanes[FacesPerGroup];
+        squares.Store(lanes);
+        for (; near != 0; near &= near - 1) {
+            const int lane = std::countr_zero(static_cast<unsigned>(near));
+            best.Offer(lanes[lane], group.face[lane]);
         }
     }
 }
@@ -347,21 +457,75 @@ const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
         return ScanForNearestCandidate(faces_, position);
     }
     // A position that is not finite is at no finite distance from any face.
-    if (nodes_.empty() || !IsFinite(position)) {
+    if (groups_.empty() || !IsFinite(position)) {
         return nullptr;
     }
     Best best;
     // The hint is offered like any face, so it wins only where the scan would pick it.
     if (hint != nullptr && hint >= faces_.data() && hint < faces_.data() + faces_.size()) {
-        const float centre[3] = {hint->centre.x, hint->centre.y, hint->centre.z};
-        best.Offer(SquaredDistance(position, centre),
+        best.Offer(SquaredDistance(position, hint->centre),
                    static_cast<std::uint32_t>(hint - faces_.data()));
     }
-    const Box& root = nodes_[root_].box;
-    if (best.MayBeBeatenWithin(BoxLowerBoundSquared(position, root.low, root.high))) {
-        Search(root_, position, best);
+    const float at[3] = {position.x, position.y, position.z};
+    const Floats lanes[3] = {Broadcast(at[0]), Broadcast(at[1]), Broadcast(at[2])};
+    // The root's box alone, in the first lane of each axis.
+    const float rootLow[3][4] = {{root_.box.low[0]}, {root_.box.low[1]}, {root_.box.low[2]}};
+    const float rootHigh[3][4] = {{root_.box.high[0]}, {root_.box.high[1]}, {root_.box.high[2]}};
+    if ((BoxLowerBoundsSquared(lanes, rootLow, rootHigh).AtMost(best.rootLimit) & 1) == 0) {
+        return best.face == NoFace ? nullptr : &faces_[best.face];
     }
-    return best.face == NoFace ? nullptr : &faces_[best.face];
+    // Depth first, the nearest child first so that the others are more often skipped; a
+    // deferred child is weighed again when its turn comes, against the best by then.
+    struct Pending {
+        std::uint32_t index;
+        std::uint32_t groups;
+        double bound;
+    };
+    Pending pending[MostPendingParts];
+    int pendingCount = 0;
+    Part part = root_.part;
+    for (;;) {
+        if (part.groups > 0) {
+            SearchLeaf(part, at, best);
+        } else {
+            const Node& node = nodes_[part.index];
+            const FourSquares bounds = BoxLowerBoundsSquared(lanes, node.low, node.high);
+            if (int near = bounds.AtMost(best.rootLimit); near != 0) {
+                double lanesOfBounds[4];
+                bounds.Store(lanesOfBounds);
+                // The children that may hold the winner, farthest first.
+                int order[4];
+                int count = 0;
+                for (; near != 0; near &= near - 1) {
+                    const int child = std::countr_zero(static_cast<unsigned>(near));
+                    int slot = count++;
+                    for (; slot > 0 && lanesOfBounds[order[slot - 1]] < lanesOfBounds[child];
+                         --slot) {
+                        order[slot] = order[slot - 1];
+                    }
+                    order[slot] = child;
+                }
+                for (int i = 0; i + 1 < count; ++i) {
+                    assert(pendingCount < MostPendingParts);
+                    pending[pendingCount++] = {node.child[order[i]].index,
+                                               node.child[order[i]].groups,
+                                               lanesOfBounds[order[i]]};
+                }
+                part = node.child[order[count - 1]];
+                continue;
+            }
+        }
+        for (;;) {
+            if (pendingCount == 0) {
+                return best.face == NoFace ? nullptr : &faces_[best.face];
+            }
+            const Pending& next = pending[--pendingCount];
+            if (best.MayBeBeatenWithin(next.bound)) {
+                part = {next.index, next.groups};
+                break;
+            }
+        }
+    }
 }
 
 }  // namespace cmp
