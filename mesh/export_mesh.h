@@ -46,7 +46,8 @@ struct ExportMesh {
     bool isHardpoint = false;               // meshName begins with "hp" in any letter case
     // One unit normal per triangle; (0,0,0) for a degenerate one, and for a triangle
     // naming a vertex the mesh lacks (left out of normals and the hardpoint search; the
-    // format check refuses such a model).
+    // format check refuses such a model). None for a hardpoint's mesh, whose vertex
+    // normals also keep DefaultVertexNormal: neither is ever written or used.
     std::vector<Vector3> faceNormals;
 
     std::size_t GetTriangleCount() const { return triangles.size() / 3; }

@@ -65,8 +65,11 @@ void ReadMesh(ztModel model, ztMesh mesh, ExportMesh& record) {
     record.isHardpoint = IsHardpointName(record.meshName);
     ReadVertices(mesh, record);
     ReadTriangles(mesh, record);
-    // Normals come from the converted positions.
-    record.faceNormals = GenerateNormals(record.vertices, record.triangles);
+    // Normals come from the converted positions. A hardpoint's mesh only marks a place:
+    // none of its normals is ever written or used.
+    if (!record.isHardpoint) {
+        record.faceNormals = GenerateNormals(record.vertices, record.triangles);
+    }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "tree/compound_layout.h"
 
 #include <cassert>
-#include <memory>
 #include <string>
 
 #include "mesh/format_limits.h"
@@ -15,12 +14,6 @@
 namespace cmp {
 
 namespace {
-
-std::unique_ptr<Payload> MakePayload(Bytes bytes) {
-    auto payload = std::make_unique<Payload>();
-    payload->bytes = std::move(bytes);
-    return payload;
-}
 
 // The text and its terminating 0 byte.
 Bytes TextPayload(const std::string& text) {
@@ -54,18 +47,25 @@ void BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, Bytes meshDataS
     const std::string libraryEntryName = baseName + ".lod0.vms";
     const std::string modelFileName = baseName + ".3db";
 
+    // The nodes every file has, and at most six for each hardpoint, in one allocation.
+    constexpr std::size_t FixedNodes = 20;
+    constexpr std::size_t MostNodesPerHardpoint = 6;
+    std::size_t hardpointMeshes = 0;
+    for (const ExportMesh& mesh : meshes) {
+        hardpointMeshes += mesh.isHardpoint ? 1 : 0;
+    }
+    tree.Reserve(tree.GetSize() + FixedNodes + MostNodesPerHardpoint * hardpointMeshes);
+
     const NodeHandle root = tree.InsertNode(NodeHandle(), "\\");
     const NodeHandle library = tree.InsertNode(root, "VMeshLibrary");
     const NodeHandle libraryEntry = tree.InsertNode(library, libraryEntryName);
-    tree.SetPayload(tree.InsertNode(libraryEntry, "VMeshData"),
-                    MakePayload(std::move(meshDataStream)));
+    tree.SetPayload(tree.InsertNode(libraryEntry, "VMeshData"), std::move(meshDataStream));
 
     const NodeHandle compound = tree.InsertNode(root, "Cmpnd");
     const NodeHandle compoundRoot = tree.InsertNode(compound, "Root");
-    tree.SetPayload(tree.InsertNode(compoundRoot, "File name"),
-                    MakePayload(TextPayload(modelFileName)));
-    tree.SetPayload(tree.InsertNode(compoundRoot, "Index"), MakePayload(Bytes(8, 0)));
-    tree.SetPayload(tree.InsertNode(compoundRoot, "Object name"), MakePayload(TextPayload("Root")));
+    tree.SetPayload(tree.InsertNode(compoundRoot, "File name"), TextPayload(modelFileName));
+    tree.SetPayload(tree.InsertNode(compoundRoot, "Index"), Bytes(8, 0));
+    tree.SetPayload(tree.InsertNode(compoundRoot, "Object name"), TextPayload("Root"));
 
     // "Hardpoints" must be the model file node's first child, so the hardpoint nodes come
     // before "MultiLevel" in insertion order.
@@ -76,7 +76,7 @@ void BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, Bytes meshDataS
     const NodeHandle level = tree.InsertNode(multiLevel, "Level0");
     const NodeHandle part = tree.InsertNode(level, "VMeshPart");
     tree.SetPayload(tree.InsertNode(part, "VMeshRef"),
-                    MakePayload(MeshRefRecord(libraryEntryName, CountNonHardpointMeshes(meshes))));
+                    MeshRefRecord(libraryEntryName, CountNonHardpointMeshes(meshes)));
 }
 
 }  // namespace cmp

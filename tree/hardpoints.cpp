@@ -40,21 +40,19 @@ bool MatchesAt(const char* text, std::size_t length, std::size_t start, const ch
 
 // Sized once: a hardpoint has up to five such leaves, and appending field by field
 // would reallocate each several times.
-std::unique_ptr<Payload> FloatPayload(const float* values, std::size_t count) {
-    auto payload = std::make_unique<Payload>();
-    payload->bytes.resize(4 * count);
+Bytes FloatPayload(const float* values, std::size_t count) {
+    Bytes bytes(4 * count);
     for (std::size_t i = 0; i < count; ++i) {
-        StoreF32(payload->bytes.data() + 4 * i, values[i]);
+        StoreF32(bytes.data() + 4 * i, values[i]);
     }
-    return payload;
+    return bytes;
 }
 
 // "Max" and "Min": one real, then four zero bytes.
-std::unique_ptr<Payload> LimitPayload(std::uint32_t bits) {
-    auto payload = std::make_unique<Payload>();
-    payload->bytes.resize(8);
-    StoreU32(payload->bytes.data(), bits);
-    return payload;
+Bytes LimitPayload(std::uint32_t bits) {
+    Bytes bytes(8);
+    StoreU32(bytes.data(), bits);
+    return bytes;
 }
 
 // Whether the hardpoint `mesh` names needs the nearest-face search.
@@ -73,8 +71,7 @@ std::size_t CountSearches(MeshList::const_iterator from, MeshList::const_iterato
     return count;
 }
 
-void InsertLeaf(NodeTree& tree, NodeHandle parent, const char* name,
-                std::unique_ptr<Payload> payload) {
+void InsertLeaf(NodeTree& tree, NodeHandle parent, const char* name, Bytes payload) {
     tree.SetPayload(tree.InsertNode(parent, name), std::move(payload));
 }
 

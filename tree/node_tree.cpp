@@ -23,8 +23,13 @@ NodeHandle NodeTree::InsertNode(NodeHandle parent, std::string name) {
     return handle;
 }
 
-void NodeTree::SetPayload(NodeHandle node, std::unique_ptr<Payload> payload) {
-    At(node).payload = std::move(payload);
+void NodeTree::SetPayload(NodeHandle node, Bytes bytes) {
+    At(node).payload = Payload{std::move(bytes)};
+}
+
+void NodeTree::Reserve(std::size_t nodes) {
+    nodes_.reserve(nodes);
+    registry_.reserve(nodes);
 }
 
 const std::string& NodeTree::GetName(NodeHandle node) const {
@@ -32,7 +37,8 @@ const std::string& NodeTree::GetName(NodeHandle node) const {
 }
 
 const Payload* NodeTree::GetPayload(NodeHandle node) const {
-    return At(node).payload.get();
+    const std::optional<Payload>& payload = At(node).payload;
+    return payload ? &*payload : nullptr;
 }
 
 NodeHandle NodeTree::GetRoot() const {

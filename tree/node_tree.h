@@ -6,7 +6,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,11 +47,15 @@ class NodeTree {
     // New last child of `parent` (null: new last top-level node), appended to the
     // registry. `parent` must be a handle of this tree or null.
     NodeHandle InsertNode(NodeHandle parent, std::string name);
-    // The tree owns the payload from here on; replaces any earlier one.
-    void SetPayload(NodeHandle node, std::unique_ptr<Payload> payload);
+    // The node's payload from here on; replaces any earlier one.
+    void SetPayload(NodeHandle node, Bytes bytes);
+    // Room for this many nodes in all, so that a tree of known size grows in one step.
+    void Reserve(std::size_t nodes);
 
     const std::string& GetName(NodeHandle node) const;
-    const Payload* GetPayload(NodeHandle node) const;  // null when none was attached
+    // Null when none was attached. Valid until the next InsertNode; the bytes it holds
+    // stay where they are for the life of the tree.
+    const Payload* GetPayload(NodeHandle node) const;
     NodeHandle GetRoot() const;                        // first top-level node, or null
     NodeHandle GetParent(NodeHandle node) const;       // null for a top-level node
     NodeHandle GetFirstChild(NodeHandle node) const;   // null for a leaf
@@ -68,7 +72,7 @@ class NodeTree {
   private:
     struct Node {
         std::string name;
-        std::unique_ptr<Payload> payload;
+        std::optional<Payload> payload;
         NodeHandle parent;
         NodeHandle firstChild;
         NodeHandle lastChild;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,7 @@ class Reader {
     bool CheckLink(std::uint32_t from, std::uint32_t field, std::uint32_t offset, const char* what,
                    std::uint32_t& target);
     bool ReadName(std::uint32_t record, std::uint32_t offset, std::string& name);
-    bool ReadLeaf(std::uint32_t record, const Record& fields, std::unique_ptr<Payload>& payload);
+    bool ReadLeaf(std::uint32_t record, const Record& fields, std::optional<Bytes>& payload);
     bool CheckDataOverlaps();
 
     const Bytes& bytes_;
@@ -196,8 +197,7 @@ bool Reader::ReadName(std::uint32_t record, std::uint32_t offset, std::string& n
     return true;
 }
 
-bool Reader::ReadLeaf(std::uint32_t record, const Record& fields,
-                      std::unique_ptr<Payload>& payload) {
+bool Reader::ReadLeaf(std::uint32_t record, const Record& fields, std::optional<Bytes>& payload) {
     const std::uint64_t at = RecordAt(record);
     const std::uint64_t begin = fields.childOrData;
     const std::uint64_t size = fields.sizes[0];
@@ -232,9 +232,8 @@ bool Reader::ReadLeaf(std::uint32_t record, const Record& fields,
         dataUses_.push_back(DataUse{begin, begin + room, record});
     }
     if (size > 0) {
-        payload = std::make_unique<Payload>();
         const auto* first = bytes_.data() + blocks_.dataBegin + begin;
-        payload->bytes.assign(first, first + size);
+        payload.emplace(first, first + size);
     }
     return true;
 }
@@ -282,7 +281,7 @@ bool Reader::Read(NodeTree& tree) {
         if (!ReadName(current.record, fields.name, name)) {
             return false;
         }
-        std::unique_ptr<Payload> payload;
+        std::optional<Bytes> payload;
         std::uint32_t child = 0;
         if (fields.flags == UtfFlagBranch) {
             for (int copy = 0; copy < 3; ++copy) {
@@ -318,7 +317,7 @@ bool Reader::Read(NodeTree& tree) {
 
         const NodeHandle node = tree.InsertNode(current.parent, std::move(name));
         if (payload) {
-            tree.SetPayload(node, std::move(payload));
+            tree.SetPayload(node, std::move(*payload));
         }
         if (fields.sibling != 0) {
             pending.push_back({sibling, current.parent});

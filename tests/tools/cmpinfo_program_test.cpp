@@ -140,9 +140,8 @@ class CmpinfoProgramTest : public ::testing::Test {
         NodeTree tree;
         BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
         if (referencedMeshes != 1) {
-            auto payload = std::make_unique<Payload>();
-            payload->bytes = MeshRefRecord("Ship.lod0.vms", referencedMeshes);
-            tree.SetPayload(tree.Registry().back(), std::move(payload));
+            tree.SetPayload(tree.Registry().back(),
+                            MeshRefRecord("Ship.lod0.vms", referencedMeshes));
         }
         return UtfLayout(tree).GetFileBytes();
     }

@@ -42,9 +42,7 @@ inline NodeTree EveryLeafTree() {
     const Bytes record = MeshRefRecord("Ship.lod0.vms", 2);
     NodeTree tree;
     const auto leaf = [&tree](NodeHandle parent, const std::string& name, Bytes bytes) {
-        auto payload = std::make_unique<Payload>();
-        payload->bytes = std::move(bytes);
-        tree.SetPayload(tree.InsertNode(parent, name), std::move(payload));
+        tree.SetPayload(tree.InsertNode(parent, name), std::move(bytes));
     };
     const NodeHandle root = tree.InsertNode(NodeHandle(), "\\");
     leaf(tree.InsertNode(tree.InsertNode(root, "VMeshLibrary"), "Ship.lod0.vms"), "VMeshData",

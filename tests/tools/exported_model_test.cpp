@@ -32,7 +32,7 @@ MeshList Model() {
 }
 
 void Replace(NodeTree& tree, const std::string& leaf, Bytes bytes) {
-    tree.SetPayload(FindNode(tree, leaf), std::make_unique<Payload>(Payload{std::move(bytes)}));
+    tree.SetPayload(FindNode(tree, leaf), std::move(bytes));
 }
 
 TEST(StoredModel, GivesBackEveryStoredValueAndHardpoint) {
@@ -156,7 +156,7 @@ TEST(StoredModel, RefusesAHardpointWithoutPosition) {
     NodeTree tree;
     const NodeHandle group = tree.InsertNode(tree.InsertNode({}, "Hardpoints"), "Fixed");
     const NodeHandle orientation = tree.InsertNode(tree.InsertNode(group, "HpGun"), "Orientation");
-    tree.SetPayload(orientation, std::make_unique<Payload>(Payload{Bytes(36)}));
+    tree.SetPayload(orientation, Bytes(36));
     const Result<StoredModel> read = ReadStoredModel(tree);
     ASSERT_FALSE(read);
     EXPECT_NE(read.message().find("\"HpGun\" has no \"Position\""), std::string::npos);

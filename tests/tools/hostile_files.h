@@ -47,9 +47,7 @@ inline NodeTree LongNamedBrokenMeshTree() {
     for (int level = 0; level < LongNamedLevels; ++level) {
         node = tree.InsertNode(node, std::string(LongNameBytes, static_cast<char>('a' + level)));
     }
-    auto payload = std::make_unique<Payload>();
-    payload->bytes = BrokenMeshDataStream();
-    tree.SetPayload(tree.InsertNode(node, "VMeshData"), std::move(payload));
+    tree.SetPayload(tree.InsertNode(node, "VMeshData"), BrokenMeshDataStream());
     return tree;
 }
 

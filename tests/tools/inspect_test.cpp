@@ -69,9 +69,7 @@ TEST(InspectTest, MeshReferenceMustMatchTheLibrary) {
     for (const Case& c : cases) {
         const MeshList meshes = Model();
         NodeTree tree = ModelTree(meshes);
-        auto payload = std::make_unique<Payload>();
-        payload->bytes = MeshRefRecord(c.entryName, c.count);
-        tree.SetPayload(FindNode(tree, "VMeshRef"), std::move(payload));
+        tree.SetPayload(FindNode(tree, "VMeshRef"), MeshRefRecord(c.entryName, c.count));
         const FileReport report = InspectTree(tree, "ship.cmp", 0);
         const std::string problems = RenderProblems(report);
         if (c.problem) {

@@ -72,9 +72,7 @@ TEST(NodeTreeTest, PayloadsAndDuplicateNames) {
     EXPECT_NE(top, twin);
     EXPECT_EQ(tree.GetSize(), 2u);
     EXPECT_EQ(tree.GetPayload(twin), nullptr);
-    auto payload = std::make_unique<Payload>();
-    payload->bytes = {1, 2};
-    tree.SetPayload(twin, std::move(payload));
+    tree.SetPayload(twin, {1, 2});
     ASSERT_NE(tree.GetPayload(twin), nullptr);
     EXPECT_EQ(tree.GetPayload(twin)->bytes, (Bytes{1, 2}));
     EXPECT_EQ(tree.GetPayload(top), nullptr);

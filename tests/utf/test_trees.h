@@ -14,9 +14,7 @@
 namespace cmp {
 
 inline void Attach(NodeTree& tree, NodeHandle node, Bytes bytes) {
-    auto payload = std::make_unique<Payload>();
-    payload->bytes = std::move(bytes);
-    tree.SetPayload(node, std::move(payload));
+    tree.SetPayload(node, std::move(bytes));
 }
 
 // T at the top level, P and Q under T, R under P; R holds 01 02 and Q holds 03.
