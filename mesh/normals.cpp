@@ -1,11 +1,7 @@
 #include "mesh/normals.h"
 
-#include <emmintrin.h>
-
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 
 namespace cmp {
 
@@ -56,47 +52,11 @@ inline Vector3 Normalized(const Vector3& source) {
             static_cast<float>(z / length)};
 }
 
-// The square roots and divisions are where most of the time of the normals goes, so
-// they are done for two vectors at once (SSE2, which both targets have): each lane
-// rounds exactly as Normalized does for one vector.
-struct VectorPair {
-    __m128d x;  // lane 0 the first vector's, lane 1 the second's
-    __m128d y;
-    __m128d z;
-};
-
-VectorPair PairOf(const Vector3& first, const Vector3& second) {
-    return {_mm_set_pd(second.x, first.x), _mm_set_pd(second.y, first.y),
-            _mm_set_pd(second.z, first.z)};
-}
-
-// Normalized of both vectors of the pair.
-void StoreNormalized(const VectorPair& pair, Vector3& first, Vector3& second) {
-    const __m128d length =
-        _mm_sqrt_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(pair.x, pair.x), _mm_mul_pd(pair.y, pair.y)),
-                               _mm_mul_pd(pair.z, pair.z)));
-    // Lanes whose length is positive and finite (never a NaN one); the others give zero.
-    const __m128d usable =
-        _mm_and_pd(_mm_cmpgt_pd(length, _mm_setzero_pd()),
-                   _mm_cmplt_pd(length, _mm_set1_pd(std::numeric_limits<double>::infinity())));
-    float x[4];
-    float y[4];
-    float z[4];
-    _mm_storeu_ps(x, _mm_cvtpd_ps(_mm_and_pd(usable, _mm_div_pd(pair.x, length))));
-    _mm_storeu_ps(y, _mm_cvtpd_ps(_mm_and_pd(usable, _mm_div_pd(pair.y, length))));
-    _mm_storeu_ps(z, _mm_cvtpd_ps(_mm_and_pd(usable, _mm_div_pd(pair.z, length))));
-    first = {x[0], y[0], z[0]};
-    second = {x[1], y[1], z[1]};
-}
-
-// Normalized for every vector, two at a time.
-[[gnu::noinline]] void NormalizeAll(Vector3* vectors, std::size_t count) {
-    std::size_t i = 0;
-    for (; i + 1 < count; i += 2) {
-        StoreNormalized(PairOf(vectors[i], vectors[i + 1]), vectors[i], vectors[i + 1]);
-    }
-    if (i < count) {
-        vectors[i] = Normalized(vectors[i]);
+// One pass over the whole array: the square roots and divisions of different vectors
+// do not wait for one another, which is where most of the time of the normals goes.
+[[gnu::noinline]] void NormalizeFaceNormals(std::vector<Vector3>& faceNormals) {
+    for (Vector3& normal : faceNormals) {
+        normal = Normalized(normal);
     }
 }
 
@@ -130,49 +90,34 @@ void AddToCorners(const std::uint16_t* corners, const Vector3& face, std::vector
     }
 }
 
-// Turns each sum into the mean: sum / count in double, rounded to float, for two
-// vertices at a time. A vertex that no triangle uses keeps (0, 0, 0): its sum is zero,
-// divided by 1 here as a single term is (exactly).
+// Turns each sum into the mean: sum / count in double, rounded to float. A vertex that
+// no triangle uses keeps (0, 0, 0).
 [[gnu::noinline]] void DivideSumsByCounts(std::vector<VertexSum>& sums) {
-    const auto divisor = [](const VertexSum& sum) {
-        return static_cast<double>(static_cast<float>(std::max<std::uint32_t>(sum.count, 1)));
-    };
-    for (std::size_t v = 0; v < sums.size(); v += 2) {
-        VertexSum& first = sums[v];
-        VertexSum& second = v + 1 < sums.size() ? sums[v + 1] : sums[v];
-        const VectorPair pair = PairOf({first.x, first.y, first.z}, {second.x, second.y, second.z});
-        const __m128d counts = _mm_set_pd(divisor(second), divisor(first));
-        float x[4];
-        float y[4];
-        float z[4];
-        _mm_storeu_ps(x, _mm_cvtpd_ps(_mm_div_pd(pair.x, counts)));
-        _mm_storeu_ps(y, _mm_cvtpd_ps(_mm_div_pd(pair.y, counts)));
-        _mm_storeu_ps(z, _mm_cvtpd_ps(_mm_div_pd(pair.z, counts)));
-        first = {x[0], y[0], z[0], first.count};
-        second = {x[1], y[1], z[1], second.count};
+    for (VertexSum& sum : sums) {
+        // A single term is its own mean: dividing by 1 is exact, so it is skipped.
+        if (sum.count > 1) {
+            const double count = static_cast<float>(sum.count);
+            sum.x = static_cast<float>(sum.x / count);
+            sum.y = static_cast<float>(sum.y / count);
+            sum.z = static_cast<float>(sum.z / count);
+        }
     }
 }
 
-// Each mean at unit length into its vertex; a mean of zero length (as the mean of a
-// vertex no triangle uses is) gives DefaultVertexNormal.
+// Each mean at unit length into its vertex; a mean of zero length gives
+// DefaultVertexNormal, and so does a vertex no triangle uses (its mean is zero) without
+// the square root.
 [[gnu::noinline]] void StoreVertexNormals(const std::vector<VertexSum>& means,
                                           std::vector<ExportVertex>& vertices) {
-    const auto store = [](const Vector3& unit, ExportVertex& vertex) {
-        const Vector3& normal = IsZero(unit) ? DefaultVertexNormal : unit;
-        vertex.normal[0] = normal.x;
-        vertex.normal[1] = normal.y;
-        vertex.normal[2] = normal.z;
-    };
-    for (std::size_t v = 0; v < vertices.size(); v += 2) {
-        const VertexSum& first = means[v];
-        const VertexSum& second = v + 1 < vertices.size() ? means[v + 1] : means[v];
-        Vector3 units[2];
-        StoreNormalized(PairOf({first.x, first.y, first.z}, {second.x, second.y, second.z}),
-                        units[0], units[1]);
-        store(units[0], vertices[v]);
-        if (v + 1 < vertices.size()) {
-            store(units[1], vertices[v + 1]);
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        Vector3 unit =
+            means[v].count == 0 ? Vector3{} : Normalized({means[v].x, means[v].y, means[v].z});
+        if (IsZero(unit)) {
+            unit = DefaultVertexNormal;
         }
+        vertices[v].normal[0] = unit.x;
+        vertices[v].normal[1] = unit.y;
+        vertices[v].normal[2] = unit.z;
     }
 }
 
@@ -197,7 +142,7 @@ std::vector<Vector3> GenerateNormals(std::vector<ExportVertex>& vertices,
                              vertices[corners[2]].position);
         }
     }
-    NormalizeAll(faceNormals.data(), faceNormals.size());
+    NormalizeFaceNormals(faceNormals);
 
     // Vertex normals: one pass over the triangles in ascending order sums each vertex's
     // face normals in single precision; then the mean, then unit length. Linear in the
