@@ -14,7 +14,7 @@ namespace {
 
 PlannedMesh PlanMesh(const ExportMesh& mesh) {
     PlannedMesh planned;
-    planned.meshName = MeshNameOf(mesh);
+    planned.meshName = std::string(MeshNameOf(mesh));
     planned.vertexCount = mesh.vertices.size();
     planned.triangleCount = mesh.GetTriangleCount();
     planned.materialName = mesh.materialName;
@@ -24,7 +24,8 @@ PlannedMesh PlanMesh(const ExportMesh& mesh) {
     // The stream leaves out every mesh whose name begins with "hp"; the hardpoint branch
     // takes only those whose kind it can read. A mesh that falls between the two is in
     // neither.
-    const std::optional<HardpointName> parsed = ParseHardpointName(planned.meshName.c_str());
+    const std::optional<HardpointName> parsed =
+        ParseHardpointName(std::string_view(planned.meshName));
     if (!parsed) {
         planned.role = MeshRole::LeftOut;
         return planned;

@@ -27,7 +27,7 @@ Bytes TextPayload(const std::string& text) {
 std::int32_t CountNonHardpointMeshes(const MeshList& meshes) {
     std::int32_t count = 0;
     for (const ExportMesh& mesh : meshes) {
-        if (!IsHardpointName(MeshNameOf(mesh).c_str())) {
+        if (!IsHardpointName(MeshNameOf(mesh))) {
             ++count;
         }
     }
@@ -43,7 +43,8 @@ Bytes MeshRefRecord(const std::string& libraryEntryName, std::int32_t meshCount)
 
 void BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, Bytes meshDataStream) {
     assert(!meshes.empty());
-    const std::string baseName = meshes.empty() ? std::string() : MeshNameOf(meshes.front());
+    const std::string baseName =
+        meshes.empty() ? std::string() : std::string(MeshNameOf(meshes.front()));
     const std::string libraryEntryName = baseName + ".lod0.vms";
     const std::string modelFileName = baseName + ".3db";
 

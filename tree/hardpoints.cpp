@@ -1,7 +1,6 @@
 #include "tree/hardpoints.h"
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 
 #include "core/little_endian.h"
@@ -25,12 +24,11 @@ constexpr std::uint32_t MinAngleBits = 0xBF490FF9;  // -0.7854
 
 // Case-blind comparison of `word` with the characters of `text` from `start`, stopping at
 // the text's end like a counted string compare would.
-bool MatchesAt(const char* text, std::size_t length, std::size_t start, const char* word) {
-    const std::size_t wordLength = std::strlen(word);
-    if (start + wordLength > length) {
+bool MatchesAt(std::string_view text, std::size_t start, std::string_view word) {
+    if (start + word.size() > text.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < wordLength; ++i) {
+    for (std::size_t i = 0; i < word.size(); ++i) {
         if (FoldAsciiCase(text[start + i]) != FoldAsciiCase(word[i])) {
             return false;
         }
@@ -57,7 +55,7 @@ Bytes LimitPayload(std::uint32_t bits) {
 
 // Whether the hardpoint `mesh` names needs the nearest-face search.
 bool SearchesForAFace(const ExportMesh& mesh) {
-    const std::optional<HardpointName> parsed = ParseHardpointName(MeshNameOf(mesh).c_str());
+    const std::optional<HardpointName> parsed = ParseHardpointName(MeshNameOf(mesh));
     return parsed && !KeepsModelAxes(parsed->name);
 }
 
@@ -78,22 +76,25 @@ void InsertLeaf(NodeTree& tree, NodeHandle parent, const char* name, Bytes paylo
 }  // namespace
 
 std::optional<HardpointName> ParseHardpointName(const char* meshName) {
-    if (!meshName || !IsHardpointName(meshName)) {
+    return meshName ? ParseHardpointName(std::string_view(meshName)) : std::nullopt;
+}
+
+std::optional<HardpointName> ParseHardpointName(std::string_view meshName) {
+    if (!IsHardpointName(meshName)) {
         return std::nullopt;
     }
-    const std::size_t length = std::strlen(meshName);
     HardpointKind kind;
     std::size_t nameStart;
-    if (MatchesAt(meshName, length, KindStart, "Fixed")) {
+    if (MatchesAt(meshName, KindStart, "Fixed")) {
         kind = HardpointKind::Fixed;
         nameStart = FixedNameStart;
-    } else if (MatchesAt(meshName, length, KindStart, "Revolute")) {
+    } else if (MatchesAt(meshName, KindStart, "Revolute")) {
         kind = HardpointKind::Revolute;
         nameStart = RevoluteNameStart;
     } else {
         return std::nullopt;
     }
-    return HardpointName{kind, nameStart < length ? std::string(meshName + nameStart) : ""};
+    return HardpointName{kind, std::string(meshName.substr(std::min(nameStart, meshName.size())))};
 }
 
 void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes) {
@@ -107,8 +108,7 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
     const CandidateFace* lastFound = nullptr;  // where the next search starts looking
     for (auto at = meshes.begin(); at != meshes.end(); ++at) {
         const ExportMesh& mesh = *at;
-        const std::string meshName = MeshNameOf(mesh);
-        const std::optional<HardpointName> parsed = ParseHardpointName(meshName.c_str());
+        const std::optional<HardpointName> parsed = ParseHardpointName(MeshNameOf(mesh));
         if (!parsed) {
             continue;
         }

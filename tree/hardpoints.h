@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "mesh/export_mesh.h"
 #include "tree/node_tree.h"
@@ -22,6 +23,7 @@ struct HardpointName {
 // when the mesh name ends before it. Nothing when the mesh name is null, is not a
 // hardpoint name, or carries neither kind.
 std::optional<HardpointName> ParseHardpointName(const char* meshName);
+std::optional<HardpointName> ParseHardpointName(std::string_view meshName);
 
 // Mean of the mesh's first three vertices: ((a + b) + c) * 0.333333343f per coordinate.
 // A mesh with one or two vertices gives the mean of those (the sum from the first vertex,

@@ -1,33 +1,57 @@
 #include "utf/string_table.h"
 
 #include <cstring>
+#include <functional>
 
 namespace cmp {
 
-std::uint32_t StringTable::Add(std::string_view name) {
-    if (auto found = offsets_.find(name); found != offsets_.end()) {
-        return found->second;
+std::size_t StringTable::SlotOf(std::string_view name) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = std::hash<std::string_view>{}(name)&mask;; slot = (slot + 1) & mask) {
+        if (slots_[slot] == 0) {
+            return slot;
+        }
+        const Entry& entry = entries_[slots_[slot] - 1];
+        if (std::string_view(block_).substr(entry.offset, entry.length) == name) {
+            return slot;
+        }
     }
-    const std::uint32_t offset = size_;
-    entries_.push_back(Entry{offset, std::string(name)});
-    offsets_.emplace(std::string(name), offset);
-    size_ += static_cast<std::uint32_t>(name.size()) + 1;
+}
+
+void StringTable::Grow() {
+    std::vector<std::uint32_t> old(slots_.size() * 2, 0);
+    old.swap(slots_);
+    for (const std::uint32_t index : old) {
+        if (index != 0) {
+            const Entry& entry = entries_[index - 1];
+            slots_[SlotOf(std::string_view(block_).substr(entry.offset, entry.length))] = index;
+        }
+    }
+}
+
+std::uint32_t StringTable::Add(std::string_view name) {
+    std::size_t slot = SlotOf(name);
+    if (slots_[slot] != 0) {
+        return entries_[slots_[slot] - 1].offset;
+    }
+    const auto offset = static_cast<std::uint32_t>(block_.size());
+    entries_.push_back({offset, static_cast<std::uint32_t>(name.size())});
+    block_.append(name);
+    block_.push_back('\0');
+    slots_[slot] = static_cast<std::uint32_t>(entries_.size());
+    if (2 * entries_.size() > slots_.size()) {
+        Grow();
+    }
     return offset;
 }
 
 std::int32_t StringTable::Find(std::string_view name) const {
-    auto found = offsets_.find(name);
-    if (found == offsets_.end()) {
-        return -1;
-    }
-    return static_cast<std::int32_t>(found->second);
+    const std::uint32_t index = slots_[SlotOf(name)];
+    return index == 0 ? -1 : static_cast<std::int32_t>(entries_[index - 1].offset);
 }
 
 void StringTable::CopyOut(std::uint8_t* destination) const {
-    for (const Entry& entry : entries_) {
-        std::memcpy(destination + entry.offset, entry.name.data(), entry.name.size());
-        destination[entry.offset + entry.name.size()] = 0;
-    }
+    std::memcpy(destination, block_.data(), block_.size());
 }
 
 }  // namespace cmp

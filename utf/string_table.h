@@ -2,18 +2,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace cmp {
 
 // Gives every distinct node name one byte offset in a tree file's string block. Offset 0
 // is the empty string that no entry covers; entries follow in the order first added, each
-// at the previous entry's offset plus its length plus 1. Lookups go through a hash index
-// beside the ordered entries, so they give the same offsets a linear scan would.
+// at the previous entry's offset plus its length plus 1. The table keeps the block itself,
+// each name stored once, and finds names through a hash index of offsets into it, so
+// lookups give the same offsets a linear scan would.
 class StringTable {
   public:
     StringTable() = default;
@@ -26,7 +25,7 @@ class StringTable {
     // The offset of `name`, or -1 if it was never added.
     std::int32_t Find(std::string_view name) const;
     // Length of the string block in bytes: 1 for an empty table.
-    std::uint32_t GetSize() const { return size_; }
+    std::uint32_t GetSize() const { return static_cast<std::uint32_t>(block_.size()); }
     // Writes every name and its 0 byte at its offset; `destination` holds GetSize()
     // zero bytes.
     void CopyOut(std::uint8_t* destination) const;
@@ -34,18 +33,17 @@ class StringTable {
   private:
     struct Entry {
         std::uint32_t offset;
-        std::string name;
+        std::uint32_t length;
     };
-    // Lets the index be searched with a string_view without building a std::string.
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>{}(name);
-        }
-    };
-    std::vector<Entry> entries_;
-    std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> offsets_;
-    std::uint32_t size_ = 1;
+    // The slot of slots_ that holds `name`'s entry, or the empty one where it would go.
+    std::size_t SlotOf(std::string_view name) const;
+    void Grow();
+
+    std::string block_ = std::string(1, '\0');  // the string block as the file holds it
+    std::vector<Entry> entries_;                // in the order first added
+    // Open addressing: an entry's index plus one, or 0 for an empty slot. A power of two
+    // in size, never more than half full, so that every probe ends at an empty slot.
+    std::vector<std::uint32_t> slots_ = std::vector<std::uint32_t>(16, 0);
 };
 
 }  // namespace cmp
