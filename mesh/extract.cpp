@@ -41,21 +41,21 @@ ExportVertex ReadVertex(ztMesh mesh, std::int32_t index) {
 
 void ReadVertices(ztMesh mesh, ExportMesh& record) {
     const std::int32_t count = UsableCount(ztMesh_GetVertexCount(mesh), MaxHostElementCount);
-    record.vertices.reserve(static_cast<std::size_t>(count));
+    record.vertices.resize(static_cast<std::size_t>(count));
     for (std::int32_t j = 0; j < count; ++j) {
-        record.vertices.push_back(ReadVertex(mesh, j));
+        record.vertices[static_cast<std::size_t>(j)] = ReadVertex(mesh, j);
     }
 }
 
 void ReadTriangles(ztMesh mesh, ExportMesh& record) {
     const std::int32_t count = UsableCount(ztMesh_GetTriangleCount(mesh), MaxHostElementCount);
-    record.triangles.reserve(3 * static_cast<std::size_t>(count));
-    for (std::int32_t t = 0; t < count; ++t) {
-        std::uint16_t corners[3] = {0, 0, 0};
+    record.triangles.resize(3 * static_cast<std::size_t>(count));
+    std::uint16_t* corners = record.triangles.data();
+    for (std::int32_t t = 0; t < count; ++t, corners += 3) {
+        // The three corners stay 0 where the host gives no triangle.
         if (const ztTriangle triangle = ztMesh_GetTriangleAt(mesh, t); triangle != nullptr) {
             ztTriangle_GetVertexIndices(triangle, corners);
         }
-        record.triangles.insert(record.triangles.end(), std::begin(corners), std::end(corners));
     }
 }
 

@@ -32,39 +32,4 @@ void NodeTree::Reserve(std::size_t nodes) {
     registry_.reserve(nodes);
 }
 
-const std::string& NodeTree::GetName(NodeHandle node) const {
-    return At(node).name;
-}
-
-const Payload* NodeTree::GetPayload(NodeHandle node) const {
-    const std::optional<Payload>& payload = At(node).payload;
-    return payload ? &*payload : nullptr;
-}
-
-NodeHandle NodeTree::GetRoot() const {
-    return firstTopLevel_;
-}
-
-NodeHandle NodeTree::GetParent(NodeHandle node) const {
-    return At(node).parent;
-}
-
-NodeHandle NodeTree::GetFirstChild(NodeHandle node) const {
-    return At(node).firstChild;
-}
-
-NodeHandle NodeTree::GetNextSibling(NodeHandle node) const {
-    return At(node).nextSibling;
-}
-
-NodeTree::Node& NodeTree::At(NodeHandle node) {
-    assert(node && node.id_ <= nodes_.size());
-    return nodes_[node.id_ - 1];
-}
-
-const NodeTree::Node& NodeTree::At(NodeHandle node) const {
-    assert(node && node.id_ <= nodes_.size());
-    return nodes_[node.id_ - 1];
-}
-
 }  // namespace cmp

@@ -52,14 +52,21 @@ class NodeTree {
     // Room for this many nodes in all, so that a tree of known size grows in one step.
     void Reserve(std::size_t nodes);
 
-    const std::string& GetName(NodeHandle node) const;
+    // Defined here, not out of line: a writer calls them several times for every node.
+    const std::string& GetName(NodeHandle node) const { return At(node).name; }
     // Null when none was attached. Valid until the next InsertNode; the bytes it holds
     // stay where they are for the life of the tree.
-    const Payload* GetPayload(NodeHandle node) const;
-    NodeHandle GetRoot() const;                        // first top-level node, or null
-    NodeHandle GetParent(NodeHandle node) const;       // null for a top-level node
-    NodeHandle GetFirstChild(NodeHandle node) const;   // null for a leaf
-    NodeHandle GetNextSibling(NodeHandle node) const;  // null for the last one
+    const Payload* GetPayload(NodeHandle node) const {
+        const std::optional<Payload>& payload = At(node).payload;
+        return payload ? &*payload : nullptr;
+    }
+    NodeHandle GetRoot() const { return firstTopLevel_; }  // first top-level node, or null
+    // Null for a top-level node.
+    NodeHandle GetParent(NodeHandle node) const { return At(node).parent; }
+    // Null for a leaf.
+    NodeHandle GetFirstChild(NodeHandle node) const { return At(node).firstChild; }
+    // Null for the last one.
+    NodeHandle GetNextSibling(NodeHandle node) const { return At(node).nextSibling; }
     // Every node in insertion order.
     const std::vector<NodeHandle>& Registry() const { return registry_; }
     // Where `node` (of this tree) stands in Registry(), for tables kept beside the tree.
@@ -78,8 +85,14 @@ class NodeTree {
         NodeHandle lastChild;
         NodeHandle nextSibling;
     };
-    Node& At(NodeHandle node);
-    const Node& At(NodeHandle node) const;
+    Node& At(NodeHandle node) {
+        assert(node && node.id_ <= nodes_.size());
+        return nodes_[node.id_ - 1];
+    }
+    const Node& At(NodeHandle node) const {
+        assert(node && node.id_ <= nodes_.size());
+        return nodes_[node.id_ - 1];
+    }
 
     std::vector<Node> nodes_;  // registry order
     std::vector<NodeHandle> registry_;
