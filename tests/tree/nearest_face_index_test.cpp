@@ -160,6 +160,26 @@ TEST(NearestFaceIndex, AgreesWithTheScanOnAdversarialModels) {
                      {Face(inf, 0, 0), Face(nan, 0, 0), Face(0, 0, -inf), Face(5, 5, 5)},
                      {{0, 0, 0}, {inf, 0, 0}, {nan, nan, nan}}});
     cases.push_back({"no candidate at all (every face degenerate)", {}, {{0, 0, 0}, {1, 2, 3}}});
+
+    // More copies of one centre than a leaf holds: runs of one curve code are halved,
+    // level after level, and only the earliest copy may win.
+    Case copies{"a thousand copies of one centre", {Face(9, 9, 9)}, {{1, 2, 3}, {9, 9, 9}}};
+    for (int i = 0; i < 1000; ++i) {
+        copies.faces.push_back(Face(1, 2, 3.5f));
+    }
+    copies.faces.push_back(Face(1, 2, 2.5f));  // as near as the copies, but later
+    cases.push_back(copies);
+
+    // A grid listed row by row with centres that are not finite in every few places:
+    // leaves and lanes that hold them, and leaves that hold nothing else.
+    Case holes{"a grid with centres that are not finite", {}, {{2, 1, 2}, {0, -1, 5.5f}}};
+    for (int i = 0; i < 60 * 60; ++i) {
+        const float x = static_cast<float>(i % 60) * 0.1f;
+        const float z = static_cast<float>(i / 60) * 0.1f;
+        const bool hole = i % 7 == 3 || (i >= 320 && i < 352);
+        holes.faces.push_back(hole ? Face(i % 2 ? nan : inf, 0, z) : Face(x, std::sin(x), z));
+    }
+    cases.push_back(holes);
     for (const Case& c : cases) {
         ExpectSameAsScan(c.faces, c.queries, c.what);
     }

@@ -56,6 +56,12 @@ TEST(StringTableTest, NamesAreCaseSensitiveAndByteExact) {
     EXPECT_EQ(table.Find("Root "), 11);
     EXPECT_EQ(table.Find("ROOT"), 17);
     EXPECT_EQ(table.Find("rOOT"), -1);
+    // A name goes into the block whole, a 0 byte in it included.
+    const std::string withZero("a\0b", 3);
+    EXPECT_EQ(table.Add(withZero), 22u);
+    EXPECT_EQ(table.Find("a"), -1);
+    EXPECT_EQ(table.Add("a"), 26u);
+    EXPECT_EQ(table.Find(withZero), 22);
 }
 
 // The hash index must give exactly what a scan of the entries in order would.
