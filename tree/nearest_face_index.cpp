@@ -493,25 +493,19 @@ const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
             if (int near = bounds.AtMost(best.rootLimit); near != 0) {
                 double lanesOfBounds[4];
                 bounds.Store(lanesOfBounds);
-                // The children that may hold the winner, farthest first.
-                int order[4];
-                int count = 0;
-                for (; near != 0; near &= near - 1) {
-                    const int child = std::countr_zero(static_cast<unsigned>(near));
-                    int slot = count++;
-                    for (; slot > 0 && lanesOfBounds[order[slot - 1]] < lanesOfBounds[child];
-                         --slot) {
-                        order[slot] = order[slot - 1];
-                    }
-                    order[slot] = child;
+                // The nearest child goes on; the others wait, in child order.
+                int nearest = std::countr_zero(static_cast<unsigned>(near));
+                for (int rest = near & (near - 1); rest != 0; rest &= rest - 1) {
+                    const int child = std::countr_zero(static_cast<unsigned>(rest));
+                    nearest = lanesOfBounds[child] < lanesOfBounds[nearest] ? child : nearest;
                 }
-                for (int i = 0; i + 1 < count; ++i) {
+                for (int waiting = near & ~(1 << nearest); waiting != 0; waiting &= waiting - 1) {
+                    const int child = std::countr_zero(static_cast<unsigned>(waiting));
                     assert(pendingCount < MostPendingParts);
-                    pending[pendingCount++] = {node.child[order[i]].index,
-                                               node.child[order[i]].groups,
-                                               lanesOfBounds[order[i]]};
+                    pending[pendingCount++] = {node.child[child].index, node.child[child].groups,
+                                               lanesOfBounds[child]};
                 }
-                part = node.child[order[count - 1]];
+                part = node.child[nearest];
                 continue;
             }
         }
