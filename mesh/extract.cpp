@@ -41,9 +41,9 @@ ExportVertex ReadVertex(ztMesh mesh, std::int32_t index) {
 
 void ReadVertices(ztMesh mesh, ExportMesh& record) {
     const std::int32_t count = UsableCount(ztMesh_GetVertexCount(mesh), MaxHostElementCount);
-    record.vertices.resize(static_cast<std::size_t>(count));
+    record.vertices.reserve(static_cast<std::size_t>(count));
     for (std::int32_t j = 0; j < count; ++j) {
-        record.vertices[static_cast<std::size_t>(j)] = ReadVertex(mesh, j);
+        record.vertices.push_back(ReadVertex(mesh, j));
     }
 }
 
