@@ -80,7 +80,7 @@ void PutMeshHeaders(Bytes& out, const MeshList& meshes) {
 
 // Indices stay local to their mesh; the mesh header's start vertex places them. Field
 // by field, for a machine whose records do not hold the stream's bytes.
-void PutIndexArrays(Bytes& out, const MeshList& meshes) {
+[[maybe_unused]] void PutIndexArrays(Bytes& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
         if (!mesh.isHardpoint) {
             for (std::size_t k = 0; k < IndexCount(mesh); ++k) {
@@ -101,7 +101,7 @@ void PutVertex(Bytes& out, const ExportVertex& vertex) {
     AppendF32(out, vertex.v);
 }
 
-void PutVertexArrays(Bytes& out, const MeshList& meshes) {
+[[maybe_unused]] void PutVertexArrays(Bytes& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
         if (!mesh.isHardpoint) {
             for (const ExportVertex& vertex : mesh.vertices) {
