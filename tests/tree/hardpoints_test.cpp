@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <random>
 #include <string>
@@ -11,6 +13,7 @@
 #include "tests/tree/mesh_fixtures.h"
 #include "tests/tree/reference_nearest_face.h"
 #include "tests/utf/test_trees.h"
+#include "tree/mesh_name.h"
 #include "tree/nearest_face.h"
 
 namespace cmp {
@@ -47,6 +50,24 @@ TEST(HardpointsTest, ParsesKindAndNameByPosition) {
         if (parsed) {
             EXPECT_EQ(parsed->kind, *c.kind) << label;
             EXPECT_EQ(parsed->name, c.name) << label;
+        }
+    }
+}
+
+// A mesh's name is read from its record, which need not end in a 0 byte: the whole
+// field is the name then, and nothing past it is read.
+TEST(HardpointsTest, NamesFillingTheWholeFieldAreReadWithinIt) {
+    for (const char* start : {"Hp_Fixed_", "hp_revolute_", "Body_"}) {
+        ExportMesh mesh;
+        std::fill(std::begin(mesh.meshName), std::end(mesh.meshName), 'x');
+        std::copy(start, start + std::strlen(start), mesh.meshName);
+        const std::string_view name = MeshNameOf(mesh);
+        ASSERT_EQ(name.size(), sizeof mesh.meshName) << start;
+        const std::optional<HardpointName> parsed = ParseHardpointName(name);
+        ASSERT_EQ(parsed.has_value(), start[0] != 'B') << start;
+        if (parsed) {
+            EXPECT_EQ(parsed->name, std::string(sizeof mesh.meshName - std::strlen(start), 'x'))
+                << start;
         }
     }
 }

@@ -79,6 +79,24 @@ TEST(NodeTreeTest, PayloadsAndDuplicateNames) {
     EXPECT_EQ(tree.GetParent(twin), top);
 }
 
+// The layout writes payloads from where they lie, so their bytes must stay put while the
+// tree grows (with room reserved and beyond it), and a later payload replaces one.
+TEST(NodeTreeTest, PayloadBytesStayPutAsTheTreeGrows) {
+    NodeTree tree;
+    tree.Reserve(4);
+    const NodeHandle leaf = tree.InsertNode(NodeHandle(), "VMeshData");
+    tree.SetPayload(leaf, Bytes(100, 7));
+    const std::uint8_t* bytes = tree.GetPayload(leaf)->bytes.data();
+    for (int i = 0; i < 1000; ++i) {
+        tree.SetPayload(tree.InsertNode(leaf, "Position"), Bytes(12, static_cast<std::uint8_t>(i)));
+    }
+    EXPECT_EQ(tree.GetPayload(leaf)->bytes.data(), bytes);
+    EXPECT_EQ(tree.GetPayload(leaf)->bytes, Bytes(100, 7));
+    EXPECT_EQ(tree.GetPayload(tree.Registry()[500])->bytes, Bytes(12, 243));  // 499 % 256
+    tree.SetPayload(leaf, {1});
+    EXPECT_EQ(tree.GetPayload(leaf)->bytes, Bytes{1});
+}
+
 TEST(NodeTreeTest, EmptyTree) {
     NodeTree tree;
     EXPECT_TRUE(tree.GetRoot().IsNull());
