@@ -53,20 +53,42 @@ Bytes LimitPayload(std::uint32_t bits) {
     return bytes;
 }
 
-// Whether the hardpoint `mesh` names needs the nearest-face search.
-bool SearchesForAFace(const ExportMesh& mesh) {
-    const std::optional<HardpointName> parsed = ParseHardpointName(MeshNameOf(mesh));
-    return parsed && !KeepsModelAxes(parsed->name);
-}
+// One hardpoint mesh as the branch writes it.
+struct Hardpoint {
+    HardpointName name;
+    Vector3 position;
+    bool searches;                           // for the nearest face
+    const CandidateFace* nearest = nullptr;  // what the search found
+};
 
-// How many meshes in [from, to) need the search, counted no further than `limit`.
-std::size_t CountSearches(MeshList::const_iterator from, MeshList::const_iterator to,
-                          std::size_t limit) {
-    std::size_t count = 0;
-    for (; from != to && count < limit; ++from) {
-        count += SearchesForAFace(*from) ? 1 : 0;
+// The hardpoints of the list in its order, with the nearest faces of those that need
+// one. The faces are gathered and indexed only when some hardpoint needs them, once for
+// the whole branch, and all searches run together, before any node is made: the index
+// then stays in the cache, and it is built knowing how many searches follow (a few only
+// scan). `faces` keeps the faces the hardpoints point to.
+std::vector<Hardpoint> ReadHardpoints(const MeshList& meshes, std::vector<CandidateFace>& faces) {
+    std::vector<Hardpoint> hardpoints;
+    std::size_t searches = 0;
+    for (const ExportMesh& mesh : meshes) {
+        if (std::optional<HardpointName> parsed = ParseHardpointName(MeshNameOf(mesh))) {
+            const bool searchesForAFace = !KeepsModelAxes(parsed->name);
+            hardpoints.push_back({std::move(*parsed), HardpointPosition(mesh), searchesForAFace});
+            searches += searchesForAFace ? 1 : 0;
+        }
     }
-    return count;
+    if (searches == 0) {
+        return hardpoints;
+    }
+    faces = CandidateFaces(meshes);
+    const NearestFaceIndex index(faces, searches);
+    const CandidateFace* lastFound = nullptr;  // where the next search starts looking
+    for (Hardpoint& hardpoint : hardpoints) {
+        if (hardpoint.searches) {
+            lastFound = index.FindNearest(hardpoint.position, lastFound);
+            hardpoint.nearest = lastFound;
+        }
+    }
+    return hardpoints;
 }
 
 void InsertLeaf(NodeTree& tree, NodeHandle parent, const char* name, Bytes payload) {
@@ -100,38 +122,20 @@ std::optional<HardpointName> ParseHardpointName(std::string_view meshName) {
 void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes) {
     const NodeHandle fixed = tree.InsertNode(hardpoints, "Fixed");
     const NodeHandle revolute = tree.InsertNode(hardpoints, "Revolute");
-    // The faces are gathered and indexed at the first hardpoint that needs them, once
-    // for the whole branch: a model without such hardpoints never pays for them. The
-    // index is made for the searches that follow (a few only scan).
     std::vector<CandidateFace> faces;
-    std::optional<NearestFaceIndex> faceIndex;
-    const CandidateFace* lastFound = nullptr;  // where the next search starts looking
-    for (auto at = meshes.begin(); at != meshes.end(); ++at) {
-        const ExportMesh& mesh = *at;
-        const std::optional<HardpointName> parsed = ParseHardpointName(MeshNameOf(mesh));
-        if (!parsed) {
-            continue;
-        }
-        const bool isRevolute = parsed->kind == HardpointKind::Revolute;
-        const NodeHandle node = tree.InsertNode(isRevolute ? revolute : fixed, parsed->name);
+    for (const Hardpoint& hardpoint : ReadHardpoints(meshes, faces)) {
+        const bool isRevolute = hardpoint.name.kind == HardpointKind::Revolute;
+        const NodeHandle node = tree.InsertNode(isRevolute ? revolute : fixed, hardpoint.name.name);
         if (isRevolute) {
             const float axis[3] = {0.0f, 1.0f, 0.0f};
             InsertLeaf(tree, node, "Axis", FloatPayload(axis, 3));
             InsertLeaf(tree, node, "Max", LimitPayload(MaxAngleBits));
             InsertLeaf(tree, node, "Min", LimitPayload(MinAngleBits));
         }
-        const Vector3 position = HardpointPosition(mesh);
-        std::array<float, 9> orientation = OrientationFromFace(nullptr);
-        if (!KeepsModelAxes(parsed->name)) {
-            if (!faceIndex) {
-                faces = CandidateFaces(meshes);
-                faceIndex.emplace(
-                    faces, CountSearches(at, meshes.end(), NearestFaceIndex::SearchesWorthSorting));
-            }
-            lastFound = faceIndex->FindNearest(position, lastFound);
-            orientation = OrientationFromFace(lastFound);
-        }
+        // The identity for a hardpoint that keeps the model's axes or found no face.
+        const std::array<float, 9> orientation = OrientationFromFace(hardpoint.nearest);
         InsertLeaf(tree, node, "Orientation", FloatPayload(orientation.data(), orientation.size()));
+        const Vector3& position = hardpoint.position;
         const float coordinates[3] = {position.x, position.y, position.z};
         InsertLeaf(tree, node, "Position", FloatPayload(coordinates, 3));
     }
