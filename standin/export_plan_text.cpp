@@ -16,7 +16,10 @@ std::string Count(std::size_t n, const char* one, const char* many) {
 }
 
 std::string Quoted(const std::string& name) {
-    return "'" + TerminalText(name) + "'";
+    std::string quoted = "'";
+    quoted += TerminalText(name);
+    quoted += '\'';
+    return quoted;
 }
 
 std::string MeshLine(const PlannedMesh& mesh) {

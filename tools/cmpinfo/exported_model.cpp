@@ -19,7 +19,10 @@ Error Malformed(std::string message) {
 }
 
 std::string Quoted(const std::string& name) {
-    return "\"" + Printable(CutName(name)) + "\"";
+    std::string quoted = "\"";
+    quoted += Printable(CutName(name));
+    quoted += '"';
+    return quoted;
 }
 
 // Meshes [first, first + count) of one stream, with every bound checked here again.

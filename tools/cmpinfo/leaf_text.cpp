@@ -61,7 +61,10 @@ std::string HexPreview(const UnknownLeaf& leaf) {
     for (std::size_t i = 0; i < leaf.firstBytes.size(); ++i) {
         char pair[4];
         std::snprintf(pair, sizeof pair, "%02X", leaf.firstBytes[i]);
-        text += (i ? " " : "") + std::string(pair);
+        if (i > 0) {
+            text += ' ';
+        }
+        text += pair;
     }
     if (leaf.size > leaf.firstBytes.size()) {
         text += " ... (" + std::to_string(leaf.size - leaf.firstBytes.size()) + " more)";

@@ -84,7 +84,10 @@ void WriteLeafJson(const DecodedLeaf& leaf, ReportOutput& output) {
                              {"expectedLength", stream->expectedLength}}) +
                  ",\"meshes\":[");
     for (std::size_t m = 0; m < stream->meshes.size(); ++m) {
-        output.Write((m > 0 ? "," : "") + DumpJson(ToJson(stream->meshes[m])));
+        if (m > 0) {
+            output.Write(",");
+        }
+        output.Write(DumpJson(ToJson(stream->meshes[m])));
     }
     output.Write("]}");
 }
@@ -178,8 +181,10 @@ std::size_t RenderProblemsJson(const FileReport& report, ReportOutput& output) {
         const ProblemBudget::Share share = budget.Take(problems);
         const Json path = JsonBytes(walk.GetPath());
         for (std::size_t i = 0; i < share.listed; ++i) {
+            if (!first) {
+                output.Write(",");
+            }
             output.Write(
-                (first ? "" : ",") +
                 DumpJson({{"path", path}, {"message", JsonBytes(problems.GetListed()[i])}}));
             first = false;
         }

@@ -1,6 +1,8 @@
 #include "tools/cmpinfo/render_text.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "core/text.h"
 #include "tools/cmpinfo/leaf_text.h"
@@ -51,7 +53,10 @@ void Describe(const MeshReference& reference, Line line) {
 
 template <class Line>
 void Describe(const TextLeaf& text, Line line) {
-    line("\"" + Printable(text.text) + "\"");
+    std::string quoted = "\"";
+    quoted += Printable(text.text);
+    quoted += '"';
+    line(std::move(quoted));
 }
 
 template <class Line>
@@ -59,7 +64,10 @@ void Describe(const RealsLeaf& reals, Line line) {
     for (const std::vector<float>& row : reals.rows) {
         std::string text;
         for (float value : row) {
-            text += (text.empty() ? "" : " ") + FormatReal(value);
+            if (!text.empty()) {
+                text += ' ';
+            }
+            text += FormatReal(value);
         }
         line(text);
     }
