@@ -6,7 +6,7 @@ namespace cmp {
 bool IsHardpointName(const char* name) {
     // Comparing the first character before reading the second keeps a one-character
     // name from being read past its terminator.
-    return name != nullptr && FoldAsciiCase(name[0]) == 'h' && FoldAsciiCase(name[1]) == 'p';
+    return name != nullptr && IsHardpointName(std::string_view(name));
 }
 
 bool IsHardpointName(std::string_view name) {

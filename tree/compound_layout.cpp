@@ -51,10 +51,8 @@ void BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, Bytes meshDataS
     // The nodes every file has, and at most six for each hardpoint, in one allocation.
     constexpr std::size_t FixedNodes = 20;
     constexpr std::size_t MostNodesPerHardpoint = 6;
-    std::size_t hardpointMeshes = 0;
-    for (const ExportMesh& mesh : meshes) {
-        hardpointMeshes += mesh.isHardpoint ? 1 : 0;
-    }
+    const std::int32_t ordinaryMeshes = CountNonHardpointMeshes(meshes);
+    const std::size_t hardpointMeshes = meshes.size() - static_cast<std::size_t>(ordinaryMeshes);
     tree.Reserve(tree.GetSize() + FixedNodes + MostNodesPerHardpoint * hardpointMeshes);
 
     const NodeHandle root = tree.InsertNode(NodeHandle(), "\\");
@@ -77,7 +75,7 @@ void BuildCompoundLayout(NodeTree& tree, const MeshList& meshes, Bytes meshDataS
     const NodeHandle level = tree.InsertNode(multiLevel, "Level0");
     const NodeHandle part = tree.InsertNode(level, "VMeshPart");
     tree.SetPayload(tree.InsertNode(part, "VMeshRef"),
-                    MeshRefRecord(libraryEntryName, CountNonHardpointMeshes(meshes)));
+                    MeshRefRecord(libraryEntryName, ordinaryMeshes));
 }
 
 }  // namespace cmp

@@ -1,7 +1,6 @@
 #include "tree/hardpoints.h"
 
 #include <cstdint>
-#include <memory>
 
 #include "core/little_endian.h"
 #include "core/text.h"

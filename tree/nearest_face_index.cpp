@@ -238,17 +238,14 @@ struct NearestFaceIndex::Best {
 NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std::size_t searches)
     : faces_(faces) {
     if (searches < SearchesWorthATree) {
-        layout_ = Layout::Scan;
+        scans_ = true;
         return;
     }
     // For fewer searches, the faces as the model lists them make the tree when that
     // order keeps neighbours together, as a modeller's meshes mostly do: no sort.
-    if (searches < SearchesWorthSorting && BuildOverListedFaces()) {
-        layout_ = Layout::Listed;
-        return;
+    if (searches >= SearchesWorthSorting || !BuildOverListedFaces()) {
+        BuildOverSortedCentres();
     }
-    layout_ = Layout::Sorted;
-    BuildOverSortedCentres();
 }
 
 NearestFaceIndex::BoxedPart NearestFaceIndex::AddLeaf(std::span<const std::uint32_t> faces) {
@@ -453,7 +450,7 @@ void NearestFaceIndex::SearchLeaf(Part leaf, const float at[3], Best& best) cons
 
 const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
                                                    const CandidateFace* hint) const {
-    if (layout_ == Layout::Scan) {
+    if (scans_) {
         return ScanForNearestCandidate(faces_, position);
     }
     // A position that is not finite is at no finite distance from any face.

@@ -91,13 +91,6 @@ class NearestFaceIndex {
     };
     struct Best;
 
-    // How the faces are searched.
-    enum class Layout {
-        Scan,    // every face, in order
-        Listed,  // a tree whose leaves are runs of the faces as listed
-        Sorted,  // a tree whose leaves are runs of the centres sorted along the curve
-    };
-
     // Leaves over runs of the faces as listed, paired up to a root; false (and nothing
     // kept) when the listed order scatters the faces or none is finite.
     bool BuildOverListedFaces();
@@ -116,8 +109,8 @@ class NearestFaceIndex {
     const std::vector<CandidateFace>& faces_;
     std::vector<Group> groups_;
     std::vector<Node> nodes_;
-    BoxedPart root_;  // no groups and no nodes: nothing to search
-    Layout layout_ = Layout::Sorted;
+    BoxedPart root_;      // no groups and no nodes: nothing to search
+    bool scans_ = false;  // every face in order for each search, no tree
 };
 
 }  // namespace cmp
