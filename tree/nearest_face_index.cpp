@@ -30,7 +30,7 @@ constexpr std::uint32_t SortedLeafFaces = 32;
 constexpr double LeafShareOfModel = 1.0 / 8.0;
 
 // Cells per axis of the curve that orders the centres: ten bits each, thirty in all.
-constexpr double MortonCells = 1023.0;
+constexpr float MortonCells = 1023.0f;
 
 // The most children a search defers at once: at most three per level. A tree over
 // sorted centres splits a range at most once per bit of the 30-bit codes and then halves
@@ -68,12 +68,6 @@ struct FourSquares {
     Doubles lower;  // lanes 0 and 1
     Doubles upper;  // lanes 2 and 3
 
-    // Bit i set when lane i is at most `limit` (never for a lane that is not a number).
-    int AtMost(double limit) const {
-        const Doubles limits = _mm_set1_pd(limit);
-        return _mm_movemask_pd(_mm_cmple_pd(lower, limits)) |
-               _mm_movemask_pd(_mm_cmple_pd(upper, limits)) << 2;
-    }
     void Store(double lanes[4]) const {
         _mm_storeu_pd(lanes, lower);
         _mm_storeu_pd(lanes + 2, upper);
@@ -89,6 +83,18 @@ FourSquares SquaresAdded(Floats x, Floats y, Floats z) {
             SquaresAdded(UpperHalfWidened(x), UpperHalfWidened(y), UpperHalfWidened(z))};
 }
 
+// The same sum with every operation in float: twice the lanes per instruction and no
+// widening, but rounded more coarsely. It only screens (see Best::screen): a lane it
+// passes is computed again in double before anything is decided.
+Floats FloatSquaresAdded(Floats x, Floats y, Floats z) {
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y)), _mm_mul_ps(z, z));
+}
+
+// Bit i set when lane i is at most `limit` (never for a lane that is not a number).
+int AtMost(Floats lanes, float limit) {
+    return _mm_movemask_ps(_mm_cmple_ps(lanes, Broadcast(limit)));
+}
+
 // Per lane, how far p lies outside [low, high], 0 inside: the larger of low - p and
 // p - high. Below the range, low - p rounds to exactly -(p - low): the square of the gap
 // the scan's difference would have at the box's edge (see BoxLowerBoundsSquared).
@@ -96,14 +102,27 @@ Floats GapOutside(Floats p, Floats low, Floats high) {
     return _mm_max_ps(_mm_max_ps(_mm_sub_ps(low, p), _mm_sub_ps(p, high)), _mm_setzero_ps());
 }
 
+// All three tested at once, without a branch for each.
 bool IsFinite(const Vector3& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+    return std::isfinite(v.x) & std::isfinite(v.y) & std::isfinite(v.z);
 }
 
-// The cell along one axis of a finite coordinate, with `scale` cells per unit from `low`.
-std::uint32_t CellOf(float coordinate, float low, double scale) {
-    const double cell = (double{coordinate} - double{low}) * scale;
-    return cell >= MortonCells ? 1023u : cell > 0.0 ? static_cast<std::uint32_t>(cell) : 0u;
+// A finite centre's x, y and z with a fourth lane of 0, or NaN in every lane for a
+// centre that is not finite: no box takes it in (see Box), and no search takes a face
+// at no finite distance.
+Floats CentreLanes(const Vector3& c) {
+    return IsFinite(c) ? _mm_setr_ps(c.x, c.y, c.z, 0.0f)
+                       : Broadcast(std::numeric_limits<float>::quiet_NaN());
+}
+
+// The least and the greatest of four lanes, in every lane.
+Floats LeastLane(Floats lanes) {
+    lanes = _mm_min_ps(lanes, _mm_shuffle_ps(lanes, lanes, 0x4E));
+    return _mm_min_ps(lanes, _mm_shuffle_ps(lanes, lanes, 0xB1));
+}
+Floats GreatestLane(Floats lanes) {
+    lanes = _mm_max_ps(lanes, _mm_shuffle_ps(lanes, lanes, 0x4E));
+    return _mm_max_ps(lanes, _mm_shuffle_ps(lanes, lanes, 0xB1));
 }
 
 // Every cell index with its ten bits moved to every third bit, for interleaving three
@@ -142,20 +161,21 @@ void SortByCode(std::vector<std::uint64_t>& keys) {
 }
 
 // Lower bounds of SquaredDistance(p, c) for every centre c inside each of the four
-// boxes of a node (a box that holds nothing is infinitely far).
+// boxes of a node (a box that holds nothing is infinitely far), summed in float for
+// Best::screen.
 //
 // Why they hold: rounding to nearest is monotonic, so for a centre coordinate c at or
 // beyond the box's near side b (|p - c| >= |p - b| in exact terms), the float difference
 // the scan computes satisfies |fl(p - c)| >= |fl(p - b)|, which is exactly the float gap
 // GapOutside computes. Each square and the two double additions are monotonic in the
-// same way, and so is the square root. The bound is therefore at most the distance the
-// scan computes for any face in the box, rounding included.
-[[gnu::always_inline]] inline FourSquares BoxLowerBoundsSquared(const Floats p[3],
-                                                                const float low[3][4],
-                                                                const float high[3][4]) {
-    return SquaresAdded(GapOutside(p[0], Load(low[0]), Load(high[0])),
-                        GapOutside(p[1], Load(low[1]), Load(high[1])),
-                        GapOutside(p[2], Load(low[2]), Load(high[2])));
+// same way, and so is the square root. The double sum of the gaps' squares is therefore
+// at most the distance the scan computes for any face in the box, rounding included,
+// and a float sum above the screen means a double sum above the limit.
+[[gnu::always_inline]] inline Floats BoxLowerBoundsSquared(const Floats p[3], const float low[3][4],
+                                                           const float high[3][4]) {
+    return FloatSquaresAdded(GapOutside(p[0], Load(low[0]), Load(high[0])),
+                             GapOutside(p[1], Load(low[1]), Load(high[1])),
+                             GapOutside(p[2], Load(low[2]), Load(high[2])));
 }
 
 // The square of the distance by which faces are compared, before its root (which the
@@ -171,18 +191,15 @@ void SortByCode(std::vector<std::uint64_t>& keys) {
 
 }  // namespace
 
-void NearestFaceIndex::Box::Include(const float point[3]) {
-    for (int axis = 0; axis < 3; ++axis) {
-        low[axis] = std::min(low[axis], point[axis]);
-        high[axis] = std::max(high[axis], point[axis]);
-    }
+// Lanes that are NaN leave the bounds as they are: a minimum or maximum with NaN in
+// its first operand gives the second.
+void NearestFaceIndex::Box::Include(Floats lowest, Floats highest) {
+    _mm_storeu_ps(low, _mm_min_ps(lowest, Load(low)));
+    _mm_storeu_ps(high, _mm_max_ps(highest, Load(high)));
 }
 
 void NearestFaceIndex::Box::Include(const Box& other) {
-    if (other.HoldsAny()) {
-        Include(other.low);
-        Include(other.high);
-    }
+    Include(Load(other.low), Load(other.high));  // a box holding nothing changes nothing
 }
 
 double NearestFaceIndex::Box::ExtentSum() const {
@@ -202,9 +219,19 @@ double NearestFaceIndex::Box::ExtentSum() const {
 // best distance: a larger square has a larger root, so it can neither win nor tie, and
 // only squares at or below the limit have their root taken and compared exactly as the
 // scan compares it.
+//
+// `screen` does the same for squares summed in float (FloatSquaresAdded) from the same
+// float differences: a float sum above it means a double sum above rootLimit. Why: with
+// e the exact sum of the three squares, each float operation rounds up by at most a
+// factor (1 + 2^-24) plus 2^-150 where it is subnormal, so the float sum is at most
+// e (1 + 2^-24)^3 + 2^-148 (and +infinity only when e exceeds any limit here, which is
+// below 2^40); the double sum (exact squares, two additions) is at least e (1 - 2^-53)^2.
+// The screen is at least rootLimit (1 + 2^-20) + 2^-140, so a float sum above it has
+// e > rootLimit (1 + 2^-21) and the double sum above rootLimit.
 struct NearestFaceIndex::Best {
     double distance = NoFaceDistance;
     double rootLimit = RootLimit(NoFaceDistance);
+    float screen = ScreenOf(rootLimit);
     std::uint32_t face = NoFace;  // NoFace: only a strictly nearer face may win
 
     // A square at least as large as any double x with sqrt(x) <= root, for a root in
@@ -217,6 +244,12 @@ struct NearestFaceIndex::Best {
         constexpr double Small = 0x1p-500;
         return root < Small ? 0x1p-999 : (root * root) * (1.0 + 0x1p-50);
     }
+    // A float at or above limit (1 + 2^-20) + 2^-140: the sum below exceeds that by
+    // more than its own two roundings and the float's (a factor 1 - 2^-24, or 2^-150
+    // where the float is subnormal) can take away.
+    static float ScreenOf(double limit) {
+        return static_cast<float>(limit * (1.0 + 0x1p-19) + 0x1p-139);
+    }
 
     // Offers a face at this squared distance (as SquaredDistance computes it).
     void Offer(double candidateSquared, std::uint32_t index) {
@@ -227,12 +260,14 @@ struct NearestFaceIndex::Best {
         if (candidate < distance || (candidate == distance && face != NoFace && index < face)) {
             distance = candidate;
             rootLimit = RootLimit(candidate);
+            screen = ScreenOf(rootLimit);
             face = index;
         }
     }
-    // Whether some face of a box whose faces are all at least sqrt(boundSquared) away
-    // could still beat this one (a tie included: it may hold an earlier face).
-    bool MayBeBeatenWithin(double boundSquared) const { return boundSquared <= rootLimit; }
+    // Whether some face of a box whose faces are all at least as far as the float bound
+    // `boundSquared` shows could still beat this one (a tie included: it may hold an
+    // earlier face).
+    bool MayBeBeatenWithin(float boundSquared) const { return boundSquared <= screen; }
 };
 
 NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std::size_t searches)
@@ -252,30 +287,41 @@ NearestFaceIndex::BoxedPart NearestFaceIndex::AddLeaf(std::span<const std::uint3
     const auto groups =
         static_cast<std::uint32_t>((faces.size() + FacesPerGroup - 1) / FacesPerGroup);
     BoxedPart leaf{{static_cast<std::uint32_t>(groups_.size()), groups}, {}};
+    constexpr float None = std::numeric_limits<float>::quiet_NaN();
+    Floats low[3] = {Broadcast(Infinity), Broadcast(Infinity), Broadcast(Infinity)};
+    Floats high[3] = {Broadcast(-Infinity), Broadcast(-Infinity), Broadcast(-Infinity)};
     for (std::size_t first = 0; first < faces.size(); first += FacesPerGroup) {
+        // The lanes are gathered in registers and stored whole: a vector load right after
+        // four narrow stores to the same place would wait for them.
         Group group;
-        for (std::uint32_t lane = 0; lane < FacesPerGroup; ++lane) {
-            if (first + lane >= faces.size()) {
-                constexpr float None = std::numeric_limits<float>::quiet_NaN();
-                group.x[lane] = group.y[lane] = group.z[lane] = None;
-                group.face[lane] = NoFace;
-                continue;
-            }
-            const std::uint32_t face = faces[first + lane];
-            const Vector3& c = faces_[face].centre;
-            group.x[lane] = c.x;
-            group.y[lane] = c.y;
-            group.z[lane] = c.z;
-            group.face[lane] = face;
-            // A centre that is not finite stays in its lane, where it gives no number
-            // Offer takes, but never widens the box.
-            if (IsFinite(c)) {
-                const float centre[3] = {c.x, c.y, c.z};
-                leaf.box.Include(centre);
-            }
+        float lane[3][FacesPerGroup];
+        for (std::uint32_t l = 0; l < FacesPerGroup; ++l) {
+            const bool held = first + l < faces.size();
+            const std::uint32_t face = held ? faces[first + l] : NoFace;
+            // A centre that is not finite is never nearest: its lane stays NaN.
+            const bool finite = held && IsFinite(faces_[face].centre);
+            const Vector3 c = finite ? faces_[face].centre : Vector3{None, None, None};
+            lane[0][l] = c.x;
+            lane[1][l] = c.y;
+            lane[2][l] = c.z;
+            group.face[l] = finite ? face : NoFace;
+        }
+        const Floats lanes[3] = {_mm_setr_ps(lane[0][0], lane[0][1], lane[0][2], lane[0][3]),
+                                 _mm_setr_ps(lane[1][0], lane[1][1], lane[1][2], lane[1][3]),
+                                 _mm_setr_ps(lane[2][0], lane[2][1], lane[2][2], lane[2][3])};
+        _mm_storeu_ps(group.x, lanes[0]);
+        _mm_storeu_ps(group.y, lanes[1]);
+        _mm_storeu_ps(group.z, lanes[2]);
+        for (int axis = 0; axis < 3; ++axis) {
+            low[axis] = _mm_min_ps(lanes[axis], low[axis]);
+            high[axis] = _mm_max_ps(lanes[axis], high[axis]);
         }
         groups_.push_back(group);
     }
+    leaf.box.Include(_mm_unpacklo_ps(_mm_unpacklo_ps(LeastLane(low[0]), LeastLane(low[2])),
+                                     _mm_unpacklo_ps(LeastLane(low[1]), _mm_setzero_ps())),
+                     _mm_unpacklo_ps(_mm_unpacklo_ps(GreatestLane(high[0]), GreatestLane(high[2])),
+                                     _mm_unpacklo_ps(GreatestLane(high[1]), _mm_setzero_ps())));
     return leaf;
 }
 
@@ -343,33 +389,43 @@ bool NearestFaceIndex::BuildOverListedFaces() {
 
 void NearestFaceIndex::BuildOverSortedCentres() {
     // A centre that is not finite is never nearer than anything: it is left out.
-    Box bounds;
+    Floats low = Broadcast(Infinity);
+    Floats high = Broadcast(-Infinity);
     for (const CandidateFace& face : faces_) {
-        if (IsFinite(face.centre)) {
-            const float centre[3] = {face.centre.x, face.centre.y, face.centre.z};
-            bounds.Include(centre);
-        }
+        const Floats centre = CentreLanes(face.centre);
+        low = _mm_min_ps(centre, low);
+        high = _mm_max_ps(centre, high);
     }
+    Box bounds;
+    bounds.Include(low, high);
     if (!bounds.HoldsAny()) {
         return;
     }
     // The centres in the order of a curve through the box that keeps neighbours in space
     // mostly neighbours in the list: one sort of small integer keys instead of a
     // partition per tree level. The order only shapes the tree; every box is computed
-    // from the centres it holds, which is all the pruning relies on.
-    double scale[3];
+    // from the centres it holds, which is all the pruning relies on (so the cells may be
+    // computed in float, and clamped where that overflows).
+    float scale[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     for (int axis = 0; axis < 3; ++axis) {
         const double extent = double{bounds.high[axis]} - double{bounds.low[axis]};
-        scale[axis] = extent > 0.0 ? MortonCells / extent : 0.0;
+        scale[axis] = extent > 0.0 ? static_cast<float>(MortonCells / extent) : 0.0f;
     }
+    const Floats origin = Load(bounds.low);
+    const Floats scales = Load(scale);
     std::vector<std::uint64_t> keys;
     keys.reserve(faces_.size());
     for (std::uint32_t face = 0; face < faces_.size(); ++face) {
         const Vector3& c = faces_[face].centre;
         if (IsFinite(c)) {
-            const std::uint32_t code = Spread[CellOf(c.x, bounds.low[0], scale[0])] << 2 |
-                                       Spread[CellOf(c.y, bounds.low[1], scale[1])] << 1 |
-                                       Spread[CellOf(c.z, bounds.low[2], scale[2])];
+            const Floats cells = _mm_min_ps(
+                _mm_max_ps(_mm_mul_ps(_mm_sub_ps(_mm_setr_ps(c.x, c.y, c.z, 0.0f), origin), scales),
+                           _mm_setzero_ps()),
+                Broadcast(MortonCells));
+            alignas(16) std::int32_t cell[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(cell), _mm_cvttps_epi32(cells));
+            const std::uint32_t code =
+                Spread[cell[0]] << 2 | Spread[cell[1]] << 1 | Spread[cell[2]];
             keys.push_back(std::uint64_t{code} << 32 | face);
         }
     }
@@ -431,16 +487,16 @@ void NearestFaceIndex::SearchLeaf(Part leaf, const float at[3], Best& best) cons
     const Floats position[3] = {Broadcast(at[0]), Broadcast(at[1]), Broadcast(at[2])};
     for (std::uint32_t g = leaf.index; g < leaf.index + leaf.groups; ++g) {
         const Group& group = groups_[g];
-        const FourSquares squares = SquaresAdded(_mm_sub_ps(position[0], Load(group.x)),
-                                                 _mm_sub_ps(position[1], Load(group.y)),
-                                                 _mm_sub_ps(position[2], Load(group.z)));
-        // Most groups hold no face that may win: one test passes them all by.
-        int near = squares.AtMost(best.rootLimit);
+        const Floats dx = _mm_sub_ps(position[0], Load(group.x));
+        const Floats dy = _mm_sub_ps(position[1], Load(group.y));
+        const Floats dz = _mm_sub_ps(position[2], Load(group.z));
+        // Most groups hold no face that may win: one test in float passes them all by.
+        int near = AtMost(FloatSquaresAdded(dx, dy, dz), best.screen);
         if (near == 0) {
             continue;
         }
         double lanes[FacesPerGroup];
-        squares.Store(lanes);
+        SquaresAdded(dx, dy, dz).Store(lanes);
         for (; near != 0; near &= near - 1) {
             const int lane = std::countr_zero(static_cast<unsigned>(near));
             best.Offer(lanes[lane], group.face[lane]);
@@ -468,7 +524,7 @@ const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
     // The root's box alone, in the first lane of each axis.
     const float rootLow[3][4] = {{root_.box.low[0]}, {root_.box.low[1]}, {root_.box.low[2]}};
     const float rootHigh[3][4] = {{root_.box.high[0]}, {root_.box.high[1]}, {root_.box.high[2]}};
-    if ((BoxLowerBoundsSquared(lanes, rootLow, rootHigh).AtMost(best.rootLimit) & 1) == 0) {
+    if ((AtMost(BoxLowerBoundsSquared(lanes, rootLow, rootHigh), best.screen) & 1) == 0) {
         return best.face == NoFace ? nullptr : &faces_[best.face];
     }
     // Depth first, the nearest child first so that the others are more often skipped; a
@@ -476,9 +532,9 @@ const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
     struct Pending {
         std::uint32_t index;
         std::uint32_t groups;
-        double bound;
+        float bound;
     };
-    Pending pending[MostPendingParts];
+    Pending pending[MostPendingParts + 1];
     int pendingCount = 0;
     Part part = root_.part;
     for (;;) {
@@ -486,21 +542,25 @@ const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
             SearchLeaf(part, at, best);
         } else {
             const Node& node = nodes_[part.index];
-            const FourSquares bounds = BoxLowerBoundsSquared(lanes, node.low, node.high);
-            if (int near = bounds.AtMost(best.rootLimit); near != 0) {
-                double lanesOfBounds[4];
-                bounds.Store(lanesOfBounds);
-                // The nearest child goes on; the others wait, in child order.
-                int nearest = std::countr_zero(static_cast<unsigned>(near));
-                for (int rest = near & (near - 1); rest != 0; rest &= rest - 1) {
-                    const int child = std::countr_zero(static_cast<unsigned>(rest));
-                    nearest = lanesOfBounds[child] < lanesOfBounds[nearest] ? child : nearest;
-                }
-                for (int waiting = near & ~(1 << nearest); waiting != 0; waiting &= waiting - 1) {
-                    const int child = std::countr_zero(static_cast<unsigned>(waiting));
-                    assert(pendingCount < MostPendingParts);
-                    pending[pendingCount++] = {node.child[child].index, node.child[child].groups,
-                                               lanesOfBounds[child]};
+            const Floats bounds = BoxLowerBoundsSquared(lanes, node.low, node.high);
+            if (int near = AtMost(bounds, best.screen); near != 0) {
+                float lanesOfBounds[4];
+                _mm_storeu_ps(lanesOfBounds, bounds);
+                // The nearest child goes on (the first of equals); the others wait, in
+                // child order. Bounds are never NaN for a finite position, and the
+                // least of them is among the near ones. Written without branches: which
+                // children are near follows no pattern a processor could learn.
+                Floats least = _mm_min_ps(bounds, _mm_shuffle_ps(bounds, bounds, 0x4E));
+                least = _mm_min_ps(least, _mm_shuffle_ps(least, least, 0xB1));
+                const int nearest = std::countr_zero(
+                    static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(bounds, least)) & near));
+                const int waiting = near & ~(1 << nearest);
+                assert(pendingCount + 3 <= MostPendingParts);
+                for (int child = 0; child < 4; ++child) {
+                    // Written always, kept only when waiting: the array has a spare entry.
+                    pending[pendingCount] = {node.child[child].index, node.child[child].groups,
+                                             lanesOfBounds[child]};
+                    pendingCount += waiting >> child & 1;
                 }
                 part = node.child[nearest];
                 continue;

@@ -14,6 +14,7 @@
 // side; each lane does exactly the operations the scan does for one face.
 #pragma once
 
+#include <emmintrin.h>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -66,7 +67,8 @@ class NearestFaceIndex {
     struct Box {
         float low[4] = {Infinity, Infinity, Infinity, 0.0f};
         float high[4] = {-Infinity, -Infinity, -Infinity, 0.0f};
-        void Include(const float point[3]);
+        // Takes in the lanes of `lowest` and `highest` that are numbers (lane 3 is 0).
+        void Include(__m128 lowest, __m128 highest);
         void Include(const Box& other);
         bool HoldsAny() const { return low[0] <= high[0]; }
         double ExtentSum() const;  // the three sides' lengths added
