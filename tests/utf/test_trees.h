@@ -71,7 +71,8 @@ inline std::vector<FlatNode> Flatten(const NodeTree& tree) {
     std::vector<FlatNode> flat;
     ForEachInPreOrder(tree, [&](NodeHandle node, int depth) {
         const Payload* payload = tree.GetPayload(node);
-        flat.push_back({depth, tree.GetName(node), payload ? payload->bytes : Bytes()});
+        flat.push_back({depth, tree.GetName(node),
+                        payload ? Bytes(payload->bytes.begin(), payload->bytes.end()) : Bytes()});
     });
     return flat;
 }
