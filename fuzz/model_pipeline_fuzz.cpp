@@ -175,7 +175,8 @@ std::vector<Visited> Walk(const NodeTree& tree) {
     std::vector<Visited> order;
     ForEachInPreOrder(tree, [&](NodeHandle node, int depth) {
         const Payload* payload = tree.GetPayload(node);
-        order.push_back({depth, tree.GetName(node), payload ? payload->bytes : Bytes()});
+        order.push_back({depth, tree.GetName(node),
+                         payload ? Bytes(payload->bytes.begin(), payload->bytes.end()) : Bytes()});
     });
     return order;
 }

@@ -45,7 +45,8 @@ std::vector<Visited> Walk(const NodeTree& tree) {
 bool SameBytes(const Payload* a, const Payload* b) {
     const std::size_t sizeA = a ? a->bytes.size() : 0;
     const std::size_t sizeB = b ? b->bytes.size() : 0;
-    return sizeA == sizeB && (sizeA == 0 || a->bytes == b->bytes);
+    return sizeA == sizeB &&
+           (sizeA == 0 || std::equal(a->bytes.begin(), a->bytes.end(), b->bytes.begin()));
 }
 
 // The picture and the glTF of a tree the checks pass. Whatever the model holds, neither

@@ -1,6 +1,8 @@
 #include "tree/hardpoints.h"
 
+#include <array>
 #include <cstdint>
+#include <span>
 
 #include "core/little_endian.h"
 #include "core/text.h"
@@ -35,19 +37,21 @@ bool MatchesAt(std::string_view text, std::size_t start, std::string_view word) 
     return true;
 }
 
-// Sized once: a hardpoint has up to five such leaves, and appending field by field
-// would reallocate each several times.
-Bytes FloatPayload(const float* values, std::size_t count) {
-    Bytes bytes(4 * count);
-    for (std::size_t i = 0; i < count; ++i) {
+// A leaf's bytes are built on the stack and copied into the tree's own blocks: a
+// hardpoint has up to five such leaves, and a vector for each would be an allocation
+// and a free of its own.
+template <std::size_t N>
+std::array<std::uint8_t, 4 * N> FloatPayload(const std::array<float, N>& values) {
+    std::array<std::uint8_t, 4 * N> bytes;
+    for (std::size_t i = 0; i < N; ++i) {
         StoreF32(bytes.data() + 4 * i, values[i]);
     }
     return bytes;
 }
 
 // "Max" and "Min": one real, then four zero bytes.
-Bytes LimitPayload(std::uint32_t bits) {
-    Bytes bytes(8);
+std::array<std::uint8_t, 8> LimitPayload(std::uint32_t bits) {
+    std::array<std::uint8_t, 8> bytes{};
     StoreU32(bytes.data(), bits);
     return bytes;
 }
@@ -90,8 +94,9 @@ std::vector<Hardpoint> ReadHardpoints(const MeshList& meshes, std::vector<Candid
     return hardpoints;
 }
 
-void InsertLeaf(NodeTree& tree, NodeHandle parent, const char* name, Bytes payload) {
-    tree.SetPayload(tree.InsertNode(parent, name), std::move(payload));
+void InsertLeaf(NodeTree& tree, NodeHandle parent, const char* name,
+                std::span<const std::uint8_t> payload) {
+    tree.SetPayload(tree.InsertNode(parent, name), payload);
 }
 
 }  // namespace
@@ -126,17 +131,16 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
         const bool isRevolute = hardpoint.name.kind == HardpointKind::Revolute;
         const NodeHandle node = tree.InsertNode(isRevolute ? revolute : fixed, hardpoint.name.name);
         if (isRevolute) {
-            const float axis[3] = {0.0f, 1.0f, 0.0f};
-            InsertLeaf(tree, node, "Axis", FloatPayload(axis, 3));
+            InsertLeaf(tree, node, "Axis", FloatPayload(std::array<float, 3>{0.0f, 1.0f, 0.0f}));
             InsertLeaf(tree, node, "Max", LimitPayload(MaxAngleBits));
             InsertLeaf(tree, node, "Min", LimitPayload(MinAngleBits));
         }
         // The identity for a hardpoint that keeps the model's axes or found no face.
         const std::array<float, 9> orientation = OrientationFromFace(hardpoint.nearest);
-        InsertLeaf(tree, node, "Orientation", FloatPayload(orientation.data(), orientation.size()));
+        InsertLeaf(tree, node, "Orientation", FloatPayload(orientation));
         const Vector3& position = hardpoint.position;
-        const float coordinates[3] = {position.x, position.y, position.z};
-        InsertLeaf(tree, node, "Position", FloatPayload(coordinates, 3));
+        InsertLeaf(tree, node, "Position",
+                   FloatPayload(std::array<float, 3>{position.x, position.y, position.z}));
     }
 }
 

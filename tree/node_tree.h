@@ -6,7 +6,9 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,10 +31,10 @@ class NodeHandle {
     std::uint32_t id_ = 0;  // registry index + 1
 };
 
-// A leaf's data: n bytes. Only the bytes reach the file. An empty payload is written
-// exactly like no payload.
+// A leaf's data: n bytes, a view of bytes the tree owns. Only the bytes reach the file.
+// An empty payload is written exactly like no payload.
 struct Payload {
-    Bytes bytes;
+    std::span<const std::uint8_t> bytes;
 };
 
 class NodeTree {
@@ -47,8 +49,12 @@ class NodeTree {
     // New last child of `parent` (null: new last top-level node), appended to the
     // registry. `parent` must be a handle of this tree or null.
     NodeHandle InsertNode(NodeHandle parent, std::string name);
-    // The node's payload from here on; replaces any earlier one.
+    // The node's payload from here on; replaces any earlier one. The tree keeps the
+    // vector itself, so megabytes of mesh data are moved in, never copied.
     void SetPayload(NodeHandle node, Bytes bytes);
+    // The same with a copy of `bytes`, kept with other small payloads in blocks of the
+    // tree's own: thousands of small leaves cost a handful of allocations, not one each.
+    void SetPayload(NodeHandle node, std::span<const std::uint8_t> bytes);
     // Room for this many nodes in all, so that a tree of known size grows in one step.
     void Reserve(std::size_t nodes);
 
@@ -96,6 +102,12 @@ class NodeTree {
 
     std::vector<Node> nodes_;  // registry order
     std::vector<NodeHandle> registry_;
+    // What the payloads view: vectors handed over whole, and blocks of small payloads
+    // copied in. Only the handles move when these lists grow or the tree is moved; the
+    // bytes stay put.
+    std::vector<Bytes> ownedPayloads_;
+    std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;
+    std::size_t blockUsed_ = 0;  // bytes taken in blocks_.back()
     NodeHandle firstTopLevel_;
     NodeHandle lastTopLevel_;
 };

@@ -221,7 +221,7 @@ TEST(LeafDecodersTest, SmallLeaves) {
 }
 
 TEST(LeafDecodersTest, DecodedDataHoldsTheFileBytesUnchanged) {
-    const LeafDecoding text = DecodeText({'a', '\n', 0xC4, 0, 'z'});
+    const LeafDecoding text = DecodeText(Bytes{'a', '\n', 0xC4, 0, 'z'});
     EXPECT_EQ(std::get<TextLeaf>(text.content).text, "a\n\xC4");
     const LeafDecoding reals = DecodeLeaf("Orientation", Reals({1, 2, 3, 4, 5, 6, 7, 8, 0.1f}));
     EXPECT_EQ(std::get<RealsLeaf>(reals.content).rows,
@@ -229,7 +229,7 @@ TEST(LeafDecodersTest, DecodedDataHoldsTheFileBytesUnchanged) {
     const LeafDecoding unknown = DecodeUnknown(Bytes(17, 0x5A));
     EXPECT_EQ(std::get<UnknownLeaf>(unknown.content).size, 17u);
     EXPECT_EQ(std::get<UnknownLeaf>(unknown.content).firstBytes, Bytes(16, 0x5A));
-    EXPECT_EQ(DumpJson(LeafJson(DecodeText({'x', 0}).content)),
+    EXPECT_EQ(DumpJson(LeafJson(DecodeText(Bytes{'x', 0}).content)),
               "{\"kind\":\"text\",\"text\":\"x\"}");
 }
 

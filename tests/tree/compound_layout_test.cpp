@@ -38,6 +38,16 @@ const Payload* PayloadOf(const NodeTree& tree, const std::string& name) {
     return nullptr;
 }
 
+// The bytes of the first node of this name; a failure when it has no payload.
+Bytes BytesOf(const NodeTree& tree, const std::string& name) {
+    const Payload* payload = PayloadOf(tree, name);
+    if (!payload) {
+        ADD_FAILURE() << "no payload on " << name;
+        return {};
+    }
+    return Bytes(payload->bytes.begin(), payload->bytes.end());
+}
+
 Bytes Text(const std::string& text) {
     Bytes bytes(text.begin(), text.end());
     bytes.push_back(0);
@@ -63,10 +73,10 @@ TEST(CompoundLayoutTest, NodesAndLeavesOfAModel) {
     EXPECT_EQ(depths,
               (std::vector<int>{0, 1, 2, 3, 1, 2, 3, 3, 3, 1, 2, 3, 4, 5, 5, 3, 2, 3, 4, 5}));
 
-    EXPECT_EQ(PayloadOf(tree, "VMeshData")->bytes, (Bytes{1, 2, 3}));
-    EXPECT_EQ(PayloadOf(tree, "File name")->bytes, Text("Ship.3db"));
-    EXPECT_EQ(PayloadOf(tree, "Index")->bytes, Bytes(8, 0));
-    EXPECT_EQ(PayloadOf(tree, "Object name")->bytes, (Bytes{0x52, 0x6F, 0x6F, 0x74, 0x00}));
+    EXPECT_EQ(BytesOf(tree, "VMeshData"), (Bytes{1, 2, 3}));
+    EXPECT_EQ(BytesOf(tree, "File name"), Text("Ship.3db"));
+    EXPECT_EQ(BytesOf(tree, "Index"), Bytes(8, 0));
+    EXPECT_EQ(BytesOf(tree, "Object name"), (Bytes{0x52, 0x6F, 0x6F, 0x74, 0x00}));
     for (const char* branch : {"\\", "VMeshLibrary", "Ship.lod0.vms", "Cmpnd", "Root", "Ship.3db",
                                "Hardpoints", "MultiLevel", "Level0", "VMeshPart"}) {
         EXPECT_EQ(PayloadOf(tree, branch), nullptr) << branch;
@@ -83,7 +93,7 @@ TEST(CompoundLayoutTest, MeshReferenceRecord) {
     expected.resize(16, 0);
     expected.insert(expected.end(), {0, 0, 3, 0});
     expected.resize(60, 0);
-    EXPECT_EQ(PayloadOf(tree, "VMeshRef")->bytes, expected);
+    EXPECT_EQ(BytesOf(tree, "VMeshRef"), expected);
 
     // Letter case changes the node names, not the identifier.
     EXPECT_EQ(MeshRefRecord("SHIP.lod0.vms", 3), MeshRefRecord("ship.lod0.vms", 3));
@@ -119,9 +129,9 @@ TEST(CompoundLayoutTest, BaseNameComesFromTheFirstMeshWhateverItIs) {
         const std::vector<std::string> names = RegistryNames(tree);
         EXPECT_EQ(names[2], c.entryName);
         EXPECT_EQ(names[9], c.modelFileName);
-        EXPECT_EQ(PayloadOf(tree, "File name")->bytes, Text(c.modelFileName));
+        EXPECT_EQ(BytesOf(tree, "File name"), Text(c.modelFileName));
         Bytes reference = MeshRefRecord(c.entryName, c.baseName.rfind("Hp", 0) == 0 ? 0 : 1);
-        EXPECT_EQ(PayloadOf(tree, "VMeshRef")->bytes, reference);
+        EXPECT_EQ(BytesOf(tree, "VMeshRef"), reference);
     }
     NodeTree tree;
     BuildCompoundLayout(tree, {MakeMesh("Hp_Fixed_Gun", {{0, 0, 0}})}, {});

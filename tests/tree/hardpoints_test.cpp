@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -152,7 +153,8 @@ TEST(HardpointsTest, OrientationsMatchTheScanForFewAndManySearches) {
             const ExportMesh& hardpoint = meshes[200 + 2 * checked++];
             const std::array<float, 9> expected =
                 OrientationFromFace(ScanForNearestFace(faces, HardpointPosition(hardpoint)));
-            EXPECT_EQ(tree.GetPayload(node)->bytes,
+            const std::span<const std::uint8_t> bytes = tree.GetPayload(node)->bytes;
+            EXPECT_EQ(Bytes(bytes.begin(), bytes.end()),
                       Floats({expected[0], expected[1], expected[2], expected[3], expected[4],
                               expected[5], expected[6], expected[7], expected[8]}))
                 << searching << " searching hardpoints, " << tree.GetName(parent);

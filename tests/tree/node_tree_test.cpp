@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cmp {
@@ -15,6 +19,15 @@ std::vector<std::string> Names(const NodeTree& tree, const std::vector<NodeHandl
         names.push_back(tree.GetName(node));
     }
     return names;
+}
+
+// A copy of a payload's bytes, to compare; a failure when there is no payload.
+Bytes BytesOf(const Payload* payload) {
+    if (!payload) {
+        ADD_FAILURE() << "no payload";
+        return {};
+    }
+    return Bytes(payload->bytes.begin(), payload->bytes.end());
 }
 
 std::vector<NodeHandle> PreOrder(const NodeTree& tree) {
@@ -74,7 +87,7 @@ TEST(NodeTreeTest, PayloadsAndDuplicateNames) {
     EXPECT_EQ(tree.GetPayload(twin), nullptr);
     tree.SetPayload(twin, {1, 2});
     ASSERT_NE(tree.GetPayload(twin), nullptr);
-    EXPECT_EQ(tree.GetPayload(twin)->bytes, (Bytes{1, 2}));
+    EXPECT_EQ(BytesOf(tree.GetPayload(twin)), (Bytes{1, 2}));
     EXPECT_EQ(tree.GetPayload(top), nullptr);
     EXPECT_EQ(tree.GetParent(twin), top);
 }
@@ -91,10 +104,140 @@ TEST(NodeTreeTest, PayloadBytesStayPutAsTheTreeGrows) {
         tree.SetPayload(tree.InsertNode(leaf, "Position"), Bytes(12, static_cast<std::uint8_t>(i)));
     }
     EXPECT_EQ(tree.GetPayload(leaf)->bytes.data(), bytes);
-    EXPECT_EQ(tree.GetPayload(leaf)->bytes, Bytes(100, 7));
-    EXPECT_EQ(tree.GetPayload(tree.Registry()[500])->bytes, Bytes(12, 243));  // 499 % 256
+    EXPECT_EQ(BytesOf(tree.GetPayload(leaf)), Bytes(100, 7));
+    EXPECT_EQ(BytesOf(tree.GetPayload(tree.Registry()[500])), Bytes(12, 243));  // 499 % 256
     tree.SetPayload(leaf, {1});
-    EXPECT_EQ(tree.GetPayload(leaf)->bytes, Bytes{1});
+    EXPECT_EQ(BytesOf(tree.GetPayload(leaf)), Bytes{1});
+}
+
+// Bytes of `size` that differ from node to node, so that one payload written over
+// another's shows.
+Bytes Pattern(std::size_t node, std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(node * 31 + i * 7 + 1);
+    }
+    return bytes;
+}
+
+// Copied payloads share the tree's blocks: every one must keep its own bytes at its own
+// address while thousands more are added, and after the tree is moved, whatever the mix
+// of sizes (some fill a block exactly, some leave its end unused, some exceed a block).
+TEST(NodeTreeTest, CopiedPayloadsKeepTheirBytesAndAddresses) {
+    struct Case {
+        const char* what;
+        std::vector<std::size_t> sizes;  // taken in turn, node after node
+    };
+    const std::vector<Case> cases = {
+        {"hardpoint leaves", {12, 8, 8, 36, 12}},
+        {"one byte each", {1}},
+        {"four to a block, exactly", {4096}},
+        {"three to a block, the end unused", {5000}},
+        {"exactly a block", {16384}},
+        {"larger than a block between small ones", {12, 40000, 36, 16385, 8}},
+    };
+    for (const Case& c : cases) {
+        NodeTree tree;
+        const NodeHandle top = tree.InsertNode(NodeHandle(), "Hardpoints");
+        std::vector<NodeHandle> nodes;
+        std::vector<const std::uint8_t*> addresses;
+        std::size_t total = 0;
+        for (std::size_t n = 0; n < 3000 && total < (4u << 20); ++n) {
+            const std::size_t size = c.sizes[n % c.sizes.size()];
+            const Bytes bytes = Pattern(n, size);
+            nodes.push_back(tree.InsertNode(top, "Leaf"));
+            tree.SetPayload(nodes.back(), std::span<const std::uint8_t>(bytes));
+            addresses.push_back(tree.GetPayload(nodes.back())->bytes.data());
+            total += size;
+        }
+        const auto check = [&](const NodeTree& t, const char* when) {
+            for (std::size_t n = 0; n < nodes.size(); ++n) {
+                const Payload* payload = t.GetPayload(nodes[n]);
+                ASSERT_NE(payload, nullptr) << c.what << ", " << when << ", node " << n;
+                EXPECT_EQ(payload->bytes.data(), addresses[n])
+                    << c.what << ", " << when << ", node " << n;
+                EXPECT_EQ(BytesOf(payload), Pattern(n, c.sizes[n % c.sizes.size()]))
+                    << c.what << ", " << when << ", node " << n;
+            }
+        };
+        check(tree, "built");
+        NodeTree moved(std::move(tree));
+        check(moved, "moved");
+        NodeTree assigned;
+        assigned.InsertNode(NodeHandle(), "Old");
+        assigned.SetPayload(assigned.Registry().back(), std::span<const std::uint8_t>(Bytes(9)));
+        assigned = std::move(moved);
+        check(assigned, "move-assigned");
+    }
+}
+
+// A vector handed over is kept, not copied: mesh data runs to megabytes.
+TEST(NodeTreeTest, AVectorPayloadKeepsItsBuffer) {
+    NodeTree tree;
+    const NodeHandle leaf = tree.InsertNode(NodeHandle(), "VMeshData");
+    Bytes meshData = Pattern(0, 1 << 20);
+    const std::uint8_t* buffer = meshData.data();
+    tree.SetPayload(leaf, std::move(meshData));
+    EXPECT_EQ(tree.GetPayload(leaf)->bytes.data(), buffer);
+    NodeTree moved(std::move(tree));
+    EXPECT_EQ(moved.GetPayload(leaf)->bytes.data(), buffer);
+    EXPECT_EQ(BytesOf(moved.GetPayload(leaf)), Pattern(0, 1 << 20));
+}
+
+// A later payload of either kind replaces an earlier one of either kind; the bytes a
+// layout may still view stay as they were, and the other nodes keep theirs.
+TEST(NodeTreeTest, ReplacingAPayload) {
+    struct Case {
+        const char* what;
+        bool firstCopied;
+        bool secondCopied;
+    };
+    const std::vector<Case> cases = {
+        {"copied over copied", true, true},
+        {"copied over vector", false, true},
+        {"vector over copied", true, false},
+        {"vector over vector", false, false},
+    };
+    for (const Case& c : cases) {
+        NodeTree tree;
+        const NodeHandle before = tree.InsertNode(NodeHandle(), "Before");
+        tree.SetPayload(before, std::span<const std::uint8_t>(Pattern(1, 12)));
+        const NodeHandle leaf = tree.InsertNode(NodeHandle(), "Leaf");
+        const auto set = [&](bool copied, const Bytes& bytes) {
+            if (copied) {
+                tree.SetPayload(leaf, std::span<const std::uint8_t>(bytes));
+            } else {
+                tree.SetPayload(leaf, Bytes(bytes));
+            }
+        };
+        set(c.firstCopied, Pattern(2, 36));
+        const std::span<const std::uint8_t> old = tree.GetPayload(leaf)->bytes;
+        set(c.secondCopied, Pattern(3, 8));
+        const NodeHandle after = tree.InsertNode(NodeHandle(), "After");
+        tree.SetPayload(after, std::span<const std::uint8_t>(Pattern(4, 12)));
+
+        EXPECT_EQ(BytesOf(tree.GetPayload(leaf)), Pattern(3, 8)) << c.what;
+        EXPECT_EQ(Bytes(old.begin(), old.end()), Pattern(2, 36)) << c.what;
+        EXPECT_EQ(BytesOf(tree.GetPayload(before)), Pattern(1, 12)) << c.what;
+        EXPECT_EQ(BytesOf(tree.GetPayload(after)), Pattern(4, 12)) << c.what;
+    }
+}
+
+// An empty payload, copied or handed over, is a payload of no bytes (the layout writes
+// it exactly like none), also after a payload with bytes.
+TEST(NodeTreeTest, EmptyPayloads) {
+    NodeTree tree;
+    const NodeHandle vector = tree.InsertNode(NodeHandle(), "Vector");
+    const NodeHandle copied = tree.InsertNode(NodeHandle(), "Copied");
+    const NodeHandle emptied = tree.InsertNode(NodeHandle(), "Emptied");
+    tree.SetPayload(vector, Bytes());
+    tree.SetPayload(copied, std::span<const std::uint8_t>());
+    tree.SetPayload(emptied, std::span<const std::uint8_t>(Pattern(0, 12)));
+    tree.SetPayload(emptied, std::span<const std::uint8_t>());
+    for (NodeHandle node : {vector, copied, emptied}) {
+        ASSERT_NE(tree.GetPayload(node), nullptr) << tree.GetName(node);
+        EXPECT_TRUE(tree.GetPayload(node)->bytes.empty()) << tree.GetName(node);
+    }
 }
 
 TEST(NodeTreeTest, EmptyTree) {

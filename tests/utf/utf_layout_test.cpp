@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "tests/utf/test_trees.h"
@@ -73,6 +75,19 @@ TEST(UtfLayoutTest, EdgeShapes) {
           {132, 5, 0x80, 0, 0, 0, 0, 0, 0, 0, 0},
           {176, 7, 0x80, 0, 0, 2, 2, 2, 0, 0, 0},
           {0, 9, 0x80, 0, 2, 0, 0, 0, 0, 0, 0}},
+         {9, 8}},
+        {"copied payloads too: an empty one gives the record of none",
+         [] {
+             NodeTree tree;
+             NodeHandle top = tree.InsertNode(NodeHandle(), "A");
+             tree.SetPayload(tree.InsertNode(top, "B"), std::span<const std::uint8_t>());
+             const std::array<std::uint8_t, 2> bytes = {9, 8};
+             tree.SetPayload(tree.InsertNode(top, "C"), bytes);
+             return tree;
+         },
+         {{0, 1, 0x10, 0, 44, 0, 0, 0, 0, 0, 0},
+          {88, 3, 0x80, 0, 0, 0, 0, 0, 0, 0, 0},
+          {0, 5, 0x80, 0, 0, 2, 2, 2, 0, 0, 0}},
          {9, 8}},
         {"same names share one offset",
          [] {

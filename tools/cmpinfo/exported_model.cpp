@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "core/text.h"
@@ -28,8 +29,8 @@ std::string Quoted(const std::string& name) {
 // Meshes [first, first + count) of one stream, with every bound checked here again.
 Status ReadMeshes(const LibraryEntry& entry, std::uint16_t first, std::uint16_t count,
                   std::vector<StoredMesh>& out) {
-    static const Bytes NoBytes;
-    const Bytes& bytes = entry.meshData ? entry.meshData->bytes : NoBytes;
+    const std::span<const std::uint8_t> bytes =
+        entry.meshData ? entry.meshData->bytes : std::span<const std::uint8_t>();
     if (bytes.size() < StreamHeaderSize) {
         return Malformed("the mesh data of " + Quoted(*entry.name) + " has no stream header");
     }
@@ -158,7 +159,8 @@ Result<StoredModel> ReadStoredModel(const NodeTree& tree) {
         if (name == "VMeshRef") {
             const Payload* payload = tree.GetPayload(node);
             const std::optional<MeshReference> reference =
-                payload ? DecodeMeshReference(payload->bytes) : std::nullopt;
+                payload ? DecodeMeshReference(Bytes(payload->bytes.begin(), payload->bytes.end()))
+                        : std::nullopt;
             if (!reference) {
                 return Malformed("a \"VMeshRef\" leaf is shorter than a mesh reference");
             }

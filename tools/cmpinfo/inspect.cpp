@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <utility>
 #include <variant>
 
@@ -92,9 +93,9 @@ bool NodeWalk::Next() {
     node_.name = tree_.GetName(current.node);
     node_.isLeaf = !tree_.GetFirstChild(current.node);
     if (node_.isLeaf) {
-        static const Bytes none;
         const Payload* payload = tree_.GetPayload(current.node);
-        const Bytes& bytes = payload ? payload->bytes : none;
+        const std::span<const std::uint8_t> bytes =
+            payload ? payload->bytes : std::span<const std::uint8_t>();
         node_.size = bytes.size();
         LeafDecoding decoding = DecodeLeaf(node_.name, bytes);
         node_.decoded = std::move(decoding.content);

@@ -15,7 +15,7 @@ namespace {
 // after them still shows what it says.
 constexpr std::size_t MeshReferenceFieldsEnd = MeshReferenceMeshCountOffset + 2;
 
-LeafDecoding UnknownWithProblem(const Bytes& bytes, std::string problem) {
+LeafDecoding UnknownWithProblem(std::span<const std::uint8_t> bytes, std::string problem) {
     LeafDecoding result = DecodeUnknown(bytes);
     result.problems.Add(std::move(problem));
     return result;
@@ -28,11 +28,11 @@ std::string WrongMeshReferenceSize(std::size_t size) {
 
 }  // namespace
 
-LeafDecoding DecodeMeshReferenceLeaf(const Bytes& bytes) {
+LeafDecoding DecodeMeshReferenceLeaf(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < MeshReferenceFieldsEnd) {
         return UnknownWithProblem(bytes, WrongMeshReferenceSize(bytes.size()));
     }
-    Bytes record = bytes;
+    Bytes record(bytes.begin(), bytes.end());
     record.resize(std::max(record.size(), MeshReferenceSize), 0);
     const MeshReference reference = *DecodeMeshReference(record);
     LeafDecoding result{reference, {}};
@@ -46,7 +46,7 @@ LeafDecoding DecodeMeshReferenceLeaf(const Bytes& bytes) {
     return result;
 }
 
-LeafDecoding DecodeText(const Bytes& bytes) {
+LeafDecoding DecodeText(std::span<const std::uint8_t> bytes) {
     const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
     LeafDecoding result{TextLeaf{std::string(bytes.begin(), end)}, {}};
     if (end == bytes.end()) {
@@ -60,7 +60,8 @@ LeafDecoding DecodeText(const Bytes& bytes) {
     return result;
 }
 
-LeafDecoding DecodeReals(const Bytes& bytes, std::size_t rows, std::size_t perRow) {
+LeafDecoding DecodeReals(std::span<const std::uint8_t> bytes, std::size_t rows,
+                         std::size_t perRow) {
     const std::size_t count = rows * perRow;
     if (bytes.size() != 4 * count) {
         return UnknownWithProblem(bytes, Plural(bytes.size(), "byte", "bytes") + ", expected " +
@@ -83,24 +84,24 @@ LeafDecoding DecodeReals(const Bytes& bytes, std::size_t rows, std::size_t perRo
     return result;
 }
 
-LeafDecoding DecodeLimit(const Bytes& bytes) {
+LeafDecoding DecodeLimit(std::span<const std::uint8_t> bytes) {
     if (bytes.size() != 4 && bytes.size() != 8) {
         return UnknownWithProblem(bytes, Plural(bytes.size(), "byte", "bytes") +
                                              ", expected one real (4 bytes, or 8 with padding)");
     }
-    LeafDecoding result = DecodeReals(Bytes(bytes.begin(), bytes.begin() + 4), 1, 1);
+    LeafDecoding result = DecodeReals(bytes.first(4), 1, 1);
     if (bytes.size() == 8 && LoadU32(bytes.data() + 4) != 0) {
         result.problems.Add("the padding after the real is not zero");
     }
     return result;
 }
 
-LeafDecoding DecodeUnknown(const Bytes& bytes) {
+LeafDecoding DecodeUnknown(std::span<const std::uint8_t> bytes) {
     const std::size_t shown = std::min(bytes.size(), UnknownLeafShownBytes);
     return {UnknownLeaf{bytes.size(), Bytes(bytes.begin(), bytes.begin() + shown)}, {}};
 }
 
-LeafDecoding DecodeLeaf(std::string_view name, const Bytes& bytes) {
+LeafDecoding DecodeLeaf(std::string_view name, std::span<const std::uint8_t> bytes) {
     if (name == "VMeshData") {
         return DecodeMeshDataStream(bytes);
     }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "core/little_endian.h"
@@ -15,31 +16,31 @@ namespace cmp {
 
 // "VMeshData": the stream header, every mesh header, the length the counts call for, and
 // every index against its own mesh's vertex count.
-LeafDecoding DecodeMeshDataStream(const Bytes& bytes);
+LeafDecoding DecodeMeshDataStream(std::span<const std::uint8_t> bytes);
 
 // The mesh count of a mesh data stream's header, which other leaves refer to; nullopt
 // when the stream is too short for its header.
-std::optional<std::uint16_t> MeshDataStreamMeshCount(const Bytes& bytes);
+std::optional<std::uint16_t> MeshDataStreamMeshCount(std::span<const std::uint8_t> bytes);
 
 // "VMeshRef": the fields of the mesh reference record, shown whenever the bytes reach
 // them, with a problem when the record is not exactly MeshReferenceSize bytes or its
 // size field says otherwise.
-LeafDecoding DecodeMeshReferenceLeaf(const Bytes& bytes);
+LeafDecoding DecodeMeshReferenceLeaf(std::span<const std::uint8_t> bytes);
 
 // "File name", "Object name": text ending in one 0 byte.
-LeafDecoding DecodeText(const Bytes& bytes);
+LeafDecoding DecodeText(std::span<const std::uint8_t> bytes);
 
 // `rows` rows of `perRow` reals ("Position", "Axis": 1 x 3; "Orientation": 3 x 3).
-LeafDecoding DecodeReals(const Bytes& bytes, std::size_t rows, std::size_t perRow);
+LeafDecoding DecodeReals(std::span<const std::uint8_t> bytes, std::size_t rows, std::size_t perRow);
 
 // "Max", "Min": one real, optionally followed by four bytes of zero padding; decoded as
 // reals of one row of one.
-LeafDecoding DecodeLimit(const Bytes& bytes);
+LeafDecoding DecodeLimit(std::span<const std::uint8_t> bytes);
 
 // Any other leaf: its size and first bytes.
-LeafDecoding DecodeUnknown(const Bytes& bytes);
+LeafDecoding DecodeUnknown(std::span<const std::uint8_t> bytes);
 
 // The decoder for a leaf of this name.
-LeafDecoding DecodeLeaf(std::string_view name, const Bytes& bytes);
+LeafDecoding DecodeLeaf(std::string_view name, std::span<const std::uint8_t> bytes);
 
 }  // namespace cmp

@@ -13,15 +13,15 @@ namespace cmp {
 
 namespace {
 
-MeshStreamHeader ReadStreamHeader(const Bytes& bytes) {
+MeshStreamHeader ReadStreamHeader(std::span<const std::uint8_t> bytes) {
     const std::uint8_t* at = bytes.data();
     return {LoadU32(at),      LoadU32(at + 4),  LoadU16(at + 8),
             LoadU16(at + 10), LoadU16(at + 12), LoadU16(at + 14)};
 }
 
 // The header of every mesh that lies whole inside the stream; a problem if one does not.
-std::vector<MeshStreamMesh> ReadMeshHeaders(const Bytes& bytes, std::uint16_t meshCount,
-                                            ProblemList& problems) {
+std::vector<MeshStreamMesh> ReadMeshHeaders(std::span<const std::uint8_t> bytes,
+                                            std::uint16_t meshCount, ProblemList& problems) {
     std::vector<MeshStreamMesh> meshes;
     for (std::size_t m = 0; m < meshCount; ++m) {
         const std::size_t at = StreamHeaderSize + StreamMeshHeaderSize * m;
@@ -55,8 +55,9 @@ void CheckHeader(const MeshStreamHeader& header, std::size_t streamSize,
 
 // Checks each mesh's index array against its own vertex count; reports the first index
 // out of range per mesh. Only called when every array lies inside the stream.
-void CheckIndexRanges(const Bytes& bytes, const std::vector<MeshStreamMesh>& meshes,
-                      std::size_t firstIndexAt, ProblemList& problems) {
+void CheckIndexRanges(std::span<const std::uint8_t> bytes,
+                      const std::vector<MeshStreamMesh>& meshes, std::size_t firstIndexAt,
+                      ProblemList& problems) {
     std::size_t at = firstIndexAt;
     for (std::size_t m = 0; m < meshes.size(); ++m) {
         const std::uint32_t limit = meshes[m].VertexCount();
@@ -107,7 +108,8 @@ void CheckMeshRuns(const MeshStreamHeader& header, const std::vector<MeshStreamM
 
 // The index arrays follow the mesh headers; they are checked only when all of them are
 // there, since a cut stream leaves no way to tell where one mesh's indices end.
-void CheckIndices(const Bytes& bytes, const MeshDataStreamLeaf& stream, ProblemList& problems) {
+void CheckIndices(std::span<const std::uint8_t> bytes, const MeshDataStreamLeaf& stream,
+                  ProblemList& problems) {
     const std::size_t firstIndexAt = StreamHeaderSize + StreamMeshHeaderSize * stream.meshes.size();
     std::uint64_t indexBytes = 0;
     for (const MeshStreamMesh& mesh : stream.meshes) {
@@ -123,14 +125,14 @@ void CheckIndices(const Bytes& bytes, const MeshDataStreamLeaf& stream, ProblemL
 
 }  // namespace
 
-std::optional<std::uint16_t> MeshDataStreamMeshCount(const Bytes& bytes) {
+std::optional<std::uint16_t> MeshDataStreamMeshCount(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < StreamHeaderSize) {
         return std::nullopt;
     }
     return ReadStreamHeader(bytes).meshCount;
 }
 
-LeafDecoding DecodeMeshDataStream(const Bytes& bytes) {
+LeafDecoding DecodeMeshDataStream(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < StreamHeaderSize) {
         LeafDecoding result = DecodeUnknown(bytes);
         result.problems.Add("the mesh data stream is " + Plural(bytes.size(), "byte", "bytes") +
