@@ -24,6 +24,8 @@ class StringTable {
     std::uint32_t Add(std::string_view name);
     // The offset of `name`, or -1 if it was never added.
     std::int32_t Find(std::string_view name) const;
+    // Room for this many distinct names, so that adding them never rebuilds the index.
+    void Reserve(std::size_t names);
     // Length of the string block in bytes: 1 for an empty table.
     std::uint32_t GetSize() const { return static_cast<std::uint32_t>(block_.size()); }
     // Writes every name and its 0 byte at its offset; `destination` holds GetSize()
@@ -35,9 +37,11 @@ class StringTable {
         std::uint32_t offset;
         std::uint32_t length;
     };
+    std::string_view NameOf(const Entry& entry) const;
     // The slot of slots_ that holds `name`'s entry, or the empty one where it would go.
     std::size_t SlotOf(std::string_view name) const;
-    void Grow();
+    // The index over `slots` slots (a power of two), every entry placed again.
+    void Rehash(std::size_t slots);
 
     std::string block_ = std::string(1, '\0');  // the string block as the file holds it
     std::vector<Entry> entries_;                // in the order first added

@@ -16,6 +16,7 @@ UtfLayout::UtfLayout(const NodeTree& tree) {
     std::uint64_t nodeBlockSize = 0;
     std::size_t payloads = 0;
     nameOffsets_.reserve(tree.GetSize());
+    strings_.Reserve(tree.GetSize());  // at most one distinct name per node
     for (NodeHandle node : tree.Registry()) {
         nameOffsets_.push_back(strings_.Add(tree.GetName(node)));
         nodeBlockSize += UtfRecordSize;
@@ -64,7 +65,14 @@ std::uint32_t UtfLayout::EmitRecord(const NodeTree& tree, NodeHandle node) {
     StoreU32(record + UtfSizeSecondField, size);
     StoreU32(record + UtfSizeThirdField, size);
     if (size > 0) {
-        dataPieces_.emplace_back(payload->bytes);
+        // Payloads the tree keeps side by side (a hardpoint's leaves, say) go out as one
+        // piece: a handful of pieces to gather instead of thousands.
+        std::span<const std::uint8_t>* last = dataPieces_.empty() ? nullptr : &dataPieces_.back();
+        if (last != nullptr && last->data() + last->size() == payload->bytes.data()) {
+            *last = {last->data(), last->size() + size};
+        } else {
+            dataPieces_.emplace_back(payload->bytes);
+        }
         dataFill_ += size;
     }
     return index;

@@ -64,13 +64,17 @@ TEST(StringTableTest, NamesAreCaseSensitiveAndByteExact) {
     EXPECT_EQ(table.Find(withZero), 22);
 }
 
-// The hash index must give exactly what a scan of the entries in order would.
-TEST(StringTableTest, OffsetsMatchALinearScan) {
+void ExpectOffsetsOfALinearScan(std::size_t reserved) {
     StringTable table;
+    table.Reserve(reserved);
     std::vector<std::pair<std::string, std::uint32_t>> scanned;
     std::uint32_t size = 1;
     for (int i = 0; i < 5000; ++i) {
-        const std::string name = "n" + std::to_string((i * 7919) % 1301);
+        if (i == 2500) {
+            table.Reserve(4000);  // with entries in it
+        }
+        std::string name = "n";
+        name += std::to_string((i * 7919) % 1301);
         const std::uint32_t added = table.Add(name);
         bool known = false;
         for (const auto& entry : scanned) {
@@ -88,6 +92,15 @@ TEST(StringTableTest, OffsetsMatchALinearScan) {
     ASSERT_EQ(table.GetSize(), size);
     for (const auto& [name, offset] : scanned) {
         EXPECT_EQ(table.Find(name), static_cast<std::int32_t>(offset)) << name;
+    }
+}
+
+// The hash index must give exactly what a scan of the entries in order would, whether
+// it grows as names come, was sized beforehand, or is sized again part way.
+TEST(StringTableTest, OffsetsMatchALinearScan) {
+    for (const std::size_t reserved : {std::size_t{0}, std::size_t{5000}, std::size_t{3}}) {
+        SCOPED_TRACE(testing::Message() << "reserved " << reserved);
+        ExpectOffsetsOfALinearScan(reserved);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -155,6 +156,52 @@ struct RecursiveEmit {
         return index;
     }
 };
+
+// Leaves whose bytes the tree keeps side by side go out as one piece; the data block is
+// the same either way. A payload handed over as a vector lies elsewhere and breaks the run,
+// and so does a payload on a node with children (it is left out of the pieces).
+TEST(UtfLayoutTest, NeighbouringPayloadsMakeOnePiece) {
+    enum class Leaf { Copied, Vector, OnABranch };
+    struct Case {
+        const char* what;
+        std::vector<Leaf> leaves;
+        std::size_t pieces;
+    };
+    const Case cases[] = {
+        {"copied leaves in a row", {Leaf::Copied, Leaf::Copied, Leaf::Copied}, 1},
+        {"a vector between copied leaves", {Leaf::Copied, Leaf::Vector, Leaf::Copied}, 3},
+        {"vectors only", {Leaf::Vector, Leaf::Vector}, 2},
+        {"a branch's payload between copied leaves",
+         {Leaf::Copied, Leaf::OnABranch, Leaf::Copied},
+         3},  // the second leaf's bytes follow the branch's, which are not written
+    };
+    for (const Case& c : cases) {
+        NodeTree tree;
+        const NodeHandle root = tree.InsertNode(NodeHandle(), "R");
+        Bytes expected;
+        for (std::size_t i = 0; i < c.leaves.size(); ++i) {
+            const std::array<std::uint8_t, 3> bytes = {static_cast<std::uint8_t>(i), 7, 9};
+            const NodeHandle node = tree.InsertNode(root, "L");
+            if (c.leaves[i] == Leaf::OnABranch) {
+                tree.SetPayload(node, std::span<const std::uint8_t>(bytes));
+                tree.InsertNode(node, "child");
+                continue;
+            }
+            if (c.leaves[i] == Leaf::Vector) {
+                tree.SetPayload(node, Bytes(bytes.begin(), bytes.end()));
+            } else {
+                tree.SetPayload(node, std::span<const std::uint8_t>(bytes));
+            }
+            expected.insert(expected.end(), bytes.begin(), bytes.end());
+        }
+        const UtfLayout layout(tree);
+        const std::size_t onBranches =
+            static_cast<std::size_t>(std::count(c.leaves.begin(), c.leaves.end(), Leaf::OnABranch));
+        expected.insert(expected.end(), 3 * onBranches, 0);
+        EXPECT_EQ(layout.GetDataPieces().size(), c.pieces) << c.what;
+        EXPECT_EQ(layout.GetDataBlock(), expected) << c.what;
+    }
+}
 
 TEST(UtfLayoutTest, ExplicitStackGivesTheRecursiveOrder) {
     for (std::uint32_t seed = 1; seed <= 50; ++seed) {
