@@ -4,9 +4,9 @@
 namespace cmp {
 
 bool IsHardpointName(const char* name) {
-    // Comparing the first character before reading the second keeps a one-character
-    // name from being read past its terminator.
-    return name != nullptr && IsHardpointName(std::string_view(name));
+    // Only the first two characters are read (no length is taken), the second only when
+    // the first is not the terminator: a name of any length is read within it.
+    return name != nullptr && FoldAsciiCase(name[0]) == 'h' && FoldAsciiCase(name[1]) == 'p';
 }
 
 bool IsHardpointName(std::string_view name) {

@@ -27,7 +27,7 @@ Bytes TextPayload(const std::string& text) {
 std::int32_t CountNonHardpointMeshes(const MeshList& meshes) {
     std::int32_t count = 0;
     for (const ExportMesh& mesh : meshes) {
-        if (!IsHardpointName(MeshNameOf(mesh))) {
+        if (!IsHardpointName(mesh.meshName)) {  // the first two characters tell
             ++count;
         }
     }
