@@ -1,5 +1,6 @@
 #include "mesh/normals.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -104,14 +105,15 @@ void AddToCorners(const std::uint16_t* corners, const Vector3& face, std::vector
     }
 }
 
-// Each mean at unit length into its vertex; a mean of zero length gives
-// DefaultVertexNormal, and so does a vertex no triangle uses (its mean is zero) without
-// the square root.
+// Each mean at unit length into its vertex (means[v] is vertex v's); a mean of zero
+// length gives DefaultVertexNormal. A vertex no triangle uses is not touched.
 [[gnu::noinline]] void StoreVertexNormals(const std::vector<VertexSum>& means,
                                           std::vector<ExportVertex>& vertices) {
-    for (std::size_t v = 0; v < vertices.size(); ++v) {
-        Vector3 unit =
-            means[v].count == 0 ? Vector3{} : Normalized({means[v].x, means[v].y, means[v].z});
+    for (std::size_t v = 0; v < means.size(); ++v) {
+        if (means[v].count == 0) {
+            continue;
+        }
+        Vector3 unit = Normalized({means[v].x, means[v].y, means[v].z});
         if (IsZero(unit)) {
             unit = DefaultVertexNormal;
         }
@@ -132,14 +134,18 @@ std::vector<Vector3> GenerateNormals(std::vector<ExportVertex>& vertices,
     const std::size_t vertexCount = vertices.size();
     const std::size_t triangleCount = triangles.size() / 3;
 
-    // Face normals; triangles with a corner outside the array keep (0, 0, 0).
+    // Face normals; triangles with a corner outside the array keep (0, 0, 0). The highest
+    // vertex they use bounds the sums: a model may hold many vertices no triangle uses.
     std::vector<Vector3> faceNormals(triangleCount);
+    std::size_t usedVertices = 0;
     for (std::size_t t = 0; t < triangleCount; ++t) {
         const std::uint16_t* corners = &triangles[3 * t];
         if (CornersInRange(corners, vertexCount)) {
             faceNormals[t] =
                 CrossProduct(vertices[corners[0]].position, vertices[corners[1]].position,
                              vertices[corners[2]].position);
+            usedVertices = std::max<std::size_t>(
+                usedVertices, std::max({corners[0], corners[1], corners[2]}) + std::size_t{1});
         }
     }
     NormalizeFaceNormals(faceNormals);
@@ -147,7 +153,7 @@ std::vector<Vector3> GenerateNormals(std::vector<ExportVertex>& vertices,
     // Vertex normals: one pass over the triangles in ascending order sums each vertex's
     // face normals in single precision; then the mean, then unit length. Linear in the
     // mesh size, where testing every triangle for every vertex is not.
-    std::vector<VertexSum> sums(vertexCount);
+    std::vector<VertexSum> sums(usedVertices);
     for (std::size_t t = 0; t < triangleCount; ++t) {
         const std::uint16_t* corners = &triangles[3 * t];
         if (CornersInRange(corners, vertexCount)) {

@@ -255,6 +255,22 @@ TEST(GenerateNormals, HugeAndNonFinitePositionsGiveNoNaN) {
     }
 }
 
+// A vertex no triangle uses keeps the normal it had, wherever it lies: before, between
+// and after the used ones, and one named only by a triangle with a corner out of range.
+TEST(GenerateNormals, UnusedVerticesKeepTheirNormals) {
+    std::vector<ExportVertex> vertices =
+        VerticesAt({{5, 5, 5}, {0, 0, 0}, {1, 0, 0}, {5, 5, 5}, {0, 1, 0}, {5, 5, 5}, {5, 5, 5}});
+    for (ExportVertex& vertex : vertices) {
+        vertex.normal[0] = vertex.normal[1] = vertex.normal[2] = 7.0f;
+    }
+    GenerateNormals(vertices, {1, 2, 4, 5, 2, 9});
+    const BitTriple kept = {0x40E00000, 0x40E00000, 0x40E00000};
+    const BitTriple expected[] = {kept, PlusZ, PlusZ, kept, PlusZ, kept, kept};
+    for (std::size_t v = 0; v < vertices.size(); ++v) {
+        EXPECT_EQ(BitsOf(vertices[v]), expected[v]) << "vertex " << v;
+    }
+}
+
 TEST(GenerateNormals, TrailingPartialTriangleIsIgnored) {
     std::vector<ExportVertex> vertices = VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     const std::vector<Vector3> faces = GenerateNormals(vertices, {0, 1, 2, 0, 1});
