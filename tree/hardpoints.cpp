@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "core/little_endian.h"
 #include "core/text.h"
@@ -127,9 +128,10 @@ void AddHardpoints(NodeTree& tree, NodeHandle hardpoints, const MeshList& meshes
     const NodeHandle fixed = tree.InsertNode(hardpoints, "Fixed");
     const NodeHandle revolute = tree.InsertNode(hardpoints, "Revolute");
     std::vector<CandidateFace> faces;
-    for (const Hardpoint& hardpoint : ReadHardpoints(meshes, faces)) {
+    for (Hardpoint& hardpoint : ReadHardpoints(meshes, faces)) {
         const bool isRevolute = hardpoint.name.kind == HardpointKind::Revolute;
-        const NodeHandle node = tree.InsertNode(isRevolute ? revolute : fixed, hardpoint.name.name);
+        const NodeHandle node =
+            tree.InsertNode(isRevolute ? revolute : fixed, std::move(hardpoint.name.name));
         if (isRevolute) {
             InsertLeaf(tree, node, "Axis", FloatPayload(std::array<float, 3>{0.0f, 1.0f, 0.0f}));
             InsertLeaf(tree, node, "Max", LimitPayload(MaxAngleBits));

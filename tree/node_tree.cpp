@@ -14,10 +14,9 @@ constexpr std::size_t PayloadBlockSize = 16 * 1024;
 
 NodeHandle NodeTree::InsertNode(NodeHandle parent, std::string name) {
     NodeHandle handle(static_cast<std::uint32_t>(nodes_.size() + 1));
-    Node node;
+    Node& node = nodes_.emplace_back();  // made in place: the name is moved once
     node.name = std::move(name);
     node.parent = parent;
-    nodes_.push_back(std::move(node));
     registry_.push_back(handle);
 
     NodeHandle& first = parent ? At(parent).firstChild : firstTopLevel_;
