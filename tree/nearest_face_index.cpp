@@ -406,12 +406,15 @@ void NearestFaceIndex::BuildOverSortedCentres() {
     // mostly neighbours in the list: one sort of small integer keys instead of a
     // partition per tree level. The order only shapes the tree; every box is computed
     // from the centres it holds, which is all the pruning relies on (so the cells may be
-    // computed in float, and clamped where that overflows).
-    float scale[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    // computed in float, and clamped where that overflows). The cells are cubes, sized by
+    // the longest side: a flat model's thin side is then split as seldom as its size
+    // asks, and the leaves come out about as wide as they are long.
+    double longest = 0.0;
     for (int axis = 0; axis < 3; ++axis) {
-        const double extent = double{bounds.high[axis]} - double{bounds.low[axis]};
-        scale[axis] = extent > 0.0 ? static_cast<float>(MortonCells / extent) : 0.0f;
+        longest = std::max(longest, double{bounds.high[axis]} - double{bounds.low[axis]});
     }
+    const float cellsPerUnit = longest > 0.0 ? static_cast<float>(MortonCells / longest) : 0.0f;
+    const float scale[4] = {cellsPerUnit, cellsPerUnit, cellsPerUnit, 0.0f};
     const Floats origin = Load(bounds.low);
     const Floats scales = Load(scale);
     std::vector<std::uint64_t> keys;
