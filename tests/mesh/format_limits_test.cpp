@@ -143,6 +143,44 @@ TEST(FormatLimits, LongListsAreCut) {
     EXPECT_EQ(lines.back(), "and 4 more problems");
 }
 
+// The checks look at many values at once; a fault is found wherever it stands among
+// them, and at the very edge of the vertex range.
+TEST(FormatLimits, FindsAFaultWhereverItStands) {
+    for (const int triangles : {1, 2, 3, 5, 6, 11}) {
+        for (int corner = 0; corner < 3 * triangles; ++corner) {
+            for (const int vertexCount : {1, 64, 65535}) {
+                ExportMesh mesh =
+                    MeshRecord("Hull", "m", Vertices(vertexCount),
+                               std::vector<std::uint16_t>(3 * static_cast<std::size_t>(triangles)));
+                mesh.triangles[static_cast<std::size_t>(corner)] =
+                    static_cast<std::uint16_t>(vertexCount == 65535 ? 65535 : vertexCount);
+                EXPECT_EQ(Lines(CheckFormatLimits(List({mesh})).message()),
+                          std::vector<std::string>{
+                              "mesh \"Hull\" uses vertex " + std::to_string(vertexCount) +
+                              " but has " + std::to_string(vertexCount) + " vertices (triangle " +
+                              std::to_string(corner / 3) + ")"})
+                    << triangles << " triangles, corner " << corner;
+            }
+        }
+    }
+    EXPECT_TRUE(CheckFormatLimits(List({MeshRecord("Hull", "m", Vertices(65535),
+                                                   {65534, 65534, 0, 1, 2, 3, 4, 5, 6})}))
+                    .ok());
+    EXPECT_FALSE(CheckFormatLimits(List({MeshRecord("Empty", "m", {}, {0, 0, 0})})).ok());
+    for (const int vertexCount : {1, 2, 7, 33}) {
+        for (int bad = 0; bad < vertexCount; ++bad) {
+            const MeshList meshes =
+                List({WithVertex(MeshRecord("Hull", "m", Vertices(vertexCount), {}), bad,
+                                 VertexAt(0, 0, 0, NaN, 0))});
+            EXPECT_EQ(Lines(CheckFormatLimits(meshes).message()),
+                      std::vector<std::string>{"mesh \"Hull\" has a position or texture "
+                                               "coordinate that is not a finite number (vertex " +
+                                               std::to_string(bad) + ")"})
+                << vertexCount << " vertices, vertex " << bad;
+        }
+    }
+}
+
 // Every stored field is checked, and only values that are not numbers or infinite are
 // refused: the largest finite floats, subnormals and -0 pass. The normal is the
 // exporter's own and is not looked at.
