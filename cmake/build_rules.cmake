@@ -5,8 +5,9 @@
 # arithmetic (never x87) on 32-bit x86. The loop vectorizer stays off: it has been seen
 # to reuse a double where the code rounds to float and widens again, which changes the
 # last bit of stored results, and the stored bits are the product. Code that computes
-# several values side by side (the nearest-face search) says so with SSE2 intrinsics,
-# each lane doing exactly the operations of the single computation.
+# several values side by side (the nearest-face search, the normals' unit lengths) says
+# so with SSE2 intrinsics, each lane doing exactly the operations of the single
+# computation.
 add_library(cmp_build_rules INTERFACE)
 target_compile_options(cmp_build_rules INTERFACE
   -Wall -Wextra -Wpedantic -ffp-contract=off -fno-tree-vectorize)
