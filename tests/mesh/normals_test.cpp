@@ -271,6 +271,51 @@ TEST(GenerateNormals, UnusedVerticesKeepTheirNormals) {
     }
 }
 
+// Vertices are finished two at a time: each of a pair gets its own normal, whatever the
+// other is (a usable mean, a mean that cancels to zero, or no triangle at all), and so
+// does a last vertex without a partner.
+TEST(GenerateNormals, EachVertexOfAPairGetsItsOwnNormal) {
+    enum class Kind { Usable, Cancelled, Unused };
+    const Kind kinds[] = {Kind::Usable, Kind::Cancelled, Kind::Unused};
+    const BitTriple kept = {0x40E00000, 0x40E00000, 0x40E00000};
+    for (const Kind first : kinds) {
+        for (const Kind second : kinds) {
+            for (const bool lastAlone : {false, true}) {
+                // The pair, two corners they share, and perhaps a fifth vertex.
+                RandomMesh mesh{VerticesAt({{0, 0, 0}, {0, 0.5f, 1}, {1, 0, 0}, {0, 1, 0}}), {}};
+                if (lastAlone) {
+                    mesh.vertices.push_back(VertexAt(1, 1, 1));
+                    mesh.triangles.insert(mesh.triangles.end(), {4, 3, 2});
+                }
+                const Kind pair[] = {first, second};
+                for (std::uint16_t v = 0; v < 2; ++v) {
+                    if (pair[v] != Kind::Unused) {
+                        mesh.triangles.insert(mesh.triangles.end(), {v, 2, 3});
+                    }
+                    if (pair[v] == Kind::Cancelled) {
+                        mesh.triangles.insert(mesh.triangles.end(), {v, 3, 2});
+                    }
+                }
+                SCOPED_TRACE(testing::Message() << static_cast<int>(first) << " "
+                                                << static_cast<int>(second) << " " << lastAlone);
+                ExpectSameAsReference(mesh);
+                std::vector<ExportVertex> vertices = mesh.vertices;
+                for (ExportVertex& vertex : vertices) {
+                    vertex.normal[0] = vertex.normal[1] = vertex.normal[2] = 7.0f;
+                }
+                GenerateNormals(vertices, mesh.triangles);
+                for (std::size_t v = 0; v < 2; ++v) {
+                    if (pair[v] == Kind::Cancelled) {
+                        EXPECT_EQ(BitsOf(vertices[v]), Up) << "vertex " << v;
+                    } else if (pair[v] == Kind::Unused) {
+                        EXPECT_EQ(BitsOf(vertices[v]), kept) << "vertex " << v;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(GenerateNormals, TrailingPartialTriangleIsIgnored) {
     std::vector<ExportVertex> vertices = VerticesAt({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     const std::vector<Vector3> faces = GenerateNormals(vertices, {0, 1, 2, 0, 1});
