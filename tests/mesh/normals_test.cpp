@@ -255,17 +255,23 @@ TEST(GenerateNormals, HugeAndNonFinitePositionsGiveNoNaN) {
     }
 }
 
+// A normal no computation gives, set beforehand to see which vertices keep theirs.
+const BitTriple Kept = {0x40E00000, 0x40E00000, 0x40E00000};  // (7, 7, 7)
+
+void MarkEveryNormal(std::vector<ExportVertex>& vertices) {
+    for (ExportVertex& vertex : vertices) {
+        vertex.normal[0] = vertex.normal[1] = vertex.normal[2] = 7.0f;
+    }
+}
+
 // A vertex no triangle uses keeps the normal it had, wherever it lies: before, between
 // and after the used ones, and one named only by a triangle with a corner out of range.
 TEST(GenerateNormals, UnusedVerticesKeepTheirNormals) {
     std::vector<ExportVertex> vertices =
         VerticesAt({{5, 5, 5}, {0, 0, 0}, {1, 0, 0}, {5, 5, 5}, {0, 1, 0}, {5, 5, 5}, {5, 5, 5}});
-    for (ExportVertex& vertex : vertices) {
-        vertex.normal[0] = vertex.normal[1] = vertex.normal[2] = 7.0f;
-    }
+    MarkEveryNormal(vertices);
     GenerateNormals(vertices, {1, 2, 4, 5, 2, 9});
-    const BitTriple kept = {0x40E00000, 0x40E00000, 0x40E00000};
-    const BitTriple expected[] = {kept, PlusZ, PlusZ, kept, PlusZ, kept, kept};
+    const BitTriple expected[] = {Kept, PlusZ, PlusZ, Kept, PlusZ, Kept, Kept};
     for (std::size_t v = 0; v < vertices.size(); ++v) {
         EXPECT_EQ(BitsOf(vertices[v]), expected[v]) << "vertex " << v;
     }
@@ -277,7 +283,6 @@ TEST(GenerateNormals, UnusedVerticesKeepTheirNormals) {
 TEST(GenerateNormals, EachVertexOfAPairGetsItsOwnNormal) {
     enum class Kind { Usable, Cancelled, Unused };
     const Kind kinds[] = {Kind::Usable, Kind::Cancelled, Kind::Unused};
-    const BitTriple kept = {0x40E00000, 0x40E00000, 0x40E00000};
     for (const Kind first : kinds) {
         for (const Kind second : kinds) {
             for (const bool lastAlone : {false, true}) {
@@ -300,15 +305,13 @@ TEST(GenerateNormals, EachVertexOfAPairGetsItsOwnNormal) {
                                                 << static_cast<int>(second) << " " << lastAlone);
                 ExpectSameAsReference(mesh);
                 std::vector<ExportVertex> vertices = mesh.vertices;
-                for (ExportVertex& vertex : vertices) {
-                    vertex.normal[0] = vertex.normal[1] = vertex.normal[2] = 7.0f;
-                }
+                MarkEveryNormal(vertices);
                 GenerateNormals(vertices, mesh.triangles);
                 for (std::size_t v = 0; v < 2; ++v) {
                     if (pair[v] == Kind::Cancelled) {
                         EXPECT_EQ(BitsOf(vertices[v]), Up) << "vertex " << v;
                     } else if (pair[v] == Kind::Unused) {
-                        EXPECT_EQ(BitsOf(vertices[v]), kept) << "vertex " << v;
+                        EXPECT_EQ(BitsOf(vertices[v]), Kept) << "vertex " << v;
                     }
                 }
             }
