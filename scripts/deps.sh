@@ -9,7 +9,8 @@ packages="build-essential cmake ninja-build pkg-config git python3
  clang libclang-rt-14-dev valgrind
  libgtk-3-dev xvfb xauth xdotool imagemagick x11-utils
  g++-mingw-w64-i686 wine wine32
- help2man man-db dpkg-dev file unzip icoutils"
+ help2man man-db dpkg-dev file unzip icoutils
+ blender python3-numpy"
 
 # Node and npm run the glTF validator in the tests; a Node of another origin will do.
 if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then

@@ -5,6 +5,7 @@
 # failure path the tests take. modelhost and cmpinfo, which the end-to-end tests start,
 # run under memcheck too; the shell and the small system tools around them do not.
 #
+# Blender, which the scene tests start to make their models, runs without memcheck too.
 # Left out: the GTK programs (the toolkit keeps its own caches for the life of the
 # process, which the GTK tests already account for with their own suppressions), the
 # Windows programs (Wine), and the memory test of the export run, which replaces the
@@ -25,7 +26,7 @@ if [ ! -d "$build/bin" ]; then
 fi
 
 # The shell and env stay traced: what a skipped program starts runs without memcheck.
-skip='*/node,*/unshare,*/mount,*/head,*/ls,*/cat,*/printf,*/nm,*/cmake'
+skip='*/blender,*/node,*/unshare,*/mount,*/head,*/ls,*/cat,*/printf,*/nm,*/cmake'
 run() {
     echo "== $*"
     valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \

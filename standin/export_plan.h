@@ -4,7 +4,9 @@
 // plan shows what the export sees rather than a second reading of the model.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +31,22 @@ struct PlannedMesh {
     std::string materialName;  // empty when there is none
 };
 
+// How far the geometry reaches along each axis (largest minus smallest coordinate), in
+// the model's units as the host has them and in the file's, where the export has scaled
+// them down: a model in the wrong unit shows here before anything is written.
+struct ModelSize {
+    std::array<double, 3> model{};
+    std::array<double, 3> file{};
+};
+
 struct ExportPlan {
     std::vector<PlannedMesh> meshes;  // host order
+    // The first mesh's name, whatever that mesh is: the file's nodes "<base>.3db" and
+    // "<base>.lod0.vms" are named after it.
+    std::string baseName;
+    // Over the vertices of the meshes that go into the mesh data stream; none when they
+    // have no vertices.
+    std::optional<ModelSize> size;
     // The model has no meshes (or the host reports a negative count): the plug-in warns
     // and exports nothing.
     bool isEmpty = false;

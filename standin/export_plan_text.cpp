@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <string_view>
 
 #include "core/terminal_text.h"
@@ -72,6 +73,28 @@ std::string Reasons(const std::string& message) {
     return lines;
 }
 
+std::string Dimensions(const std::array<double, 3>& size, int decimals) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%.*f x %.*f x %.*f", decimals, size[0], decimals, size[1],
+                  decimals, size[2]);
+    return text;
+}
+
+// Which mesh names the model, and the names it gives the file's nodes.
+std::string NameLine(const ExportPlan& plan) {
+    const std::string base = TerminalText(plan.baseName);
+    return "named after the first mesh " + Quoted(plan.baseName) + ": " + base + ".3db, " + base +
+           ".lod0.vms\n";
+}
+
+std::string SizeLine(const ExportPlan& plan) {
+    if (!plan.size) {
+        return "size: no geometry\n";
+    }
+    return "size: " + Dimensions(plan.size->model, 2) + " in the model, " +
+           Dimensions(plan.size->file, 3) + " in the file\n";
+}
+
 }  // namespace
 
 std::string PlanText(const ExportPlan& plan) {
@@ -82,11 +105,22 @@ std::string PlanText(const ExportPlan& plan) {
     for (const PlannedMesh& mesh : plan.meshes) {
         text += MeshLine(mesh);
     }
+    text += NameLine(plan) + SizeLine(plan);
     if (!plan.formatCheck) {
         return text + "export: refused, nothing would be written:\n" +
                Reasons(plan.formatCheck.message());
     }
     return text + Tally(plan);
+}
+
+std::optional<std::string> NamingWarning(const ExportPlan& plan) {
+    if (plan.isEmpty || plan.meshes.empty() || plan.meshes.front().role == MeshRole::Geometry) {
+        return std::nullopt;
+    }
+    const std::string base = TerminalText(plan.baseName);
+    return "the model is named after its first mesh " + Quoted(plan.baseName) +
+           ", a hardpoint mesh: " + base + ".3db, " + base +
+           ".lod0.vms (--first MESH names it after another mesh)";
 }
 
 std::vector<std::string> LeftOutWarnings(const ExportPlan& plan) {

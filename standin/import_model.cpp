@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <assimp/Importer.hpp>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
@@ -49,6 +50,42 @@ struct PlacedNode {
     aiMatrix4x4 transform;  // node to scene
     bool isIdentity;
 };
+
+// A transform that turns space inside out (a part scaled by -1 on one axis, the usual
+// way to model the other wing) turns each triangle's winding with it: viewers show such a
+// part the right way out by reversing its corners, and so must the host. The sign of the
+// linear part's determinant tells, computed in double so that tiny scales keep their sign.
+bool IsMirroring(const aiMatrix4x4& m) {
+    const double a = m.a1, b = m.a2, c = m.a3;
+    const double d = m.b1, e = m.b2, f = m.b3;
+    const double g = m.c1, h = m.c2, i = m.c3;
+    return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g) < 0;
+}
+
+// FBX keeps lengths in its own unit, named by the scene's "UnitScaleFactor" (centimetres
+// per unit); Blender writes centimetres, with every transform scaled by 100. Read as that
+// factor over 100, the model is in metres, as Blender itself reads its FBX back and as the
+// same scene comes from glTF, OBJ or Collada (whose <unit> Assimp applies itself). Other
+// formats carry no unit and keep their numbers.
+float UnitScale(const aiScene& scene) {
+    if (scene.mMetaData == nullptr) {
+        return 1.0f;
+    }
+    double factor = 0;
+    float factorAsFloat = 0;
+    if (!scene.mMetaData->Get("UnitScaleFactor", factor)) {
+        if (!scene.mMetaData->Get("UnitScaleFactor", factorAsFloat)) {
+            return 1.0f;
+        }
+        factor = factorAsFloat;
+    }
+    const double scale = factor / 100.0;
+    // A damaged or absent unit is no reason to lose the model: its numbers stay as they are.
+    if (!(scale > 0) || !std::isfinite(static_cast<float>(scale))) {
+        return 1.0f;
+    }
+    return static_cast<float>(scale);
+}
 
 bool IsIndexedId(std::string_view name, std::string_view array) {
     if (name.size() < array.size() + 3 || name.substr(0, array.size()) != array ||
@@ -96,7 +133,12 @@ class SceneImporter {
         // Depth first, children in file order; an explicit stack, since files are hostile.
         std::vector<PlacedNode> pending;
         if (scene_.mRootNode != nullptr) {
-            const aiMatrix4x4& root = scene_.mRootNode->mTransformation;
+            aiMatrix4x4 root = scene_.mRootNode->mTransformation;
+            if (const float scale = UnitScale(scene_); scale != 1.0f) {
+                aiMatrix4x4 scaling;
+                aiMatrix4x4::Scaling(aiVector3D(scale), scaling);
+                root = scaling * root;
+            }
             pending.push_back({scene_.mRootNode, root, IsExactIdentity(root)});
         }
         while (!pending.empty()) {
@@ -165,12 +207,16 @@ class SceneImporter {
             mesh.mMaterialIndex < hostMaterials_.size() ? hostMaterials_[mesh.mMaterialIndex] : -1;
         ztMesh hostMesh = ztBuild_AddMesh(model_, name.c_str(), material);
         AddVertices(placed, mesh, hostMesh);
+        // The first corner stays, the other two swap: the triangle faces the other way.
+        const bool mirrored = !placed.isIdentity && IsMirroring(placed.transform);
+        const unsigned second = mirrored ? 2 : 1;
+        const unsigned third = mirrored ? 1 : 2;
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
             const aiFace& face = mesh.mFaces[f];
             if (face.mNumIndices == 3) {
                 ztBuild_AddTriangle(hostMesh, static_cast<std::uint16_t>(face.mIndices[0]),
-                                    static_cast<std::uint16_t>(face.mIndices[1]),
-                                    static_cast<std::uint16_t>(face.mIndices[2]));
+                                    static_cast<std::uint16_t>(face.mIndices[second]),
+                                    static_cast<std::uint16_t>(face.mIndices[third]));
             }
         }
         ++meshesAdded_;

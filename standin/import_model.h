@@ -36,7 +36,10 @@ struct ImportSummary {
 // origin (0, 0 when the file has none). Polygons are triangulated; points and lines are
 // dropped and counted in the summary (a file with nothing else gives an empty model). Vertices keep
 // the file's order; for glTF, indices stay exactly as the file has them, elsewhere identical
-// corners are joined.
+// corners are joined. Where a node's accumulated transform mirrors (a negative
+// determinant), each triangle keeps its first corner and swaps the other two, so that the
+// part faces the way the modelling tool shows it. An FBX scene is scaled by its unit
+// (UnitScaleFactor / 100), so that it comes out in metres as from the other formats.
 //
 // Fails, leaving `model` partly filled, when the file cannot be read or a mesh has more
 // than 65,535 vertices (the model functions index vertices with 16 bits). The message

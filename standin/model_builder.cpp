@@ -1,5 +1,6 @@
 // The C builder API. Nothing may escape across the C boundary, so allocation failures
 // are caught here and reported as a null handle or -1.
+#include <algorithm>
 #include <limits>
 #include <new>
 
@@ -73,6 +74,17 @@ void ztBuild_AddTriangle(ztMesh mesh, uint16_t a, uint16_t b, uint16_t c) {
         mesh->triangles.push_back(ztTriangleObject{{a, b, c}});
     } catch (...) {
     }
+}
+
+int32_t ztBuild_MoveMeshesFirst(ztModel model, const char* name) {
+    if (model == nullptr || name == nullptr) {
+        return 0;
+    }
+    auto named = [name](const std::unique_ptr<ztMeshObject>& mesh) { return mesh->name == name; };
+    // Moving the owning pointers leaves every mesh where its handle points.
+    const auto firstOther =
+        std::stable_partition(model->meshes.begin(), model->meshes.end(), named);
+    return static_cast<int32_t>(firstOther - model->meshes.begin());
 }
 
 void ztBuild_OverrideMeshCount(ztModel model, int32_t reportedCount) {

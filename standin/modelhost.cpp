@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
@@ -69,10 +70,10 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file
 
 // The model's counts as the host reports them, then the plan of its export: what the
 // plug-in's own rules make of each mesh, and whether it would refuse the model.
-void PrintModelSummary(ztModel model, const std::string& path) {
+void PrintModelSummary(ztModel model, const std::string& path, const ExportPlan& plan) {
     std::cout << "model: " << TerminalText(path) << ", " << ztModel_GetMeshCount(model)
               << " meshes, " << ztModel_GetMaterialCount(model) << " materials\n"
-              << PlanText(PlanExport(model));
+              << PlanText(plan);
 }
 
 // A positive whole number from the environment, if there is one.
@@ -128,6 +129,24 @@ void Tell(const std::string& message) {
     std::cerr << "modelhost: " << TerminalLines(message) << '\n';
 }
 
+// The names of the model's meshes, each once, in the model's order, quoted for a message.
+std::string MeshNames(ztModel model) {
+    std::vector<std::string> names;
+    for (std::int32_t i = 0; i < ztModel_GetMeshCount(model); ++i) {
+        std::vector<char> name(4096, '\0');
+        ztMesh_GetName(ztModel_GetMeshAt(model, i), name.data(),
+                       static_cast<std::int32_t>(name.size() - 1));
+        if (std::find(names.begin(), names.end(), name.data()) == names.end()) {
+            names.emplace_back(name.data());
+        }
+    }
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "'" : ", '") + TerminalText(name) + "'";
+    }
+    return text.empty() ? "none" : text;
+}
+
 int Run(const ModelHostOptions& options) {
     if (options.list) {
         std::cout << "modelhost " << Version << '\n';
@@ -145,6 +164,13 @@ int Run(const ModelHostOptions& options) {
         ztModel_Destroy(model);
         return ExitNotLoaded;
     }
+    // The mesh the user chose goes first, so the file's nodes are named after it.
+    if (options.first && ztBuild_MoveMeshesFirst(model, options.first->c_str()) == 0) {
+        Tell("--first: the model has no mesh '" + TerminalText(*options.first) +
+             "'; its meshes are " + MeshNames(model));
+        ztModel_Destroy(model);
+        return ExitNotLoaded;
+    }
     // Told up front: a model of nothing else reaches the plug-in empty, and its warning
     // cannot know why.
     if (std::string note = DroppedGeometryNote(options.modelPath, imported.value());
@@ -154,8 +180,13 @@ int Run(const ModelHostOptions& options) {
     // A script that exports unattended never sees the --list plan: a mesh that will be in
     // neither the geometry nor the hardpoints is told here, before the export runs. The
     // plug-in itself refuses, and says why, as it always has.
+    // A model named after a hardpoint mesh is told either way: the name is easily missed.
+    const ExportPlan plan = PlanExport(model);
+    if (std::optional<std::string> warning = NamingWarning(plan)) {
+        Tell(*warning);
+    }
     if (options.saveAs && !options.list) {
-        for (const std::string& warning : LeftOutWarnings(PlanExport(model))) {
+        for (const std::string& warning : LeftOutWarnings(plan)) {
             Tell(warning);
         }
     }
@@ -178,7 +209,7 @@ int Run(const ModelHostOptions& options) {
 
     int status = ExitExported;
     if (options.list) {
-        PrintModelSummary(model, options.modelPath);
+        PrintModelSummary(model, options.modelPath, plan);
         ztModel_Destroy(model);
     } else {
         std::cout.flush();

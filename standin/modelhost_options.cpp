@@ -51,7 +51,7 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
         } else if (argument == "--overwrite") {
             options.overwrite = true;
         } else if (IsOption(argument, "--plugin") || IsOption(argument, "--save-as") ||
-                   IsOption(argument, "--ui")) {
+                   IsOption(argument, "--ui") || IsOption(argument, "--first")) {
             const std::string name = argument.substr(0, argument.find('='));
             Result<std::string> value = OptionValue(arguments, i, name);
             if (!value) {
@@ -61,6 +61,8 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
                 options.pluginPath = value.value();
             } else if (name == "--save-as") {
                 options.saveAs = value.value();
+            } else if (name == "--first") {
+                options.first = value.value();
             } else if (value.value() != "console" && value.value() != "gtk" &&
                        value.value() != "auto") {
                 return Error{ErrorCode::BadUsage,
@@ -87,7 +89,10 @@ std::string ModelHostUsage() {
     return "usage: modelhost [options] MODEL\n"
            "\n"
            "Imports MODEL (OBJ, glTF 2.0, Collada, FBX, 3DS, STL, PLY, ...), loads the\n"
-           "exporter plug-in and runs one export of the model through it.\n"
+           "exporter plug-in and runs one export of the model through it. Lengths are\n"
+           "read in the model's units (FBX and Collada files in metres, by their own unit;\n"
+           "other formats as their numbers stand); the file holds them times 1/92 with Y\n"
+           "and Z negated. Parts whose transform mirrors keep facing outwards.\n"
            "\n"
            "options:\n"
            "  --plugin PATH   the plug-in library, from the working folder unless PATH is\n"
@@ -100,16 +105,21 @@ std::string ModelHostUsage() {
            "                  meshes the export would leave out are told on standard error\n"
            "  --overwrite     replace FILE when it exists (otherwise the export is cancelled)\n"
            "  --ui MODE       console, gtk or auto (GTK when a display is there)\n"
+           "  --first MESH    hand the meshes named MESH to the plug-in first, the others\n"
+           "                  keeping their order: the file's nodes are named after the\n"
+           "                  first mesh (MESH.3db, MESH.lod0.vms)\n"
            "  --list          show the plug-in, the imported model and the plan of its\n"
            "                  export: each mesh as geometry, a Fixed or Revolute hardpoint\n"
-           "                  or left out, and why the plug-in would refuse the model;\n"
-           "                  export nothing\n"
+           "                  or left out, the mesh that names the model, its size in\n"
+           "                  the model's units and in the file's, and why the plug-in\n"
+           "                  would refuse the model; export nothing\n"
            "  --help          show this text\n"
            "  --version       show the version\n"
            "\n"
            "exit status: 0 the export returned 0 (also for an empty model),\n"
            "             1 it returned -1,\n"
-           "             2 bad usage, or the model or the plug-in could not be loaded,\n"
+           "             2 bad usage (also a --first MESH the model does not have), or\n"
+           "               the model or the plug-in could not be loaded,\n"
            "             3 the export wrote no file although it had to: the save dialog\n"
            "               refused or cancelled --save-as FILE, or had no terminal to ask on\n";
 }

@@ -17,6 +17,7 @@ struct ModelHostOptions {
     std::optional<std::string> saveAs;      // the save dialog's answer, unattended
     bool overwrite = false;                 // replace saveAs when it exists
     std::optional<std::string> ui;          // console, gtk or auto
+    std::optional<std::string> first;       // the mesh handed over first, naming the model
     bool list = false;                      // summary only, no export
     bool help = false;
     bool version = false;

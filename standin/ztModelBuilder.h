@@ -20,6 +20,10 @@ ZT_MODEL_API ztMesh ztBuild_AddMesh(ztModel model, const char* name, int32_t mat
 ZT_MODEL_API void ztBuild_AddVertex(ztMesh mesh, float x, float y, float z, float u, float v);
 ZT_MODEL_API void ztBuild_AddTriangle(ztMesh mesh, uint16_t a, uint16_t b, uint16_t c);
 
+/* Moves every mesh named exactly `name` before all others, each group keeping its order;
+ * returns how many moved (0 when no mesh has that name). Handles stay valid. */
+ZT_MODEL_API int32_t ztBuild_MoveMeshesFirst(ztModel model, const char* name);
+
 /* Make a count that the model functions report differ from what is stored (for
  * example negative or huge), to test how a plug-in copes with a lying host. The
  * functions still never read outside what is stored. */

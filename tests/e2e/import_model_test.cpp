@@ -332,6 +332,104 @@ TEST(ImportCollada, NamesMeshesAfterTheNodesNameNotItsId) {
     EXPECT_EQ(model.meshes[0].corners, (std::vector<std::uint16_t>{0, 1, 2}));
 }
 
+// A node that mirrors space turns its triangles' corners round; one that mirrors twice
+// (a half turn) or not at all leaves them, and a parent's mirror counts like the node's.
+TEST(ImportGltf, TrianglesOfAMirroringNodeKeepTheirFirstCornerAndSwapTheOthers) {
+    struct Case {
+        const char* parentScale;
+        const char* nodeScale;
+        std::vector<std::uint16_t> corners;
+    };
+    const Case cases[] = {
+        {"[1, 1, 1]", "[1, 1, 1]", {0, 1, 2}},    {"[1, 1, 1]", "[-1, 1, 1]", {0, 2, 1}},
+        {"[1, 1, 1]", "[1, -2, 1]", {0, 2, 1}},   {"[1, 1, 1]", "[-1, -1, 1]", {0, 1, 2}},
+        {"[1, 1, 1]", "[-1, -1, -1]", {0, 2, 1}}, {"[-1, 1, 1]", "[1, 1, 1]", {0, 2, 1}},
+        {"[-1, 1, 1]", "[1, 1, -1]", {0, 1, 2}},  {"[1, 1, 1e-20]", "[-1, 1, 1]", {0, 2, 1}},
+    };
+    Bytes buffer;
+    for (float c : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f}) {
+        AppendF32(buffer, c);
+    }
+    for (std::uint16_t i : {0, 1, 2}) {
+        AppendU16(buffer, i);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.parentScale) + " " + c.nodeScale);
+        ScratchFolder scratch;
+        WriteGltf(scratch, "wing",
+                  R"({
+ "asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
+ "nodes": [{"name": "Wings", "scale": )" +
+                      std::string(c.parentScale) + R"(, "children": [1]},
+           {"name": "Wing", "mesh": 0, "scale": )" +
+                      c.nodeScale + R"(}],
+ "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "indices": 1}]}],
+ "accessors": [
+  {"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+   "min": [0, 0, 0], "max": [1, 1, 0]},
+  {"bufferView": 1, "componentType": 5123, "count": 3, "type": "SCALAR"}],
+ "bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36},
+                 {"buffer": 0, "byteOffset": 36, "byteLength": 6}],
+ "buffers": [{"uri": "wing.bin", "byteLength": 42}]
+})",
+                  buffer);
+        Imported model = Import(scratch / "wing.gltf");
+        ASSERT_TRUE(model.status.ok()) << model.status.message();
+        ASSERT_EQ(model.meshes.size(), 1u);
+        EXPECT_EQ(model.meshes[0].corners, c.corners);
+    }
+}
+
+// Collada's <unit> is applied by Assimp itself: a file in centimetres comes out in metres,
+// and a mirroring node matrix turns the corners round there too.
+TEST(ImportCollada, TheFilesUnitIsAppliedAndAMirroringMatrixTurnsCorners) {
+    struct Case {
+        const char* unit;
+        const char* matrix;
+        HostVertex second;
+        std::vector<std::uint16_t> corners;
+    };
+    const Case cases[] = {
+        {"1", "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1", {2, 0, 0, 0, 0}, {0, 1, 2}},
+        {"0.01", "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1", {0.02f, 0, 0, 0, 0}, {0, 1, 2}},
+        {"1", "-1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1", {-2, 0, 0, 0, 0}, {0, 2, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.unit) + " " + c.matrix);
+        ScratchFolder scratch;
+        WriteWholeFile(
+            scratch / "part.dae", std::string(R"(<?xml version="1.0" encoding="utf-8"?>
+<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+ <asset><unit meter=")") + c.unit + R"("/><up_axis>Y_UP</up_axis></asset>
+ <library_geometries>
+  <geometry id="geom-1" name="PartGeometry"><mesh>
+   <source id="pos"><float_array id="pos-array" count="9">0 0 0 2 0 0 0 2 0</float_array>
+    <technique_common><accessor source="#pos-array" count="3" stride="3">
+     <param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/>
+    </accessor></technique_common></source>
+   <vertices id="verts"><input semantic="POSITION" source="#pos"/></vertices>
+   <triangles count="1"><input semantic="VERTEX" source="#verts" offset="0"/><p>0 1 2</p></triangles>
+  </mesh></geometry>
+ </library_geometries>
+ <library_visual_scenes>
+  <visual_scene id="scene-1" name="Scene">
+   <node id="node-1" name="Part"><matrix>)" +
+                                      c.matrix +
+                                      R"(</matrix><instance_geometry url="#geom-1"/></node>
+  </visual_scene>
+ </library_visual_scenes>
+ <scene><instance_visual_scene url="#scene-1"/></scene>
+</COLLADA>
+)");
+        Imported model = Import(scratch / "part.dae");
+        ASSERT_TRUE(model.status.ok()) << model.status.message();
+        ASSERT_EQ(model.meshes.size(), 1u);
+        ASSERT_EQ(model.meshes[0].vertices.size(), 3u);
+        EXPECT_FLOAT_EQ(model.meshes[0].vertices[1].x, c.second.x);
+        EXPECT_EQ(model.meshes[0].corners, c.corners);
+    }
+}
+
 TEST(ImportModel, AFileThatCannotBeReadNamesItself) {
     ScratchFolder scratch;
     WriteWholeFile(scratch / "garbage.obj", std::string("\x01\x02 not a model", 15));

@@ -11,7 +11,7 @@ namespace {
 TEST(ModelHostOptions, ParsesEveryOptionInBothSpellings) {
     Result<ModelHostOptions> parsed =
         ParseModelHostOptions({"--plugin", "p.so", "--save-as=out.cmp", "--overwrite", "--ui",
-                               "gtk", "--list", "ship.obj"});
+                               "gtk", "--list", "--first", "Hull", "ship.obj"});
     ASSERT_TRUE(parsed.ok()) << parsed.message();
     const ModelHostOptions& options = parsed.value();
     EXPECT_EQ(options.modelPath, "ship.obj");
@@ -20,6 +20,7 @@ TEST(ModelHostOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_TRUE(options.overwrite);
     EXPECT_EQ(options.ui, "gtk");
     EXPECT_TRUE(options.list);
+    EXPECT_EQ(options.first, "Hull");
 
     parsed = ParseModelHostOptions({"--", "--odd-name.obj"});
     ASSERT_TRUE(parsed.ok());
@@ -35,6 +36,7 @@ TEST(ModelHostOptions, RefusesWhatItCannotUse) {
         {{}, "no model file given"},
         {{"a.obj", "b.obj"}, "give exactly one model file"},
         {{"--save-as"}, "--save-as needs a value"},
+        {{"a.obj", "--first"}, "--first needs a value"},
         {{"--ui", "fancy", "a.obj"}, "--ui must be console, gtk or auto, not 'fancy'"},
         {{"--colour", "a.obj"}, "unknown option '--colour'"},
     };

@@ -139,9 +139,13 @@ TEST(ModelHost, ListShowsThePlanOfTheExport) {
          "  HpFixed_Gun: 3 vertices, left out: name begins with Hp but names neither Fixed nor "
          "Revolute\n"
          "  hp_fixed_x: 3 vertices, Fixed hardpoint 'x'\n"
+         "named after the first mesh 'Hull': Hull.3db, Hull.lod0.vms\n"
+         "size: 1.00 x 1.00 x 1.00 in the model, 0.011 x 0.011 x 0.011 in the file\n"
          "export: 1 geometry mesh, 2 Fixed hardpoints, 1 Revolute hardpoint, 2 left out\n"},
         {"over the format's limits", OverTheTriangleLimitObj(),
          "  Big: 3 vertices, 21846 triangles, material none\n"
+         "named after the first mesh 'Big': Big.3db, Big.lod0.vms\n"
+         "size: 1.00 x 1.00 x 0.00 in the model, 0.011 x 0.011 x 0.000 in the file\n"
          "export: refused, nothing would be written:\n  " +
              std::string(TriangleLimitReason) + "\n"},
         {"empty", "v 0 0 0\nv 1 0 0\nl 1 2\n",

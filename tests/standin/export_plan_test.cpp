@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,24 @@ TEST(ExportPlan, ANullModelPlansAsEmpty) {
     EXPECT_TRUE(plan.meshes.empty());
 }
 
+// The size is the geometry's, hardpoints aside, from the host's numbers and from the
+// file's, where every length is 1/92 of the model's.
+TEST(ExportPlan, TheSizeIsTheGeometrysInTheModelAndInTheFile) {
+    ModelBuilder model;
+    ztMesh hull = model.AddMesh("Hull", -1);
+    ModelBuilder::AddVertex(hull, -3.0f, 1.5f, 12.0f);
+    ModelBuilder::AddVertex(hull, 3.0f, -1.5f, -12.0f);
+    ztMesh hardpoint = model.AddMesh("Hp_Fixed_Far", -1);
+    ModelBuilder::AddVertex(hardpoint, 500.0f, 0.0f, 0.0f);
+    const ExportPlan plan = PlanExport(model.model());
+    ASSERT_TRUE(plan.size.has_value());
+    EXPECT_EQ(plan.size->model, (std::array<double, 3>{6.0, 3.0, 24.0}));
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(plan.size->file[axis], plan.size->model[axis] / 92.0, 1e-6);
+    }
+    EXPECT_EQ(plan.baseName, "Hull");
+}
+
 // The printed plan: names and reasons reach the terminal escaped, one line each.
 TEST(ExportPlanText, PrintsEachMeshAndTheVerdict) {
     struct Case {
@@ -135,6 +154,7 @@ TEST(ExportPlanText, PrintsEachMeshAndTheVerdict) {
         std::function<void(ModelBuilder&)> build;
         std::string text;
         std::vector<std::string> warnings;
+        std::optional<std::string> namingWarning = std::nullopt;
     } cases[] = {
         {"every role",
          [](ModelBuilder& m) {
@@ -150,6 +170,8 @@ TEST(ExportPlanText, PrintsEachMeshAndTheVerdict) {
          "  Hp_Revolute_Top: 1 vertices, Revolute hardpoint 'Top'\n"
          "  Hp_Gun01: 3 vertices, left out: name begins with Hp but names neither Fixed nor "
          "Revolute\n"
+         "named after the first mesh 'Hull': Hull.3db, Hull.lod0.vms\n"
+         "size: 3.00 x 0.00 x 0.00 in the model, 0.033 x 0.000 x 0.000 in the file\n"
          "export: 2 geometry meshes, 1 Fixed hardpoint, 1 Revolute hardpoint, 1 left out\n",
          {"mesh 'Hp_Gun01' is left out of the export: name begins with Hp but names neither "
           "Fixed nor Revolute"}},
@@ -163,6 +185,8 @@ TEST(ExportPlanText, PrintsEachMeshAndTheVerdict) {
          "  Hp_Fixed_\\x07: 3 vertices, Fixed hardpoint '\\x07'\n"
          "  hp\\x1B]0;x: 3 vertices, left out: name begins with Hp but names neither Fixed nor "
          "Revolute\n"
+         "named after the first mesh 'Hull\\x1B[2J': Hull\\x1B[2J.3db, Hull\\x1B[2J.lod0.vms\n"
+         "size: 2.00 x 0.00 x 0.00 in the model, 0.022 x 0.000 x 0.000 in the file\n"
          "export: 1 geometry mesh, 1 Fixed hardpoint, 0 Revolute hardpoints, 1 left out\n",
          {"mesh 'hp\\x1B]0;x' is left out of the export: name begins with Hp but names neither "
           "Fixed nor Revolute"}},
@@ -176,6 +200,8 @@ TEST(ExportPlanText, PrintsEachMeshAndTheVerdict) {
          "  B: 3 vertices, 2 triangles, material none\n"
          "  Hp_Gun: 3 vertices, left out: name begins with Hp but names neither Fixed nor "
          "Revolute\n"
+         "named after the first mesh 'A\\x1B': A\\x1B.3db, A\\x1B.lod0.vms\n"
+         "size: 2.00 x 0.00 x 0.00 in the model, 0.022 x 0.000 x 0.000 in the file\n"
          "export: refused, nothing would be written:\n"
          "  mesh \"A\\x1B\" uses vertex 9 but has 3 vertices (triangle 1)\n"
          "  mesh \"B\" uses vertex 7 but has 3 vertices (triangle 1)\n",
@@ -185,6 +211,15 @@ TEST(ExportPlanText, PrintsEachMeshAndTheVerdict) {
          [](ModelBuilder&) {},
          "export: nothing; the plug-in warns: The model is empty!  Nothing exported!\n",
          {}},
+        {"named after a hardpoint, no geometry",
+         [](ModelBuilder& m) { AddMeshOf(m, "Hp_Fixed_Gun", 3); },
+         "  Hp_Fixed_Gun: 3 vertices, Fixed hardpoint 'Gun'\n"
+         "named after the first mesh 'Hp_Fixed_Gun': Hp_Fixed_Gun.3db, Hp_Fixed_Gun.lod0.vms\n"
+         "size: no geometry\n"
+         "export: 0 geometry meshes, 1 Fixed hardpoint, 0 Revolute hardpoints, 0 left out\n",
+         {},
+         "the model is named after its first mesh 'Hp_Fixed_Gun', a hardpoint mesh: "
+         "Hp_Fixed_Gun.3db, Hp_Fixed_Gun.lod0.vms (--first MESH names it after another mesh)"},
     };
     for (const Case& c : cases) {
         ModelBuilder model;
@@ -192,6 +227,7 @@ TEST(ExportPlanText, PrintsEachMeshAndTheVerdict) {
         const ExportPlan plan = PlanExport(model.model());
         EXPECT_EQ(PlanText(plan), c.text) << c.name;
         EXPECT_EQ(LeftOutWarnings(plan), c.warnings) << c.name;
+        EXPECT_EQ(NamingWarning(plan), c.namingWarning) << c.name;
     }
 }
 

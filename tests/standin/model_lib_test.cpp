@@ -181,6 +181,25 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCopyCase{"Hull", std::numeric_limits<std::int32_t>::min(), "########"},
                       NameCopyCase{"", 3, std::string("\0#######", 8)}));
 
+// The meshes of one name go first, in their order; the others keep theirs, and every
+// handle still reaches its mesh.
+TEST(StandInOrder, MeshesOfOneNameMoveFirst) {
+    standin::ModelBuilder model;
+    const ztMesh a = model.AddMesh("A");
+    const ztMesh hull1 = model.AddMesh("Hull");
+    const ztMesh b = model.AddMesh("B");
+    const ztMesh hull2 = model.AddMesh("Hull");
+    EXPECT_EQ(ztBuild_MoveMeshesFirst(model.model(), "Hull"), 2);
+    const ztMesh expected[] = {hull1, hull2, a, b};
+    for (std::int32_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(ztModel_GetMeshAt(model.model(), i), expected[i]) << i;
+    }
+    EXPECT_EQ(ztBuild_MoveMeshesFirst(model.model(), "hull"), 0) << "names match exactly";
+    EXPECT_EQ(ztBuild_MoveMeshesFirst(model.model(), nullptr), 0);
+    EXPECT_EQ(ztBuild_MoveMeshesFirst(nullptr, "A"), 0);
+    EXPECT_EQ(ztModel_GetMeshAt(model.model(), 0), hull1);
+}
+
 TEST(StandInCounts, OverridesChangeOnlyTheReportedCount) {
     standin::ModelBuilder model;
     const ztMesh mesh = model.AddMesh("m");
