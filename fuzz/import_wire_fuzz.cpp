@@ -22,10 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (reply.value().kind == ImportWireKind::Model) {
         // Names end at their first 0 byte on the way through the model functions, so
         // the bytes may shrink once; after that they must stay the same.
-        const Bytes once = EncodeImportedModel(model);
+        const ImportSummary& summary = reply.value().summary;
+        const Bytes once = EncodeImportedModel(model, summary);
         ztModel again = ztBuild_CreateModel();
-        if (!DecodeImportReply(once, again).ok() || EncodeImportedModel(again) != once ||
-            once.size() > bytes.size()) {
+        const Result<ImportReply> replyAgain = DecodeImportReply(once, again);
+        if (!replyAgain.ok() || replyAgain.value().summary != summary ||
+            EncodeImportedModel(again, summary) != once || once.size() > bytes.size()) {
             std::abort();
         }
         ztModel_Destroy(again);

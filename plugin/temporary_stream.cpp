@@ -25,9 +25,18 @@ Error CannotCreate(const std::string& path, const std::string& why) {
     return Error{ErrorCode::CannotCreate, FullPath(path) + ": " + why};
 }
 
+// The folder part of a full path.
+std::string FolderOf(const std::string& fullPath) {
+    const std::size_t slash = fullPath.find_last_of("/\\");
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? fullPath.substr(0, 1) : fullPath.substr(0, slash);
+}
+
 // Why a name that stays taken cannot be had, for the user; empty when it is worth
 // another try (the thing went, or may be another run's in a moment).
-std::string WhyNotFree(const OccupantReport& report) {
+std::string WhyNotFree(const OccupantReport& report, const std::string& path) {
     switch (report.occupant) {
         case Occupant::Folder:
             return "a folder of that name is in the way (" + std::string(std::strerror(EISDIR)) +
@@ -38,9 +47,15 @@ std::string WhyNotFree(const OccupantReport& report) {
             return "a FIFO, device or socket of that name is in the way; it is not opened and "
                    "is left alone";
         case Occupant::UsersFile:
-        case Occupant::Empty:
             return "a file of that name is already there that this exporter did not make; it is "
                    "left alone (move or rename it, then export again)";
+        case Occupant::Empty:
+            // Most likely an export killed between making the file and writing to it. It
+            // may as well be the user's, so it stays; the user is told how to be rid of it.
+            return "an empty file of that name is there, most likely left by an export that "
+                   "was stopped before it wrote anything, and no export holds it; it is left "
+                   "alone. If no export is running in the folder " +
+                   FolderOf(FullPath(path)) + ", delete the file, then export again";
         case Occupant::Unknown:
             return "something of that name is in the way (" + report.reason + ")";
         case Occupant::Busy:
@@ -78,7 +93,7 @@ Status TemporaryStream::Write(const MeshList& meshes) {
         const bool waiting = (report.occupant == Occupant::Busy && now < busyUntil) ||
                              (report.occupant == Occupant::Empty && now < emptyUntil);
         if (!waiting) {
-            return CannotCreate(path_, WhyNotFree(report));
+            return CannotCreate(path_, WhyNotFree(report, path_));
         }
         std::this_thread::sleep_for(PollInterval);
     }

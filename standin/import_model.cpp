@@ -1,5 +1,6 @@
 #include "standin/import_model.h"
 
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <algorithm>
@@ -256,6 +257,25 @@ class SceneImporter {
     std::int32_t meshesAdded_ = 0;
 };
 
+// Assimp's own file access, noting every file it opens: the model file and those the
+// model refers to. The host must never write its export over any of them.
+class RecordingFileSystem : public Assimp::DefaultIOSystem {
+  public:
+    explicit RecordingFileSystem(std::vector<std::string>& filesRead) : filesRead_(filesRead) {}
+
+    Assimp::IOStream* Open(const char* file, const char* mode) override {
+        Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
+        if (stream != nullptr && file != nullptr &&
+            std::find(filesRead_.begin(), filesRead_.end(), file) == filesRead_.end()) {
+            filesRead_.emplace_back(file);
+        }
+        return stream;
+    }
+
+  private:
+    std::vector<std::string>& filesRead_;
+};
+
 }  // namespace
 
 bool IsGltfPath(const std::string& path) {
@@ -269,7 +289,9 @@ Result<ImportSummary> ImportModel(const std::string& path, ztModel model) {
     if (model == nullptr) {
         return Error{ErrorCode::ImportFailed, "cannot import '" + path + "': no model to fill"};
     }
+    std::vector<std::string> filesRead{path};
     Assimp::Importer importer;
+    importer.SetIOHandler(new RecordingFileSystem(filesRead));  // the importer owns it
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     const aiScene* scene = importer.ReadFile(path, ImportSteps(path));
     if (scene == nullptr) {
@@ -278,7 +300,11 @@ Result<ImportSummary> ImportModel(const std::string& path, ztModel model) {
     }
     // A scene without meshes is flagged incomplete; it is still a model, an empty one,
     // which the plug-in is there to refuse.
-    return SceneImporter(*scene, model, fileName, IsGltfPath(path)).Run();
+    Result<ImportSummary> imported = SceneImporter(*scene, model, fileName, IsGltfPath(path)).Run();
+    if (imported) {
+        imported.value().filesRead = std::move(filesRead);
+    }
+    return imported;
 }
 
 }  // namespace cmp

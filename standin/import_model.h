@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 #include "host/ztModelLib.h"
@@ -15,10 +16,13 @@ namespace cmp {
 inline constexpr std::int32_t MaxImportedMeshVertices = 65535;
 
 // What an import left out of the model: points and lines, one per point or line segment
-// of each mesh instance (counts stop at the largest u32).
+// of each mesh instance (counts stop at the largest u32); and every file it read, the
+// model file first, then those the model refers to (an OBJ's .mtl, a glTF's .bin), as
+// the importer named them (relative to the working folder when the model's path is).
 struct ImportSummary {
     std::uint32_t droppedPoints = 0;
     std::uint32_t droppedLines = 0;
+    std::vector<std::string> filesRead;
     friend bool operator==(const ImportSummary&, const ImportSummary&) = default;
 };
 

@@ -252,7 +252,18 @@ class WireReader {
         if (!points || !lines) {
             return Problem(at, "it ends before the counts of dropped points and lines");
         }
-        summary = {*points, *lines};
+        summary = {*points, *lines, {}};
+        const std::optional<std::uint32_t> files = Count(MaxWireFilesRead, 4, "file");
+        if (!files) {
+            return false;
+        }
+        for (std::uint32_t f = 0; f < *files; ++f) {
+            std::optional<std::string> path = Text(MaxWirePathLength, "path");
+            if (!path) {
+                return false;
+            }
+            summary.filesRead.push_back(std::move(*path));
+        }
         return true;
     }
 
@@ -286,6 +297,16 @@ Bytes EncodeImportedModel(ztModel model, const ImportSummary& summary) {
     }
     AppendU32(out, summary.droppedPoints);
     AppendU32(out, summary.droppedLines);
+    std::vector<const std::string*> files;
+    for (const std::string& path : summary.filesRead) {
+        if (path.size() <= MaxWirePathLength && files.size() < MaxWireFilesRead) {
+            files.push_back(&path);
+        }
+    }
+    AppendU32(out, static_cast<std::uint32_t>(files.size()));
+    for (const std::string* path : files) {
+        AppendText(out, *path, MaxWirePathLength);
+    }
     return out;
 }
 

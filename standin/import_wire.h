@@ -11,7 +11,8 @@
 //     u32 mesh count, then per mesh: text name, i32 material index,
 //       u32 vertex count, then per vertex five f32 (x, y, z, u, v),
 //       u32 triangle count, then per triangle three u16 corners
-//     u32 points dropped, u32 lines dropped (the import's summary)
+//     u32 points dropped, u32 lines dropped (the import's summary),
+//     u32 count of files read, then per file: text path
 //   kind ImportFailed: text message (the importer's own words)
 //   kind OutOfMemory: nothing more
 // where a text is a u32 byte count followed by that many bytes (no terminating 0).
@@ -30,7 +31,7 @@
 namespace cmp {
 
 inline constexpr std::uint32_t ImportWireMagic = 0x574D545A;  // "ZTMW"
-inline constexpr std::uint32_t ImportWireVersion = 2;
+inline constexpr std::uint32_t ImportWireVersion = 3;
 
 enum class ImportWireKind : std::uint32_t {
     Model = 0,
@@ -48,11 +49,14 @@ inline constexpr std::uint32_t MaxWireMeshes = 1u << 20;
 inline constexpr std::uint32_t MaxWireMeshVertices = 65535;  // vertices are numbered in 16 bits
 inline constexpr std::uint32_t MaxWireMeshTriangles = 1u << 24;
 inline constexpr std::size_t MaxWireBytes = std::size_t{1} << 30;
+inline constexpr std::uint32_t MaxWireFilesRead = 4096;
+inline constexpr std::size_t MaxWirePathLength = 4096;
 
 // The model as the model functions serve it: names read with a capacity of
 // MaxWireNameLength bytes (longer ones are cut), every vertex and triangle that the
-// reported counts cover, and what the import dropped. Counts beyond the wire's bounds are
-// cut to them. May throw std::bad_alloc.
+// reported counts cover, what the import dropped and the files it read. Counts beyond the
+// wire's bounds are cut to them; a path longer than MaxWirePathLength is left out (no
+// file can be named by such a path). May throw std::bad_alloc.
 Bytes EncodeImportedModel(ztModel model, const ImportSummary& summary = {});
 
 // A failed import: the message is cut to MaxWireMessageLength bytes.

@@ -22,16 +22,17 @@
 #include "standin/isolated_import.h"
 #include "standin/modelhost_options.h"
 #include "standin/plugin_location.h"
+#include "standin/source_files.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {
 namespace {
 
-std::string DefaultPlugInPath() {
+Result<std::string> DefaultPlugInPath() {
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
-        return "libcmpexport.so";
+        return std::string("libcmpexport.so");
     }
     return FindDefaultPlugIn(self.parent_path());
 }
@@ -171,6 +172,19 @@ int Run(const ModelHostOptions& options) {
         ztModel_Destroy(model);
         return ExitNotLoaded;
     }
+    // The export replaces what stands at its path: never the model it is made from.
+    if (options.saveAs) {
+        const std::vector<std::string>& sources = imported.value().filesRead;
+        if (std::optional<std::string> source = SourceReplacedBy(*options.saveAs, sources)) {
+            Tell("will not export to '" + TerminalText(*options.saveAs) + "': it is " +
+                 (*source == options.modelPath
+                      ? "the model file"
+                      : "'" + TerminalText(*source) + "', which the model refers to") +
+                 ", and the export would replace the file it is made from");
+            ztModel_Destroy(model);
+            return ExitNotLoaded;
+        }
+    }
     // Told up front: a model of nothing else reaches the plug-in empty, and its warning
     // cannot know why.
     if (std::string note = DroppedGeometryNote(options.modelPath, imported.value());
@@ -191,7 +205,14 @@ int Run(const ModelHostOptions& options) {
         }
     }
 
-    const std::string pluginPath = options.pluginPath.value_or(DefaultPlugInPath());
+    Result<std::string> defaultPath =
+        options.pluginPath ? Result<std::string>(std::string()) : DefaultPlugInPath();
+    if (!defaultPath) {
+        Tell(defaultPath.message());
+        ztModel_Destroy(model);
+        return ExitNotLoaded;
+    }
+    const std::string pluginPath = options.pluginPath.value_or(defaultPath.value());
     Result<LoadedPlugIn> loaded =
         LoadPlugIn(pluginPath, options.pluginPath ? PlugInPathToLoad(pluginPath) : pluginPath);
     if (!loaded) {

@@ -118,10 +118,14 @@ std::string ModelHostUsage() {
            "\n"
            "exit status: 0 the export returned 0 (also for an empty model),\n"
            "             1 it returned -1,\n"
-           "             2 bad usage (also a --first MESH the model does not have), or\n"
-           "               the model or the plug-in could not be loaded,\n"
+           "             2 bad usage (also a --first MESH the model does not have, and a\n"
+           "               --save-as FILE that is the model file or one it refers to:\n"
+           "               the export never replaces the file it is made from), or the\n"
+           "               model or the plug-in could not be loaded,\n"
            "             3 the export wrote no file although it had to: the save dialog\n"
-           "               refused or cancelled --save-as FILE, or had no terminal to ask on\n";
+           "               refused or cancelled --save-as FILE, or had no terminal to ask on,\n"
+           "             127 the system could not start modelhost: a library it needs (the\n"
+           "               stand-in model library libztModelLib.so) is missing\n";
 }
 
 std::vector<std::pair<std::string, std::string>> PlugInEnvironment(

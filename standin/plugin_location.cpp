@@ -18,7 +18,7 @@ std::vector<std::filesystem::path> DefaultPlugInCandidates(
             (programFolder / PlugInFolderFromPrograms / PlugInFile).lexically_normal()};
 }
 
-std::string FindDefaultPlugIn(const std::filesystem::path& programFolder) {
+Result<std::string> FindDefaultPlugIn(const std::filesystem::path& programFolder) {
     const std::vector<std::filesystem::path> candidates = DefaultPlugInCandidates(programFolder);
     for (const std::filesystem::path& candidate : candidates) {
         std::error_code error;
@@ -26,7 +26,11 @@ std::string FindDefaultPlugIn(const std::filesystem::path& programFolder) {
             return candidate.string();
         }
     }
-    return candidates.front().string();
+    return Error{ErrorCode::PlugInNotLoaded,
+                 std::string("cannot find the plug-in ") + PlugInFile + ": it is neither beside " +
+                     "modelhost ('" + candidates[0].string() +
+                     "') nor in the folder of an installed copy ('" +
+                     candidates[1].parent_path().string() + "/'); name it with --plugin PATH"};
 }
 
 }  // namespace cmp

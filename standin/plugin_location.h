@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/error.h"
+
 namespace cmp {
 
 // The files modelhost tries, in order, given the folder it runs from: libcmpexport.so
@@ -13,8 +15,9 @@ namespace cmp {
 std::vector<std::filesystem::path> DefaultPlugInCandidates(
     const std::filesystem::path& programFolder);
 
-// The first candidate that exists; the first of all when none does, so that the message
-// names the place looked in first.
-std::string FindDefaultPlugIn(const std::filesystem::path& programFolder);
+// The first candidate that exists. When none does, an error (PlugInNotLoaded) whose
+// message names every place looked in, so that a user of an installed copy learns
+// where its plug-in belongs.
+Result<std::string> FindDefaultPlugIn(const std::filesystem::path& programFolder);
 
 }  // namespace cmp

@@ -83,7 +83,7 @@ TEST(ImportObj, JoinsCornersFlipsVAndNamesMeshesAfterTheirObjects) {
     Imported model = Import(scratch / "panel.obj");
     ASSERT_TRUE(model.status.ok()) << model.status.message();
     ASSERT_EQ(model.meshes.size(), 1u) << "points and lines are dropped";
-    EXPECT_EQ(model.summary, (ImportSummary{1, 1}));
+    EXPECT_EQ(model.summary, (ImportSummary{1, 1, {scratch / "panel.obj", scratch / "panel.mtl"}}));
     const HostMesh& panel = model.meshes[0];
     EXPECT_EQ(panel.name, "Panel");
     EXPECT_EQ(panel.material, "Steel");
@@ -186,11 +186,11 @@ TEST(ImportObj, CountsThePointsAndLinesItDrops) {
         std::size_t meshes;
         ImportSummary dropped;
     } cases[] = {
-        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", 1, {0, 0}},
-        {"v 0 0 0\nv 1 0 0\nl 1 2\n", 0, {0, 1}},
-        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\nl 3 1\n", 0, {0, 3}},  // a polyline of two
-        {"v 0 0 0\nv 1 0 0\np 1 2\np 2\n", 0, {3, 0}},
-        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\no Rig\nl 1 2\np 3\n", 1, {1, 1}},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", 1, {0, 0, {}}},
+        {"v 0 0 0\nv 1 0 0\nl 1 2\n", 0, {0, 1, {}}},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\nl 3 1\n", 0, {0, 3, {}}},  // a polyline of two
+        {"v 0 0 0\nv 1 0 0\np 1 2\np 2\n", 0, {3, 0, {}}},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\no Rig\nl 1 2\np 3\n", 1, {1, 1, {}}},
     };
     ScratchFolder scratch;
     for (const Case& c : cases) {
@@ -198,7 +198,9 @@ TEST(ImportObj, CountsThePointsAndLinesItDrops) {
         Imported model = Import(scratch / "case.obj");
         ASSERT_TRUE(model.status.ok()) << c.content << model.status.message();
         EXPECT_EQ(model.meshes.size(), c.meshes) << c.content;
-        EXPECT_EQ(model.summary, c.dropped) << c.content;
+        ImportSummary expected = c.dropped;
+        expected.filesRead = {scratch / "case.obj"};
+        EXPECT_EQ(model.summary, expected) << c.content;
     }
 }
 

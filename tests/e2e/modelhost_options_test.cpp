@@ -99,10 +99,10 @@ TEST(ModelHostOptions, SayWhatTheImportDropped) {
         ImportSummary summary;
         const char* note;
     } cases[] = {
-        {{0, 0}, ""},
-        {{1, 0}, "dropped 1 point of 'm\\x1B.obj': only triangles are exported"},
-        {{0, 1}, "dropped 1 line of 'm\\x1B.obj': only triangles are exported"},
-        {{2, 3}, "dropped 2 points and 3 lines of 'm\\x1B.obj': only triangles are exported"},
+        {{0, 0, {}}, ""},
+        {{1, 0, {}}, "dropped 1 point of 'm\\x1B.obj': only triangles are exported"},
+        {{0, 1, {}}, "dropped 1 line of 'm\\x1B.obj': only triangles are exported"},
+        {{2, 3, {}}, "dropped 2 points and 3 lines of 'm\\x1B.obj': only triangles are exported"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DroppedGeometryNote("m\x1B.obj", c.summary), c.note);

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "tests/e2e/model_files.h"
 #include "tests/support/file_contents.h"
@@ -262,6 +264,39 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
     }
 }
 
+// A copy of modelhost away from its libraries says which is missing and where it belongs:
+// the plug-in is looked for beside it and in an installed copy's folder; without the
+// model library the system's loader cannot start it at all.
+TEST(ModelHost, ACopyWithoutItsLibrariesSaysWhatIsMissing) {
+    struct Case {
+        const char* name;
+        bool withModelLibrary;
+        int status;
+        std::string errPart;
+    } cases[] = {
+        {"no plug-in", true, 2,
+         "modelhost: cannot find the plug-in libcmpexport.so: it is neither beside modelhost ("},
+        {"no model library", false, 127, "libztModelLib.so"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        fs::create_directory("bin");
+        fs::copy_file(MODELHOST_PATH, "bin/modelhost");
+        if (c.withModelLibrary) {
+            fs::copy_file(MODEL_LIBRARY_PATH,
+                          fs::path("bin") / fs::path(MODEL_LIBRARY_PATH).filename());
+        }
+        Outcome run = RunCommand("bin/modelhost --save-as out.cmp " + Example("ship.obj"));
+        EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.err, c.errPart)) << c.name << ": " << run.err;
+        if (c.withModelLibrary) {
+            EXPECT_TRUE(Contains(run.err, "lib/cmpexport/'); name it with --plugin PATH"))
+                << run.err;
+        }
+        EXPECT_FALSE(fs::exists("out.cmp")) << c.name;
+    }
+}
+
 // A run that is to write a file and writes none says why, in the console's one shape and
 // then in modelhost's own words, ends with status 3 and leaves nothing behind.
 TEST(ModelHost, ARunThatWritesNoFileSaysWhyAndEndsWithStatusThree) {
@@ -331,6 +366,71 @@ TEST(ModelHost, ARunThatWritesNoFileSaysWhyAndEndsWithStatusThree) {
 // Names come from model files: printed raw, escape sequences in them would command the
 // terminal and line breaks would break the tree. Both the model's summary and the result
 // dialog's tree show them escaped.
+// The export never replaces a file its model was read from, however the path names it:
+// refused before anything is written, every file left as it was and nothing staged.
+TEST(ModelHost, RefusesToExportOverTheFilesOfItsModel) {
+    const std::string obj =
+        "mtllib ship.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\no Hull\nusemtl Plate\nf 1 2 3\n";
+    const std::string mtl = "newmtl Plate\nKd 1 1 1\n";
+    struct Case {
+        const char* what;
+        std::string model;                    // which file to import
+        std::function<std::string()> target;  // makes what it needs, gives the --save-as path
+        const char* named;                    // how the message names the file
+    };
+    const std::vector<Case> cases = {
+        {"the model itself", "ship.obj", [] { return std::string("ship.obj"); }, "the model file"},
+        {"another spelling", "ship.obj", [] { return std::string("./sub/../ship.obj"); },
+         "the model file"},
+        {"its absolute path", "ship.obj", [] { return fs::absolute("ship.obj").string(); },
+         "the model file"},
+        {"a link to it", "ship.obj",
+         [] {
+             fs::create_symlink("ship.obj", "link.cmp");
+             return std::string("link.cmp");
+         },
+         "the model file"},
+        {"a link to a link to it", "ship.obj",
+         [] {
+             fs::create_symlink("ship.obj", "link1");
+             fs::create_symlink("link1", "link2.cmp");
+             return std::string("link2.cmp");
+         },
+         "the model file"},
+        {"a hard link of it", "ship.obj",
+         [] {
+             fs::create_hard_link("ship.obj", "hard.cmp");
+             return std::string("hard.cmp");
+         },
+         "the model file"},
+        {"the material library", "ship.obj", [] { return std::string("ship.mtl"); },
+         "'ship.mtl', which the model refers to"},
+        {"the model given through a link", "link.obj", [] { return std::string("ship.obj"); },
+         "the model file"},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        fs::create_directory("sub");
+        WriteWholeFile("ship.obj", obj);
+        WriteWholeFile("ship.mtl", mtl);
+        if (c.model == "link.obj") {
+            fs::create_symlink("ship.obj", "link.obj");
+        }
+        const std::string target = c.target();
+        const std::vector<std::string> before = scratch.Contents();
+        Outcome run = RunCommand(ModelHost("--overwrite --save-as '" + target + "' " + c.model));
+        EXPECT_EQ(run.status, 2) << c.what << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.err, "modelhost: will not export to '" + target + "': it is " +
+                                          c.named +
+                                          ", and the export would replace the file it is made "
+                                          "from\n"))
+            << c.what << ": " << run.err;
+        EXPECT_EQ(ReadWholeFile("ship.obj"), obj) << c.what;
+        EXPECT_EQ(ReadWholeFile("ship.mtl"), mtl) << c.what;
+        EXPECT_EQ(scratch.Contents(), before) << c.what;
+    }
+}
+
 TEST(ModelHost, NamesReachTheTerminalEscaped) {
     ScratchFolder scratch;
     WriteWholeFile("evil.obj",

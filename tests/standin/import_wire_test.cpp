@@ -38,7 +38,7 @@ void BuildAwkwardModel(standin::ModelBuilder& builder) {
 Bytes AwkwardMessage() {
     standin::ModelBuilder builder;
     BuildAwkwardModel(builder);
-    return EncodeImportedModel(builder.model(), {UINT32_MAX, 3});
+    return EncodeImportedModel(builder.model(), {UINT32_MAX, 3, {"a.obj", "a.mtl"}});
 }
 
 bool IsEmpty(ztModel model) {
@@ -48,13 +48,14 @@ bool IsEmpty(ztModel model) {
 TEST(ImportWire, AModelCrossesBitForBit) {
     standin::ModelBuilder original;
     BuildAwkwardModel(original);
-    const Bytes message = EncodeImportedModel(original.model(), {12, UINT32_MAX});
+    const ImportSummary summary{12, UINT32_MAX, {"ship.obj", "ship.mtl"}};
+    const Bytes message = EncodeImportedModel(original.model(), summary);
 
     standin::ModelBuilder received;
     Result<ImportReply> reply = DecodeImportReply(message, received.model());
     ASSERT_TRUE(reply.ok()) << reply.message();
     EXPECT_EQ(reply.value().kind, ImportWireKind::Model);
-    EXPECT_EQ(reply.value().summary, (ImportSummary{12, UINT32_MAX}));
+    EXPECT_EQ(reply.value().summary, summary);
     EXPECT_EQ(ReadModelThroughFunctions(received.model()),
               ReadModelThroughFunctions(original.model()));
     EXPECT_EQ(ztModel_GetMeshCount(received.model()), 3);
@@ -65,17 +66,18 @@ TEST(ImportWire, TheSmallestModelHasAFixedLayout) {
     ztMesh mesh = builder.AddMesh("A", -1);
     standin::ModelBuilder::AddVertex(mesh, 1, 0, 0, 0, 0);
     const Bytes expected = {
-        'Z',  'T',  'M',  'W',  2,   0, 0, 0, 0, 0, 0, 0,  // magic, version, model
-        0,    0,    0,    0,                               // no materials
-        1,    0,    0,    0,                               // one mesh
-        1,    0,    0,    0,    'A',                       // its name
-        0xFF, 0xFF, 0xFF, 0xFF,                            // material -1
-        1,    0,    0,    0,                               // one vertex
-        0,    0,    0x80, 0x3F, 0,   0, 0, 0, 0, 0, 0, 0,  // 1, 0, 0
-        0,    0,    0,    0,    0,   0, 0, 0,              // u, v
-        0,    0,    0,    0,                               // no triangles
-        3,    0,    0,    0,    1,   1, 0, 0};             // 3 points, 257 lines dropped
-    EXPECT_EQ(EncodeImportedModel(builder.model(), {3, 257}), expected);
+        'Z',  'T',  'M',  'W',  3,   0, 0, 0, 0,  0, 0, 0,  // magic, version, model
+        0,    0,    0,    0,                                // no materials
+        1,    0,    0,    0,                                // one mesh
+        1,    0,    0,    0,    'A',                        // its name
+        0xFF, 0xFF, 0xFF, 0xFF,                             // material -1
+        1,    0,    0,    0,                                // one vertex
+        0,    0,    0x80, 0x3F, 0,   0, 0, 0, 0,  0, 0, 0,  // 1, 0, 0
+        0,    0,    0,    0,    0,   0, 0, 0,               // u, v
+        0,    0,    0,    0,                                // no triangles
+        3,    0,    0,    0,    1,   1, 0, 0,               // 3 points, 257 lines dropped
+        1,    0,    0,    0,    1,   0, 0, 0, 'm'};         // one file read: "m"
+    EXPECT_EQ(EncodeImportedModel(builder.model(), {3, 257, {"m"}}), expected);
 }
 
 TEST(ImportWire, FailuresCrossWithTheirMessage) {
@@ -117,12 +119,13 @@ constexpr std::size_t NameLengthAt = 20;
 constexpr std::size_t VertexCountAt = 29;
 constexpr std::size_t TriangleCountAt = 53;
 constexpr std::size_t SummaryAt = 57;
+constexpr std::size_t FileCountAt = 65;
 
 TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
     standin::ModelBuilder builder;
     standin::ModelBuilder::AddVertex(builder.AddMesh("A", -1), 1, 0, 0, 0, 0);
     const Bytes good = EncodeImportedModel(builder.model());
-    ASSERT_EQ(good.size(), SummaryAt + 8);
+    ASSERT_EQ(good.size(), FileCountAt + 4);
 
     struct Case {
         const char* name;
@@ -131,22 +134,25 @@ TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
         const char* messagePart;
     } cases[] = {
         {"magic", 0, 0x574D5459, "at byte 0: it does not begin"},
-        {"version", 4, 1, "at byte 4: unknown version"},  // one without the summary
+        {"version", 4, 2, "at byte 4: unknown version"},  // one without the files read
         {"kind", KindAt, 3, "at byte 8: unknown kind 3"},
         {"materials past the bound", MaterialCountAt, MaxWireMaterials + 1,
          "at byte 12: the material count 1048577 passes the bound"},
         {"materials past the bytes", MaterialCountAt, 20,
          "at byte 12: the material count 20 needs"},
-        {"meshes past the bytes", MeshCountAt, 3, "at byte 16: the mesh count 3 needs"},
+        {"meshes past the bytes", MeshCountAt, 4, "at byte 16: the mesh count 4 needs"},
         {"meshes past the bound", MeshCountAt, 0xFFFFFFFF, "passes the bound of 1048576"},
         {"name past the bytes", NameLengthAt, 1000, "at byte 20: a mesh name of 1000 bytes"},
         {"name past the bound", NameLengthAt, MaxWireNameLength + 1,
          "a mesh name of 4097 bytes, more than 4096"},
         {"vertices past the bytes", VertexCountAt, 2, "at byte 29: the vertex count 2 needs"},
         {"vertices past the bound", VertexCountAt, 65536, "the vertex count 65536 passes"},
-        {"triangles past the bytes", TriangleCountAt, 2, "at byte 53: the triangle count 2"},
+        {"triangles past the bytes", TriangleCountAt, 3, "at byte 53: the triangle count 3"},
         {"triangles past the bound", TriangleCountAt, 0x80000000, "passes the bound of 16777216"},
-        {"a byte after the end", SIZE_MAX, 0, "at byte 65: 1 bytes follow its end"},
+        {"files past the bytes", FileCountAt, 1, "at byte 65: the file count 1 needs"},
+        {"files past the bound", FileCountAt, MaxWireFilesRead + 1,
+         "the file count 4097 passes the bound of 4096"},
+        {"a byte after the end", SIZE_MAX, 0, "at byte 69: 1 bytes follow its end"},
     };
     for (const Case& c : cases) {
         Bytes message = good;
@@ -167,8 +173,14 @@ TEST(ImportWire, LiesAndLeftoversAreRefusedWithTheirOffset) {
 TEST(ImportWire, AModelWithoutItsSummaryIsRefused) {
     standin::ModelBuilder builder;
     standin::ModelBuilder::AddVertex(builder.AddMesh("A", -1), 1, 0, 0, 0, 0);
-    const Bytes good = EncodeImportedModel(builder.model(), {1, 2});
-    for (std::size_t cut : {4, 8}) {
+    const Bytes good = EncodeImportedModel(builder.model(), {1, 2, {}});
+    standin::ModelBuilder withoutFiles;
+    const Result<ImportReply> noFiles =
+        DecodeImportReply(Bytes(good.begin(), good.end() - 4), withoutFiles.model());
+    ASSERT_FALSE(noFiles.ok());
+    EXPECT_EQ(noFiles.message(), "malformed reply at byte 65: it ends before the file count");
+    EXPECT_TRUE(IsEmpty(withoutFiles.model()));
+    for (std::size_t cut : {8, 12}) {
         standin::ModelBuilder model;
         Result<ImportReply> reply = DecodeImportReply(
             Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut)), model.model());

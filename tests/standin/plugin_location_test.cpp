@@ -28,8 +28,6 @@ TEST(DefaultPlugIn, BesideTheProgramFirstThenTheInstalledFolder) {
         {"a build tree", {beside}, beside},
         {"an installed copy", {installed}, installed},
         {"both: the one beside wins", {beside, installed}, beside},
-        // Nothing there: the message then names the first place looked in.
-        {"neither", {}, beside},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch(ScratchFolder::Enter::No);
@@ -39,9 +37,25 @@ TEST(DefaultPlugIn, BesideTheProgramFirstThenTheInstalledFolder) {
             fs::create_directories((root / file).parent_path());
             WriteWholeFile(root / file, "not really a library");
         }
-        EXPECT_EQ(FindDefaultPlugIn(root / "bin"), (root / c.expected).lexically_normal().string())
-            << c.name;
+        const Result<std::string> found = FindDefaultPlugIn(root / "bin");
+        ASSERT_TRUE(found) << c.name << ": " << found.message();
+        EXPECT_EQ(found.value(), (root / c.expected).lexically_normal().string()) << c.name;
     }
+}
+
+// Neither there: the message names both places, the installed folder too.
+TEST(DefaultPlugIn, WhenMissingTheMessageNamesEveryPlaceLookedIn) {
+    ScratchFolder scratch(ScratchFolder::Enter::No);
+    const fs::path root = scratch.GetPath();
+    fs::create_directories(root / "bin");
+    const Result<std::string> found = FindDefaultPlugIn(root / "bin");
+    ASSERT_FALSE(found);
+    EXPECT_EQ(found.message(),
+              "cannot find the plug-in libcmpexport.so: it is neither beside "
+              "modelhost ('" +
+                  (root / "bin/libcmpexport.so").string() +
+                  "') nor in the folder of an installed copy ('" +
+                  (root / "lib/cmpexport").string() + "/'); name it with --plugin PATH");
 }
 
 TEST(DefaultPlugIn, TheInstalledFolderIsBelowTheProgramsSibling) {
