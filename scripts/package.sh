@@ -5,6 +5,8 @@
 #                                          and documentation
 #   cmpexport-VERSION-windows-x86.zip      cmpexport.dll, cmpinfo.exe, README-Windows.txt
 #                                          and LICENSE.txt
+#   cmpexport-blender-VERSION.zip          the Blender add-on, as Blender's Preferences >
+#                                          Add-ons > Install takes it
 # from release builds of their own, without tests or benchmarks: build-release/ and the
 # MinGW cross build build-release-windows/ (CMPEXPORT_RELEASE_BUILD and
 # CMPEXPORT_RELEASE_WIN_BUILD choose others). The version is the one in CMakeLists.txt.
@@ -49,5 +51,7 @@ for build in "$linux_build" "$windows_build"; do
     find "$build/packages" -maxdepth 1 -type f \( -name '*.deb' -o -name '*.zip' \) \
         -exec cp {} dist/ \;
 done
+version=$(sed -n 's/^project(cmpexport VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
+cp "$linux_build/dist/cmpexport-blender-$version.zip" dist/
 echo "== packages"
 ls -l dist/cmpexport_*.deb dist/cmpexport-*.zip

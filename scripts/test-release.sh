@@ -10,6 +10,9 @@
 #     the test host winhost.exe beside it, and exports the comparison models under Wine:
 #     every file byte-identical to the golden files and to the Debian package's
 #     plug-in; cmpinfo.exe from the zip accepts them;
+#   - the Blender add-on: its zip holds the package with the release's version, and
+#     Blender installs it from the zip and takes it from the unpacked Debian package
+#     (where it finds the package's own modelhost), exporting a cube through each;
 #   - modelhost --version, cmpinfo --version, cmpinfo.exe --version, the DLL's version
 #     resource and both packages tell the version in CMakeLists.txt.
 #
@@ -254,7 +257,10 @@ deb_holds() {
         ./usr/lib/cmpexport/libcmpexport.so ./usr/lib/cmpexport/libztModelLib.so \
         ./usr/share/doc/cmpexport/CHANGELOG.md ./usr/share/doc/cmpexport/LICENSE \
         ./usr/share/doc/cmpexport/README.md ./usr/share/man/man1/cmpinfo.1.gz \
-        ./usr/share/man/man1/modelhost.1.gz | sort >"$scratch/deb-expected"
+        ./usr/share/man/man1/modelhost.1.gz \
+        ./usr/share/cmpexport/blender/cmpexport/__init__.py \
+        ./usr/share/cmpexport/blender/cmpexport/programs.py \
+        ./usr/share/cmpexport/blender/cmpexport/scene_file.py | sort >"$scratch/deb-expected"
     cat "$scratch/deb-contents"
     diff "$scratch/deb-expected" "$scratch/deb-contents"
 }
@@ -291,13 +297,51 @@ linux_models() {
         >/dev/null
     ls
 }
-check "the Debian package holds the programs, the libraries, man pages and docs only" deb_holds
+check "the Debian package holds the programs, the libraries, man pages, docs and the Blender add-on only" deb_holds
 check "the Debian package's Depends line" deb_depends
 check "dpkg-deb -x into a scratch root" dpkg-deb -x "$deb" "$scratch/debroot"
 check "unpacked package: the ship exports from outside the build" \
     export_ship "$scratch/debroot/usr/bin" "$scratch/debroot/usr/lib/cmpexport/libcmpexport.so"
 check "unpacked package: the man pages render" man_pages
 check "unpacked package: its plug-in writes the comparison models" linux_models
+
+# Blender with a user folder of its own, from an environment whose Python is the system's.
+# blender_run USER_FOLDER ARGUMENTS...: release_check.py's ARGUMENTS; what it said.
+blender_run() {
+    user=$1
+    shift
+    env -i PATH=/usr/bin:/bin HOME="$scratch" LANG=C.UTF-8 TMPDIR="$scratch" \
+        BLENDER_USER_SCRIPTS="$user" BLENDER_USER_CONFIG="$user/config" \
+        blender --background --factory-startup --python-exit-code 1 \
+        --python "$root/tests/blender/release_check.py" -- "$@" >"$user/blender.log" 2>&1 ||
+        fail "Blender failed: $(tail -n 20 "$user/blender.log")"
+    grep -E '^(add-on|exported)' "$user/blender.log"
+}
+addon_zip=$(absolute "dist/cmpexport-blender-$version.zip")
+addon_zip_holds() {
+    unzip -Z1 "$addon_zip" | grep -v '/$' | sort >"$scratch/addon-contents"
+    printf '%s\n' cmpexport/__init__.py cmpexport/programs.py cmpexport/scene_file.py |
+        sort >"$scratch/addon-expected"
+    cat "$scratch/addon-contents"
+    diff "$scratch/addon-expected" "$scratch/addon-contents"
+    tuple=$(echo "$version" | sed 's/\./, /g')
+    unzip -p "$addon_zip" cmpexport/__init__.py | grep -qF "\"version\": ($tuple)," ||
+        fail "the add-on's bl_info does not give version $version"
+}
+addon_from_zip() {
+    mkdir -p "$scratch/blender-zip/out"
+    blender_run "$scratch/blender-zip" zip "$addon_zip" "$scratch/blender-zip/out" \
+        "$scratch/debroot/usr/bin/modelhost"
+}
+addon_from_package() {
+    mkdir -p "$scratch/blender-deb/addons" "$scratch/blender-deb/out"
+    ln -s "$scratch/debroot/usr/share/cmpexport/blender/cmpexport" "$scratch/blender-deb/addons/"
+    blender_run "$scratch/blender-deb" folder "$scratch/blender-deb/out"
+}
+check "the Blender add-on's zip holds its package with the release's version" addon_zip_holds
+check "Blender installs the add-on from its zip and exports with it" addon_from_zip
+check "Blender takes the add-on from the unpacked package; it finds the package's modelhost" \
+    addon_from_package
 
 xvfb-run -a "$root/scripts/test-release.sh" --windows-inside-x "$scratch"
 

@@ -19,7 +19,7 @@ import sys
 # must exist before the add-on's export code is imported.
 import numpy
 
-if not hasattr(numpy, "bool"):
+if "bool" not in vars(numpy):
     numpy.bool = bool
 
 import bmesh
@@ -169,12 +169,14 @@ def triangulate_all():
         obj.data.update()
 
 
-def record(path):
-    """Every triangle as Blender shows it: world space, front corners counterclockwise."""
+def record(path, objects_wanted=None):
+    """Every triangle as Blender draws it (the evaluated mesh, its modifiers applied, split
+    as the viewport splits it): world space, front corners counterclockwise."""
     bpy.context.view_layer.update()
     depsgraph = bpy.context.evaluated_depsgraph_get()
     objects = []
-    for obj in sorted(bpy.context.scene.objects, key=lambda o: o.name):
+    candidates = objects_wanted if objects_wanted is not None else bpy.context.scene.objects
+    for obj in sorted(candidates, key=lambda o: o.name):
         if obj.type != "MESH":
             continue
         evaluated = obj.evaluated_get(depsgraph)
@@ -182,9 +184,10 @@ def record(path):
         world = evaluated.matrix_world.copy()
         normal_matrix = world.to_3x3().inverted_safe().transposed()
         uv_layer = mesh.uv_layers.active
+        mesh.calc_loop_triangles()
         triangles = []
-        for polygon in mesh.polygons:
-            loops = list(polygon.loop_indices)
+        for polygon in mesh.loop_triangles:
+            loops = list(polygon.loops)
             corners = [world @ mesh.vertices[mesh.loops[i].vertex_index].co for i in loops]
             # The face Blender draws is turned the way of its normal, which Blender carries
             # into world space with the normal matrix: a mirroring matrix turns the
@@ -240,4 +243,5 @@ def main():
         export_all(stem)
 
 
-main()
+if __name__ == "__main__":
+    main()

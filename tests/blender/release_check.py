@@ -1,0 +1,38 @@
+# Runs inside Blender for the release checks: enables the add-on as a user would have
+# installed it, from the release's zip or from the Debian package's folder, and exports a
+# cube through File > Export's operator. Exits non-zero when anything fails.
+#
+#   blender -b --factory-startup --python release_check.py -- zip ZIP OUT [MODELHOST]
+#   blender -b --factory-startup --python release_check.py -- folder OUT
+# "folder": the add-on is already in BLENDER_USER_SCRIPTS/addons (a link to the package's
+# folder) and must find modelhost in the package's own layout, with no preference set.
+import os
+import sys
+
+import bpy
+
+arguments = sys.argv[sys.argv.index("--") + 1:]
+mode = arguments[0]
+if mode == "zip":
+    zip_path, out = arguments[1], arguments[2]
+    bpy.ops.preferences.addon_install(filepath=zip_path)
+else:
+    out = arguments[1]
+bpy.ops.preferences.addon_enable(module="cmpexport")
+import cmpexport  # noqa: E402  (only there once enabled)
+
+print("add-on %s %s from %s" % (cmpexport.bl_info["name"],
+                                ".".join(map(str, cmpexport.bl_info["version"])),
+                                os.path.dirname(cmpexport.__file__)))
+if mode == "zip" and len(arguments) > 3:
+    bpy.context.preferences.addons["cmpexport"].preferences.modelhost_path = arguments[3]
+
+for obj in list(bpy.data.objects):
+    bpy.data.objects.remove(obj)
+bpy.ops.mesh.primitive_cube_add(size=2)
+bpy.context.active_object.name = "Hull"
+target = os.path.join(out, "cube.cmp")
+result = bpy.ops.export_scene.cmp(filepath=target)
+if result != {"FINISHED"} or not os.path.isfile(target):
+    sys.exit("the export through the add-on failed: %s" % result)
+print("exported %s, %d bytes" % (target, os.path.getsize(target)))

@@ -1,0 +1,203 @@
+#include "tests/blender/scene_check.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+#include "mesh/name_id.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scratch_folder.h"
+#include "utf/utf_reader.h"
+
+namespace cmp {
+
+namespace {
+
+// The float nearest 1/92, the file's scale.
+constexpr double FileScale = static_cast<double>(1.0f / 92.0f);
+
+// A hardpoint mesh's node name: what follows "Hp_Fixed_" or "Hp_Revolute_".
+std::optional<std::string> HardpointNodeName(const std::string& meshName) {
+    for (const std::string prefix : {"Hp_Fixed_", "Hp_Revolute_"}) {
+        if (meshName.rfind(prefix, 0) == 0) {
+            return meshName.substr(prefix.size());
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsHardpointMesh(const std::string& name) {
+    return name.size() >= 2 && (name[0] == 'H' || name[0] == 'h') &&
+           (name[1] == 'P' || name[1] == 'p');
+}
+
+}  // namespace
+
+Point BlenderToFile(const nlohmann::json& point) {
+    const double x = point[0], y = point[1], z = point[2];
+    return {x * FileScale, -z * FileScale, y * FileScale};
+}
+
+Scene ReadScene(const nlohmann::json& document) {
+    Scene scene;
+    for (const nlohmann::json& object : document["objects"]) {
+        const std::string objectName = object["name"];
+        if (IsHardpointMesh(objectName)) {
+            if (std::optional<std::string> node = HardpointNodeName(objectName)) {
+                scene.hardpoints.push_back({*node, BlenderToFile(object["centre"])});
+            }
+            continue;
+        }
+        for (const nlohmann::json& face : object["triangles"]) {
+            Triangle triangle;
+            for (std::size_t c = 0; c < 3; ++c) {
+                triangle.corners[c] = BlenderToFile(face["corners"][c]);
+                const double u = face["uv"][c][0], v = face["uv"][c][1];
+                triangle.uvs[c] = {u, 1.0 - v};
+                for (double value : triangle.corners[c]) {
+                    scene.extent = std::max(scene.extent, std::abs(value));
+                }
+            }
+            if (!face["material"].is_null()) {
+                triangle.material = NameId(face["material"].get<std::string>().c_str());
+            }
+            scene.triangles.push_back(triangle);
+        }
+    }
+    return scene;
+}
+
+Scene ReadScene(const std::filesystem::path& json) {
+    std::ifstream in(json);
+    return ReadScene(nlohmann::json::parse(in));
+}
+
+std::vector<Triangle> FileTriangles(const StoredModel& model) {
+    std::vector<Triangle> triangles;
+    for (const StoredMesh& mesh : model.meshes) {
+        for (std::size_t t = 0; t + 2 < mesh.indices.size(); t += 3) {
+            Triangle triangle;
+            for (std::size_t c = 0; c < 3; ++c) {
+                const StoredVertex& vertex = mesh.vertices.at(mesh.indices[t + c]);
+                triangle.corners[c] = ToPoint(vertex.position);
+                triangle.uvs[c] = {vertex.uv[0], vertex.uv[1]};
+            }
+            triangle.material = mesh.material;
+            triangles.push_back(triangle);
+        }
+    }
+    return triangles;
+}
+
+bool Near(const Point& a, const Point& b, double tolerance) {
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (std::abs(a[i] - b[i]) > tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Point ToPoint(const std::array<float, 3>& point) {
+    return {point[0], point[1], point[2]};
+}
+
+Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
+                       double tolerance) {
+    std::vector<bool> used(found.size(), false);
+    // Corner c of a triangle read from `start`, forwards or backwards.
+    auto at = [](std::size_t start, std::size_t c, bool backwards) {
+        return backwards ? (start + 3 - c) % 3 : (start + c) % 3;
+    };
+    auto sameCorners = [&](const Triangle& a, const Triangle& b, std::size_t start,
+                           bool backwards) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            if (!Near(a.corners[c], b.corners[at(start, c, backwards)], tolerance)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    Tally tally;
+    for (const Triangle& triangle : wanted) {
+        bool inward = false;
+        std::optional<std::pair<std::size_t, std::size_t>> match;  // found index, start
+        for (std::size_t f = 0; f < found.size() && !match; ++f) {
+            for (std::size_t start = 0; start < 3 && !used[f]; ++start) {
+                if (sameCorners(triangle, found[f], start, false)) {
+                    match = std::make_pair(f, start);
+                    break;
+                }
+                inward = inward || sameCorners(triangle, found[f], start, true);
+            }
+        }
+        if (!match) {
+            ++(inward ? tally.inward : tally.misplaced);
+            continue;
+        }
+        const auto [f, start] = *match;
+        used[f] = true;
+        ++tally.matched;
+        bool uvsMatch = true;
+        for (std::size_t c = 0; c < 3; ++c) {
+            const auto& uv = found[f].uvs[at(start, c, false)];
+            uvsMatch = uvsMatch && std::abs(uv[0] - triangle.uvs[c][0]) < 1e-4 &&
+                       std::abs(uv[1] - triangle.uvs[c][1]) < 1e-4;
+        }
+        tally.wrongUv += uvsMatch ? 0 : 1;
+        tally.wrongMaterial += triangle.material && found[f].material != triangle.material ? 1 : 0;
+    }
+    return tally;
+}
+
+int RunShell(const std::string& command) {
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+void RunBlenderScript(const std::string& script, const std::string& arguments,
+                      const std::filesystem::path& log, const std::string& environment) {
+    // Another Python on the path can lend Blender its library folders.
+    const std::string command =
+        "env -u PYTHONPATH -u PYTHONHOME PATH=/usr/local/bin:/usr/bin:/bin " + environment +
+        " blender --background --factory-startup --python-exit-code 1 --python " +
+        std::string(SOURCE_DIR) + "/tests/blender/" + script + " -- " + arguments + " >'" +
+        log.string() + "' 2>&1";
+    if (RunShell(command) != 0) {
+        throw std::runtime_error("Blender failed running " + script + ":\n" + ReadWholeFile(log));
+    }
+}
+
+Export ExportWithModelHost(const std::filesystem::path& modelFile, const std::string& arguments) {
+    ScratchFolder work(ScratchFolder::Enter::Yes, "blender-export");
+    Export result;
+    result.status = RunShell(std::string("env -u DISPLAY -u WAYLAND_DISPLAY ") + MODELHOST_PATH +
+                             " --save-as out.cmp " + arguments + " '" + modelFile.string() +
+                             "' </dev/null >stdout.txt 2>stderr.txt");
+    result.errors = ReadWholeFile("stderr.txt");
+    if (result.status != 0) {
+        return result;
+    }
+    NodeTree tree;
+    const Bytes bytes = ReadWholeFileBytes("out.cmp");
+    result.bytes.assign(bytes.begin(), bytes.end());
+    if (Status read = ReadUtfFile(bytes, tree); !read) {
+        result.status = -2;
+        result.errors += read.message();
+        return result;
+    }
+    Result<StoredModel> model = ReadStoredModel(tree);
+    if (!model) {
+        result.status = -2;
+        result.errors += model.message();
+        return result;
+    }
+    result.model = model.value();
+    return result;
+}
+
+}  // namespace cmp
