@@ -204,4 +204,5 @@ def main():
 
 
 OUT = ""
-main()
+if __name__ == "__main__":
+    main()
