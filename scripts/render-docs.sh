@@ -32,7 +32,7 @@ xvfb-run -a -s "-screen 0 1600x1000x24" \
     env -u PYTHONPATH -u PYTHONHOME PATH=/usr/bin:/bin HOME="$work" TMPDIR="$work" \
     BLENDER_USER_SCRIPTS="$work/blender" BLENDER_USER_CONFIG="$work/blender/config" \
     blender --factory-startup --python "$root/tests/blender/screenshot.py" -- \
-    "$root/$build/dist/cmpexport-blender-$version.zip" "$bin/modelhost" "$work/blender.png" \
+    "$(dirname "$bin")/dist/cmpexport-blender-$version.zip" "$bin/modelhost" "$work/blender.png" \
     >"$work/blender.log" 2>&1
 convert "$work/blender.png" -resize 1200x "$root/docs/blender-export.png"
 echo "docs/blender-export.png taken of Blender's export dialog"
