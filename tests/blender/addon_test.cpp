@@ -102,14 +102,7 @@ TEST_F(BlenderAddOn, ExportsEveryTriangleAsBlenderShowsIt) {
     const Scene scene = ReadScene(Out("ship.json"));
     const StoredModel model = ReadWritten(Out("ship.cmp"));
     const double tolerance = 1e-5 * scene.extent + 1e-7;
-    const std::vector<Triangle> file = FileTriangles(model);
-    const Tally tally = CompareTriangles(scene.triangles, file, tolerance);
-    EXPECT_EQ(tally.matched, scene.triangles.size())
-        << tally.inward << " of " << scene.triangles.size() << " face inward, " << tally.misplaced
-        << " are not in place";
-    EXPECT_EQ(tally.wrongUv, 0u);
-    EXPECT_EQ(tally.wrongMaterial, 0u);
-    EXPECT_EQ(file.size(), scene.triangles.size());
+    ExpectSameTriangles(scene.triangles, FileTriangles(model), tolerance);
     ASSERT_EQ(model.hardpoints.size(), scene.hardpoints.size());
     for (std::size_t i = 0; i < scene.hardpoints.size(); ++i) {
         EXPECT_EQ(model.hardpoints[i].name, scene.hardpoints[i].name);
@@ -140,11 +133,13 @@ TEST_F(BlenderAddOn, ImportGivesBackTheStoredTrianglesAndHardpoints) {
     const StoredModel model = ReadWritten(Out("ship.cmp"));
     const Scene back = ReadScene(Out("imported.json"));
     const double tolerance = 1e-5 * back.extent + 1e-7;
-    const std::vector<Triangle> file = FileTriangles(model);
-    const Tally tally = CompareTriangles(back.triangles, file, tolerance);
-    EXPECT_EQ(tally.matched, file.size()) << tally.inward << " face inward";
-    EXPECT_EQ(back.triangles.size(), file.size());
-    EXPECT_EQ(tally.wrongUv, 0u);
+    // The stored triangles come back as Blender shows them; materials come back named by
+    // their identifiers only, which the file keeps instead of names.
+    std::vector<Triangle> stored = FileTriangles(model);
+    for (Triangle& triangle : stored) {
+        triangle.material.reset();
+    }
+    ExpectSameTriangles(stored, back.triangles, tolerance);
 
     const nlohmann::json& hardpoints = session_["imported hardpoints"];
     ASSERT_EQ(hardpoints.size(), model.hardpoints.size());

@@ -77,18 +77,7 @@ TEST_F(BlenderScenes, EveryTriangleIsWhereBlenderHasItFacingTheSameWay) {
             SCOPED_TRACE(name + "." + format);
             const Export exported = ExportWithModelHost(PathOf(name, format));
             ASSERT_EQ(exported.status, 0) << exported.errors;
-            const Tally tally =
-                CompareTriangles(scene.triangles, FileTriangles(exported.model), tolerance);
-            EXPECT_EQ(tally.matched, scene.triangles.size())
-                << tally.inward << " of " << scene.triangles.size() << " triangles face inward, "
-                << tally.misplaced << " are not in place";
-            EXPECT_EQ(tally.wrongUv, 0u) << "texture coordinates";
-            EXPECT_EQ(tally.wrongMaterial, 0u) << "materials";
-            std::size_t fileTriangles = 0;
-            for (const StoredMesh& mesh : exported.model.meshes) {
-                fileTriangles += mesh.indices.size() / 3;
-            }
-            EXPECT_EQ(fileTriangles, scene.triangles.size()) << "triangles the scene does not have";
+            ExpectSameTriangles(scene.triangles, FileTriangles(exported.model), tolerance);
 
             ASSERT_EQ(exported.model.hardpoints.size(), scene.hardpoints.size());
             for (const Hardpoint& wanted : scene.hardpoints) {

@@ -1,5 +1,6 @@
 #include "tests/blender/scene_check.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -152,6 +153,18 @@ Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Tr
         tally.wrongMaterial += triangle.material && found[f].material != triangle.material ? 1 : 0;
     }
     return tally;
+}
+
+void ExpectSameTriangles(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
+                         double tolerance) {
+    ASSERT_FALSE(wanted.empty());
+    const Tally tally = CompareTriangles(wanted, found, tolerance);
+    EXPECT_EQ(tally.matched, wanted.size())
+        << tally.inward << " of " << wanted.size() << " triangles face inward, " << tally.misplaced
+        << " are not in place";
+    EXPECT_EQ(tally.wrongUv, 0u) << "texture coordinates";
+    EXPECT_EQ(tally.wrongMaterial, 0u) << "materials";
+    EXPECT_EQ(found.size(), wanted.size()) << "triangles found that are not wanted";
 }
 
 int RunShell(const std::string& command) {

@@ -61,6 +61,12 @@ struct Tally {
 Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
                        double tolerance);
 
+// Expects every wanted triangle found once, facing the same way, with its texture
+// coordinates and material, and no more triangles found than wanted; the failure says
+// how many face inward and how many are not in place.
+void ExpectSameTriangles(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
+                         double tolerance);
+
 bool Near(const Point& a, const Point& b, double tolerance);
 Point ToPoint(const std::array<float, 3>& point);
 

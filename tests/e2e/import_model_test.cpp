@@ -304,14 +304,17 @@ TEST(ImportGltf, RefusesAMeshOfMoreThan65535Vertices) {
     EXPECT_TRUE(model.meshes.empty());
 }
 
-TEST(ImportCollada, NamesMeshesAfterTheNodesNameNotItsId) {
-    ScratchFolder scratch;
-    WriteWholeFile(scratch / "turret.dae", R"(<?xml version="1.0" encoding="utf-8"?>
+// A Collada file of one triangle (0, 0, 0), (2, 0, 0), (0, 2, 0) under one node with the
+// given name, unit (metres per unit) and node matrix (16 numbers, rows first).
+std::string OneTriangleCollada(const std::string& nodeName, const std::string& unit = "1",
+                               const std::string& matrix = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1") {
+    return R"(<?xml version="1.0" encoding="utf-8"?>
 <COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
- <asset><unit meter="1"/><up_axis>Y_UP</up_axis></asset>
+ <asset><unit meter=")" +
+           unit + R"("/><up_axis>Y_UP</up_axis></asset>
  <library_geometries>
-  <geometry id="geom-1" name="TurretGeometry"><mesh>
-   <source id="pos"><float_array id="pos-array" count="9">0 0 0 1 0 0 0 1 0</float_array>
+  <geometry id="geom-1" name="PartGeometry"><mesh>
+   <source id="pos"><float_array id="pos-array" count="9">0 0 0 2 0 0 0 2 0</float_array>
     <technique_common><accessor source="#pos-array" count="3" stride="3">
      <param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/>
     </accessor></technique_common></source>
@@ -321,12 +324,19 @@ TEST(ImportCollada, NamesMeshesAfterTheNodesNameNotItsId) {
  </library_geometries>
  <library_visual_scenes>
   <visual_scene id="scene-1" name="Scene">
-   <node id="node-7" name="Hp_Revolute_Turret01"><instance_geometry url="#geom-1"/></node>
+   <node id="node-7" name=")" +
+           nodeName + R"("><matrix>)" + matrix +
+           R"(</matrix><instance_geometry url="#geom-1"/></node>
   </visual_scene>
  </library_visual_scenes>
  <scene><instance_visual_scene url="#scene-1"/></scene>
 </COLLADA>
-)");
+)";
+}
+
+TEST(ImportCollada, NamesMeshesAfterTheNodesNameNotItsId) {
+    ScratchFolder scratch;
+    WriteWholeFile(scratch / "turret.dae", OneTriangleCollada("Hp_Revolute_Turret01"));
     Imported model = Import(scratch / "turret.dae");
     ASSERT_TRUE(model.status.ok()) << model.status.message();
     ASSERT_EQ(model.meshes.size(), 1u);
@@ -399,30 +409,7 @@ TEST(ImportCollada, TheFilesUnitIsAppliedAndAMirroringMatrixTurnsCorners) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.unit) + " " + c.matrix);
         ScratchFolder scratch;
-        WriteWholeFile(
-            scratch / "part.dae", std::string(R"(<?xml version="1.0" encoding="utf-8"?>
-<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
- <asset><unit meter=")") + c.unit + R"("/><up_axis>Y_UP</up_axis></asset>
- <library_geometries>
-  <geometry id="geom-1" name="PartGeometry"><mesh>
-   <source id="pos"><float_array id="pos-array" count="9">0 0 0 2 0 0 0 2 0</float_array>
-    <technique_common><accessor source="#pos-array" count="3" stride="3">
-     <param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/>
-    </accessor></technique_common></source>
-   <vertices id="verts"><input semantic="POSITION" source="#pos"/></vertices>
-   <triangles count="1"><input semantic="VERTEX" source="#verts" offset="0"/><p>0 1 2</p></triangles>
-  </mesh></geometry>
- </library_geometries>
- <library_visual_scenes>
-  <visual_scene id="scene-1" name="Scene">
-   <node id="node-1" name="Part"><matrix>)" +
-                                      c.matrix +
-                                      R"(</matrix><instance_geometry url="#geom-1"/></node>
-  </visual_scene>
- </library_visual_scenes>
- <scene><instance_visual_scene url="#scene-1"/></scene>
-</COLLADA>
-)");
+        WriteWholeFile(scratch / "part.dae", OneTriangleCollada("Part", c.unit, c.matrix));
         Imported model = Import(scratch / "part.dae");
         ASSERT_TRUE(model.status.ok()) << model.status.message();
         ASSERT_EQ(model.meshes.size(), 1u);
