@@ -6,14 +6,20 @@
 #if __has_include(<valgrind/valgrind.h>)
 #include <valgrind/valgrind.h>
 #endif
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mesh/mesh_data_stream.h"
@@ -21,6 +27,7 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/tools/every_leaf_tree.h"
 #include "tests/tools/hostile_files.h"
+#include "tests/tools/model_tree.h"
 #include "tests/tools/picture_pixels.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tools/cmpinfo/file_input.h"
@@ -75,6 +82,11 @@ struct LimitedRun {
     int status;
     std::uint64_t outputBytes;
     std::string err;
+};
+
+struct StoppedRun {
+    bool signalled;  // false: the run ended before it wrote anything to stop it in
+    int status;      // as waitpid gives it
 };
 
 class CmpinfoProgramTest : public ::testing::Test {
@@ -132,6 +144,101 @@ class CmpinfoProgramTest : public ::testing::Test {
         int status = 0;
         EXPECT_EQ(::waitpid(child, &status, 0), child);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, fs::file_size(out), Slurp(err)};
+    }
+
+    // Starts cmpinfo with `arguments` as they are (no shell between), from the folder, its
+    // output into the folder's "stdout" and "stderr". SIGINT and SIGTERM do what they do by
+    // default, whatever this test inherited (a background job ignores SIGINT).
+    pid_t StartCmpinfo(const std::vector<std::string>& arguments) {
+        std::vector<char*> argv = {const_cast<char*>(CMPINFO_PATH)};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
+            if (::chdir(folder_.GetPath().c_str()) != 0) {
+                ::_exit(126);
+            }
+            const int outFile = ::open("stdout", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int errFile = ::open("stderr", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (outFile < 0 || errFile < 0 || ::dup2(outFile, 1) < 0 || ::dup2(errFile, 2) < 0) {
+                ::_exit(126);
+            }
+            ::execv(CMPINFO_PATH, argv.data());
+            ::_exit(127);
+        }
+        EXPECT_GT(child, 0);
+        return child;
+    }
+    // Runs cmpinfo as StartCmpinfo does and sends it `signal` the moment it creates a
+    // staging file (a name ending in ".tmp"), which inotify tells as it happens: its bytes
+    // are all still to come, and the rename after them.
+    StoppedRun CmpinfoStoppedWhileWriting(const std::vector<std::string>& arguments, int signal) {
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        EXPECT_GE(watch, 0);
+        EXPECT_GE(::inotify_add_watch(watch, folder_.GetPath().c_str(), IN_CREATE), 0);
+        const pid_t child = StartCmpinfo(arguments);
+        int status = 0;
+        alignas(inotify_event) char events[4096];
+        for (;;) {
+            pollfd ready{watch, POLLIN, 0};
+            if (::poll(&ready, 1, 100) <= 0) {
+                if (::waitpid(child, &status, WNOHANG) == child) {
+                    ::close(watch);
+                    return {false, status};
+                }
+                continue;
+            }
+            const ssize_t length = ::read(watch, events, sizeof events);
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                if (event->len > 0 && std::string_view(event->name).ends_with(".tmp")) {
+                    ::kill(child, signal);
+                    EXPECT_EQ(::waitpid(child, &status, 0), child);
+                    ::close(watch);
+                    return {true, status};
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    // A tree file larger than the exporter ever makes, which the checks pass all the same:
+    // one library entry whose one mesh holds as many vertices and triangles as a stream
+    // may, small triangles facing every way scattered at random (a picture of them
+    // compresses badly), and `parts` parts that each reference it, so that its glTF holds
+    // the mesh as many times.
+    static Bytes LargeModelFile(int parts) {
+        std::mt19937 random(7);
+        std::uniform_real_distribution<float> place(-1.0f, 1.0f);
+        std::uniform_real_distribution<float> offset(-0.02f, 0.02f);
+        ExportMesh mesh = MakeMesh("Ship", {});
+        while (mesh.vertices.size() + 3 <= MaxStreamVertices) {
+            const float centre[3] = {place(random), place(random), place(random)};
+            for (int corner = 0; corner < 3; ++corner) {
+                mesh.triangles.push_back(static_cast<std::uint16_t>(mesh.vertices.size()));
+                mesh.vertices.push_back(
+                    ExportVertex{{centre[0] + offset(random), centre[1] + offset(random),
+                                  centre[2] + offset(random)},
+                                 {0.0f, 1.0f, 0.0f},
+                                 0.5f,
+                                 0.5f});
+            }
+            mesh.faceNormals.push_back({0.0f, 1.0f, 0.0f});
+        }
+        const MeshList meshes = {std::move(mesh)};
+        NodeTree tree;
+        BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
+        const Payload* record = tree.GetPayload(FindNode(tree, "VMeshRef"));
+        const Bytes reference(record->bytes.begin(), record->bytes.end());
+        for (int i = 1; i < parts; ++i) {
+            const NodeHandle part = tree.InsertNode(tree.GetRoot(), "Part" + std::to_string(i));
+            tree.SetPayload(tree.InsertNode(part, "VMeshRef"), reference);
+        }
+        return UtfLayout(tree).GetFileBytes();
     }
 
     static Bytes ModelFile(std::int32_t referencedMeshes = 1) {
@@ -390,6 +497,36 @@ TEST_F(CmpinfoProgramTest, NoPictureWhenItCannotBeDrawnOrWritten) {
                                             "old.png", "stderr", "stdout", "text.cmp"}))
             << c.what;
         EXPECT_TRUE(fs::is_empty(folder_.GetPath() / "folder")) << c.what;
+    }
+}
+
+// Stopped by SIGINT or SIGTERM while it writes, a run takes its staging file with it and
+// ends by the signal, as a shell expects of it; a file it was to replace stays as it was.
+TEST_F(CmpinfoProgramTest, AStopWhileWritingLeavesNothingBehind) {
+    // Some 35 MB of glTF, 2 MB of picture: each takes a while to write, even to memory.
+    Write("large.cmp", LargeModelFile(16));
+    Write("part.cmp", LargeModelFile(1));
+    Write("old.glb", Bytes{'o', 'l', 'd'});
+    struct Case {
+        std::vector<std::string> arguments;
+        int signal;
+    };
+    const std::vector<Case> cases = {
+        {{"--gltf", "new.gltf", "large.cmp"}, SIGTERM},
+        {{"--gltf", "old.glb", "large.cmp"}, SIGINT},
+        {{"--render", "new.png", "part.cmp"}, SIGINT},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.arguments[0] + " " + c.arguments[1] + ", " + strsignal(c.signal);
+        const StoppedRun run = CmpinfoStoppedWhileWriting(c.arguments, c.signal);
+        ASSERT_TRUE(run.signalled)
+            << what << ": ended before it wrote: " << Slurp(folder_ / "stderr");
+        EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == c.signal)
+            << what << ": status " << run.status;
+        EXPECT_EQ(folder_.Contents(), (std::vector<std::string>{"large.cmp", "old.glb", "part.cmp",
+                                                                "stderr", "stdout"}))
+            << what;
+        EXPECT_EQ(ReadWholeFile(folder_.GetPath() / "old.glb"), "old") << what;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/stop_signals.h"
 #include "release/version.h"
 #include "tools/cmpinfo/file_output.h"
 #include "tools/cmpinfo/gltf_file.h"
@@ -182,14 +183,19 @@ int Main(int argc, char** argv) {
 
     // Whatever the file, running out of memory ends the run with a message, not an abort.
     try {
-        if (gltf) {
+        if (gltf || picture) {
+            // Stopped while it writes, the run takes its staging file with it.
+            const StopSignalGuard stopSignals;
+            if (picture) {
+                return RenderPicture(*picture, path);
+            }
             const Status written = ConvertToGltf(path, gltf);
             if (!written) {
                 std::fprintf(stderr, "cmpinfo: %s\n", written.message().c_str());
             }
             return written ? ExitSound : ExitTrouble;
         }
-        return picture ? RenderPicture(*picture, path) : InspectFile(path, check, json);
+        return InspectFile(path, check, json);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
         return ExitTrouble;
