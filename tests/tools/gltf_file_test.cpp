@@ -175,6 +175,8 @@ TEST(GltfFile, TheProgramWritesEitherFormOrSaysWhyNot) {
         {"--gltf kept.glb nan.cmp", 2, "cmpinfo: nan.cmp: mesh ", "kept.glb", "mine"},
         {"--gltf missing/a.gltf ship.cmp", 2, "cmpinfo: cannot write the glTF file: cannot create",
          nullptr, nullptr},
+        {"--gltf a.gltf --gltf b.gltf ship.cmp", 2, "cmpinfo: --gltf given twice\n", nullptr,
+         nullptr},
         {"--gltf folder.gltf ship.cmp", 2,
          "cmpinfo: cannot write the glTF file: cannot replace 'folder.gltf': ", nullptr, nullptr},
     };

@@ -152,6 +152,9 @@ int Main(int argc, char** argv) {
             }
             value = argv[i];
         } else if (!optionsEnded && argument == "--gltf") {
+            if (gltf) {
+                return UsageError("--gltf given twice");
+            }
             if (++i == argc || !GltfFormFor(argv[i])) {
                 return UsageError("--gltf needs a file name ending in .gltf or .glb");
             }
