@@ -331,9 +331,14 @@ Status WriteStagedFile(const std::string& path, std::span<const BytePiece> piece
     if (!destination) {
         return destination.status();
     }
+    return WriteStagedFile(destination.value(), pieces, gatherSize);
+}
+
+Status WriteStagedFile(const WriteDestination& destination, std::span<const BytePiece> pieces,
+                       std::size_t gatherSize) {
     // Dropped unfinished on any failure below, the staging file is removed.
     StagingFile staging;
-    if (Status created = staging.Create(destination.value()); !created) {
+    if (Status created = staging.Create(destination); !created) {
         return created;
     }
     const Status written = WriteGathered(

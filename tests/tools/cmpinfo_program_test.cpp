@@ -173,6 +173,14 @@ class CmpinfoProgramTest : public ::testing::Test {
         EXPECT_GT(child, 0);
         return child;
     }
+    // Runs cmpinfo as StartCmpinfo does and waits for it.
+    ProgramRun CmpinfoDirect(const std::vector<std::string>& arguments) {
+        const pid_t child = StartCmpinfo(arguments);
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(folder_ / "stdout"),
+                Slurp(folder_ / "stderr")};
+    }
     // Runs cmpinfo as StartCmpinfo does and sends it `signal` the moment it creates a
     // staging file (a name ending in ".tmp"), which inotify tells as it happens: its bytes
     // are all still to come, and the rename after them.
@@ -465,7 +473,7 @@ TEST_F(CmpinfoProgramTest, NoPictureWhenItCannotBeDrawnOrWritten) {
         {"not a tree file", "--render old.png text.cmp", "cmpinfo: text.cmp: not a readable"},
         {"missing", "--render old.png none.cmp", "cmpinfo: none.cmp: cannot read: No such file"},
         {"into a missing folder", "--render none/new.png kestrel.cmp",
-         "cmpinfo: cannot write the picture: cannot create 'none/new.png."},
+         "cmpinfo: cannot write the picture: the folder 'none' does not exist"},
         {"over a folder", "--render folder kestrel.cmp",
          "cmpinfo: cannot write the picture: cannot replace 'folder'"},
         {"over a device", "--render /dev/null kestrel.cmp",
@@ -527,6 +535,54 @@ TEST_F(CmpinfoProgramTest, AStopWhileWritingLeavesNothingBehind) {
                                                                 "stderr", "stdout"}))
             << what;
         EXPECT_EQ(ReadWholeFile(folder_.GetPath() / "old.glb"), "old") << what;
+    }
+}
+
+// An output that must not or cannot be written is refused, in words about what the user
+// gave, and nothing is staged: a file marked read-only (as a save dialog refuses one),
+// reached by its name or through a link, and a folder that does not exist or is no folder.
+TEST_F(CmpinfoProgramTest, RefusesAnOutputItMustNotWrite) {
+    Write("ship.cmp", ModelFile());
+    Write("file", Bytes{'m', 'i', 'n', 'e'});
+    for (const char* name : {"kept.png", "kept.glb"}) {
+        Write(name, Bytes{'m', 'i', 'n', 'e'});
+        fs::permissions(folder_.GetPath() / name, fs::perms(0444));
+    }
+    fs::create_symlink("kept.glb", folder_.GetPath() / "link.gltf");
+    const std::vector<std::string> before = {"file",     "kept.glb", "kept.png", "link.gltf",
+                                             "ship.cmp", "stderr",   "stdout"};
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string err;
+    };
+    const std::string readOnly =
+        "': the file is read-only; make it writable or choose another name\n";
+    const std::vector<Case> cases = {
+        {{"--render", "kept.png", "ship.cmp"},
+         "cmpinfo: cannot write the picture: cannot replace 'kept.png" + readOnly},
+        {{"--gltf", "kept.glb", "ship.cmp"},
+         "cmpinfo: cannot write the glTF file: cannot replace 'kept.glb" + readOnly},
+        {{"--gltf", "link.gltf", "ship.cmp"},
+         "cmpinfo: cannot write the glTF file: cannot replace 'link.gltf" + readOnly},
+        {{"--render", "none/new.png", "ship.cmp"},
+         "cmpinfo: cannot write the picture: the folder 'none' does not exist\n"},
+        {{"--gltf", "none/deeper/new.glb", "ship.cmp"},
+         "cmpinfo: cannot write the glTF file: the folder 'none/deeper' does not exist\n"},
+        {{"--gltf", "file/new.gltf", "ship.cmp"},
+         "cmpinfo: cannot write the glTF file: 'file' is not a folder\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.arguments[0] + " " + c.arguments[1];
+        const ProgramRun run = CmpinfoDirect(c.arguments);
+        EXPECT_EQ(run.status, 2) << what;
+        EXPECT_EQ(run.out, "") << what;
+        EXPECT_EQ(run.err, c.err) << what;
+        EXPECT_EQ(folder_.Contents(), before) << what;
+        for (const char* name : {"kept.png", "kept.glb", "file"}) {
+            EXPECT_EQ(ReadWholeFile(folder_.GetPath() / name), "mine") << what << ": " << name;
+        }
+        EXPECT_EQ(fs::status(folder_.GetPath() / "kept.glb").permissions(), fs::perms(0444))
+            << what;
     }
 }
 
