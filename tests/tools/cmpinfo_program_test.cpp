@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -249,6 +250,26 @@ class CmpinfoProgramTest : public ::testing::Test {
         return UtfLayout(tree).GetFileBytes();
     }
 
+    // A model without mesh data: hardpoints alone.
+    static Bytes OnlyHardpointsFile() {
+        return ReadWholeFileBytes(std::string(CMP_SOURCE_DIR) +
+                                  "/tests/models/golden/only_hardpoints.cmp");
+    }
+
+    // A model the checks pass, two of whose three triangles have a corner that is not a
+    // finite number.
+    static Bytes NotFiniteModelFile() {
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float inf = std::numeric_limits<float>::infinity();
+        const MeshList meshes = {
+            MakeMesh("Ship", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {nan, 0, 0}, {0, 0, inf}},
+                     {0, 1, 2, 0, 1, 3, 4, 1, 2}, {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}),
+            MakeMesh("Hp_Fixed_Gun", {{0, 1, 0}})};
+        NodeTree tree;
+        BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
+        return UtfLayout(tree).GetFileBytes();
+    }
+
     static Bytes ModelFile(std::int32_t referencedMeshes = 1) {
         const MeshList meshes = {FaceAt("Ship", {0, 0, 0}, {0, 1, 0}),
                                  MakeMesh("Hp_Fixed_Gun", {{0, 1, 0}})};
@@ -419,17 +440,8 @@ TEST_F(CmpinfoProgramTest, RendersThePictureAsked) {
 // Drawn all the same, and told on standard error: a model without mesh data, and
 // triangles with corners that are not numbers (which the checks let through).
 TEST_F(CmpinfoProgramTest, TellsWhatThePictureLeavesOut) {
-    Write("only_hardpoints.cmp", ReadWholeFileBytes(std::string(CMP_SOURCE_DIR) +
-                                                    "/tests/models/golden/only_hardpoints.cmp"));
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    const MeshList meshes = {
-        MakeMesh("Ship", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {nan, 0, 0}, {0, 0, inf}},
-                 {0, 1, 2, 0, 1, 3, 4, 1, 2}, {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}),
-        MakeMesh("Hp_Fixed_Gun", {{0, 1, 0}})};
-    NodeTree tree;
-    BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
-    Write("nan.cmp", UtfLayout(tree).GetFileBytes());
+    Write("only_hardpoints.cmp", OnlyHardpointsFile());
+    Write("nan.cmp", NotFiniteModelFile());
     struct Case {
         const char* file;
         const char* err;
@@ -583,6 +595,105 @@ TEST_F(CmpinfoProgramTest, RefusesAnOutputItMustNotWrite) {
         }
         EXPECT_EQ(fs::status(folder_.GetPath() / "kept.glb").permissions(), fs::perms(0444))
             << what;
+    }
+}
+
+// Paths holding control characters reach standard error escaped, in every message that
+// names one: an escape sequence in a file's name can neither retitle nor clear the
+// terminal, nor a line break in it split the message.
+TEST_F(CmpinfoProgramTest, ControlCharactersInPathsAreEscapedInEveryMessage) {
+    const std::string odd = "ship\x1B]0;title\x07\x1B[2J\n";
+    const std::string shown = "ship\\x1B]0;title\\x07\\x1B[2J\\x0A";
+    Write(odd + ".cmp", ModelFile());
+    Write(odd + ".glb", ModelFile());  // a tree file under a glTF's name
+    Write(odd + "junk.cmp", Bytes{'h', 'e', 'l', 'l', 'o'});
+    Write(odd + "broken.cmp", ModelFile(2));
+    Write(odd + "hardpoints.cmp", OnlyHardpointsFile());
+    Write(odd + "nan.cmp", NotFiniteModelFile());
+    Write(odd + ".png", Bytes{'o', 'l', 'd'});
+    fs::permissions(folder_.GetPath() / (odd + ".png"), fs::perms(0444));
+    // Past the longest path the system takes: the staging file cannot be created.
+    std::string tooLong = odd + "/";
+    for (int i = 0; i < 2100; ++i) {
+        tooLong += "./";
+    }
+    tooLong += "new.gltf";
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;  // the start of standard error; the rest is its last line's end
+        std::string end = "";
+    };
+    const std::vector<Case> cases = {
+        {"cannot read",
+         {odd + "missing.cmp"},
+         2,
+         "cmpinfo: " + shown + "missing.cmp: cannot read: No such file or directory\n"},
+        {"not a tree file",
+         {"--check", odd + "junk.cmp"},
+         2,
+         "cmpinfo: " + shown + "junk.cmp: not a readable tree file: ",
+         "shorter than the 56-byte header (at byte 5)\n"},
+        {"refused by the checks",
+         {"--render", "new.png", odd + "broken.cmp"},
+         2,
+         "cmpinfo: " + shown + "broken.cmp: 1 problem found by the checks, the first: ",
+         "holds 1\n"},
+        {"no mesh data",
+         {"--render", "new.png", "--size", "400x300", odd + "hardpoints.cmp"},
+         0,
+         "cmpinfo: " + shown +
+             "hardpoints.cmp: no mesh data; the picture shows the hardpoints alone\n"},
+        {"not finite in the picture",
+         {"--render", "new.png", "--size", "400x300", odd + "nan.cmp"},
+         0,
+         "cmpinfo: " + shown +
+             "nan.cmp: left out of the picture for coordinates that are not finite numbers: "
+             "2 triangles\n"},
+        {"not finite in a glTF",
+         {"--gltf", "new.gltf", odd + "nan.cmp"},
+         2,
+         "cmpinfo: " + shown + "nan.cmp: mesh \"Ship.lod0.vms mesh 0\" vertex ",
+         "which a glTF file cannot hold\n"},
+        {"the picture over its file",
+         {"--render", odd + ".cmp", odd + ".cmp"},
+         2,
+         "cmpinfo: " + shown + ".cmp: the picture would replace the file it is drawn from\n"},
+        {"the glTF over its file",
+         {"--gltf", odd + ".glb", odd + ".glb"},
+         2,
+         "cmpinfo: " + shown + ".glb: the glTF would replace the file it is made from\n"},
+        {"cannot create",
+         {"--gltf", tooLong, odd + ".cmp"},
+         2,
+         "cmpinfo: cannot write the glTF file: cannot create '" + shown + "/./././",
+         ".tmp': File name too long\n"},
+        {"no such folder",
+         {"--gltf", odd + "/new.gltf", odd + ".cmp"},
+         2,
+         "cmpinfo: cannot write the glTF file: the folder '" + shown + "' does not exist\n"},
+        {"read-only",
+         {"--render", odd + ".png", odd + ".cmp"},
+         2,
+         "cmpinfo: cannot write the picture: cannot replace '" + shown +
+             ".png': the file is read-only; make it writable or choose another name\n"},
+        {"unknown option",
+         {"--" + odd, odd + ".cmp"},
+         2,
+         "cmpinfo: unknown option '--" + shown + "'\nTry 'cmpinfo --help'.\n"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = CmpinfoDirect(c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
+        if (c.end.empty()) {
+            EXPECT_EQ(run.err, c.err) << c.what;
+        } else {
+            EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << c.what;
+            EXPECT_TRUE(run.err.ends_with(c.end)) << c.what << ": " << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.what;
+        }
+        fs::remove(folder_.GetPath() / "new.png");
     }
 }
 

@@ -18,6 +18,7 @@
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
 #include "tools/cmpinfo/sound_model.h"
+#include "tools/cmpinfo/user_message.h"
 
 namespace cmp {
 namespace {
@@ -76,7 +77,8 @@ constexpr const char* Usage =
     "written, 2 not.\n";
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "cmpinfo: %s\nTry 'cmpinfo --help'.\n", message.c_str());
+    TellUser(message);
+    std::fputs("Try 'cmpinfo --help'.\n", stderr);
     return ExitTrouble;
 }
 
@@ -86,7 +88,7 @@ int WriteReport(Write write, int status) {
     FileOutput output(stdout);
     write(output);
     if (const Status finished = output.Finish(); !finished) {
-        std::fprintf(stderr, "cmpinfo: cannot write the report: %s\n", finished.message().c_str());
+        TellUser("cannot write the report: " + finished.message());
         return ExitTrouble;
     }
     return status;
@@ -96,7 +98,7 @@ int WriteReport(Write write, int status) {
 int InspectFile(const char* path, bool check, bool json) {
     const Result<LoadedTree> loaded = LoadTreeFile(path);
     if (!loaded) {
-        std::fprintf(stderr, "cmpinfo: %s\n", loaded.message().c_str());
+        TellUser(loaded.message());
         return ExitTrouble;
     }
     const FileReport report = InspectTree(loaded.value().tree, path, loaded.value().fileSize);
@@ -194,17 +196,17 @@ int Main(int argc, char** argv) {
             }
             const Status written = ConvertToGltf(path, gltf);
             if (!written) {
-                std::fprintf(stderr, "cmpinfo: %s\n", written.message().c_str());
+                TellUser(written.message());
             }
             return written ? ExitSound : ExitTrouble;
         }
         return InspectFile(path, check, json);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
+        TellUser(std::string(path) + ": out of memory");
         return ExitTrouble;
     } catch (const std::length_error&) {
         // A 32-bit build asked for a buffer longer than it can address.
-        std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
+        TellUser(std::string(path) + ": out of memory");
         return ExitTrouble;
     }
 }
