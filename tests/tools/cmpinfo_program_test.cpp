@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -617,96 +618,76 @@ TEST_F(CmpinfoProgramTest, RefusesAnOutputItMustNotWrite) {
 // names one: an escape sequence in a file's name can neither retitle nor clear the
 // terminal, nor a line break in it split the message.
 TEST_F(CmpinfoProgramTest, ControlCharactersInPathsAreEscapedInEveryMessage) {
+    // In the table, '@' stands for a name that retitles the terminal, rings its bell, clears
+    // the screen and breaks the line, and '#' for a path of it too long for the system.
     const std::string odd = "ship\x1B]0;title\x07\x1B[2J\n";
     const std::string shown = "ship\\x1B]0;title\\x07\\x1B[2J\\x0A";
+    std::string tooLong = odd + "/";
+    for (int i = 0; i < 2100; ++i) {
+        tooLong += "./";
+    }
+    const auto fill = [&](std::string text, const std::string& name, const std::string& path) {
+        for (std::size_t at = text.find_first_of("@#"); at != std::string::npos;
+             at = text.find_first_of("@#", at)) {
+            const std::string& by = text[at] == '@' ? name : path;
+            text.replace(at, 1, by);
+            at += by.size();
+        }
+        return text;
+    };
     Write(odd + ".cmp", ModelFile());
     Write(odd + ".glb", ModelFile());  // a tree file under a glTF's name
-    Write(odd + "junk.cmp", Bytes{'h', 'e', 'l', 'l', 'o'});
     Write(odd + "broken.cmp", ModelFile(2));
     Write(odd + "hardpoints.cmp", OnlyHardpointsFile());
     Write(odd + "nan.cmp", NotFiniteModelFile());
     Write(odd + ".png", Bytes{'o', 'l', 'd'});
     fs::permissions(folder_.GetPath() / (odd + ".png"), fs::perms(0444));
-    // Past the longest path the system takes: the staging file cannot be created.
-    std::string tooLong = odd + "/";
-    for (int i = 0; i < 2100; ++i) {
-        tooLong += "./";
-    }
-    tooLong += "new.gltf";
     struct Case {
-        const char* what;
-        std::vector<std::string> arguments;
+        const char* arguments;  // separated by spaces
         int status;
-        std::string err;  // the start of standard error; the rest is its last line's end
-        std::string end = "";
+        const char* err;  // after "cmpinfo: ": all of it, or its start ...
+        const char* end;  // ... and the end of its one line
     };
-    const std::vector<Case> cases = {
-        {"cannot read",
-         {odd + "missing.cmp"},
-         2,
-         "cmpinfo: " + shown + "missing.cmp: cannot read: No such file or directory\n"},
-        {"not a tree file",
-         {"--check", odd + "junk.cmp"},
-         2,
-         "cmpinfo: " + shown + "junk.cmp: not a readable tree file: ",
-         "shorter than the 56-byte header (at byte 5)\n"},
-        {"refused by the checks",
-         {"--render", "new.png", odd + "broken.cmp"},
-         2,
-         "cmpinfo: " + shown + "broken.cmp: 1 problem found by the checks, the first: ",
-         "holds 1\n"},
-        {"no mesh data",
-         {"--render", "new.png", "--size", "400x300", odd + "hardpoints.cmp"},
-         0,
-         "cmpinfo: " + shown +
-             "hardpoints.cmp: no mesh data; the picture shows the hardpoints alone\n"},
-        {"not finite in the picture",
-         {"--render", "new.png", "--size", "400x300", odd + "nan.cmp"},
-         0,
-         "cmpinfo: " + shown +
-             "nan.cmp: left out of the picture for coordinates that are not finite numbers: "
-             "2 triangles\n"},
-        {"not finite in a glTF",
-         {"--gltf", "new.gltf", odd + "nan.cmp"},
-         2,
-         "cmpinfo: " + shown + "nan.cmp: mesh \"Ship.lod0.vms mesh 0\" vertex ",
+    const Case cases[] = {
+        {"@missing.cmp", 2, "@missing.cmp: cannot read: No such file or directory\n", ""},
+        {"--render new.png @broken.cmp", 2,
+         "@broken.cmp: 1 problem found by the checks, the first: ", "holds 1\n"},
+        {"--render new.png --size 400x300 @hardpoints.cmp", 0,
+         "@hardpoints.cmp: no mesh data; the picture shows the hardpoints alone\n", ""},
+        {"--render new.png --size 400x300 @nan.cmp", 0,
+         "@nan.cmp: left out of the picture for coordinates that are not finite numbers: 2 "
+         "triangles\n",
+         ""},
+        {"--gltf new.gltf @nan.cmp", 2, "@nan.cmp: mesh \"Ship.lod0.vms mesh 0\" vertex ",
          "which a glTF file cannot hold\n"},
-        {"the picture over its file",
-         {"--render", odd + ".cmp", odd + ".cmp"},
-         2,
-         "cmpinfo: " + shown + ".cmp: the picture would replace the file it is drawn from\n"},
-        {"the glTF over its file",
-         {"--gltf", odd + ".glb", odd + ".glb"},
-         2,
-         "cmpinfo: " + shown + ".glb: the glTF would replace the file it is made from\n"},
-        {"cannot create",
-         {"--gltf", tooLong, odd + ".cmp"},
-         2,
-         "cmpinfo: cannot write the glTF file: cannot create '" + shown + "/./././",
+        {"--render @.cmp @.cmp", 2, "@.cmp: the picture would replace the file it is drawn from\n",
+         ""},
+        {"--gltf @.glb @.glb", 2, "@.glb: the glTF would replace the file it is made from\n", ""},
+        {"--gltf #new.gltf @.cmp", 2, "cannot write the glTF file: cannot create '@/./././",
          ".tmp': File name too long\n"},
-        {"no such folder",
-         {"--gltf", odd + "/new.gltf", odd + ".cmp"},
-         2,
-         "cmpinfo: cannot write the glTF file: the folder '" + shown + "' does not exist\n"},
-        {"read-only",
-         {"--render", odd + ".png", odd + ".cmp"},
-         2,
-         "cmpinfo: cannot write the picture: cannot replace '" + shown +
-             ".png': the file is read-only; make it writable or choose another name\n"},
-        {"unknown option",
-         {"--" + odd, odd + ".cmp"},
-         2,
-         "cmpinfo: unknown option '--" + shown + "'\nTry 'cmpinfo --help'.\n"},
+        {"--gltf @/new.gltf @.cmp", 2,
+         "cannot write the glTF file: the folder '@' does not exist\n", ""},
+        {"--render @.png @.cmp", 2,
+         "cannot write the picture: cannot replace '@.png': the file is read-only; make it "
+         "writable or choose another name\n",
+         ""},
+        {"--@ @.cmp", 2, "unknown option '--@'\nTry 'cmpinfo --help'.\n", ""},
     };
     for (const Case& c : cases) {
-        const ProgramRun run = CmpinfoDirect(c.arguments);
-        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
-        if (c.end.empty()) {
-            EXPECT_EQ(run.err, c.err) << c.what;
+        std::vector<std::string> arguments;
+        std::istringstream words(c.arguments);
+        for (std::string word; words >> word;) {
+            arguments.push_back(fill(word, odd, tooLong));
+        }
+        const std::string err = "cmpinfo: " + fill(c.err, shown, shown);
+        const ProgramRun run = CmpinfoDirect(arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.err;
+        if (*c.end == '\0') {
+            EXPECT_EQ(run.err, err) << c.arguments;
         } else {
-            EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << c.what;
-            EXPECT_TRUE(run.err.ends_with(c.end)) << c.what << ": " << run.err;
-            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.what;
+            EXPECT_EQ(run.err.substr(0, err.size()), err) << c.arguments;
+            EXPECT_TRUE(run.err.ends_with(c.end)) << c.arguments << ": " << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.arguments;
         }
         fs::remove(folder_.GetPath() / "new.png");
     }
