@@ -58,9 +58,11 @@ Result<WriteDestination> RegularFile(const std::string& path, const struct stat&
     destination.owner = static_cast<unsigned>(status.st_uid);
     destination.group = static_cast<unsigned>(status.st_gid);
     // The mode bits as well as the check: a privileged user may write anything, yet a file
-    // that grants writing to no one was marked read-only by someone.
-    destination.readOnly =
-        (status.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+    // that grants writing to no one was marked read-only by someone. A check that fails for
+    // another reason says nothing about the file's mark.
+    const bool writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ||
+                          (errno != EACCES && errno != EPERM);
+    destination.readOnly = (status.st_mode & 0222) == 0 || !writable;
     return destination;
 }
 
