@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "core/stop_signals.h"
 #include "mesh/export_mesh.h"
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
-#include "plugin/stop_signals.h"
 #include "plugin/stream_file.h"
 #include "plugin/temporary_stream.h"
 #include "plugin/tree_file_step.h"

@@ -13,6 +13,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -132,6 +133,25 @@ std::string Reason(int error) {
     return error == 0 ? std::string() : std::string(std::strerror(error));
 }
 
+// Holds SIGINT and SIGTERM back while it lives, in this thread; one that comes meanwhile
+// is delivered as it goes.
+class StopSignalsHeld {
+  public:
+    StopSignalsHeld() {
+        sigset_t stops;
+        sigemptyset(&stops);
+        sigaddset(&stops, SIGINT);
+        sigaddset(&stops, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &stops, &previous_);
+    }
+    ~StopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+  private:
+    sigset_t previous_;
+};
+
 #endif
 
 }  // namespace
@@ -227,6 +247,9 @@ Status StagingFile::Create(const WriteDestination& destination) {
     // Private until finished when it replaces a file, whose permissions it then gets;
     // a new file has what the user's umask gives.
     const mode_t mode = destination.replaces ? 0600 : 0666;
+    // A stop that came between the file's creation and its registration would leave the
+    // file behind.
+    const StopSignalsHeld held;
     int error = EEXIST;
     for (int attempt = 0; attempt < Attempts && error == EEXIST; ++attempt) {
         name_ = StagingNameFor(destination.path);
@@ -308,9 +331,14 @@ Status WriteStagedFile(const std::string& path, std::span<const BytePiece> piece
     if (!destination) {
         return destination.status();
     }
+    return WriteStagedFile(destination.value(), pieces, gatherSize);
+}
+
+Status WriteStagedFile(const WriteDestination& destination, std::span<const BytePiece> pieces,
+                       std::size_t gatherSize) {
     // Dropped unfinished on any failure below, the staging file is removed.
     StagingFile staging;
-    if (Status created = staging.Create(destination.value()); !created) {
+    if (Status created = staging.Create(destination); !created) {
         return created;
     }
     const Status written = WriteGathered(

@@ -63,4 +63,9 @@ class StagingFile {
 [[nodiscard]] Status WriteStagedFile(const std::string& path, std::span<const BytePiece> pieces,
                                      std::size_t gatherSize = GatheredWriteSize);
 
+// The same, to a destination the caller has found (and looked at) already.
+[[nodiscard]] Status WriteStagedFile(const WriteDestination& destination,
+                                     std::span<const BytePiece> pieces,
+                                     std::size_t gatherSize = GatheredWriteSize);
+
 }  // namespace cmp

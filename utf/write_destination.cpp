@@ -7,7 +7,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace cmp {
@@ -55,6 +57,12 @@ Result<WriteDestination> RegularFile(const std::string& path, const struct stat&
     destination.permissions = static_cast<unsigned>(status.st_mode & 07777);
     destination.owner = static_cast<unsigned>(status.st_uid);
     destination.group = static_cast<unsigned>(status.st_gid);
+    // The mode bits as well as the check: a privileged user may write anything, yet a file
+    // that grants writing to no one was marked read-only by someone. A check that fails for
+    // another reason says nothing about the file's mark.
+    const bool writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ||
+                          (errno != EACCES && errno != EPERM);
+    destination.readOnly = (status.st_mode & 0222) == 0 || !writable;
     return destination;
 }
 
@@ -74,6 +82,7 @@ Result<WriteDestination> FindWriteDestination(const std::string& path) {
     WriteDestination destination;
     destination.path = path;
     destination.replaces = attributes != INVALID_FILE_ATTRIBUTES;
+    destination.readOnly = destination.replaces && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     return destination;
 }
 

@@ -19,6 +19,11 @@ struct WriteDestination {
     unsigned permissions = 0;
     unsigned owner = 0;
     unsigned group = 0;
+    // Whether that file is read-only: marked so (no write permission for anyone; on
+    // Windows the read-only attribute), or not writable by this user. The rename takes
+    // only the folder's permission, so it would go behind the mark; a caller that does
+    // not ask the user refuses such a file instead.
+    bool readOnly = false;
 };
 
 // Looks at what `path` names without opening it. Refused, as CannotReplace with a message

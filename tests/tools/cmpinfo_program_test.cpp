@@ -6,14 +6,22 @@
 #if __has_include(<valgrind/valgrind.h>)
 #include <valgrind/valgrind.h>
 #endif
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
+#include <random>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mesh/mesh_data_stream.h"
@@ -21,6 +29,7 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/tools/every_leaf_tree.h"
 #include "tests/tools/hostile_files.h"
+#include "tests/tools/model_tree.h"
 #include "tests/tools/picture_pixels.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tools/cmpinfo/file_input.h"
@@ -75,6 +84,11 @@ struct LimitedRun {
     int status;
     std::uint64_t outputBytes;
     std::string err;
+};
+
+struct StoppedRun {
+    bool signalled;  // false: the run ended before it wrote anything to stop it in
+    int status;      // as waitpid gives it
 };
 
 class CmpinfoProgramTest : public ::testing::Test {
@@ -132,6 +146,129 @@ class CmpinfoProgramTest : public ::testing::Test {
         int status = 0;
         EXPECT_EQ(::waitpid(child, &status, 0), child);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, fs::file_size(out), Slurp(err)};
+    }
+
+    // Starts cmpinfo with `arguments` as they are (no shell between), from the folder, its
+    // output into the folder's "stdout" and "stderr". SIGINT and SIGTERM do what they do by
+    // default, whatever this test inherited (a background job ignores SIGINT).
+    pid_t StartCmpinfo(const std::vector<std::string>& arguments) {
+        std::vector<char*> argv = {const_cast<char*>(CMPINFO_PATH)};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
+            if (::chdir(folder_.GetPath().c_str()) != 0) {
+                ::_exit(126);
+            }
+            const int outFile = ::open("stdout", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int errFile = ::open("stderr", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (outFile < 0 || errFile < 0 || ::dup2(outFile, 1) < 0 || ::dup2(errFile, 2) < 0) {
+                ::_exit(126);
+            }
+            ::execv(CMPINFO_PATH, argv.data());
+            ::_exit(127);
+        }
+        EXPECT_GT(child, 0);
+        return child;
+    }
+    // Runs cmpinfo as StartCmpinfo does and waits for it.
+    ProgramRun CmpinfoDirect(const std::vector<std::string>& arguments) {
+        const pid_t child = StartCmpinfo(arguments);
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(folder_ / "stdout"),
+                Slurp(folder_ / "stderr")};
+    }
+    // Runs cmpinfo as StartCmpinfo does and sends it `signal` the moment it creates a
+    // staging file (a name ending in ".tmp"), which inotify tells as it happens: its bytes
+    // are all still to come, and the rename after them.
+    StoppedRun CmpinfoStoppedWhileWriting(const std::vector<std::string>& arguments, int signal) {
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        EXPECT_GE(watch, 0);
+        EXPECT_GE(::inotify_add_watch(watch, folder_.GetPath().c_str(), IN_CREATE), 0);
+        const pid_t child = StartCmpinfo(arguments);
+        int status = 0;
+        alignas(inotify_event) char events[4096];
+        for (;;) {
+            pollfd ready{watch, POLLIN, 0};
+            if (::poll(&ready, 1, 100) <= 0) {
+                if (::waitpid(child, &status, WNOHANG) == child) {
+                    ::close(watch);
+                    return {false, status};
+                }
+                continue;
+            }
+            const ssize_t length = ::read(watch, events, sizeof events);
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                if (event->len > 0 && std::string_view(event->name).ends_with(".tmp")) {
+                    ::kill(child, signal);
+                    EXPECT_EQ(::waitpid(child, &status, 0), child);
+                    ::close(watch);
+                    return {true, status};
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    // A tree file larger than the exporter ever makes, which the checks pass all the same:
+    // one library entry whose one mesh holds as many vertices and triangles as a stream
+    // may, small triangles facing every way scattered at random (a picture of them
+    // compresses badly), and `parts` parts that each reference it, so that its glTF holds
+    // the mesh as many times.
+    static Bytes LargeModelFile(int parts) {
+        std::mt19937 random(7);
+        std::uniform_real_distribution<float> place(-1.0f, 1.0f);
+        std::uniform_real_distribution<float> offset(-0.02f, 0.02f);
+        ExportMesh mesh = MakeMesh("Ship", {});
+        while (mesh.vertices.size() + 3 <= MaxStreamVertices) {
+            const float centre[3] = {place(random), place(random), place(random)};
+            for (int corner = 0; corner < 3; ++corner) {
+                mesh.triangles.push_back(static_cast<std::uint16_t>(mesh.vertices.size()));
+                mesh.vertices.push_back(
+                    ExportVertex{{centre[0] + offset(random), centre[1] + offset(random),
+                                  centre[2] + offset(random)},
+                                 {0.0f, 1.0f, 0.0f},
+                                 0.5f,
+                                 0.5f});
+            }
+            mesh.faceNormals.push_back({0.0f, 1.0f, 0.0f});
+        }
+        const MeshList meshes = {std::move(mesh)};
+        NodeTree tree;
+        BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
+        const Payload* record = tree.GetPayload(FindNode(tree, "VMeshRef"));
+        const Bytes reference(record->bytes.begin(), record->bytes.end());
+        for (int i = 1; i < parts; ++i) {
+            const NodeHandle part = tree.InsertNode(tree.GetRoot(), "Part" + std::to_string(i));
+            tree.SetPayload(tree.InsertNode(part, "VMeshRef"), reference);
+        }
+        return UtfLayout(tree).GetFileBytes();
+    }
+
+    // A model without mesh data: hardpoints alone.
+    static Bytes OnlyHardpointsFile() {
+        return ReadWholeFileBytes(std::string(CMP_SOURCE_DIR) +
+                                  "/tests/models/golden/only_hardpoints.cmp");
+    }
+
+    // A model the checks pass, two of whose three triangles have a corner that is not a
+    // finite number.
+    static Bytes NotFiniteModelFile() {
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float inf = std::numeric_limits<float>::infinity();
+        const MeshList meshes = {
+            MakeMesh("Ship", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {nan, 0, 0}, {0, 0, inf}},
+                     {0, 1, 2, 0, 1, 3, 4, 1, 2}, {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}),
+            MakeMesh("Hp_Fixed_Gun", {{0, 1, 0}})};
+        NodeTree tree;
+        BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
+        return UtfLayout(tree).GetFileBytes();
     }
 
     static Bytes ModelFile(std::int32_t referencedMeshes = 1) {
@@ -304,17 +441,8 @@ TEST_F(CmpinfoProgramTest, RendersThePictureAsked) {
 // Drawn all the same, and told on standard error: a model without mesh data, and
 // triangles with corners that are not numbers (which the checks let through).
 TEST_F(CmpinfoProgramTest, TellsWhatThePictureLeavesOut) {
-    Write("only_hardpoints.cmp", ReadWholeFileBytes(std::string(CMP_SOURCE_DIR) +
-                                                    "/tests/models/golden/only_hardpoints.cmp"));
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    const MeshList meshes = {
-        MakeMesh("Ship", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {nan, 0, 0}, {0, 0, inf}},
-                 {0, 1, 2, 0, 1, 3, 4, 1, 2}, {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}),
-        MakeMesh("Hp_Fixed_Gun", {{0, 1, 0}})};
-    NodeTree tree;
-    BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
-    Write("nan.cmp", UtfLayout(tree).GetFileBytes());
+    Write("only_hardpoints.cmp", OnlyHardpointsFile());
+    Write("nan.cmp", NotFiniteModelFile());
     struct Case {
         const char* file;
         const char* err;
@@ -358,7 +486,7 @@ TEST_F(CmpinfoProgramTest, NoPictureWhenItCannotBeDrawnOrWritten) {
         {"not a tree file", "--render old.png text.cmp", "cmpinfo: text.cmp: not a readable"},
         {"missing", "--render old.png none.cmp", "cmpinfo: none.cmp: cannot read: No such file"},
         {"into a missing folder", "--render none/new.png kestrel.cmp",
-         "cmpinfo: cannot write the picture: cannot create 'none/new.png."},
+         "cmpinfo: cannot write the picture: the folder 'none' does not exist"},
         {"over a folder", "--render folder kestrel.cmp",
          "cmpinfo: cannot write the picture: cannot replace 'folder'"},
         {"over a device", "--render /dev/null kestrel.cmp",
@@ -390,6 +518,178 @@ TEST_F(CmpinfoProgramTest, NoPictureWhenItCannotBeDrawnOrWritten) {
                                             "old.png", "stderr", "stdout", "text.cmp"}))
             << c.what;
         EXPECT_TRUE(fs::is_empty(folder_.GetPath() / "folder")) << c.what;
+    }
+}
+
+// Stopped by SIGINT or SIGTERM while it writes, a run takes its staging file with it and
+// ends by the signal, as a shell expects of it; a file it was to replace stays as it was.
+TEST_F(CmpinfoProgramTest, AStopWhileWritingLeavesNothingBehind) {
+    // Some 35 MB of glTF, 2 MB of picture: each takes a while to write, even to memory.
+    Write("large.cmp", LargeModelFile(16));
+    Write("part.cmp", LargeModelFile(1));
+    const std::vector<std::string> untouched = {"large.cmp", "old.glb", "part.cmp", "stderr",
+                                                "stdout"};
+    struct Case {
+        std::vector<std::string> arguments;
+        int signal;
+    };
+    const std::vector<Case> cases = {
+        {{"--gltf", "new.gltf", "large.cmp"}, SIGTERM},
+        {{"--gltf", "old.glb", "large.cmp"}, SIGINT},
+        {{"--render", "new.png", "part.cmp"}, SIGINT},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.arguments[0] + " " + c.arguments[1] + ", " + strsignal(c.signal);
+        const fs::path output = folder_.GetPath() / c.arguments[1];
+        // A run that finished its file all the same before the signal came (the file whole
+        // and in place) shows nothing either way: it is run again, a few times at most.
+        bool caught = false;
+        for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+            Write("old.glb", Bytes{'o', 'l', 'd'});
+            const StoppedRun run = CmpinfoStoppedWhileWriting(c.arguments, c.signal);
+            ASSERT_TRUE(run.signalled)
+                << what << ": ended before it wrote: " << Slurp(folder_ / "stderr");
+            const std::vector<std::string> left = folder_.Contents();
+            EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const std::string& name) {
+                return name.ends_with(".tmp");
+            })) << what;
+            if (c.arguments[1] == "old.glb" ? ReadWholeFile(output) != "old" : fs::exists(output)) {
+                fs::remove(output);
+                continue;
+            }
+            caught = true;
+            EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == c.signal)
+                << what << ": status " << run.status;
+            EXPECT_EQ(left, untouched) << what;
+        }
+        EXPECT_TRUE(caught) << what << ": every run finished its file before the signal came";
+    }
+}
+
+// An output that must not or cannot be written is refused, in words about what the user
+// gave, and nothing is staged: a file marked read-only (as a save dialog refuses one),
+// reached by its name or through a link, and a folder that does not exist or is no folder.
+TEST_F(CmpinfoProgramTest, RefusesAnOutputItMustNotWrite) {
+    Write("ship.cmp", ModelFile());
+    Write("file", Bytes{'m', 'i', 'n', 'e'});
+    for (const char* name : {"kept.png", "kept.glb"}) {
+        Write(name, Bytes{'m', 'i', 'n', 'e'});
+        fs::permissions(folder_.GetPath() / name, fs::perms(0444));
+    }
+    fs::create_symlink("kept.glb", folder_.GetPath() / "link.gltf");
+    const std::vector<std::string> before = {"file",     "kept.glb", "kept.png", "link.gltf",
+                                             "ship.cmp", "stderr",   "stdout"};
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string err;
+    };
+    const std::string readOnly =
+        "': the file is read-only; make it writable or choose another name\n";
+    const std::vector<Case> cases = {
+        {{"--render", "kept.png", "ship.cmp"},
+         "cmpinfo: cannot write the picture: cannot replace 'kept.png" + readOnly},
+        {{"--gltf", "kept.glb", "ship.cmp"},
+         "cmpinfo: cannot write the glTF file: cannot replace 'kept.glb" + readOnly},
+        {{"--gltf", "link.gltf", "ship.cmp"},
+         "cmpinfo: cannot write the glTF file: cannot replace 'link.gltf" + readOnly},
+        {{"--render", "none/new.png", "ship.cmp"},
+         "cmpinfo: cannot write the picture: the folder 'none' does not exist\n"},
+        {{"--gltf", "none/deeper/new.glb", "ship.cmp"},
+         "cmpinfo: cannot write the glTF file: the folder 'none/deeper' does not exist\n"},
+        {{"--gltf", "file/new.gltf", "ship.cmp"},
+         "cmpinfo: cannot write the glTF file: 'file' is not a folder\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.arguments[0] + " " + c.arguments[1];
+        const ProgramRun run = CmpinfoDirect(c.arguments);
+        EXPECT_EQ(run.status, 2) << what;
+        EXPECT_EQ(run.out, "") << what;
+        EXPECT_EQ(run.err, c.err) << what;
+        EXPECT_EQ(folder_.Contents(), before) << what;
+        for (const char* name : {"kept.png", "kept.glb", "file"}) {
+            EXPECT_EQ(ReadWholeFile(folder_.GetPath() / name), "mine") << what << ": " << name;
+        }
+        EXPECT_EQ(fs::status(folder_.GetPath() / "kept.glb").permissions(), fs::perms(0444))
+            << what;
+    }
+}
+
+// Paths holding control characters reach standard error escaped, in every message that
+// names one: an escape sequence in a file's name can neither retitle nor clear the
+// terminal, nor a line break in it split the message.
+TEST_F(CmpinfoProgramTest, ControlCharactersInPathsAreEscapedInEveryMessage) {
+    // In the table, '@' stands for a name that retitles the terminal, rings its bell, clears
+    // the screen and breaks the line, and '#' for a path of it too long for the system.
+    const std::string odd = "ship\x1B]0;title\x07\x1B[2J\n";
+    const std::string shown = "ship\\x1B]0;title\\x07\\x1B[2J\\x0A";
+    std::string tooLong = odd + "/";
+    for (int i = 0; i < 2100; ++i) {
+        tooLong += "./";
+    }
+    const auto fill = [&](std::string text, const std::string& name, const std::string& path) {
+        for (std::size_t at = text.find_first_of("@#"); at != std::string::npos;
+             at = text.find_first_of("@#", at)) {
+            const std::string& by = text[at] == '@' ? name : path;
+            text.replace(at, 1, by);
+            at += by.size();
+        }
+        return text;
+    };
+    Write(odd + ".cmp", ModelFile());
+    Write(odd + ".glb", ModelFile());  // a tree file under a glTF's name
+    Write(odd + "broken.cmp", ModelFile(2));
+    Write(odd + "hardpoints.cmp", OnlyHardpointsFile());
+    Write(odd + "nan.cmp", NotFiniteModelFile());
+    Write(odd + ".png", Bytes{'o', 'l', 'd'});
+    fs::permissions(folder_.GetPath() / (odd + ".png"), fs::perms(0444));
+    struct Case {
+        const char* arguments;  // separated by spaces
+        int status;
+        const char* err;  // after "cmpinfo: ": all of it, or its start ...
+        const char* end;  // ... and the end of its one line
+    };
+    const Case cases[] = {
+        {"@missing.cmp", 2, "@missing.cmp: cannot read: No such file or directory\n", ""},
+        {"--render new.png @broken.cmp", 2,
+         "@broken.cmp: 1 problem found by the checks, the first: ", "holds 1\n"},
+        {"--render new.png --size 400x300 @hardpoints.cmp", 0,
+         "@hardpoints.cmp: no mesh data; the picture shows the hardpoints alone\n", ""},
+        {"--render new.png --size 400x300 @nan.cmp", 0,
+         "@nan.cmp: left out of the picture for coordinates that are not finite numbers: 2 "
+         "triangles\n",
+         ""},
+        {"--gltf new.gltf @nan.cmp", 2, "@nan.cmp: mesh \"Ship.lod0.vms mesh 0\" vertex ",
+         "which a glTF file cannot hold\n"},
+        {"--render @.cmp @.cmp", 2, "@.cmp: the picture would replace the file it is drawn from\n",
+         ""},
+        {"--gltf @.glb @.glb", 2, "@.glb: the glTF would replace the file it is made from\n", ""},
+        {"--gltf #new.gltf @.cmp", 2, "cannot write the glTF file: cannot create '@/./././",
+         ".tmp': File name too long\n"},
+        {"--gltf @/new.gltf @.cmp", 2,
+         "cannot write the glTF file: the folder '@' does not exist\n", ""},
+        {"--render @.png @.cmp", 2,
+         "cannot write the picture: cannot replace '@.png': the file is read-only; make it "
+         "writable or choose another name\n",
+         ""},
+        {"--@ @.cmp", 2, "unknown option '--@'\nTry 'cmpinfo --help'.\n", ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments;
+        std::istringstream words(c.arguments);
+        for (std::string word; words >> word;) {
+            arguments.push_back(fill(word, odd, tooLong));
+        }
+        const std::string err = "cmpinfo: " + fill(c.err, shown, shown);
+        const ProgramRun run = CmpinfoDirect(arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.err;
+        if (*c.end == '\0') {
+            EXPECT_EQ(run.err, err) << c.arguments;
+        } else {
+            EXPECT_EQ(run.err.substr(0, err.size()), err) << c.arguments;
+            EXPECT_TRUE(run.err.ends_with(c.end)) << c.arguments << ": " << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.arguments;
+        }
+        fs::remove(folder_.GetPath() / "new.png");
     }
 }
 

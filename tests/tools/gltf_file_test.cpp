@@ -173,8 +173,11 @@ TEST(GltfFile, TheProgramWritesEitherFormOrSaysWhyNot) {
          "number, which a glTF file cannot hold\n",
          nullptr, nullptr},
         {"--gltf kept.glb nan.cmp", 2, "cmpinfo: nan.cmp: mesh ", "kept.glb", "mine"},
-        {"--gltf missing/a.gltf ship.cmp", 2, "cmpinfo: cannot write the glTF file: cannot create",
-         nullptr, nullptr},
+        {"--gltf missing/a.gltf ship.cmp", 2,
+         "cmpinfo: cannot write the glTF file: the folder 'missing' does not exist\n", nullptr,
+         nullptr},
+        {"--gltf a.gltf --gltf b.gltf ship.cmp", 2, "cmpinfo: --gltf given twice\n", nullptr,
+         nullptr},
         {"--gltf folder.gltf ship.cmp", 2,
          "cmpinfo: cannot write the glTF file: cannot replace 'folder.gltf': ", nullptr, nullptr},
     };

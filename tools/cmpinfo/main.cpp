@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/stop_signals.h"
 #include "release/version.h"
 #include "tools/cmpinfo/file_output.h"
 #include "tools/cmpinfo/gltf_file.h"
@@ -17,6 +18,7 @@
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"
 #include "tools/cmpinfo/sound_model.h"
+#include "tools/cmpinfo/user_message.h"
 
 namespace cmp {
 namespace {
@@ -52,8 +54,7 @@ constexpr const char* Usage =
     "            top and a three-quarter view, flat-shaded, with every hardpoint's\n"
     "            position, orientation (its three rows in red, green and blue) and\n"
     "            name, a ring round revolute ones, and the model's size. Y is up and\n"
-    "            the nose points along -Z, as in the modelling program. OUT is\n"
-    "            replaced whole or not at all\n"
+    "            the nose points along -Z, as in the modelling program\n"
     "  --size WxH\n"
     "            the picture's size in pixels (default 1600x1200, from 320x240 to\n"
     "            8192x8192)\n"
@@ -66,7 +67,9 @@ constexpr const char* Usage =
     "  --version print the version\n"
     "\n"
     "From a pipe or a device, cmpinfo reads no further than the header and the records\n"
-    "reach.\n"
+    "reach. The OUT of --render or --gltf is replaced whole or not at all, and never when\n"
+    "it is read-only; stopped by SIGINT or SIGTERM (Ctrl+C, kill), the run leaves nothing\n"
+    "behind. Messages show control characters in paths and names as \\xNN.\n"
     "\n"
     "Exit status: 0 no problems, 1 problems found, 2 the file cannot be read as a tree\n"
     "file (the message names the file, the reason and the byte offset), memory ran out,\n"
@@ -75,7 +78,8 @@ constexpr const char* Usage =
     "written, 2 not.\n";
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "cmpinfo: %s\nTry 'cmpinfo --help'.\n", message.c_str());
+    TellUser(message);
+    std::fputs("Try 'cmpinfo --help'.\n", stderr);
     return ExitTrouble;
 }
 
@@ -85,7 +89,7 @@ int WriteReport(Write write, int status) {
     FileOutput output(stdout);
     write(output);
     if (const Status finished = output.Finish(); !finished) {
-        std::fprintf(stderr, "cmpinfo: cannot write the report: %s\n", finished.message().c_str());
+        TellUser("cannot write the report: " + finished.message());
         return ExitTrouble;
     }
     return status;
@@ -95,7 +99,7 @@ int WriteReport(Write write, int status) {
 int InspectFile(const char* path, bool check, bool json) {
     const Result<LoadedTree> loaded = LoadTreeFile(path);
     if (!loaded) {
-        std::fprintf(stderr, "cmpinfo: %s\n", loaded.message().c_str());
+        TellUser(loaded.message());
         return ExitTrouble;
     }
     const FileReport report = InspectTree(loaded.value().tree, path, loaded.value().fileSize);
@@ -151,6 +155,9 @@ int Main(int argc, char** argv) {
             }
             value = argv[i];
         } else if (!optionsEnded && argument == "--gltf") {
+            if (gltf) {
+                return UsageError("--gltf given twice");
+            }
             if (++i == argc || !GltfFormFor(argv[i])) {
                 return UsageError("--gltf needs a file name ending in .gltf or .glb");
             }
@@ -182,20 +189,25 @@ int Main(int argc, char** argv) {
 
     // Whatever the file, running out of memory ends the run with a message, not an abort.
     try {
-        if (gltf) {
+        if (gltf || picture) {
+            // Stopped while it writes, the run takes its staging file with it.
+            const StopSignalGuard stopSignals;
+            if (picture) {
+                return RenderPicture(*picture, path);
+            }
             const Status written = ConvertToGltf(path, gltf);
             if (!written) {
-                std::fprintf(stderr, "cmpinfo: %s\n", written.message().c_str());
+                TellUser(written.message());
             }
             return written ? ExitSound : ExitTrouble;
         }
-        return picture ? RenderPicture(*picture, path) : InspectFile(path, check, json);
+        return InspectFile(path, check, json);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
+        TellUser(std::string(path) + ": out of memory");
         return ExitTrouble;
     } catch (const std::length_error&) {
         // A 32-bit build asked for a buffer longer than it can address.
-        std::fprintf(stderr, "cmpinfo: %s: out of memory\n", path);
+        TellUser(std::string(path) + ": out of memory");
         return ExitTrouble;
     }
 }

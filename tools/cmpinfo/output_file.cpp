@@ -4,17 +4,56 @@
 #include <system_error>
 
 #include "utf/staging_file.h"
+#include "utf/write_destination.h"
 
 namespace cmp {
 
+namespace {
+
+namespace fs = std::filesystem;
+
+// The staging file is created in the path's folder; were that folder missing, its failure
+// would name the staging file's random name, which the user never gave.
+Status CheckFolderOf(const std::string& path) {
+    const fs::path folder = fs::path(path).parent_path();
+    if (folder.empty()) {
+        return Status::Ok();  // the working folder
+    }
+    std::error_code failure;
+    const fs::file_status found = fs::status(folder, failure);
+    if (found.type() == fs::file_type::not_found) {
+        return Error{ErrorCode::CannotCreate,
+                     "the folder '" + folder.string() + "' does not exist"};
+    }
+    if (!failure && !fs::is_directory(found)) {
+        return Error{ErrorCode::CannotCreate, "'" + folder.string() + "' is not a folder"};
+    }
+    return Status::Ok();
+}
+
+}  // namespace
+
 bool IsSameFile(const std::string& out, const std::string& source) {
     std::error_code failure;
-    return std::filesystem::equivalent(out, source, failure) && !failure;
+    return fs::equivalent(out, source, failure) && !failure;
 }
 
 Status WriteOutputFile(const std::string& path, const Bytes& bytes) {
+    if (Status folder = CheckFolderOf(path); !folder) {
+        return folder;
+    }
+    const Result<WriteDestination> destination = FindWriteDestination(path);
+    if (!destination) {
+        return destination.status();
+    }
+    // A save dialog asks before it replaces a file; a read-only one it refuses outright.
+    if (destination.value().readOnly) {
+        return Error{ErrorCode::CannotReplace,
+                     "cannot replace '" + path +
+                         "': the file is read-only; make it writable or choose another name"};
+    }
     const BytePiece whole = bytes;
-    return WriteStagedFile(path, {&whole, 1});
+    return WriteStagedFile(destination.value(), {&whole, 1});
 }
 
 }  // namespace cmp

@@ -14,7 +14,9 @@ namespace cmp {
 // would replace the file being read with something else.
 bool IsSameFile(const std::string& out, const std::string& source);
 
-// `bytes` at `path`, or the staging's error with its message.
+// `bytes` at `path`, or why not, naming what the user gave: a folder of the path that does
+// not exist or is no folder (CannotCreate), a read-only file there, or anything else that
+// cannot be replaced (CannotReplace); or the staging's error with its message.
 Status WriteOutputFile(const std::string& path, const Bytes& bytes);
 
 }  // namespace cmp

@@ -1,12 +1,12 @@
 #include "tools/cmpinfo/picture_command.h"
 
 #include <charconv>
-#include <cstdio>
 #include <optional>
 
 #include "tools/cmpinfo/leaf_text.h"
 #include "tools/cmpinfo/output_file.h"
 #include "tools/cmpinfo/sound_model.h"
+#include "tools/cmpinfo/user_message.h"
 
 #ifdef CMPINFO_DRAWS_PICTURES
 #include "tools/cmpinfo/picture.h"
@@ -40,7 +40,7 @@ std::optional<int> ReadSide(std::string_view text) {
 }
 
 int Trouble(const std::string& message) {
-    std::fprintf(stderr, "cmpinfo: %s\n", message.c_str());
+    TellUser(message);
     return ExitTrouble;
 }
 
@@ -95,8 +95,8 @@ int RenderPicture(const PictureRequest& request, const std::string& path) {
 
     const PictureScene scene = BuildPictureScene(model.value());
     if (!scene.hasMeshData) {
-        std::fprintf(stderr, "cmpinfo: %s: no mesh data; the picture shows %s\n", path.c_str(),
-                     scene.hardpoints.empty() ? "no model at all" : "the hardpoints alone");
+        TellUser(path + ": no mesh data; the picture shows " +
+                 (scene.hardpoints.empty() ? "no model at all" : "the hardpoints alone"));
     }
     std::string leftOut;
     if (scene.trianglesNotFinite > 0) {
@@ -107,10 +107,8 @@ int RenderPicture(const PictureRequest& request, const std::string& path) {
                    Plural(scene.hardpointsNotFinite, "hardpoint", "hardpoints");
     }
     if (!leftOut.empty()) {
-        std::fprintf(stderr,
-                     "cmpinfo: %s: left out of the picture for coordinates that are not finite "
-                     "numbers: %s\n",
-                     path.c_str(), leftOut.c_str());
+        TellUser(path + ": left out of the picture for coordinates that are not finite numbers: " +
+                 leftOut);
     }
 
     const PictureLayout layout = LayOutPicture(scene, request.width, request.height);

@@ -1,4 +1,4 @@
-#include "plugin/stop_signals.h"
+#include "core/stop_signals.h"
 
 #include "core/staged_files.h"
 

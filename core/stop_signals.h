@@ -1,5 +1,6 @@
 // While a run has files on disk, SIGINT and SIGTERM (Ctrl+C, a kill) remove them before
-// they end the process: an export stopped in the middle leaves nothing behind.
+// they end the process: an export, or a file cmpinfo writes, stopped in the middle leaves
+// nothing behind.
 #pragma once
 
 namespace cmp {

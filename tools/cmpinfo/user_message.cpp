@@ -1,0 +1,15 @@
+#include "tools/cmpinfo/user_message.h"
+
+#include <cstdio>
+#include <string>
+
+#include "core/terminal_text.h"
+
+namespace cmp {
+
+void TellUser(std::string_view message) {
+    const std::string shown = "cmpinfo: " + TerminalText(message) + "\n";
+    std::fputs(shown.c_str(), stderr);
+}
+
+}  // namespace cmp
