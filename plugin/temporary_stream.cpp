@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "files/paths.h"
 #include "mesh/mesh_data_stream.h"
 
 namespace cmp {
@@ -85,7 +86,7 @@ Status TemporaryStream::Write(const MeshList& meshes) {
         if (created.code() != ErrorCode::NameTaken) {
             return CannotCreate(path_, created.message());
         }
-        const OccupantReport report = ExamineOccupant(path_);
+        const OccupantReport report = ExamineOccupant(path_, IsWholeMeshDataStream);
         const Clock::time_point now = Clock::now();
         if (report.occupant == Occupant::Gone) {
             continue;
@@ -97,7 +98,6 @@ Status TemporaryStream::Write(const MeshList& meshes) {
         }
         std::this_thread::sleep_for(PollInterval);
     }
-    staged_.emplace(path_);
 
     // Written from the meshes' own arrays: the stream is never built whole in memory.
     const MeshDataStreamPieces stream(meshes);
@@ -159,7 +159,23 @@ Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
 
 void TemporaryStream::Remove() {
     file_.Remove(path_);
-    staged_.reset();
 }
+
+bool IsWholeMeshDataStream(const Bytes& head, std::uint64_t length) {
+    if (head.size() < StreamHeaderSize) {
+        return false;
+    }
+    const std::uint8_t* at = head.data();
+    if (LoadU32(at) != StreamHeaderFirst || LoadU32(at + 4) != StreamHeaderSecond ||
+        LoadU16(at + 12) != StreamVertexFormat) {
+        return false;
+    }
+    const std::uint64_t meshes = LoadU16(at + 8);
+    const std::uint64_t indices = LoadU16(at + 10);
+    const std::uint64_t vertices = LoadU16(at + 14);
+    return length == StreamHeaderSize + StreamMeshHeaderSize * meshes + StreamIndexSize * indices +
+                         StreamVertexSize * vertices;
+}
+
 
 }  // namespace cmp

@@ -18,9 +18,8 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "core/staged_files.h"
+#include "files/exclusive_file.h"
 #include "mesh/export_mesh.h"
-#include "plugin/stream_file.h"
 
 namespace cmp {
 
@@ -71,9 +70,12 @@ class TemporaryStream {
   private:
     std::string path_;
     std::chrono::milliseconds waitForOtherRun_;
-    StreamFile file_;
-    // Registered while the file exists, for a signal handler to remove.
-    std::optional<StagedFile> staged_;
+    ExclusiveFile file_;
 };
+
+// Whether the first bytes (`head`, at least the stream header) and the length of a file
+// make it a whole mesh data stream: a stream header this exporter writes, and exactly as
+// many bytes as its counts call for. A killed run leaves such a file.
+bool IsWholeMeshDataStream(const Bytes& head, std::uint64_t length);
 
 }  // namespace cmp

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "utf/staging_file.h"
+#include "files/staging_file.h"
 #include "utf/utf_layout.h"
 
 namespace cmp {

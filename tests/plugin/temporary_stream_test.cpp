@@ -386,7 +386,7 @@ TEST(TemporaryStream, TheOwnerRemovesTheFileWhenItGoes) {
 }
 
 // The leftover of a killed run is known by its header and its length alone.
-TEST(StreamFile, AWholeMeshDataStreamIsKnownByItsHeaderAndLength) {
+TEST(TemporaryStream, AWholeMeshDataStreamIsKnownByItsHeaderAndLength) {
     const Bytes stream = BuildMeshDataStream(OneTriangleList());
     const auto with = [&](std::size_t at, std::uint8_t value) {
         Bytes changed = stream;
@@ -411,32 +411,6 @@ TEST(StreamFile, AWholeMeshDataStreamIsKnownByItsHeaderAndLength) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsWholeMeshDataStream(c.head, c.length), c.whole) << c.what;
-    }
-}
-
-// Saving as the temporary file, however the path is spelt, is found out before the run.
-TEST(StreamFile, EverySpellingOfTheStreamsPathIsTheSameFile) {
-    ScratchFolder scratch;
-    fs::create_directory("sub");
-    fs::create_symlink(TempStreamFileName, "alias.cmp");
-    const std::string here = scratch.GetPath().string();
-    struct Case {
-        std::string output;
-        bool same;
-    } cases[] = {
-        {"___temp.vms", true},
-        {"./___temp.vms", true},
-        {"sub/../___temp.vms", true},
-        {here + "/___temp.vms", true},
-        {here + "//sub/..//___temp.vms", true},
-        {"alias.cmp", true},
-        {"sub/___temp.vms", false},
-        {"___temp.vms.cmp", false},
-        {"___TEMP.VMS", false},
-        {here + "/other.cmp", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsSameFile(c.output, TempStreamFileName), c.same) << c.output;
     }
 }
 

@@ -15,12 +15,13 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/staged_files.h"
+#include "files/staged_files.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/utf/test_trees.h"
@@ -109,14 +110,11 @@ ChildOutcome WriteInChild(const NodeTree& tree, const fs::path& target) {
 
 // Every slot of the staged-file list can be taken: nothing a write registered stayed.
 bool StagedFileListIsEmpty() {
-    std::vector<int> slots;
-    for (int i = 0; i < MaxStagedFiles; ++i) {
-        slots.push_back(RegisterStagedFile("probe"));
-    }
+    std::vector<std::unique_ptr<StagedFile>> probes;
     bool allFree = true;
-    for (const int slot : slots) {
-        allFree = allFree && slot >= 0;
-        ForgetStagedFile(slot);
+    for (std::size_t i = 0; i < MaxStagedFiles; ++i) {
+        probes.push_back(std::make_unique<StagedFile>("probe"));
+        allFree = allFree && probes.back()->IsRegistered();
     }
     return allFree;
 }

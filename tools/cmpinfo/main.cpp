@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/stop_signals.h"
+#include "files/stop_signals.h"
 #include "release/version.h"
 #include "tools/cmpinfo/file_output.h"
 #include "tools/cmpinfo/gltf_file.h"

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "utf/staging_file.h"
-#include "utf/write_destination.h"
+#include "files/staging_file.h"
+#include "files/write_destination.h"
 
 namespace cmp {
 
@@ -32,11 +32,6 @@ Status CheckFolderOf(const std::string& path) {
 }
 
 }  // namespace
-
-bool IsSameFile(const std::string& out, const std::string& source) {
-    std::error_code failure;
-    return fs::equivalent(out, source, failure) && !failure;
-}
 
 Status WriteOutputFile(const std::string& path, const Bytes& bytes) {
     if (Status folder = CheckFolderOf(path); !folder) {

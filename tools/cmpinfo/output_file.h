@@ -7,12 +7,9 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
+#include "files/paths.h"
 
 namespace cmp {
-
-// Whether `out` names the very file `source` names (a link to it included): writing there
-// would replace the file being read with something else.
-bool IsSameFile(const std::string& out, const std::string& source);
 
 // `bytes` at `path`, or why not, naming what the user gave: a folder of the path that does
 // not exist or is no folder (CannotCreate), a read-only file there, or anything else that

@@ -9,8 +9,8 @@
 #include "core/error.h"
 #include "core/gathered_write.h"
 #include "core/little_endian.h"
-#include "core/staged_files.h"
-#include "utf/write_destination.h"
+#include "files/staged_files.h"
+#include "files/write_destination.h"
 
 namespace cmp {
 

@@ -1,4 +1,4 @@
-#include "core/staged_files.h"
+#include "files/staged_files.h"
 
 #include <csignal>
 #include <cstring>
@@ -34,25 +34,25 @@ void Unlink(const char* path) {
 
 }  // namespace
 
-int RegisterStagedFile(const std::string& path) {
+StagedFile::StagedFile(const std::string& path) {
     std::error_code error;
     const std::string absolute = std::filesystem::absolute(path, error).string();
     if (error || absolute.size() > MaxStagedPathLength) {
-        return -1;
+        return;
     }
-    for (int i = 0; i < MaxStagedFiles; ++i) {
+    for (std::size_t i = 0; i < MaxStagedFiles; ++i) {
         if (!slots[i].used) {
             std::memcpy(slots[i].path, absolute.c_str(), absolute.size() + 1);
             slots[i].used = 1;
-            return i;
+            slot_ = i;
+            return;
         }
     }
-    return -1;
 }
 
-void ForgetStagedFile(int slot) {
-    if (slot >= 0 && slot < MaxStagedFiles) {
-        slots[slot].used = 0;
+StagedFile::~StagedFile() {
+    if (slot_) {
+        slots[*slot_].used = 0;
     }
 }
 

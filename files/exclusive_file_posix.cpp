@@ -1,4 +1,4 @@
-#include "plugin/stream_file.h"
+#include "files/exclusive_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,15 +9,12 @@
 #include <cstring>
 #include <utility>
 
-#include "mesh/mesh_data_stream.h"
+#include "files/stop_signals.h"
+#include "files/system_error.h"
 
 namespace cmp {
 
 namespace {
-
-std::string Reason(int error) {
-    return std::strerror(error);
-}
 
 // flock, not fcntl: it belongs to the open file, so a second descriptor of this process
 // does not share it, and it goes with the last descriptor, also when a run is killed.
@@ -43,8 +40,12 @@ Occupant OccupantOfType(mode_t mode) {
     return S_ISREG(mode) ? Occupant::UsersFile : Occupant::Special;
 }
 
+// How much of a file the leftover test sees.
+constexpr std::size_t LeftoverHeadSize = 64;
+
 // A regular file, open and locked by this process: a killed run's leftover goes.
-Occupant JudgeLockedFile(int descriptor, const std::string& path, const struct stat& seen) {
+Occupant JudgeLockedFile(int descriptor, const std::string& path, const struct stat& seen,
+                         const LeftoverTest& isLeftover) {
     struct stat now {};
     // Locked only after its owner had removed it: the name may stand for a new file now.
     if (lstat(path.c_str(), &now) != 0 || !SameFile(now, seen)) {
@@ -53,10 +54,10 @@ Occupant JudgeLockedFile(int descriptor, const std::string& path, const struct s
     if (seen.st_size == 0) {
         return Occupant::Empty;
     }
-    Bytes head(StreamHeaderSize);
+    Bytes head(LeftoverHeadSize);
     const ssize_t got = pread(descriptor, head.data(), head.size(), 0);
     head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    if (!IsWholeMeshDataStream(head, static_cast<std::uint64_t>(seen.st_size))) {
+    if (!isLeftover(head, static_cast<std::uint64_t>(seen.st_size))) {
         return Occupant::UsersFile;
     }
     unlink(path.c_str());
@@ -65,11 +66,11 @@ Occupant JudgeLockedFile(int descriptor, const std::string& path, const struct s
 
 }  // namespace
 
-OccupantReport ExamineOccupant(const std::string& path) {
+OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLeftover) {
     struct stat seen {};
     if (lstat(path.c_str(), &seen) != 0) {
         return errno == ENOENT ? OccupantReport{Occupant::Gone, {}}
-                               : OccupantReport{Occupant::Unknown, Reason(errno)};
+                               : OccupantReport{Occupant::Unknown, SystemErrorText(errno)};
     }
     if (!S_ISREG(seen.st_mode)) {
         return {OccupantOfType(seen.st_mode), {}};
@@ -92,30 +93,32 @@ OccupantReport ExamineOccupant(const std::string& path) {
     } else if (!Lock(descriptor, false)) {
         occupant = errno == EWOULDBLOCK ? Occupant::Busy : Occupant::UsersFile;
     } else {
-        occupant = JudgeLockedFile(descriptor, path, opened);
+        occupant = JudgeLockedFile(descriptor, path, opened, isLeftover);
     }
     close(descriptor);
     return {occupant, {}};
 }
 
-StreamFile::~StreamFile() {
+ExclusiveFile::~ExclusiveFile() {
     if (descriptor_ >= 0) {
         close(descriptor_);
     }
 }
 
-Status StreamFile::Create(const std::string& path) {
+Status ExclusiveFile::Create(const std::string& path) {
+    // A stop between the file's creation and its registration would leave it behind.
+    const StopSignalsHeld held;
     const int descriptor =
         open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         const int error = errno;
         return Error{error == EEXIST ? ErrorCode::NameTaken : ErrorCode::CannotCreate,
-                     Reason(error)};
+                     SystemErrorText(error)};
     }
     struct stat created {};
     // Another run that examines the file before this lock finds it empty and looks again.
     if (!Lock(descriptor, true) || fstat(descriptor, &created) != 0) {
-        const std::string reason = Reason(errno);
+        const std::string reason = SystemErrorText(errno);
         unlink(path.c_str());
         close(descriptor);
         return Error{ErrorCode::CannotCreate, reason};
@@ -124,14 +127,15 @@ Status StreamFile::Create(const std::string& path) {
     written_ = 0;
     device_ = created.st_dev;
     inode_ = created.st_ino;
+    staged_ = std::make_unique<StagedFile>(path);
     return Status::Ok();
 }
 
-bool StreamFile::IsOpen() const {
+bool ExclusiveFile::IsOpen() const {
     return descriptor_ >= 0;
 }
 
-Status StreamFile::Append(std::span<const std::uint8_t> bytes) {
+Status ExclusiveFile::Append(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t wrote = pwrite(descriptor_, bytes.data() + done, bytes.size() - done,
@@ -140,7 +144,7 @@ Status StreamFile::Append(std::span<const std::uint8_t> bytes) {
             continue;
         }
         if (wrote <= 0) {
-            return Error{ErrorCode::CannotWrite, Reason(wrote < 0 ? errno : ENOSPC)};
+            return Error{ErrorCode::CannotWrite, SystemErrorText(wrote < 0 ? errno : ENOSPC)};
         }
         done += static_cast<std::size_t>(wrote);
     }
@@ -148,15 +152,15 @@ Status StreamFile::Append(std::span<const std::uint8_t> bytes) {
     return Status::Ok();
 }
 
-Result<std::int64_t> StreamFile::GetLength() {
+Result<std::int64_t> ExclusiveFile::GetLength() {
     struct stat now {};
     if (fstat(descriptor_, &now) != 0) {
-        return Error{ErrorCode::CannotRead, Reason(errno)};
+        return Error{ErrorCode::CannotRead, SystemErrorText(errno)};
     }
     return static_cast<std::int64_t>(now.st_size);
 }
 
-Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
+Result<Bytes> ExclusiveFile::ReadFromStart(std::size_t length) {
     Bytes bytes(length);
     std::size_t done = 0;
     while (done < length) {
@@ -166,7 +170,7 @@ Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
             continue;
         }
         if (got < 0) {
-            return Error{ErrorCode::CannotRead, Reason(errno)};
+            return Error{ErrorCode::CannotRead, SystemErrorText(errno)};
         }
         if (got == 0) {
             break;
@@ -177,10 +181,10 @@ Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
     return bytes;
 }
 
-Status StreamFile::CheckStillAt(const std::string& path) {
+Status ExclusiveFile::CheckStillAt(const std::string& path) {
     struct stat now {};
     if (lstat(path.c_str(), &now) != 0) {
-        return Error{ErrorCode::CannotRead, "it is no longer there (" + Reason(errno) + ")"};
+        return Error{ErrorCode::CannotRead, "it is no longer there (" + SystemErrorText(errno) + ")"};
     }
     if (now.st_dev != device_ || now.st_ino != inode_) {
         return Error{ErrorCode::CannotRead, "another file has taken its place"};
@@ -188,15 +192,17 @@ Status StreamFile::CheckStillAt(const std::string& path) {
     return Status::Ok();
 }
 
-void StreamFile::Remove(const std::string& path) {
+void ExclusiveFile::Remove(const std::string& path) {
     if (descriptor_ < 0) {
         return;
     }
     // Unlinked before the lock goes with the close: a run waiting for the name never
     // finds this file unlocked.
+    const StopSignalsHeld held;
     if (CheckStillAt(path)) {
         unlink(path.c_str());
     }
+    staged_.reset();
     close(descriptor_);
     descriptor_ = -1;
 }

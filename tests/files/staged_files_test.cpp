@@ -1,8 +1,10 @@
-#include "core/staged_files.h"
+#include "files/staged_files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
@@ -17,11 +19,12 @@ TEST(StagedFiles, RemovesWhatIsRegisteredAndNothingElse) {
     WriteWholeFile("staged", "x");
     WriteWholeFile("forgotten", "x");
     WriteWholeFile("users", "x");
-    const int staged = RegisterStagedFile("staged");
-    const int forgotten = RegisterStagedFile("forgotten");
-    ASSERT_GE(staged, 0);
-    ASSERT_GE(forgotten, 0);
-    ForgetStagedFile(forgotten);
+    const StagedFile staged("staged");
+    ASSERT_TRUE(staged.IsRegistered());
+    {
+        const StagedFile forgotten("forgotten");
+        ASSERT_TRUE(forgotten.IsRegistered());
+    }
     // Registered by absolute path: a change of folder does not matter.
     fs::create_directory("elsewhere");
     fs::current_path("elsewhere");
@@ -34,17 +37,16 @@ TEST(StagedFiles, RemovesWhatIsRegisteredAndNothingElse) {
 
 TEST(StagedFiles, AFullListOrAnOverlongPathIsOnlyNotCleanedUp) {
     ScratchFolder scratch;
-    EXPECT_EQ(RegisterStagedFile(std::string(MaxStagedPathLength + 1, 'p')), -1);
-    int slots[MaxStagedFiles];
-    for (int& slot : slots) {
-        slot = RegisterStagedFile("file");
-        EXPECT_GE(slot, 0);
+    EXPECT_FALSE(StagedFile(std::string(MaxStagedPathLength + 1, 'p')).IsRegistered());
+    {
+        std::vector<std::unique_ptr<StagedFile>> all;
+        for (std::size_t i = 0; i < MaxStagedFiles; ++i) {
+            all.push_back(std::make_unique<StagedFile>("file"));
+            EXPECT_TRUE(all.back()->IsRegistered());
+        }
+        EXPECT_FALSE(StagedFile("one too many").IsRegistered());
     }
-    EXPECT_EQ(RegisterStagedFile("one too many"), -1);
-    for (const int slot : slots) {
-        ForgetStagedFile(slot);
-    }
-    ForgetStagedFile(-1);
+    EXPECT_TRUE(StagedFile("room again").IsRegistered());
     {
         const StagedFile file("scoped");
         WriteWholeFile("scoped", "x");

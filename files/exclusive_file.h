@@ -1,16 +1,20 @@
-// The system's side of the temporary mesh data file: creating it exclusively and locked,
-// writing and reading it through the one open descriptor (a handle on Windows), removing
-// it only while its name still names it, and telling what stands at its name when it
-// cannot be created. POSIX in stream_file_posix.cpp, Win32 in stream_file_win32.cpp;
-// the waiting and the messages are TemporaryStream's.
+// A file one run makes for itself at a fixed name (the temporary mesh data file): created
+// exclusively and locked, written and read through the one open descriptor (a handle on
+// Windows), in the list of staged files while it exists, removed only while its name
+// still names it; and what stands at its name when it cannot be created. POSIX in
+// exclusive_file_posix.cpp, Win32 in exclusive_file_win32.cpp; the waiting and the
+// messages are the caller's.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
 #include "core/error.h"
 #include "core/little_endian.h"
+#include "files/staged_files.h"
 
 namespace cmp {
 
@@ -22,7 +26,7 @@ enum class Occupant {
     Folder,     // a folder
     Link,       // a symbolic link (never followed) or another reparse point
     Special,    // a FIFO, a device or a socket (never opened)
-    UsersFile,  // a regular file that is not a mesh data stream of a killed run
+    UsersFile,  // a regular file that is not the leftover of a killed run
     Unknown,    // could not be examined; `reason` says why
 };
 
@@ -31,23 +35,27 @@ struct OccupantReport {
     std::string reason;  // the system's reason, for Unknown
 };
 
+// Whether a file's first bytes (up to 64 KiB) and its length make it what a killed run
+// leaves behind.
+using LeftoverTest = std::function<bool(const Bytes& head, std::uint64_t length)>;
+
 // Looks at what stands at `path` without following a link or opening anything but a
 // regular file, and removes it when it is the leftover of a killed run: a regular file
-// nobody holds locked whose content is recognisably a whole mesh data stream. Then it
-// reports Gone.
-OccupantReport ExamineOccupant(const std::string& path);
+// nobody holds locked that `isLeftover` recognises. Then it reports Gone.
+OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLeftover);
 
-class StreamFile {
+class ExclusiveFile {
   public:
-    StreamFile() = default;
+    ExclusiveFile() = default;
     // Closes the file, which releases the lock; removing it is Remove's.
-    ~StreamFile();
-    StreamFile(const StreamFile&) = delete;
-    StreamFile& operator=(const StreamFile&) = delete;
+    ~ExclusiveFile();
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
 
-    // Creates `path` where nothing stands (never opening what does) and locks it against
-    // every other run. NameTaken when something stands there; otherwise CannotCreate.
-    // A failure's message is the system's reason.
+    // Creates `path` where nothing stands (never opening what does), locks it against
+    // every other run and puts it in the list of staged files, with the stop signals
+    // held throughout. NameTaken when something stands there; otherwise CannotCreate. A
+    // failure's message is the system's reason.
     [[nodiscard]] Status Create(const std::string& path);
 
     bool IsOpen() const;
@@ -67,12 +75,13 @@ class StreamFile {
     // happened to it.
     [[nodiscard]] Status CheckStillAt(const std::string& path);
 
-    // Removes the file while `path` still names it, then closes it. Nothing when it is
-    // not open.
+    // Removes the file while `path` still names it (and from the list of staged files),
+    // then closes it. Nothing when it is not open.
     void Remove(const std::string& path);
 
   private:
     std::uint64_t written_ = 0;  // where the next Append writes
+    std::unique_ptr<StagedFile> staged_;  // while the file is this run's at its name
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else
@@ -81,18 +90,5 @@ class StreamFile {
     std::uint64_t inode_ = 0;
 #endif
 };
-
-// Whether the first bytes (`head`, at least the stream header) and the length of a file
-// make it a whole mesh data stream: a stream header this exporter writes, and exactly as
-// many bytes as its counts call for.
-bool IsWholeMeshDataStream(const Bytes& head, std::uint64_t length);
-
-// The path made absolute against the current folder, also when that folder has been
-// removed (then its former path is given, as the system still knows it).
-std::string FullPath(const std::string& path);
-
-// Whether `outputPath` and `streamPath` name one file: both made absolute, the folders
-// resolved (and the output's links), letter case ignored on Windows.
-bool IsSameFile(const std::string& outputPath, const std::string& streamPath);
 
 }  // namespace cmp

@@ -1,4 +1,4 @@
-#include "plugin/stream_file.h"
+#include "files/exclusive_file.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -8,23 +8,12 @@
 #include <string>
 #include <utility>
 
-#include "mesh/mesh_data_stream.h"
+#include "files/stop_signals.h"
+#include "files/system_error.h"
 
 namespace cmp {
 
 namespace {
-
-std::string Reason(DWORD error) {
-    char text[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, text, sizeof text, nullptr);
-    std::string reason(text, length);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == ' ' || reason.back() == '.')) {
-        reason.pop_back();
-    }
-    return reason.empty() ? "error " + std::to_string(error) : reason;
-}
 
 HANDLE AsHandle(void* handle) {
     return static_cast<HANDLE>(handle);
@@ -48,7 +37,10 @@ bool ReadAt(HANDLE file, std::uint64_t offset, void* into, DWORD length, DWORD& 
 
 // A regular file, open by this process alone for writing and deleting: a killed run's
 // leftover goes.
-Occupant JudgeOpenFile(HANDLE file) {
+// How much of a file the leftover test sees.
+constexpr std::size_t LeftoverHeadSize = 64;
+
+Occupant JudgeOpenFile(HANDLE file, const LeftoverTest& isLeftover) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (GetFileInformationByHandle(file, &information) == 0) {
         return Occupant::UsersFile;
@@ -64,13 +56,13 @@ Occupant JudgeOpenFile(HANDLE file) {
     if (length == 0) {
         return Occupant::Empty;
     }
-    Bytes head(StreamHeaderSize);
+    Bytes head(LeftoverHeadSize);
     DWORD got = 0;
     if (!ReadAt(file, 0, head.data(), static_cast<DWORD>(head.size()), got)) {
         return Occupant::UsersFile;
     }
     head.resize(got);
-    if (!IsWholeMeshDataStream(head, length) || !DeleteOpenFile(file)) {
+    if (!isLeftover(head, length) || !DeleteOpenFile(file)) {
         return Occupant::UsersFile;
     }
     return Occupant::Gone;
@@ -78,12 +70,12 @@ Occupant JudgeOpenFile(HANDLE file) {
 
 }  // namespace
 
-OccupantReport ExamineOccupant(const std::string& path) {
+OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLeftover) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND ? OccupantReport{Occupant::Gone, {}}
-                                             : OccupantReport{Occupant::Unknown, Reason(error)};
+                                             : OccupantReport{Occupant::Unknown, SystemErrorText(error)};
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return {Occupant::Folder, {}};
@@ -110,18 +102,18 @@ OccupantReport ExamineOccupant(const std::string& path) {
         CloseHandle(file);
         return {Occupant::Special, {}};
     }
-    const Occupant occupant = JudgeOpenFile(file);
+    const Occupant occupant = JudgeOpenFile(file, isLeftover);
     CloseHandle(file);
     return {occupant, {}};
 }
 
-StreamFile::~StreamFile() {
+ExclusiveFile::~ExclusiveFile() {
     if (handle_ != nullptr) {
         CloseHandle(AsHandle(handle_));
     }
 }
 
-Status StreamFile::Create(const std::string& path) {
+Status ExclusiveFile::Create(const std::string& path) {
     // CREATE_NEW opens nothing that is there; sharing only reading keeps every other
     // program from writing, renaming or deleting the file while the run holds it.
     const HANDLE file =
@@ -130,18 +122,19 @@ Status StreamFile::Create(const std::string& path) {
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-        return Error{taken ? ErrorCode::NameTaken : ErrorCode::CannotCreate, Reason(error)};
+        return Error{taken ? ErrorCode::NameTaken : ErrorCode::CannotCreate, SystemErrorText(error)};
     }
     handle_ = file;
     written_ = 0;
+    staged_ = std::make_unique<StagedFile>(path);
     return Status::Ok();
 }
 
-bool StreamFile::IsOpen() const {
+bool ExclusiveFile::IsOpen() const {
     return handle_ != nullptr;
 }
 
-Status StreamFile::Append(std::span<const std::uint8_t> bytes) {
+Status ExclusiveFile::Append(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         OVERLAPPED at{};
@@ -151,10 +144,10 @@ Status StreamFile::Append(std::span<const std::uint8_t> bytes) {
         DWORD wrote = 0;
         const DWORD chunk = static_cast<DWORD>(bytes.size() - done);
         if (WriteFile(AsHandle(handle_), bytes.data() + done, chunk, &wrote, &at) == 0) {
-            return Error{ErrorCode::CannotWrite, Reason(GetLastError())};
+            return Error{ErrorCode::CannotWrite, SystemErrorText(GetLastError())};
         }
         if (wrote == 0) {
-            return Error{ErrorCode::CannotWrite, Reason(ERROR_DISK_FULL)};
+            return Error{ErrorCode::CannotWrite, SystemErrorText(ERROR_DISK_FULL)};
         }
         done += wrote;
     }
@@ -162,22 +155,22 @@ Status StreamFile::Append(std::span<const std::uint8_t> bytes) {
     return Status::Ok();
 }
 
-Result<std::int64_t> StreamFile::GetLength() {
+Result<std::int64_t> ExclusiveFile::GetLength() {
     LARGE_INTEGER length{};
     if (GetFileSizeEx(AsHandle(handle_), &length) == 0) {
-        return Error{ErrorCode::CannotRead, Reason(GetLastError())};
+        return Error{ErrorCode::CannotRead, SystemErrorText(GetLastError())};
     }
     return static_cast<std::int64_t>(length.QuadPart);
 }
 
-Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
+Result<Bytes> ExclusiveFile::ReadFromStart(std::size_t length) {
     Bytes bytes(length);
     std::size_t done = 0;
     while (done < length) {
         DWORD got = 0;
         if (!ReadAt(AsHandle(handle_), done, bytes.data() + done, static_cast<DWORD>(length - done),
                     got)) {
-            return Error{ErrorCode::CannotRead, Reason(GetLastError())};
+            return Error{ErrorCode::CannotRead, SystemErrorText(GetLastError())};
         }
         if (got == 0) {
             break;
@@ -188,15 +181,16 @@ Result<Bytes> StreamFile::ReadFromStart(std::size_t length) {
     return bytes;
 }
 
-Status StreamFile::CheckStillAt(const std::string&) {
+Status ExclusiveFile::CheckStillAt(const std::string&) {
     // Nobody can rename or delete a file opened without FILE_SHARE_DELETE.
     return Status::Ok();
 }
 
-void StreamFile::Remove(const std::string& path) {
+void ExclusiveFile::Remove(const std::string& path) {
     if (handle_ == nullptr) {
         return;
     }
+    staged_.reset();
     if (!DeleteOpenFile(AsHandle(handle_))) {
         // A system without deletion by handle: by name, which still names this file.
         CloseHandle(AsHandle(handle_));

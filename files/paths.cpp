@@ -1,12 +1,10 @@
-// The parts of the stream file's handling that are the same on every system, or nearly.
-#include "plugin/stream_file.h"
+#include "files/paths.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "core/text.h"
-#include "mesh/mesh_data_stream.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -21,21 +19,6 @@ namespace cmp {
 
 namespace fs = std::filesystem;
 
-bool IsWholeMeshDataStream(const Bytes& head, std::uint64_t length) {
-    if (head.size() < StreamHeaderSize) {
-        return false;
-    }
-    const std::uint8_t* at = head.data();
-    if (LoadU32(at) != StreamHeaderFirst || LoadU32(at + 4) != StreamHeaderSecond ||
-        LoadU16(at + 12) != StreamVertexFormat) {
-        return false;
-    }
-    const std::uint64_t meshes = LoadU16(at + 8);
-    const std::uint64_t indices = LoadU16(at + 10);
-    const std::uint64_t vertices = LoadU16(at + 14);
-    return length == StreamHeaderSize + StreamMeshHeaderSize * meshes + StreamIndexSize * indices +
-                         StreamVertexSize * vertices;
-}
 
 #ifdef _WIN32
 
@@ -45,7 +28,8 @@ std::string FullPath(const std::string& path) {
     return length > 0 && length < sizeof full ? std::string(full, length) : path;
 }
 
-bool IsSameFile(const std::string& outputPath, const std::string& streamPath) {
+// By name alone, for when one of the two names nothing yet.
+static bool IsSameName(const std::string& outputPath, const std::string& streamPath) {
     // Windows names are compared without regard to case, and GetFullPathNameA has
     // already dropped what the system ignores (trailing dots and spaces, "." and "..").
     const std::string a = FullPath(outputPath);
@@ -91,7 +75,8 @@ std::string FullPath(const std::string& path) {
     return folder + (folder.back() == '/' ? "" : "/") + path;
 }
 
-bool IsSameFile(const std::string& outputPath, const std::string& streamPath) {
+// By name alone, for when one of the two names nothing yet.
+static bool IsSameName(const std::string& outputPath, const std::string& streamPath) {
     std::error_code error;
     // The output's links followed too, also to where nothing stands yet: a link of any
     // name that points at the stream file would have the tree file written into it.
@@ -114,5 +99,13 @@ bool IsSameFile(const std::string& outputPath, const std::string& streamPath) {
 }
 
 #endif
+
+bool IsSameFile(const std::string& output, const std::string& other) {
+    std::error_code error;
+    if (fs::equivalent(output, other, error) && !error) {
+        return true;
+    }
+    return IsSameName(output, other);
+}
 
 }  // namespace cmp

@@ -1,6 +1,6 @@
-#include "core/stop_signals.h"
+#include "files/stop_signals.h"
 
-#include "core/staged_files.h"
+#include "files/staged_files.h"
 
 #ifndef _WIN32
 #include <csignal>
@@ -12,6 +12,8 @@ namespace cmp {
 
 StopSignalGuard::StopSignalGuard() = default;
 StopSignalGuard::~StopSignalGuard() = default;
+StopSignalsHeld::StopSignalsHeld() = default;
+StopSignalsHeld::~StopSignalsHeld() = default;
 
 #else
 
@@ -62,6 +64,18 @@ StopSignalGuard::~StopSignalGuard() {
             installed[i] = false;
         }
     }
+}
+
+StopSignalsHeld::StopSignalsHeld() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stops, &previous_);
+}
+
+StopSignalsHeld::~StopSignalsHeld() {
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
 #endif

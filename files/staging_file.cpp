@@ -1,4 +1,4 @@
-#include "utf/staging_file.h"
+#include "files/staging_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +8,9 @@
 #include <cstring>
 #include <random>
 #include <string_view>
+
+#include "files/stop_signals.h"
+#include "files/system_error.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -94,71 +97,13 @@ Error Failure(ErrorCode code, const std::string& what, const std::string& reason
     return Error{code, what + ": " + (reason.empty() ? std::string("short write") : reason)};
 }
 
-#ifdef _WIN32
-
-// The C library's words for the errors a file's creation and writing meet most, as the
-// messages had them when the file was written through it; others by number.
-std::string Reason(DWORD error) {
-    int code = 0;
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-            code = ENOENT;
-            break;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-            code = EACCES;
-            break;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
-            code = ENOSPC;
-            break;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS:
-            code = EEXIST;
-            break;
-        case ERROR_FILENAME_EXCED_RANGE:
-            code = ENAMETOOLONG;
-            break;
-        default:
-            return "system error " + std::to_string(error);
-    }
-    return std::strerror(code);
-}
-
-#else
-
-std::string Reason(int error) {
-    return error == 0 ? std::string() : std::string(std::strerror(error));
-}
-
-// Holds SIGINT and SIGTERM back while it lives, in this thread; one that comes meanwhile
-// is delivered as it goes.
-class StopSignalsHeld {
-  public:
-    StopSignalsHeld() {
-        sigset_t stops;
-        sigemptyset(&stops);
-        sigaddset(&stops, SIGINT);
-        sigaddset(&stops, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &stops, &previous_);
-    }
-    ~StopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    StopSignalsHeld(const StopSignalsHeld&) = delete;
-    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
-
-  private:
-    sigset_t previous_;
-};
-
-#endif
-
 }  // namespace
 
 StagingFile::~StagingFile() {
     Close();
     if (registration_) {
+        // Gone and forgotten in one step, as far as a stop can tell.
+        const StopSignalsHeld held;
 #ifdef _WIN32
         DeleteFileA(name_.c_str());
 #else
@@ -187,7 +132,7 @@ Status StagingFile::Create(const WriteDestination& destination) {
             error = ERROR_FILE_EXISTS;
         }
     }
-    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", Reason(error));
+    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", SystemErrorText(error));
 }
 
 Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
@@ -198,7 +143,7 @@ Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
         DWORD written = 0;
         if (!WriteFile(static_cast<HANDLE>(handle_), next, chunk, &written, nullptr)) {
             return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'",
-                           Reason(GetLastError()));
+                           SystemErrorText(GetLastError()));
         }
         if (written == 0) {
             return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'", "");
@@ -217,7 +162,7 @@ Status StagingFile::Finish() {
     handle_ = nullptr;
     if (!flushed || !closed) {
         return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'",
-                       Reason(!flushed ? flushError : closeError));
+                       SystemErrorText(!flushed ? flushError : closeError));
     }
     return Status::Ok();
 }
@@ -227,7 +172,7 @@ Status StagingFile::Replace() {
     if (!MoveFileExA(name_.c_str(), destination_.path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return Failure(ErrorCode::CannotReplace,
                        "cannot replace '" + destination_.path + "' with '" + name_ + "'",
-                       "system error " + std::to_string(GetLastError()));
+                       SystemErrorText(GetLastError()));
     }
     registration_.reset();
     return Status::Ok();
@@ -261,7 +206,7 @@ Status StagingFile::Create(const WriteDestination& destination) {
         }
         error = errno;
     }
-    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", Reason(error));
+    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", SystemErrorText(error));
 }
 
 Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
@@ -274,7 +219,7 @@ Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
         }
         if (written <= 0) {
             return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'",
-                           Reason(written < 0 ? errno : 0));
+                           SystemErrorText(written < 0 ? errno : 0));
         }
         next += written;
         left -= static_cast<std::size_t>(written);
@@ -301,7 +246,7 @@ Status StagingFile::Finish() {
     }
     descriptor_ = -1;
     if (error != 0) {
-        return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'", Reason(error));
+        return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'", SystemErrorText(error));
     }
     return Status::Ok();
 }
@@ -310,7 +255,7 @@ Status StagingFile::Replace() {
     if (std::rename(name_.c_str(), destination_.path.c_str()) != 0) {
         return Failure(ErrorCode::CannotReplace,
                        "cannot replace '" + destination_.path + "' with '" + name_ + "'",
-                       Reason(errno));
+                       SystemErrorText(errno));
     }
     registration_.reset();
     return Status::Ok();

@@ -1,4 +1,6 @@
-#include "utf/write_destination.h"
+#include "files/write_destination.h"
+
+#include "files/system_error.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -108,13 +110,13 @@ Result<WriteDestination> FindWriteDestination(const std::string& path) {
     char* const resolved = ::realpath(path.c_str(), nullptr);
     if (resolved == nullptr) {
         return Refusal(path,
-                       std::string("it is a link that leads nowhere: ") + std::strerror(errno));
+                       std::string("it is a link that leads nowhere: ") + SystemErrorText(errno));
     }
     const std::string target = resolved;
     std::free(resolved);
     if (::lstat(target.c_str(), &status) != 0) {
         return Refusal(path,
-                       std::string("it is a link that leads nowhere: ") + std::strerror(errno));
+                       std::string("it is a link that leads nowhere: ") + SystemErrorText(errno));
     }
     if (!S_ISREG(status.st_mode)) {
         return Refusal(path, "it is a link to " + KindOf(status.st_mode) + ", '" + target + "'");
