@@ -130,8 +130,8 @@ void BM_WholeExport(benchmark::State& state) {
                 state.SkipWithError("the model could not be exported");
                 break;
             }
-            TreeFileStep step(meshes, temporary, treePath);
-            if (step.Run() == nullptr || !step.GetOutcome()) {
+            std::unique_ptr<NodeTree> tree;
+            if (!BuildAndWriteTreeFile(meshes, temporary, treePath, tree)) {
                 state.SkipWithError("the tree file could not be written");
                 break;
             }

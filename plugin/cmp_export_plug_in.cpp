@@ -1,7 +1,9 @@
 #include "plugin/cmp_export_plug_in.h"
 
 #include <cstring>
+#include <exception>
 #include <new>
+#include <string>
 
 #include "plugin/export_run.h"
 #include "ui/user_interface.h"
@@ -37,18 +39,37 @@ HOST_THISCALL_DECL const char* HOST_THISCALL QueryTitleSlot(HostPlugIn* self) no
     return Self(self)->title;
 }
 
+// The error box for a run that stopped on an exception; nothing when no interface could
+// be made, or showing it fails too.
+void TellUnexpectedFailure(UserInterface* ui, const char* what) noexcept {
+    if (ui == nullptr) {
+        return;
+    }
+    try {
+        ui->ShowMessage(std::string("The export stopped: ") + what,
+                        TreeErrorCaption, MessageBoxError);
+    } catch (...) {
+    }
+}
+
 HOST_THISCALL_DECL std::int32_t HOST_THISCALL RunExportSlot(HostPlugIn*, ztModel model) noexcept {
     // A null model is refused before any user interface starts.
     if (model == nullptr) {
         return -1;
     }
+    // The one place on the export's road where an exception is caught: nothing may
+    // unwind into the host, whose compiler knows nothing of ours. What the run could not
+    // finish (memory ran out) is told in an error box, as any other failure is.
+    std::unique_ptr<UserInterface> ui;
     try {
-        std::unique_ptr<UserInterface> ui = CreateUserInterface();
+        ui = CreateUserInterface();
         return RunExport(model, *ui);
+    } catch (const std::exception& failure) {
+        TellUnexpectedFailure(ui.get(), failure.what());
     } catch (...) {
-        // Nothing may unwind into the host, whose compiler knows nothing of ours.
-        return -1;
+        TellUnexpectedFailure(ui.get(), "an unknown failure");
     }
+    return -1;
 }
 
 // Laid out by hand: exactly the four entries a host indexes, in its order.

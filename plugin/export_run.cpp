@@ -112,14 +112,18 @@ std::int32_t RunExport(ztModel model, UserInterface& ui) {
 
     // 6. Read the stream back, build the tree and write the tree file, in the start-up
     //    of the result dialog, which then shows the tree until the user closes it.
-    TreeFileStep treeFile(*meshes, stream, *outputPath);
-    auto dialog = std::make_unique<ResultDialog>(ui, [&treeFile] { return treeFile.Run(); });
+    std::unique_ptr<NodeTree> tree;
+    Status outcome =
+        Error{ErrorCode::DialogFailed, "Could not build the model tree: the dialog did not start"};
+    auto dialog = std::make_unique<ResultDialog>(ui, [&] {
+        outcome = BuildAndWriteTreeFile(*meshes, stream, *outputPath, tree);
+        return tree.get();
+    });
     dialog->DoModal();
     stream.Remove();
 
     // 7. Report the outcome, then clean up in this order: the meshes, the host's model,
     //    the dialog.
-    const Status outcome = treeFile.GetOutcome();
     if (!outcome) {
         ReportTreeFailure(outcome, ui);
     }

@@ -1,51 +1,30 @@
 #include "plugin/tree_file_step.h"
 
-#include <exception>
-#include <new>
-
 #include "mesh/mesh_data_stream.h"
 #include "tree/compound_layout.h"
 #include "utf/utf_writer.h"
 
 namespace cmp {
 
-const NodeTree* TreeFileStep::Run() {
-    try {
-        return Build();
-    } catch (const std::bad_alloc& failure) {
-        outcome_ = Error{ErrorCode::OutOfMemory,
-                         std::string("Could not build the model tree: ") + failure.what()};
-    } catch (const std::exception& failure) {
-        outcome_ = Error{ErrorCode::DialogFailed,
-                         std::string("Could not build the model tree: ") + failure.what()};
+Status BuildAndWriteTreeFile(const MeshList& meshes, TemporaryStream& stream,
+                             const std::string& outputPath, std::unique_ptr<NodeTree>& tree) {
+    tree.reset();
+    if (meshes.empty()) {
+        return Error{ErrorCode::EmptyTree,
+                     "Could not build the model tree: there are no meshes to export"};
     }
-    tree_.reset();
-    return nullptr;
-}
-
-const NodeTree* TreeFileStep::Build() {
-    if (meshes_.empty()) {
-        outcome_ = Error{ErrorCode::EmptyTree,
-                         "Could not build the model tree: there are no meshes to export"};
-        return nullptr;
+    Result<Bytes> bytes = stream.ReadBack(MeshDataStreamSize(meshes));
+    if (!bytes) {
+        return Error{bytes.code(), "Could not read the mesh data back: " + bytes.message() +
+                                       "\nNothing was exported."};
     }
-    Result<Bytes> stream = stream_.ReadBack(MeshDataStreamSize(meshes_));
-    if (!stream) {
-        outcome_ = Error{stream.code(), "Could not read the mesh data back: " + stream.message() +
-                                            "\nNothing was exported."};
-        return nullptr;
+    tree = std::make_unique<NodeTree>();
+    BuildCompoundLayout(*tree, meshes, std::move(bytes.value()));
+    if (Status written = WriteUtfFile(*tree, outputPath.c_str()); !written) {
+        return Error{written.code(), "Could not write " + outputPath + ": " + written.message() +
+                                         "\nA file that was already there is unchanged."};
     }
-    tree_ = std::make_unique<NodeTree>();
-    BuildCompoundLayout(*tree_, meshes_, std::move(stream.value()));
-
-    if (Status written = WriteUtfFile(*tree_, outputPath_.c_str()); !written) {
-        outcome_ =
-            Error{written.code(), "Could not write " + outputPath_ + ": " + written.message() +
-                                      "\nA file that was already there is unchanged."};
-    } else {
-        outcome_ = Status::Ok();
-    }
-    return tree_.get();
+    return Status::Ok();
 }
 
 }  // namespace cmp

@@ -1,16 +1,23 @@
 #include "ui/result_dialog.h"
 
+#include <exception>
+
 namespace cmp {
 
 void ResultDialog::DoModal() {
-    ui_.RunResultDialog(Caption, [this] { return OnInitDialog(); });
-}
-
-const NodeTree* ResultDialog::OnInitDialog() {
-    try {
-        return startUp_ ? startUp_() : nullptr;
-    } catch (...) {
-        return nullptr;
+    // No exception may cross a toolkit's callback, where the start-up runs: one is carried
+    // over it and thrown again once the dialog has closed, for the plug-in's boundary.
+    std::exception_ptr failure;
+    ui_.RunResultDialog(Caption, [&]() -> const NodeTree* {
+        try {
+            return startUp_ ? startUp_() : nullptr;
+        } catch (...) {
+            failure = std::current_exception();
+            return nullptr;
+        }
+    });
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 

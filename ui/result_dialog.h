@@ -24,14 +24,10 @@ class ResultDialog {
     ResultDialog(const ResultDialog&) = delete;
     ResultDialog& operator=(const ResultDialog&) = delete;
 
-    // Runs the dialog modally through the interface; returns when the user has closed
-    // it, or at once when the start-up gave no tree.
+    // Runs the dialog modally through the interface, the step in its start-up; returns
+    // when the user has closed it, or at once when the start-up gave no tree. A step that
+    // throws ends the dialog unseen, and the exception comes out of DoModal.
     void DoModal();
-
-    // The dialog's start-up: runs the step and returns its tree. Never throws: it runs
-    // inside a toolkit's callback, which no exception may cross, so a step that throws
-    // counts as one that made no tree.
-    const NodeTree* OnInitDialog();
 
   private:
     UserInterface& ui_;

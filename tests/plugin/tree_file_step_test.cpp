@@ -1,5 +1,5 @@
 // The result dialog's start-up step: the stream back from its file, the tree built
-// around it, the tree file written; and what it records when one of them fails.
+// around it, the tree file written; and what it says when one of them fails.
 #include "plugin/tree_file_step.h"
 
 #include <gtest/gtest.h>
@@ -37,11 +37,10 @@ TEST(TreeFileStep, WritesTheFileOfTheTreeItGivesAndConsumesTheStream) {
     const MeshList meshes = ShipMeshes();
     TemporaryStream stream;
     ASSERT_TRUE(stream.Write(meshes));
-    TreeFileStep step(meshes, stream, (scratch / "ship.cmp"));
-
-    const NodeTree* shown = step.Run();
+    std::unique_ptr<NodeTree> shown;
+    const Status outcome = BuildAndWriteTreeFile(meshes, stream, scratch / "ship.cmp", shown);
     ASSERT_NE(shown, nullptr);
-    EXPECT_TRUE(step.GetOutcome()) << step.GetOutcome().message();
+    EXPECT_TRUE(outcome) << outcome.message();
     EXPECT_FALSE(fs::exists(TempStreamFileName));
     // The file holds exactly the tree that is shown.
     const std::string bytes = ReadWholeFile(scratch / "ship.cmp");
@@ -78,24 +77,17 @@ TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
         if (c.writeStream) {
             ASSERT_TRUE(stream.Write(meshes));
         }
-        TreeFileStep step(meshes, stream, (scratch / c.outputName));
-        EXPECT_EQ(step.Run() != nullptr, c.treeShown) << c.name;
-        ASSERT_FALSE(step.GetOutcome()) << c.name;
-        EXPECT_EQ(step.GetOutcome().code(), c.code) << c.name;
-        EXPECT_NE(step.GetOutcome().message().find(c.textPart), std::string::npos)
-            << c.name << ": " << step.GetOutcome().message();
+        std::unique_ptr<NodeTree> shown;
+        const Status outcome =
+            BuildAndWriteTreeFile(meshes, stream, scratch / c.outputName, shown);
+        EXPECT_EQ(shown != nullptr, c.treeShown) << c.name;
+        ASSERT_FALSE(outcome) << c.name;
+        EXPECT_EQ(outcome.code(), c.code) << c.name;
+        EXPECT_NE(outcome.message().find(c.textPart), std::string::npos)
+            << c.name << ": " << outcome.message();
         EXPECT_FALSE(fs::exists(scratch / c.outputName)) << c.name;
         EXPECT_FALSE(fs::exists(TempStreamFileName)) << c.name;
     }
-}
-
-TEST(TreeFileStep, ANeverRunStepSaysTheDialogDidNotStart) {
-    const MeshList meshes = ShipMeshes();
-    TemporaryStream stream;
-    TreeFileStep step(meshes, stream, "ship.cmp");
-    EXPECT_EQ(step.GetOutcome().code(), ErrorCode::DialogFailed);
-    EXPECT_EQ(step.GetOutcome().message(),
-              "Could not build the model tree: the dialog did not start");
 }
 
 }  // namespace
