@@ -17,7 +17,9 @@
 #include "mesh/mesh_data_stream.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/tools/gltf_rules.h"
 #include "tests/tree/mesh_fixtures.h"
+#include "tools/cmpinfo/gltf_model.h"
 #include "tree/compound_layout.h"
 #include "utf/utf_layout.h"
 
@@ -87,52 +89,59 @@ TEST(GltfFile, TheNameChoosesTheForm) {
 // transforms as exact doubles, the names.
 TEST(GltfFile, BothFormsReadBackExactly) {
     StoredModel model;
+    model.entries = {"Hull.lod0.vms"};
     model.meshes.push_back(
-        StoredMesh{"Hull.lod0.vms",
+        StoredMesh{0,
                    0,
                    0xEB9CFAA5,
                    {{{0.1f, -0.0f, 1e-40f}, {0, 1, 0}, {0.3f, 0.7f}},
                     {{std::numeric_limits<float>::max(), 2.5f, -1e30f}, {0.6f, 0.8f, 0}, {1, 0}},
                     {{-0.333333343f, 0, 7}, {0, 0, -1}, {0, 1}}},
                    {0, 1, 2}});
+    model.references = {{0}};
     model.hardpoints.push_back(StoredHardpoint{.name = "Gun\xC3\xA4",
                                                .orientation = {0.1f, 1, 0, -1, 0.1f, 0, 0, 0, 1},
                                                .position = {0.3f, -0.7f, 1e-7f}});
-    const Result<tinygltf::Model> made = MakeGltfModel(model, "ship.cmp");
-    ASSERT_TRUE(made) << made.message();
-    const tinygltf::Model& written = made.value();
-
+    std::vector<tinygltf::Model> read(2);
     for (const GltfForm form : {GltfForm::Text, GltfForm::Binary}) {
-        const Bytes bytes = SerializeGltf(written, form);
-        tinygltf::TinyGLTF reader;
-        tinygltf::Model read;
-        std::string error, warning;
-        const bool loaded =
-            form == GltfForm::Text
-                ? reader.LoadASCIIFromString(&read, &error, &warning,
-                                             reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<unsigned>(bytes.size()), "")
-                : reader.LoadBinaryFromMemory(&read, &error, &warning, bytes.data(),
-                                              static_cast<unsigned>(bytes.size()));
-        ASSERT_TRUE(loaded) << error;
+        const Result<GltfFile> made = MakeGltfFile(model, "ship.cmp", form);
+        ASSERT_TRUE(made) << made.message();
+        const Bytes bytes = made.value().Joined();
+        std::string error;
+        tinygltf::Model& document = read[form == GltfForm::Text ? 0 : 1];
+        ASSERT_TRUE(ReadGltfDocument(bytes, document, error)) << error;
         const char* name = form == GltfForm::Text ? "text" : "binary";
         if (form == GltfForm::Text) {
-            EXPECT_EQ(read.buffers[0].uri.rfind("data:application/octet-stream;base64,", 0), 0u);
+            EXPECT_EQ(document.buffers[0].uri.rfind("data:application/octet-stream;base64,", 0),
+                      0u);
         } else {
             EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "glTF");
+            EXPECT_EQ(LoadU32(bytes.data() + 8), bytes.size()) << "the header's length";
         }
-        EXPECT_EQ(read.buffers[0].data, written.buffers[0].data) << name;
-        ASSERT_EQ(read.accessors.size(), written.accessors.size()) << name;
-        for (std::size_t a = 0; a < read.accessors.size(); ++a) {
-            EXPECT_EQ(read.accessors[a].minValues, written.accessors[a].minValues) << name << a;
-            EXPECT_EQ(read.accessors[a].maxValues, written.accessors[a].maxValues) << name << a;
-        }
-        ASSERT_EQ(read.nodes.size(), 3u) << name;
-        EXPECT_EQ(read.nodes[0].scale, written.nodes[0].scale) << name;
-        EXPECT_EQ(read.nodes[2].matrix, written.nodes[2].matrix) << name;
-        EXPECT_EQ(read.nodes[2].name, "Gun\xC3\xA4") << name;
-        EXPECT_EQ(read.meshes[0].name, "Hull.lod0.vms mesh 0") << name;
-        EXPECT_EQ(read.materials[0].name, "0xEB9CFAA5") << name;
+        ASSERT_EQ(document.nodes.size(), 3u) << name;
+        EXPECT_EQ(document.nodes[0].scale, std::vector<double>(3, GetGltfRootScale())) << name;
+        EXPECT_EQ(document.nodes[2].matrix, (std::vector<double>{0.1f, 1, 0, 0, -1, 0.1f, 0, 0, 0,
+                                                                 0, 1, 0, 0.3f, -0.7f, 1e-7f, 1}))
+            << name;
+        EXPECT_EQ(document.nodes[2].name, "Gun\xC3\xA4") << name;
+        EXPECT_EQ(document.meshes[0].name, "Hull.lod0.vms") << name;
+        EXPECT_EQ(document.materials[0].name, "0xEB9CFAA5") << name;
+        const int positionIndex = document.meshes[0].primitives[0].attributes.at("POSITION");
+        const tinygltf::Accessor& positions = document.accessors[positionIndex];
+        EXPECT_EQ(positions.minValues, (std::vector<double>{-0.333333343f, -0.0f, -1e30f})) << name;
+        EXPECT_EQ(positions.maxValues,
+                  (std::vector<double>{std::numeric_limits<float>::max(), 2.5f, 7}))
+            << name;
+        const std::vector<float> stored = GltfFloats(document, positionIndex, 3);
+        EXPECT_EQ(stored[3], std::numeric_limits<float>::max()) << name;
+        EXPECT_EQ(stored[2], 1e-40f) << name;
+    }
+    EXPECT_EQ(read[0].buffers[0].data, read[1].buffers[0].data);
+    ASSERT_EQ(read[0].accessors.size(), read[1].accessors.size());
+    for (std::size_t a = 0; a < read[0].accessors.size(); ++a) {
+        EXPECT_EQ(read[0].accessors[a].minValues, read[1].accessors[a].minValues) << a;
+        EXPECT_EQ(read[0].accessors[a].maxValues, read[1].accessors[a].maxValues) << a;
+        EXPECT_EQ(read[0].accessors[a].byteOffset, read[1].accessors[a].byteOffset) << a;
     }
 }
 

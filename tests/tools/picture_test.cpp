@@ -130,7 +130,10 @@ TEST(PictureScene, UndoesTheStoredHalfTurnAndLeavesOutWhatCannotBePlaced) {
     StoredHardpoint fine{"Gun", HardpointKind::Revolute, {0, 0, 2, 0, 0, 0, nan, 1, 1}, {1, 2, 3}};
     StoredHardpoint lost{"Lost", HardpointKind::Fixed};
     lost.position = {0, nan, 0};
-    const PictureScene scene = BuildPictureScene({{mesh}, {fine, lost}});
+    StoredModel model;
+    model.meshes = {mesh};
+    model.hardpoints = {fine, lost};
+    const PictureScene scene = BuildPictureScene(model);
 
     EXPECT_EQ(scene.trianglesNotFinite, 3u);
     EXPECT_EQ(scene.hardpointsNotFinite, 1u);
@@ -357,6 +360,12 @@ TEST(PictureViews, TheModelIsFittedIntoEveryPanel) {
 }
 
 // Models with nothing to measure still give finite places, inside the area.
+StoredModel HardpointsAlone(std::vector<StoredHardpoint> hardpoints) {
+    StoredModel model;
+    model.hardpoints = std::move(hardpoints);
+    return model;
+}
+
 TEST(PictureViews, ModelsOfNoExtentLandInsideTheArea) {
     StoredHardpoint alone{"Alone"};
     alone.position = {1, 2, 3};
@@ -370,11 +379,14 @@ TEST(PictureViews, ModelsOfNoExtentLandInsideTheArea) {
     };
     const Case cases[] = {
         {"nothing", {}},
-        {"one point", {{}, {alone}}},
-        {"two points at the ends of float", {{}, {far, near}}},
+        {"one point", HardpointsAlone({alone})},
+        {"two points at the ends of float", HardpointsAlone({far, near})},
         {"a slanted square", BoxModel()},
         {"a flat triangle",
-         {{StoredMesh{"Flat", 0, 0, {{{0, 0, 0}}, {{1, 0, 0}}, {{0, 1, 0}}}, {0, 1, 2}}}, {}}},
+         {{"Flat"},
+          {StoredMesh{0, 0, 0, {{{0, 0, 0}}, {{1, 0, 0}}, {{0, 1, 0}}}, {0, 1, 2}}},
+          {{0}},
+          {}}},
     };
     for (const Case& c : cases) {
         const PictureScene scene = BuildPictureScene(c.model);

@@ -14,7 +14,11 @@ bool IsSameFile(const std::string& out, const std::string& source) {
 
 Status WriteOutputFile(const std::string& path, const Bytes& bytes) {
     const BytePiece whole = bytes;
-    return WriteStagedFile(path, {&whole, 1});
+    return WriteOutputFile(path, {&whole, 1});
+}
+
+Status WriteOutputFile(const std::string& path, std::span<const BytePiece> pieces) {
+    return WriteStagedFile(path, pieces);
 }
 
 }  // namespace cmp

@@ -3,9 +3,11 @@
 // exporter writes its tree files. A failure leaves whatever was at the path as it was.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "core/error.h"
+#include "core/gathered_write.h"
 #include "core/little_endian.h"
 
 namespace cmp {
@@ -16,5 +18,7 @@ bool IsSameFile(const std::string& out, const std::string& source);
 
 // `bytes` at `path`, or the staging's error with its message.
 Status WriteOutputFile(const std::string& path, const Bytes& bytes);
+// The same with the bytes in pieces, written one after another.
+Status WriteOutputFile(const std::string& path, std::span<const BytePiece> pieces);
 
 }  // namespace cmp
