@@ -167,7 +167,7 @@ PictureScene BuildPictureScene(const StoredModel& model) {
 std::string FormatSceneSize(const Point3& size) {
     const double largest = std::max({size[0], size[1], size[2]});
     char text[400];
-    if (largest >= 1e5) {
+    if (largest >= 1e5 || (largest > 0 && largest < 1e-3)) {
         std::snprintf(text, sizeof text, "%.3g x %.3g x %.3g", size[0], size[1], size[2]);
         return text;
     }
@@ -178,6 +178,24 @@ std::string FormatSceneSize(const Point3& size) {
     std::snprintf(text, sizeof text, "%.*f x %.*f x %.*f", decimals, size[0], decimals, size[1],
                   decimals, size[2]);
     return text;
+}
+
+std::vector<CaptionLine> GetPanelCaption(const PictureScene& scene, std::size_t hiddenNames) {
+    std::vector<CaptionLine> lines;
+    if (hiddenNames > 0) {
+        const std::string hidden = std::to_string(hiddenNames);
+        lines.push_back({hidden + " of " + std::to_string(scene.hardpoints.size()) +
+                             " names hidden where they would overlap",
+                         hidden + " names hidden"});
+    }
+    if (scene.hasMeshData) {
+        const std::string size = FormatSceneSize(scene.meshBox.GetSize());
+        lines.push_back({size + "  (width x height x length)", size});
+    } else {
+        lines.push_back({scene.hardpoints.empty() ? "No mesh data and no hardpoints"
+                                                  : "No mesh data: the hardpoints alone"});
+    }
+    return lines;
 }
 
 }  // namespace cmp

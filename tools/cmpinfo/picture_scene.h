@@ -62,7 +62,17 @@ PictureScene BuildPictureScene(const StoredModel& model);
 
 // The model's size as the picture states it, three numbers in the file's units with as
 // many decimals as show the largest to three digits ("1.62 x 0.41 x 2.10"); from 100,000
-// up, to three digits each with an exponent.
+// up and below 0.001, to three digits each with an exponent ("1.5e-07 x 2e-08 x 0"), so
+// that the text stays short and no size shows as zeros.
 std::string FormatSceneSize(const Point3& size);
+
+// One line of a caption in the forms it may take, longest first: the drawing shows the
+// first that fits its panel's width, else the last made smaller until it fits.
+using CaptionLine = std::vector<std::string>;
+
+// The caption under each view, line by line, the last at the bottom: when names of
+// hardpoints were left out (`hiddenNames`), how many; then the model's size
+// ("1.62 x 0.41 x 2.10  (width x height x length)"), or that it has no mesh data.
+std::vector<CaptionLine> GetPanelCaption(const PictureScene& scene, std::size_t hiddenNames);
 
 }  // namespace cmp
