@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -479,6 +480,47 @@ TEST(GltfModel, AnOrientationNoNodeCanHoldGetsTheNearestRotation) {
     EXPECT_TRUE(made.document.nodes[3].matrix.empty()) << "the identity, glTF's default";
     EXPECT_EQ(made.document.nodes[3].extras.Get("orientation").ArrayLen(), 9u);
     EXPECT_EQ(FindGltfRuleBreaches(made.document), std::vector<std::string>{});
+}
+
+// Whatever the orientation, the matrix written decomposes as the validator decomposes it:
+// rotations scaled along their axes up to the longest kept, down to the tiniest, tilted
+// within the rule's slack and past it, each with a position near the origin (where a
+// position's column does not hide the others from the validator's comparison).
+TEST(GltfModel, EveryHardpointMatrixWrittenDecomposes) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::uniform_real_distribution<double> fraction(0, 1);
+    for (int i = 0; i < 20000; ++i) {
+        std::array<double, 4> q{unit(random), unit(random), unit(random), unit(random)};
+        const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        for (double& c : q) {
+            c /= length;
+        }
+        const auto& [x, y, z, w] = q;
+        const std::array<double, 9> rotation{
+            1 - 2 * (y * y + z * z), 2 * (x * y + w * z),     2 * (x * z - w * y),
+            2 * (x * y - w * z),     1 - 2 * (x * x + z * z), 2 * (y * z + w * x),
+            2 * (x * z + w * y),     2 * (y * z - w * x),     1 - 2 * (x * x + y * y)};
+        const int kind = i % 4;
+        StoredHardpoint hardpoint{.name = "Gun"};
+        for (std::size_t row = 0; row < 3; ++row) {
+            const double scale = kind == 0   ? MaxOrientationRowLength * fraction(random)
+                                 : kind == 1 ? std::pow(10.0, -30 * fraction(random))
+                                             : 1.0;
+            const double tilt = kind == 2   ? 1e-6 * unit(random)
+                                : kind == 3 ? 0.1 * unit(random)
+                                            : 0;
+            for (std::size_t column = 0; column < 3; ++column) {
+                hardpoint.orientation[3 * row + column] = static_cast<float>(
+                    scale * (rotation[3 * row + column] + (column == row ? 0 : tilt)));
+            }
+        }
+        hardpoint.position = {static_cast<float>(unit(random)), static_cast<float>(unit(random)),
+                              static_cast<float>(unit(random))};
+        const GltfHardpointMatrix written = GetGltfHardpointMatrix(hardpoint);
+        ASSERT_TRUE(ValidatorDecomposes({written.matrix.begin(), written.matrix.end()}))
+            << "orientation " << i << " (kind " << kind << ")";
+    }
 }
 
 }  // namespace
