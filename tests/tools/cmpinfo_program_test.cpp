@@ -475,6 +475,21 @@ TEST_F(CmpinfoProgramTest, HeavyModelsStayWithinTwentyTimesTheirSizeInEveryMode)
     }
 }
 
+// The most triangles a byte of a file can hold: 48 streams of 21,845 triangles over three
+// vertices each, 6.3 MB. The picture once held 190 bytes for each six-byte triangle (260
+// MB); it now keeps its corners apart from its triangles and sorts sixteen bytes each.
+TEST_F(CmpinfoProgramTest, ATriangleDenseModelIsDrawnWithinTwentyTimesItsSize) {
+    const Bytes bytes = ManyStreamsFile(48, 21845);
+    const std::string path = Write("dense.cmp", bytes);
+    const std::uint64_t bound = 20 * std::uint64_t{bytes.size()} + (std::uint64_t{64} << 20);
+    const LimitedRun run =
+        CmpinfoLimited({"--render", folder_ / "out.png", "--size", "320x240", path},
+                       MemoryIsLimitable ? bound : 0);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_GT(fs::file_size(folder_.GetPath() / "out.png"), 0u);
+}
+
 TEST_F(CmpinfoProgramTest, ReadsNoFurtherThanATreeFileReaches) {
     const Bytes good = ModelFile();
     Write("ship.cmp", good);

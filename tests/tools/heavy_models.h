@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "mesh/export_mesh.h"
 #include "mesh/mesh_data_stream.h"
@@ -119,6 +120,38 @@ inline Bytes ManySmallMeshesFile(int meshes, int verticesEach) {
         }
     }
     return TreeFileOf(list);
+}
+
+// `streams` library entries, each a stream of one mesh of three vertices and `triangles`
+// triangles over them, each entry shown by a part of its own: the most triangles a byte
+// of a file can hold, six bytes each.
+inline Bytes ManyStreamsFile(int streams, int triangles) {
+    NodeTree tree;
+    const NodeHandle root = tree.InsertNode(NodeHandle(), "\\");
+    const NodeHandle library = tree.InsertNode(root, "VMeshLibrary");
+    std::vector<std::string> entries;
+    for (int s = 0; s < streams; ++s) {
+        ExportMesh mesh;
+        SetMeshName(mesh.meshName, "Part" + std::to_string(s));
+        const float x = static_cast<float>(s);
+        for (const Vector3& p : {Vector3{x, 0, 0}, Vector3{x + 1, 0, 0}, Vector3{x, 1, 0}}) {
+            mesh.vertices.push_back({{p.x, p.y, p.z}, {0, 0, 1}, 0, 0});
+        }
+        for (int t = 0; t < triangles; ++t) {
+            mesh.triangles.insert(mesh.triangles.end(), {0, 1, 2});
+        }
+        mesh.faceNormals.assign(static_cast<std::size_t>(triangles), Vector3{0, 0, 1});
+        entries.push_back("Part" + std::to_string(s) + ".lod0.vms");
+        tree.SetPayload(tree.InsertNode(tree.InsertNode(library, entries.back()), "VMeshData"),
+                        BuildMeshDataStream({mesh}));
+    }
+    for (const std::string& entry : entries) {
+        const NodeHandle part = tree.InsertNode(root, entry.substr(0, entry.find('.')) + ".3db");
+        const NodeHandle level = tree.InsertNode(tree.InsertNode(part, "MultiLevel"), "Level0");
+        tree.SetPayload(tree.InsertNode(tree.InsertNode(level, "VMeshPart"), "VMeshRef"),
+                        MeshRefRecord(entry, 1));
+    }
+    return UtfLayout(tree).GetFileBytes();
 }
 
 }  // namespace cmp

@@ -83,12 +83,17 @@ bool NearTriangle(double x, double y, const std::array<ViewPoint, 3>& c, double 
     return false;
 }
 
-std::array<ViewPoint, 3> Projected(const PanelView& view, const SceneTriangle& triangle) {
+// A triangle by its corners, in the modeller's axes.
+struct Corners {
+    std::array<Point3, 3> corners;
+};
+
+std::array<ViewPoint, 3> Projected(const PanelView& view, const Corners& triangle) {
     return {view.Project(triangle.corners[0]), view.Project(triangle.corners[1]),
             view.Project(triangle.corners[2])};
 }
 
-Point3 Centroid(const SceneTriangle& t) {
+Point3 Centroid(const Corners& t) {
     Point3 c{};
     for (int axis = 0; axis < 3; ++axis) {
         c[axis] = (t.corners[0][axis] + t.corners[1][axis] + t.corners[2][axis]) / 3;
@@ -144,8 +149,8 @@ TEST(PictureScene, UndoesTheStoredHalfTurnAndLeavesOutWhatCannotBePlaced) {
     // (3, 0, 0) x (0, -4, 0) is -Z; the half turn keeps the winding's sense.
     ASSERT_FALSE(scene.triangles.empty());
     for (const SceneTriangle& t : scene.triangles) {
-        EXPECT_EQ(t.normal, (Point3{0, 0, -1}));
-        for (const Point3& corner : t.corners) {
+        EXPECT_EQ(scene.NormalOf(t), (Point3{0, 0, -1}));
+        for (const Point3& corner : scene.CornersOf(t)) {
             EXPECT_EQ(corner[2], -3);
         }
     }
@@ -163,11 +168,11 @@ TEST(PictureScene, UndoesTheStoredHalfTurnAndLeavesOutWhatCannotBePlaced) {
 
 // The model's triangles as stored, whole, in the modeller's axes: what the picture must
 // show, however the scene cuts them up.
-std::vector<SceneTriangle> StoredTriangles(const StoredModel& model) {
-    std::vector<SceneTriangle> triangles;
+std::vector<Corners> StoredTriangles(const StoredModel& model) {
+    std::vector<Corners> triangles;
     for (const StoredMesh& mesh : model.meshes) {
         for (std::size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
-            SceneTriangle t;
+            Corners t;
             for (int corner = 0; corner < 3; ++corner) {
                 t.corners[corner] =
                     ToModellerAxes(mesh.vertices[mesh.indices[i + corner]].position);
@@ -188,7 +193,7 @@ int ChannelDistance(std::uint32_t a, std::uint32_t b) {
     return largest;
 }
 
-double Area(const SceneTriangle& t) {
+double Area(const Corners& t) {
     const Point3& a = t.corners[0];
     const Point3 u = {t.corners[1][0] - a[0], t.corners[1][1] - a[1], t.corners[1][2] - a[2]};
     const Point3 v = {t.corners[2][0] - a[0], t.corners[2][1] - a[1], t.corners[2][2] - a[2]};
@@ -197,7 +202,7 @@ double Area(const SceneTriangle& t) {
            2;
 }
 
-double LongestEdge(const SceneTriangle& t) {
+double LongestEdge(const Corners& t) {
     double longest = 0;
     for (int e = 0; e < 3; ++e) {
         const Point3& p = t.corners[e];
@@ -229,13 +234,14 @@ TEST(PictureScene, LongTrianglesAreCutForThePaintersSort) {
         double area = 0;
         bool cutAll = true;
         for (const SceneTriangle& t : scene.triangles) {
-            area += Area(t);
-            cutAll = cutAll && LongestEdge(t) <= longestAllowed * (1 + 1e-9);
+            const Corners corners{scene.CornersOf(t)};
+            area += Area(corners);
+            cutAll = cutAll && LongestEdge(corners) <= longestAllowed * (1 + 1e-9);
         }
         EXPECT_EQ(cutAll, c.cutAll) << c.file;
         // The same area as the stored triangles, in the modeller's axes.
         double storedArea = 0;
-        for (const SceneTriangle& t : StoredTriangles(model)) {
+        for (const Corners& t : StoredTriangles(model)) {
             storedArea += Area(t);
         }
         EXPECT_NEAR(area, storedArea, storedArea * 1e-9) << c.file;
@@ -333,7 +339,8 @@ TEST(PictureViews, TheModelIsFittedIntoEveryPanel) {
                 double bottom = area.top;
                 std::vector<Point3> points;
                 for (const SceneTriangle& t : scene.triangles) {
-                    points.insert(points.end(), t.corners.begin(), t.corners.end());
+                    const std::array<Point3, 3> corners = scene.CornersOf(t);
+                    points.insert(points.end(), corners.begin(), corners.end());
                 }
                 for (const SceneHardpoint& h : scene.hardpoints) {
                     points.push_back(h.position);
@@ -414,7 +421,7 @@ TEST(PictureViews, ModelsOfNoExtentLandInsideTheArea) {
 }
 
 struct Drawn {
-    std::vector<SceneTriangle> stored;
+    std::vector<Corners> stored;
     PictureScene scene;
     PictureLayout layout;
     PictureSurface surface;
@@ -450,7 +457,7 @@ TEST(Picture, ShowsTheModelWhereTheViewsPutIt) {
         for (const PanelView& view : drawn.layout.views) {
             const std::string what = std::string(file) + ", " + view.GetTitle();
             std::vector<std::array<ViewPoint, 3>> projected;
-            for (const SceneTriangle& t : drawn.stored) {
+            for (const Corners& t : drawn.stored) {
                 const std::array<ViewPoint, 3> c = Projected(view, t);
                 projected.push_back(c);
                 // A triangle at least two pixels thick has its centroid well inside.
@@ -528,7 +535,7 @@ TEST(Picture, ShadesEachFaceByTheDirectionItFaces) {
     const Point3 centre = drawn.scene.meshBox.GetCentre();
     for (const PanelView& view : drawn.layout.views) {
         std::map<std::array<long, 3>, std::vector<std::uint32_t>> shadesByFacing;
-        for (const SceneTriangle& t : drawn.stored) {
+        for (const Corners& t : drawn.stored) {
             const Point3 middle = Centroid(t);
             const Point3& a = t.corners[0];
             const Point3 u = {t.corners[1][0] - a[0], t.corners[1][1] - a[1],

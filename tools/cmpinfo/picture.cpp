@@ -46,21 +46,21 @@ double Dot(const Point3& a, const Point3& b) {
 // own colour too, which closes the hairline gaps that smoothed edges leave between
 // neighbours.
 void DrawTriangles(cairo_t* cr, const PictureScene& scene, const PanelView& view) {
+    // Each triangle's depth and place: sixteen bytes, however many triangles a file holds.
     struct Placed {
-        std::array<ViewPoint, 3> corners;
         double depth;
         std::size_t triangle;
+    };
+    const auto project = [&](const SceneTriangle& triangle) {
+        const std::array<Point3, 3> corners = scene.CornersOf(triangle);
+        return std::array<ViewPoint, 3>{view.Project(corners[0]), view.Project(corners[1]),
+                                        view.Project(corners[2])};
     };
     std::vector<Placed> placed;
     placed.reserve(scene.triangles.size());
     for (std::size_t t = 0; t < scene.triangles.size(); ++t) {
-        Placed p{};
-        for (int c = 0; c < 3; ++c) {
-            p.corners[c] = view.Project(scene.triangles[t].corners[c]);
-        }
-        p.depth = (p.corners[0].depth + p.corners[1].depth + p.corners[2].depth) / 3;
-        p.triangle = t;
-        placed.push_back(p);
+        const std::array<ViewPoint, 3> corners = project(scene.triangles[t]);
+        placed.push_back({(corners[0].depth + corners[1].depth + corners[2].depth) / 3, t});
     }
     std::stable_sort(placed.begin(), placed.end(),
                      [](const Placed& a, const Placed& b) { return a.depth > b.depth; });
@@ -70,18 +70,19 @@ void DrawTriangles(cairo_t* cr, const PictureScene& scene, const PanelView& view
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL);
     for (const Placed& p : placed) {
         const SceneTriangle& triangle = scene.triangles[p.triangle];
-        const Point3& a = triangle.corners[0];
-        const Point3 centre = {(a[0] + triangle.corners[1][0] + triangle.corners[2][0]) / 3,
-                               (a[1] + triangle.corners[1][1] + triangle.corners[2][1]) / 3,
-                               (a[2] + triangle.corners[1][2] + triangle.corners[2][2]) / 3};
-        const double facing = Dot(triangle.normal, view.TowardViewer(centre)) < 0 ? -1 : 1;
-        const double lit = std::max(0.0, facing * Dot(triangle.normal, light));
+        const auto [a, b, c] = scene.CornersOf(triangle);
+        const Point3 centre = {(a[0] + b[0] + c[0]) / 3, (a[1] + b[1] + c[1]) / 3,
+                               (a[2] + b[2] + c[2]) / 3};
+        const Point3 normal = scene.NormalOf(triangle);
+        const double facing = Dot(normal, view.TowardViewer(centre)) < 0 ? -1 : 1;
+        const double lit = std::max(0.0, facing * Dot(normal, light));
         const PictureColour& colour =
             MaterialColours[triangle.material % std::size(MaterialColours)];
         SetColour(cr, colour, Ambient + (1 - Ambient) * lit);
-        cairo_move_to(cr, p.corners[0].x, p.corners[0].y);
-        cairo_line_to(cr, p.corners[1].x, p.corners[1].y);
-        cairo_line_to(cr, p.corners[2].x, p.corners[2].y);
+        const std::array<ViewPoint, 3> corners = project(triangle);
+        cairo_move_to(cr, corners[0].x, corners[0].y);
+        cairo_line_to(cr, corners[1].x, corners[1].y);
+        cairo_line_to(cr, corners[2].x, corners[2].y);
         cairo_close_path(cr);
         cairo_fill_preserve(cr);
         cairo_stroke(cr);
@@ -201,24 +202,35 @@ std::size_t DrawHardpoints(cairo_t* cr, const PictureScene& scene, const PanelVi
 }
 
 // The first of `forms` that ends within `width` pixels at `size`, with its baseline's start
-// at (x, y); when none does, the last, made as small as it must be to fit.
+// at (x, y); when none does, the last, made as small as it must be to fit. (A font's
+// hinted widths do not shrink quite in proportion, so the size is tried again.)
 void ShowFittedText(cairo_t* cr, double x, double y, double width, double size,
                     const CaptionLine& forms, bool bold = false) {
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
-    cairo_text_extents_t extents{};
-    for (const std::string& text : forms) {
+    const auto advance = [cr](const std::string& text) {
+        cairo_text_extents_t extents{};
         cairo_text_extents(cr, text.c_str(), &extents);
-        if (extents.x_advance <= width || &text == &forms.back()) {
-            if (extents.x_advance > width && width > 0) {
-                cairo_set_font_size(cr, size * width / extents.x_advance);
-            }
-            cairo_move_to(cr, x, y);
-            cairo_show_text(cr, text.c_str());
-            return;
+        return extents.x_advance;
+    };
+    const std::string* shown = &forms.back();
+    for (const std::string& text : forms) {
+        if (advance(text) <= width) {
+            shown = &text;
+            break;
         }
     }
+    for (int attempt = 0; attempt < 8 && width > 0; ++attempt) {
+        const double wide = advance(*shown);
+        if (wide <= width) {
+            break;
+        }
+        size *= 0.98 * width / wide;
+        cairo_set_font_size(cr, size);
+    }
+    cairo_move_to(cr, x, y);
+    cairo_show_text(cr, shown->c_str());
 }
 
 void DrawPanel(cairo_t* cr, const PictureScene& scene, const PictureLayout& layout,
