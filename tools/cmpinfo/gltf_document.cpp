@@ -99,8 +99,6 @@ class Pieces {
         }
     }
     void AppendJson(const Json& value) { Append(value.dump()); }
-    // A block of its own, handed over whole.
-    void AppendBlock(Bytes block) { blocks_.push_back(std::move(block)); }
     std::size_t GetSize() const {
         std::size_t size = 0;
         for (const Bytes& block : blocks_) {
