@@ -4,6 +4,7 @@
 // once made --gltf or --render take hundreds of megabytes or many seconds.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -88,7 +89,9 @@ inline MeshList LimitsModelWithHardpoints(int hardpoints) {
 // side by side under the model's one part: the stream is stored once, however many
 // parts show it.
 inline Bytes SharedStreamFile(int columns, int rows, int references) {
-    const MeshList meshes = {SheetMesh("Hull", columns, rows, 2 * (columns - 1) * (rows - 1))};
+    // As many triangles as the cells hold, up to the 65,535 indices a stream may have.
+    const int triangles = std::min(2 * (columns - 1) * (rows - 1), 21845);
+    const MeshList meshes = {SheetMesh("Hull", columns, rows, triangles)};
     NodeTree tree;
     BuildCompoundLayout(tree, meshes, BuildMeshDataStream(meshes));
     const NodeHandle part = tree.GetParent(tree.Registry().back());
