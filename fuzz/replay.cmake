@@ -2,7 +2,8 @@
 # compiler, no libFuzzer): one test per seed file.
 add_executable(utf_reader_replay ${CMAKE_SOURCE_DIR}/fuzz/utf_reader_fuzz.cpp
                                  ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
-target_link_libraries(utf_reader_replay PRIVATE cmpinfo_picture cmpinfo_gltf)
+find_package(TinyGLTF REQUIRED)
+target_link_libraries(utf_reader_replay PRIVATE cmpinfo_picture cmpinfo_gltf TinyGLTF::TinyGLTF)
 file(GLOB utf_reader_seeds CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/corpus/utf_reader/*)
 foreach(seed ${utf_reader_seeds})
   get_filename_component(seed_name ${seed} NAME)

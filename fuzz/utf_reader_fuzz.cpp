@@ -2,7 +2,9 @@
 // nor read outside them. Whatever it accepts must write out again and read back as the
 // same tree, and the inspector must decode and print it without trouble, listing no more
 // problems than its budget allows. A tree the checks pass is read back as a model, laid
-// out and drawn as the picture at its smallest size, and converted to glTF.
+// out and drawn as the picture at its smallest size, and converted to glTF, which must
+// read back and keep the glTF validator's rules that need no Node: unit normals and node
+// matrices that decompose into translation, rotation and scale.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -11,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/gltf_rules.h"
 #include "tools/cmpinfo/exported_model.h"
-#include "tools/cmpinfo/gltf_file.h"
-#include "tools/cmpinfo/gltf_model.h"
+#include "tools/cmpinfo/gltf_document.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/picture.h"
 #include "tools/cmpinfo/picture_command.h"
@@ -72,8 +74,14 @@ void DrawAndConvert(const NodeTree& tree) {
     if (!DrawPicture(scene, layout)) {
         std::abort();
     }
-    const Result<tinygltf::Model> document = MakeGltfModel(model.value(), "fuzz");
-    if (document && SerializeGltf(document.value(), GltfForm::Binary).empty()) {
+    const Result<GltfFile> file = MakeGltfFile(model.value(), "fuzz", GltfForm::Binary);
+    if (!file) {
+        return;
+    }
+    tinygltf::Model document;
+    std::string error;
+    if (!ReadGltfDocument(file.value().Joined(), document, error) ||
+        !FindGltfRuleBreaches(document).empty()) {
         std::abort();
     }
 }

@@ -28,6 +28,7 @@
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/tools/every_leaf_tree.h"
+#include "tests/tools/heavy_models.h"
 #include "tests/tools/hostile_files.h"
 #include "tests/tools/model_tree.h"
 #include "tests/tools/picture_pixels.h"
@@ -718,6 +719,76 @@ TEST_F(CmpinfoProgramTest, HostileFileStaysWithinAFewTimesItsSize) {
         EXPECT_EQ(run.status, 1) << mode << ": " << run.err;
         EXPECT_LT(run.outputBytes, c.outputBound) << mode;
     }
+}
+
+// Files whose model once took hundreds of times their size to draw or convert: one stream
+// that a thousand references share (1.8 GB for 540 KB), 21,845 one-triangle meshes (380 MB
+// for 2.5 MB) and 65,535 one-vertex meshes (920 MB for 2.9 MB), each mesh of a material of
+// its own. Every mode now runs within 20 times the file and 64 MiB of address space, which
+// bounds all the memory it can take, and writes its picture or glTF whole.
+TEST_F(CmpinfoProgramTest, HeavyModelsStayWithinTwentyTimesTheirSizeInEveryMode) {
+    struct HeavyFile {
+        const char* name;
+        Bytes bytes;
+        const char* pictureNote;  // what --render tells of the picture
+    };
+    const HeavyFile files[] = {
+        {"shared.cmp", SharedStreamFile(100, 100, 1000), ""},
+        {"triangles.cmp", ManySmallMeshesFile(21845, 3), ""},
+        // The picture draws triangles only.
+        {"points.cmp", ManySmallMeshesFile(65535, 1),
+         ": no mesh data; the picture shows no model at all\n"},
+    };
+    struct Mode {
+        std::vector<std::string> options;
+        const char* written;  // the file it writes, if any
+    };
+    const Mode modes[] = {
+        {{}, nullptr},
+        {{"--json"}, nullptr},
+        {{"--check"}, nullptr},
+        {{"--render", folder_ / "out.png"}, "out.png"},
+        {{"--gltf", folder_ / "out.glb"}, "out.glb"},
+        {{"--gltf", folder_ / "out.gltf"}, "out.gltf"},
+    };
+    for (const HeavyFile& file : files) {
+        const std::string path = Write(file.name, file.bytes);
+        const std::uint64_t bound =
+            20 * std::uint64_t{file.bytes.size()} + (std::uint64_t{64} << 20);
+        for (const Mode& mode : modes) {
+            std::vector<std::string> arguments = mode.options;
+            arguments.push_back(path);
+            const std::string what =
+                std::string(file.name) + " " + (mode.options.empty() ? "tree" : mode.options[0]);
+            const LimitedRun run = CmpinfoLimited(arguments, MemoryIsLimitable ? bound : 0);
+            EXPECT_EQ(run.status, 0) << what << ": " << run.err;
+            const bool drawn = !mode.options.empty() && mode.options[0] == "--render";
+            EXPECT_EQ(run.err,
+                      drawn && *file.pictureNote ? "cmpinfo: " + path + file.pictureNote : "")
+                << what;
+            if (mode.written) {
+                const fs::path written = folder_.GetPath() / mode.written;
+                EXPECT_TRUE(fs::exists(written) && fs::file_size(written) > 0) << what;
+                fs::remove(written);
+            }
+        }
+    }
+}
+
+// The most triangles a byte of a file can hold: 40 streams of 21,845 triangles over three
+// vertices each, 5.3 MB. The picture once held about 190 bytes for each six-byte triangle
+// (222 MB, past the 168 MB allowed); it now keeps the corners apart from the triangles
+// and sorts sixteen bytes each.
+TEST_F(CmpinfoProgramTest, ATriangleDenseModelIsDrawnWithinTwentyTimesItsSize) {
+    const Bytes bytes = ManyStreamsFile(40, 21845);
+    const std::string path = Write("dense.cmp", bytes);
+    const std::uint64_t bound = 20 * std::uint64_t{bytes.size()} + (std::uint64_t{64} << 20);
+    const LimitedRun run =
+        CmpinfoLimited({"--render", folder_ / "out.png", "--size", "320x240", path},
+                       MemoryIsLimitable ? bound : 0);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_GT(fs::file_size(folder_.GetPath() / "out.png"), 0u);
 }
 
 TEST_F(CmpinfoProgramTest, ReadsNoFurtherThanATreeFileReaches) {

@@ -46,7 +46,7 @@ TEST(StoredModel, GivesBackEveryStoredValueAndHardpoint) {
     for (std::size_t m = 0; m < 2; ++m) {
         const StoredMesh& mesh = model.meshes[m];
         const ExportMesh& source = *sources[m];
-        EXPECT_EQ(mesh.entry, "Hull.lod0.vms");
+        EXPECT_EQ(model.entries.at(mesh.entry), "Hull.lod0.vms");
         EXPECT_EQ(mesh.indexInEntry, m);
         EXPECT_EQ(mesh.material, NameId(source.materialName));
         EXPECT_EQ(mesh.indices, source.triangles);

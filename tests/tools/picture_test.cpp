@@ -15,6 +15,7 @@
 
 #include "tests/tools/picture_pixels.h"
 #include "tools/cmpinfo/picture_command.h"
+#include "tools/cmpinfo/picture_labels.h"
 #include "tools/cmpinfo/picture_scene.h"
 #include "tools/cmpinfo/picture_views.h"
 #include "tools/cmpinfo/sound_model.h"
@@ -82,12 +83,17 @@ bool NearTriangle(double x, double y, const std::array<ViewPoint, 3>& c, double 
     return false;
 }
 
-std::array<ViewPoint, 3> Projected(const PanelView& view, const SceneTriangle& triangle) {
+// A triangle by its corners, in the modeller's axes.
+struct Corners {
+    std::array<Point3, 3> corners;
+};
+
+std::array<ViewPoint, 3> Projected(const PanelView& view, const Corners& triangle) {
     return {view.Project(triangle.corners[0]), view.Project(triangle.corners[1]),
             view.Project(triangle.corners[2])};
 }
 
-Point3 Centroid(const SceneTriangle& t) {
+Point3 Centroid(const Corners& t) {
     Point3 c{};
     for (int axis = 0; axis < 3; ++axis) {
         c[axis] = (t.corners[0][axis] + t.corners[1][axis] + t.corners[2][axis]) / 3;
@@ -130,7 +136,10 @@ TEST(PictureScene, UndoesTheStoredHalfTurnAndLeavesOutWhatCannotBePlaced) {
     StoredHardpoint fine{"Gun", HardpointKind::Revolute, {0, 0, 2, 0, 0, 0, nan, 1, 1}, {1, 2, 3}};
     StoredHardpoint lost{"Lost", HardpointKind::Fixed};
     lost.position = {0, nan, 0};
-    const PictureScene scene = BuildPictureScene({{mesh}, {fine, lost}});
+    StoredModel model;
+    model.meshes = {mesh};
+    model.hardpoints = {fine, lost};
+    const PictureScene scene = BuildPictureScene(model);
 
     EXPECT_EQ(scene.trianglesNotFinite, 3u);
     EXPECT_EQ(scene.hardpointsNotFinite, 1u);
@@ -140,8 +149,8 @@ TEST(PictureScene, UndoesTheStoredHalfTurnAndLeavesOutWhatCannotBePlaced) {
     // (3, 0, 0) x (0, -4, 0) is -Z; the half turn keeps the winding's sense.
     ASSERT_FALSE(scene.triangles.empty());
     for (const SceneTriangle& t : scene.triangles) {
-        EXPECT_EQ(t.normal, (Point3{0, 0, -1}));
-        for (const Point3& corner : t.corners) {
+        EXPECT_EQ(scene.NormalOf(t), (Point3{0, 0, -1}));
+        for (const Point3& corner : scene.CornersOf(t)) {
             EXPECT_EQ(corner[2], -3);
         }
     }
@@ -159,11 +168,11 @@ TEST(PictureScene, UndoesTheStoredHalfTurnAndLeavesOutWhatCannotBePlaced) {
 
 // The model's triangles as stored, whole, in the modeller's axes: what the picture must
 // show, however the scene cuts them up.
-std::vector<SceneTriangle> StoredTriangles(const StoredModel& model) {
-    std::vector<SceneTriangle> triangles;
+std::vector<Corners> StoredTriangles(const StoredModel& model) {
+    std::vector<Corners> triangles;
     for (const StoredMesh& mesh : model.meshes) {
         for (std::size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
-            SceneTriangle t;
+            Corners t;
             for (int corner = 0; corner < 3; ++corner) {
                 t.corners[corner] =
                     ToModellerAxes(mesh.vertices[mesh.indices[i + corner]].position);
@@ -184,7 +193,7 @@ int ChannelDistance(std::uint32_t a, std::uint32_t b) {
     return largest;
 }
 
-double Area(const SceneTriangle& t) {
+double Area(const Corners& t) {
     const Point3& a = t.corners[0];
     const Point3 u = {t.corners[1][0] - a[0], t.corners[1][1] - a[1], t.corners[1][2] - a[2]};
     const Point3 v = {t.corners[2][0] - a[0], t.corners[2][1] - a[1], t.corners[2][2] - a[2]};
@@ -193,7 +202,7 @@ double Area(const SceneTriangle& t) {
            2;
 }
 
-double LongestEdge(const SceneTriangle& t) {
+double LongestEdge(const Corners& t) {
     double longest = 0;
     for (int e = 0; e < 3; ++e) {
         const Point3& p = t.corners[e];
@@ -225,13 +234,14 @@ TEST(PictureScene, LongTrianglesAreCutForThePaintersSort) {
         double area = 0;
         bool cutAll = true;
         for (const SceneTriangle& t : scene.triangles) {
-            area += Area(t);
-            cutAll = cutAll && LongestEdge(t) <= longestAllowed * (1 + 1e-9);
+            const Corners corners{scene.CornersOf(t)};
+            area += Area(corners);
+            cutAll = cutAll && LongestEdge(corners) <= longestAllowed * (1 + 1e-9);
         }
         EXPECT_EQ(cutAll, c.cutAll) << c.file;
         // The same area as the stored triangles, in the modeller's axes.
         double storedArea = 0;
-        for (const SceneTriangle& t : StoredTriangles(model)) {
+        for (const Corners& t : StoredTriangles(model)) {
             storedArea += Area(t);
         }
         EXPECT_NEAR(area, storedArea, storedArea * 1e-9) << c.file;
@@ -250,6 +260,10 @@ TEST(PictureScene, SizeTextShowsTheLargestToThreeDigits) {
         {{99999, 1, 0}, "99999 x 1 x 0"},
         {{1.0869e35, 182361, 0}, "1.09e+35 x 1.82e+05 x 0"},
         {{0, 0, 0}, "0.00 x 0.00 x 0.00"},
+        // Below 0.001 an exponent, where decimals would show zeros and run long.
+        {{1e-6, 1e-6, 0}, "1e-06 x 1e-06 x 0"},
+        {{0.000999, 0.0005, 2e-30}, "0.000999 x 0.0005 x 2e-30"},
+        {{0.001, 0.0005, 0}, "0.00100 x 0.00050 x 0.00000"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FormatSceneSize(c.size), c.text);
@@ -325,7 +339,8 @@ TEST(PictureViews, TheModelIsFittedIntoEveryPanel) {
                 double bottom = area.top;
                 std::vector<Point3> points;
                 for (const SceneTriangle& t : scene.triangles) {
-                    points.insert(points.end(), t.corners.begin(), t.corners.end());
+                    const std::array<Point3, 3> corners = scene.CornersOf(t);
+                    points.insert(points.end(), corners.begin(), corners.end());
                 }
                 for (const SceneHardpoint& h : scene.hardpoints) {
                     points.push_back(h.position);
@@ -357,6 +372,12 @@ TEST(PictureViews, TheModelIsFittedIntoEveryPanel) {
 }
 
 // Models with nothing to measure still give finite places, inside the area.
+StoredModel HardpointsAlone(std::vector<StoredHardpoint> hardpoints) {
+    StoredModel model;
+    model.hardpoints = std::move(hardpoints);
+    return model;
+}
+
 TEST(PictureViews, ModelsOfNoExtentLandInsideTheArea) {
     StoredHardpoint alone{"Alone"};
     alone.position = {1, 2, 3};
@@ -370,11 +391,14 @@ TEST(PictureViews, ModelsOfNoExtentLandInsideTheArea) {
     };
     const Case cases[] = {
         {"nothing", {}},
-        {"one point", {{}, {alone}}},
-        {"two points at the ends of float", {{}, {far, near}}},
+        {"one point", HardpointsAlone({alone})},
+        {"two points at the ends of float", HardpointsAlone({far, near})},
         {"a slanted square", BoxModel()},
         {"a flat triangle",
-         {{StoredMesh{"Flat", 0, 0, {{{0, 0, 0}}, {{1, 0, 0}}, {{0, 1, 0}}}, {0, 1, 2}}}, {}}},
+         {{"Flat"},
+          {StoredMesh{0, 0, 0, {{{0, 0, 0}}, {{1, 0, 0}}, {{0, 1, 0}}}, {0, 1, 2}}},
+          {{0}},
+          {}}},
     };
     for (const Case& c : cases) {
         const PictureScene scene = BuildPictureScene(c.model);
@@ -397,7 +421,7 @@ TEST(PictureViews, ModelsOfNoExtentLandInsideTheArea) {
 }
 
 struct Drawn {
-    std::vector<SceneTriangle> stored;
+    std::vector<Corners> stored;
     PictureScene scene;
     PictureLayout layout;
     PictureSurface surface;
@@ -433,7 +457,7 @@ TEST(Picture, ShowsTheModelWhereTheViewsPutIt) {
         for (const PanelView& view : drawn.layout.views) {
             const std::string what = std::string(file) + ", " + view.GetTitle();
             std::vector<std::array<ViewPoint, 3>> projected;
-            for (const SceneTriangle& t : drawn.stored) {
+            for (const Corners& t : drawn.stored) {
                 const std::array<ViewPoint, 3> c = Projected(view, t);
                 projected.push_back(c);
                 // A triangle at least two pixels thick has its centroid well inside.
@@ -511,7 +535,7 @@ TEST(Picture, ShadesEachFaceByTheDirectionItFaces) {
     const Point3 centre = drawn.scene.meshBox.GetCentre();
     for (const PanelView& view : drawn.layout.views) {
         std::map<std::array<long, 3>, std::vector<std::uint32_t>> shadesByFacing;
-        for (const SceneTriangle& t : drawn.stored) {
+        for (const Corners& t : drawn.stored) {
             const Point3 middle = Centroid(t);
             const Point3& a = t.corners[0];
             const Point3 u = {t.corners[1][0] - a[0], t.corners[1][1] - a[1],
@@ -559,6 +583,165 @@ TEST(Picture, EncodesAPngCairoReadsBack) {
     ASSERT_TRUE(png) << png.message();
     ASSERT_GT(png.value().size(), 8u);
     EXPECT_EQ(std::string(png.value().begin(), png.value().begin() + 8), "\x89PNG\r\n\x1a\n");
+}
+
+// Hardpoints laid out in the scene's own axes as `count` points: all at one place, in a
+// close row, or spread over a square.
+PictureScene HardpointScene(std::size_t count, int pattern) {
+    PictureScene scene;
+    for (std::size_t h = 0; h < count; ++h) {
+        SceneHardpoint& hardpoint = scene.hardpoints.emplace_back();
+        hardpoint.name = "Hp" + std::to_string(h);
+        const double step = static_cast<double>(h);
+        hardpoint.position = pattern == 0 ? Point3{0, 0, 0}
+                             : pattern == 1
+                                 ? Point3{step * 0.01, 0, 0}
+                                 : Point3{std::fmod(step * 7.31, 10), std::fmod(step * 3.17, 10),
+                                          std::fmod(step * 1.3, 10)};
+        scene.wholeBox.Add(hardpoint.position);
+    }
+    return scene;
+}
+
+// Every name placed lies inside its panel and clear of the title's and caption's bands, of
+// every hardpoint's marks and of every other name; the rest are counted as left out.
+TEST(PictureNames, NamesNeverOverlapAndTheRestAreLeftOut) {
+    struct Case {
+        const char* what;
+        std::size_t count;
+        int pattern;
+        int width;
+        int height;
+        bool someHidden;
+    };
+    const Case cases[] = {
+        {"one alone", 1, 0, 800, 600, false},
+        {"forty at one place", 40, 0, 800, 600, true},
+        {"a close row of 300", 300, 1, 800, 600, true},
+        {"2,000 spread", 2000, 2, 1600, 1200, true},
+        {"2,000 spread, smallest picture", 2000, 2, 320, 240, true},
+        {"twelve spread", 12, 2, 1600, 1200, false},
+    };
+    const NameFont font{9, 12};
+    for (const Case& c : cases) {
+        const PictureScene scene = HardpointScene(c.count, c.pattern);
+        const PictureLayout layout = LayOutPicture(scene, c.width, c.height);
+        std::vector<double> widths;
+        for (std::size_t h = 0; h < c.count; ++h) {
+            widths.push_back(30 + static_cast<double>(h % 7) * 10);
+        }
+        for (const PanelView& view : layout.views) {
+            const std::string what = std::string(c.what) + ", " + view.GetTitle();
+            const NamePlaces names =
+                PlaceHardpointNames(scene, view, layout.textSize, widths, font);
+            ASSERT_EQ(names.places.size(), c.count) << what;
+            const PixelBox& panel = view.GetPanel();
+            const double ring = GetMarkSizes(layout.textSize).ring;
+            std::vector<LabelBox> taken = {
+                {panel.left, panel.top, panel.left + panel.width,
+                 panel.top + TitleBand * layout.textSize},
+                {panel.left, panel.top + panel.height - CaptionBand * layout.textSize,
+                 panel.left + panel.width, panel.top + panel.height}};
+            for (const SceneHardpoint& hardpoint : scene.hardpoints) {
+                const ViewPoint at = view.Project(hardpoint.position);
+                taken.push_back({at.x - ring, at.y - ring, at.x + ring, at.y + ring});
+            }
+            std::size_t placed = 0;
+            for (std::size_t h = 0; h < c.count; ++h) {
+                if (!names.places[h]) {
+                    continue;
+                }
+                ++placed;
+                const auto [x, y] = *names.places[h];
+                const LabelBox box{x, y - font.ascent, x + widths[h],
+                                   y - font.ascent + font.lineHeight};
+                EXPECT_TRUE(box.left >= panel.left && box.right <= panel.left + panel.width &&
+                            box.top >= panel.top && box.bottom <= panel.top + panel.height)
+                    << what << ": name " << h;
+                for (const LabelBox& other : taken) {
+                    ASSERT_FALSE(box.Overlaps(other)) << what << ": name " << h;
+                }
+                taken.push_back(box);
+            }
+            EXPECT_EQ(placed + names.hidden, c.count) << what;
+            EXPECT_EQ(names.hidden > 0, c.someHidden) << what;
+            EXPECT_GT(placed, 0u) << what;
+        }
+    }
+}
+
+TEST(PictureNames, TheCaptionSaysHowManyNamesAreLeftOut) {
+    PictureScene scene = HardpointScene(40, 0);
+    EXPECT_EQ(GetPanelCaption(scene, 0),
+              (std::vector<CaptionLine>{{"No mesh data: the hardpoints alone"}}));
+    scene.hasMeshData = true;
+    scene.meshBox.Add({0, 0, 0});
+    scene.meshBox.Add({1.62, 0.41, 2.1});
+    EXPECT_EQ(GetPanelCaption(scene, 25),
+              (std::vector<CaptionLine>{
+                  {"25 of 40 names hidden where they would overlap", "25 names hidden"},
+                  {"1.62 x 0.41 x 2.10  (width x height x length)", "1.62 x 0.41 x 2.10"}}));
+    EXPECT_EQ(GetPanelCaption(PictureScene{}, 0),
+              (std::vector<CaptionLine>{{"No mesh data and no hardpoints"}}));
+}
+
+// At the smallest size the titles and the size of a very small model once ran out of
+// their panels: every line of text now ends inside its panel's margin.
+TEST(Picture, TitlesAndCaptionsStayInsideTheirPanels) {
+    StoredModel speck;
+    speck.entries = {"Speck.lod0.vms"};
+    speck.meshes.push_back(
+        StoredMesh{0,
+                   0,
+                   0,
+                   {{{0, 0, 0}, {}, {}}, {{1e-6f, 0, 0}, {}, {}}, {{0, -1e-6f, 0}, {}, {}}},
+                   {0, 1, 2}});
+    speck.references = {{0}};
+    speck.hardpoints.push_back(StoredHardpoint{.name = "HpA"});
+    struct Case {
+        const char* what;
+        StoredModel model;
+        int width;
+        int height;
+    };
+    const Case cases[] = {
+        {"a speck, smallest", speck, 320, 240},
+        {"a speck, narrow", speck, 320, 900},
+        {"the kestrel, smallest", LoadGolden("tests/e2e/golden/kestrel.cmp"), 320, 240},
+        {"the kestrel, default", LoadGolden("tests/e2e/golden/kestrel.cmp"), 1600, 1200},
+    };
+    const std::uint32_t background = Painted(BackgroundColour);
+    for (const Case& c : cases) {
+        const Drawn drawn = Draw(c.model, c.width, c.height);
+        ASSERT_TRUE(drawn.surface) << c.what;
+        const double text = drawn.layout.textSize;
+        for (const PanelView& view : drawn.layout.views) {
+            const std::string what = std::string(c.what) + ", " + view.GetTitle();
+            const PixelBox& panel = view.GetPanel();
+            const double margin = view.GetDrawingArea().left - panel.left;
+            const double right = panel.left + panel.width;
+            // The title's and the caption's lines, row by row.
+            std::vector<double> rows;
+            for (double y = panel.top + 0.5 * text; y < panel.top + 1.9 * text; y += 1) {
+                rows.push_back(y);
+            }
+            for (double y = panel.top + panel.height - 3 * text;
+                 y < panel.top + panel.height - 0.6 * text; y += 1) {
+                rows.push_back(y);
+            }
+            std::size_t inked = 0;
+            for (const double y : rows) {
+                for (double x = right - margin + 1; x < right - 2; x += 1) {
+                    EXPECT_EQ(PixelAt(drawn.surface.get(), x, y), background)
+                        << what << " at " << x << ", " << y;
+                }
+                for (double x = panel.left + margin; x < right - margin; x += 1) {
+                    inked += PixelAt(drawn.surface.get(), x, y) != background;
+                }
+            }
+            EXPECT_GT(inked, 20u) << what << ": the lines are there";
+        }
+    }
 }
 
 TEST(PictureOptions, SizesAndCombinations) {

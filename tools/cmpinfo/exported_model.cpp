@@ -4,12 +4,14 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <unordered_map>
 
 #include "core/text.h"
 #include "mesh/mesh_data_stream.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/leaf_text.h"
 #include "tree/mesh_reference.h"
+#include "utf/utf_layout.h"
 
 namespace cmp {
 
@@ -26,9 +28,9 @@ std::string Quoted(const std::string& name) {
     return quoted;
 }
 
-// Meshes [first, first + count) of one stream, with every bound checked here again.
-Status ReadMeshes(const LibraryEntry& entry, std::uint16_t first, std::uint16_t count,
-                  std::vector<StoredMesh>& out) {
+// Every mesh of one entry's stream, appended to `out` as meshes of entry `entryIndex`,
+// with every bound checked here again.
+Status ReadStream(const LibraryEntry& entry, std::size_t entryIndex, std::vector<StoredMesh>& out) {
     const std::span<const std::uint8_t> bytes =
         entry.meshData ? entry.meshData->bytes : std::span<const std::uint8_t>();
     if (bytes.size() < StreamHeaderSize) {
@@ -44,11 +46,6 @@ Status ReadMeshes(const LibraryEntry& entry, std::uint16_t first, std::uint16_t 
         return Malformed("the mesh data of " + Quoted(*entry.name) +
                          " is not a stream of the length its counts call for");
     }
-    if (std::size_t{first} + count > meshCount) {
-        return Malformed("a mesh reference names meshes " + std::to_string(first) + " to " +
-                         std::to_string(first + count) + " of " + Quoted(*entry.name) +
-                         ", which holds " + std::to_string(meshCount));
-    }
     // Index arrays follow one another in mesh order, as do the vertex arrays.
     std::size_t indexAt = indicesAt;
     std::size_t vertexAt = verticesAt;
@@ -63,39 +60,54 @@ Status ReadMeshes(const LibraryEntry& entry, std::uint16_t first, std::uint16_t 
             return Malformed("mesh " + std::to_string(m) + " of " + Quoted(*entry.name) +
                              " reaches past the end of its stream");
         }
-        if (m >= first && m < std::size_t{first} + count) {
-            StoredMesh mesh;
-            mesh.entry = *entry.name;
-            mesh.indexInEntry = static_cast<std::uint16_t>(m);
-            mesh.material = LoadU32(header);
-            mesh.indices.reserve(meshIndices);
-            for (std::size_t at = indexAt; at < indexEnd; at += StreamIndexSize) {
-                const std::uint16_t index = LoadU16(bytes.data() + at);
-                if (index >= meshVertices) {
-                    return Malformed("mesh " + std::to_string(m) + " of " + Quoted(*entry.name) +
-                                     " names vertex " + std::to_string(index) + " of " +
-                                     std::to_string(meshVertices));
-                }
-                mesh.indices.push_back(index);
-            }
-            if (meshIndices % 3 != 0) {
+        if (meshIndices % 3 != 0) {
+            return Malformed("mesh " + std::to_string(m) + " of " + Quoted(*entry.name) +
+                             " has an index count that is not whole triangles");
+        }
+        StoredMesh& mesh = out.emplace_back();
+        mesh.entry = entryIndex;
+        mesh.indexInEntry = static_cast<std::uint16_t>(m);
+        mesh.material = LoadU32(header);
+        mesh.indices.reserve(meshIndices);
+        for (std::size_t at = indexAt; at < indexEnd; at += StreamIndexSize) {
+            const std::uint16_t index = LoadU16(bytes.data() + at);
+            if (index >= meshVertices) {
                 return Malformed("mesh " + std::to_string(m) + " of " + Quoted(*entry.name) +
-                                 " has an index count that is not whole triangles");
+                                 " names vertex " + std::to_string(index) + " of " +
+                                 std::to_string(meshVertices));
             }
-            mesh.vertices.resize(meshVertices);
-            for (std::size_t v = 0; v < meshVertices; ++v) {
-                const std::uint8_t* field = bytes.data() + vertexAt + StreamVertexSize * v;
-                StoredVertex& vertex = mesh.vertices[v];
-                for (std::size_t i = 0; i < 3; ++i) {
-                    vertex.position[i] = LoadF32(field + 4 * i);
-                    vertex.normal[i] = LoadF32(field + 12 + 4 * i);
-                }
-                vertex.uv = {LoadF32(field + 24), LoadF32(field + 28)};
+            mesh.indices.push_back(index);
+        }
+        mesh.vertices.resize(meshVertices);
+        for (std::size_t v = 0; v < meshVertices; ++v) {
+            const std::uint8_t* field = bytes.data() + vertexAt + StreamVertexSize * v;
+            StoredVertex& vertex = mesh.vertices[v];
+            for (std::size_t i = 0; i < 3; ++i) {
+                vertex.position[i] = LoadF32(field + 4 * i);
+                vertex.normal[i] = LoadF32(field + 12 + 4 * i);
             }
-            out.push_back(std::move(mesh));
+            vertex.uv = {LoadF32(field + 24), LoadF32(field + 28)};
         }
         indexAt = indexEnd;
         vertexAt = vertexEnd;
+    }
+    return {};
+}
+
+// A reference must use its whole stream, as the checks ask (its count is the stream's,
+// and the meshes it names lie inside it).
+Status CheckUsesWholeStream(const MeshReference& reference, const LibraryEntry& entry) {
+    const std::size_t meshCount = LoadU16(entry.meshData->bytes.data() + 8);
+    const std::size_t end = std::size_t{reference.firstMesh} + reference.meshCount;
+    if (end > meshCount) {
+        return Malformed("a mesh reference names meshes " + std::to_string(reference.firstMesh) +
+                         " to " + std::to_string(end) + " of " + Quoted(*entry.name) +
+                         ", which holds " + std::to_string(meshCount));
+    }
+    if (reference.firstMesh != 0 || end != meshCount) {
+        return Malformed("a mesh reference names meshes " + std::to_string(reference.firstMesh) +
+                         " to " + std::to_string(end) + " of " + Quoted(*entry.name) +
+                         ", which holds " + std::to_string(meshCount) + ": not all of them");
     }
     return {};
 }
@@ -115,9 +127,10 @@ Status ReadReals(const NodeTree& tree, NodeHandle leaf, std::array<float, N>& ou
     return {};
 }
 
-Result<StoredHardpoint> ReadHardpoint(const NodeTree& tree, NodeHandle node, HardpointKind kind) {
+Result<StoredHardpoint> ReadHardpoint(const NodeTree& tree, NodeHandle node, HardpointKind kind,
+                                      NameShower& names) {
     StoredHardpoint hardpoint;
-    hardpoint.name = tree.GetName(node);
+    hardpoint.name = names.Show(tree.GetName(node));
     hardpoint.kind = kind;
     bool hasPosition = false;
     for (NodeHandle leaf = tree.GetFirstChild(node); leaf; leaf = tree.GetNextSibling(leaf)) {
@@ -149,11 +162,24 @@ Result<StoredHardpoint> ReadHardpoint(const NodeTree& tree, NodeHandle node, Har
     return hardpoint;
 }
 
+// The bytes a tree file needs besides its names: a record per node and the leaves' data.
+std::uint64_t SizeWithoutNames(const NodeTree& tree) {
+    std::uint64_t size = 0;
+    for (NodeHandle node : tree.Registry()) {
+        const Payload* payload = tree.GetPayload(node);
+        size += UtfRecordSize + (payload ? payload->bytes.size() : 0);
+    }
+    return size;
+}
+
 }  // namespace
 
 Result<StoredModel> ReadStoredModel(const NodeTree& tree) {
     StoredModel model;
+    NameShower names(SizeWithoutNames(tree));
     const std::unordered_multimap<std::uint32_t, LibraryEntry> library = FindLibraryEntries(tree);
+    // Each entry's place in model.entries, by the entry a reference finds.
+    std::unordered_map<const LibraryEntry*, std::size_t> entriesRead;
     for (NodeHandle node : tree.Registry()) {
         const std::string& name = tree.GetName(node);
         if (name == "VMeshRef") {
@@ -164,16 +190,24 @@ Result<StoredModel> ReadStoredModel(const NodeTree& tree) {
             if (!reference) {
                 return Malformed("a \"VMeshRef\" leaf is shorter than a mesh reference");
             }
-            const auto entry = library.find(reference->libraryId);
-            if (entry == library.end()) {
+            const auto found = library.find(reference->libraryId);
+            if (found == library.end()) {
                 return Malformed("a mesh reference names library entry " +
                                  HexWord(reference->libraryId) + ", which the file lacks");
             }
-            if (Status read = ReadMeshes(entry->second, reference->firstMesh, reference->meshCount,
-                                         model.meshes);
-                !read) {
-                return read.error();
+            const LibraryEntry& entry = found->second;
+            const auto [read, first] = entriesRead.emplace(&entry, model.entries.size());
+            if (first) {
+                model.entries.push_back(names.Show(*entry.name));
+                if (Status streamRead = ReadStream(entry, read->second, model.meshes);
+                    !streamRead) {
+                    return streamRead.error();
+                }
             }
+            if (Status whole = CheckUsesWholeStream(*reference, entry); !whole) {
+                return whole.error();
+            }
+            model.references.push_back({read->second});
         } else if (name == "Hardpoints") {
             for (NodeHandle group = tree.GetFirstChild(node); group;
                  group = tree.GetNextSibling(group)) {
@@ -185,7 +219,7 @@ Result<StoredModel> ReadStoredModel(const NodeTree& tree) {
                     kindName == "Fixed" ? HardpointKind::Fixed : HardpointKind::Revolute;
                 for (NodeHandle point = tree.GetFirstChild(group); point;
                      point = tree.GetNextSibling(point)) {
-                    Result<StoredHardpoint> hardpoint = ReadHardpoint(tree, point, kind);
+                    Result<StoredHardpoint> hardpoint = ReadHardpoint(tree, point, kind, names);
                     if (!hardpoint) {
                         return hardpoint.error();
                     }

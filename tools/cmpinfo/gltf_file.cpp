@@ -1,9 +1,11 @@
 #include "tools/cmpinfo/gltf_file.h"
 
+#include <cstdio>
 #include <filesystem>
-#include <sstream>
+#include <vector>
 
 #include "core/text.h"
+#include "tools/cmpinfo/leaf_text.h"
 #include "tools/cmpinfo/output_file.h"
 #include "tools/cmpinfo/sound_model.h"
 
@@ -28,17 +30,26 @@ std::optional<GltfForm> GltfFormFor(std::string_view path) {
     return std::nullopt;
 }
 
-Bytes SerializeGltf(const tinygltf::Model& document, GltfForm form) {
-    std::ostringstream stream(std::ios::out | std::ios::binary);
-    tinygltf::TinyGLTF writer;
-    writer.WriteGltfSceneToStream(&document, stream, true, form == GltfForm::Binary);
-    const std::string text = std::move(stream).str();
-    return Bytes(text.begin(), text.end());
-}
-
-Status WriteGltfFile(const tinygltf::Model& document, GltfForm form, const std::string& path) {
-    // The bytes are made whole before anything touches the disk.
-    return WriteOutputFile(path, SerializeGltf(document, form));
+std::string DescribeAdjustments(const GltfAdjustments& adjustments) {
+    std::string lines;
+    if (adjustments.normalsMadeUnit > 0) {
+        lines += Plural(adjustments.normalsMadeUnit, "normal", "normals") +
+                 " not of unit length scaled to unit length, as glTF asks\n";
+    }
+    if (adjustments.meshesWithoutNormals > 0) {
+        lines += Plural(adjustments.meshesWithoutNormals, "mesh has", "meshes have") +
+                 " a normal of length zero, which glTF cannot hold: written without normals (the "
+                 "first: \"" +
+                 adjustments.firstMeshWithoutNormals + "\")\n";
+    }
+    if (adjustments.orientationsReplaced > 0) {
+        lines += Plural(adjustments.orientationsReplaced, "hardpoint orientation is",
+                        "hardpoint orientations are") +
+                 " no rotation a glTF node can hold: written as the nearest rotation, with the "
+                 "stored rows in the node's extras as \"orientation\" (the first: \"" +
+                 adjustments.firstOrientationReplaced + "\")\n";
+    }
+    return lines;
 }
 
 Status ConvertToGltf(const std::string& treePath, const std::string& outputPath) {
@@ -55,13 +66,21 @@ Status ConvertToGltf(const std::string& treePath, const std::string& outputPath)
         return Error{ErrorCode::BadUsage,
                      outputPath + ": the glTF would replace the file it is made from"};
     }
-    const Result<tinygltf::Model> document =
-        MakeGltfModel(model.value(), std::filesystem::path(treePath).filename().string());
+    const Result<GltfFile> document =
+        MakeGltfFile(model.value(), std::filesystem::path(treePath).filename().string(), *form);
     if (!document) {
         return Error{document.code(), treePath + ": " + document.message()};
     }
-    if (Status written = WriteGltfFile(document.value(), *form, outputPath); !written) {
+    std::vector<BytePiece> pieces(document.value().pieces.begin(), document.value().pieces.end());
+    if (Status written = WriteOutputFile(outputPath, pieces); !written) {
         return Error{written.code(), "cannot write the glTF file: " + written.message()};
+    }
+    const std::string told = DescribeAdjustments(document.value().adjustments);
+    for (std::size_t at = 0; at < told.size();) {
+        const std::size_t end = told.find('\n', at);
+        std::fprintf(stderr, "cmpinfo: %s: %s\n", treePath.c_str(),
+                     told.substr(at, end - at).c_str());
+        at = end + 1;
     }
     return Status::Ok();
 }

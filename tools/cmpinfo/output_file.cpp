@@ -34,6 +34,11 @@ Status CheckFolderOf(const std::string& path) {
 }  // namespace
 
 Status WriteOutputFile(const std::string& path, const Bytes& bytes) {
+    const BytePiece whole = bytes;
+    return WriteOutputFile(path, {&whole, 1});
+}
+
+Status WriteOutputFile(const std::string& path, std::span<const BytePiece> pieces) {
     if (Status folder = CheckFolderOf(path); !folder) {
         return folder;
     }
@@ -47,8 +52,7 @@ Status WriteOutputFile(const std::string& path, const Bytes& bytes) {
                      "cannot replace '" + path +
                          "': the file is read-only; make it writable or choose another name"};
     }
-    const BytePiece whole = bytes;
-    return WriteStagedFile(destination.value(), {&whole, 1});
+    return WriteStagedFile(destination.value(), pieces);
 }
 
 }  // namespace cmp

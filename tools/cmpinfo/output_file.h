@@ -3,9 +3,11 @@
 // exporter writes its tree files. A failure leaves whatever was at the path as it was.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "core/error.h"
+#include "core/gathered_write.h"
 #include "core/little_endian.h"
 #include "files/paths.h"
 
@@ -15,5 +17,7 @@ namespace cmp {
 // not exist or is no folder (CannotCreate), a read-only file there, or anything else that
 // cannot be replaced (CannotReplace); or the staging's error with its message.
 Status WriteOutputFile(const std::string& path, const Bytes& bytes);
+// The same with the bytes in pieces, written one after another.
+Status WriteOutputFile(const std::string& path, std::span<const BytePiece> pieces);
 
 }  // namespace cmp

@@ -5,10 +5,12 @@
 #include <iterator>
 #include <new>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/cmpinfo/leaf_text.h"
+#include "tools/cmpinfo/picture_labels.h"
 
 namespace cmp {
 
@@ -38,34 +40,27 @@ double Dot(const Point3& a, const Point3& b) {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
-void ShowText(cairo_t* cr, double x, double y, const std::string& text, bool bold = false) {
-    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
-                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_move_to(cr, x, y);
-    cairo_show_text(cr, text.c_str());
-}
-
 // Every triangle, farthest first, each filled in its material's colour as lit from over
 // the viewer's shoulder. A face is lit on the side the viewer sees, whichever way it
 // winds, so that open and one-sided meshes read as solid. Each fill is stroked in its
 // own colour too, which closes the hairline gaps that smoothed edges leave between
 // neighbours.
 void DrawTriangles(cairo_t* cr, const PictureScene& scene, const PanelView& view) {
+    // Each triangle's depth and place: sixteen bytes, however many triangles a file holds.
     struct Placed {
-        std::array<ViewPoint, 3> corners;
         double depth;
         std::size_t triangle;
+    };
+    const auto project = [&](const SceneTriangle& triangle) {
+        const std::array<Point3, 3> corners = scene.CornersOf(triangle);
+        return std::array<ViewPoint, 3>{view.Project(corners[0]), view.Project(corners[1]),
+                                        view.Project(corners[2])};
     };
     std::vector<Placed> placed;
     placed.reserve(scene.triangles.size());
     for (std::size_t t = 0; t < scene.triangles.size(); ++t) {
-        Placed p{};
-        for (int c = 0; c < 3; ++c) {
-            p.corners[c] = view.Project(scene.triangles[t].corners[c]);
-        }
-        p.depth = (p.corners[0].depth + p.corners[1].depth + p.corners[2].depth) / 3;
-        p.triangle = t;
-        placed.push_back(p);
+        const std::array<ViewPoint, 3> corners = project(scene.triangles[t]);
+        placed.push_back({(corners[0].depth + corners[1].depth + corners[2].depth) / 3, t});
     }
     std::stable_sort(placed.begin(), placed.end(),
                      [](const Placed& a, const Placed& b) { return a.depth > b.depth; });
@@ -75,18 +70,19 @@ void DrawTriangles(cairo_t* cr, const PictureScene& scene, const PanelView& view
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL);
     for (const Placed& p : placed) {
         const SceneTriangle& triangle = scene.triangles[p.triangle];
-        const Point3& a = triangle.corners[0];
-        const Point3 centre = {(a[0] + triangle.corners[1][0] + triangle.corners[2][0]) / 3,
-                               (a[1] + triangle.corners[1][1] + triangle.corners[2][1]) / 3,
-                               (a[2] + triangle.corners[1][2] + triangle.corners[2][2]) / 3};
-        const double facing = Dot(triangle.normal, view.TowardViewer(centre)) < 0 ? -1 : 1;
-        const double lit = std::max(0.0, facing * Dot(triangle.normal, light));
+        const auto [a, b, c] = scene.CornersOf(triangle);
+        const Point3 centre = {(a[0] + b[0] + c[0]) / 3, (a[1] + b[1] + c[1]) / 3,
+                               (a[2] + b[2] + c[2]) / 3};
+        const Point3 normal = scene.NormalOf(triangle);
+        const double facing = Dot(normal, view.TowardViewer(centre)) < 0 ? -1 : 1;
+        const double lit = std::max(0.0, facing * Dot(normal, light));
         const PictureColour& colour =
             MaterialColours[triangle.material % std::size(MaterialColours)];
         SetColour(cr, colour, Ambient + (1 - Ambient) * lit);
-        cairo_move_to(cr, p.corners[0].x, p.corners[0].y);
-        cairo_line_to(cr, p.corners[1].x, p.corners[1].y);
-        cairo_line_to(cr, p.corners[2].x, p.corners[2].y);
+        const std::array<ViewPoint, 3> corners = project(triangle);
+        cairo_move_to(cr, corners[0].x, corners[0].y);
+        cairo_line_to(cr, corners[1].x, corners[1].y);
+        cairo_line_to(cr, corners[2].x, corners[2].y);
         cairo_close_path(cr);
         cairo_fill_preserve(cr);
         cairo_stroke(cr);
@@ -98,148 +94,147 @@ std::string HardpointLabel(const SceneHardpoint& hardpoint) {
     return hardpoint.revolute ? label + " (revolute)" : label;
 }
 
-// Where a name goes beside its hardpoint's dot: the first of a few places, right of the
-// dot then left of it, above then below, then further up and down, that stays inside
-// the panel and covers neither another hardpoint's marks nor a name placed before. When
-// none does, the first. Past MaxLabelsPlaced names every name takes the first place:
-// the search compares with all placed before, and a model with so many hardpoints has
-// no room for their names anyway.
-constexpr std::size_t MaxLabelsPlaced = 400;
-
-struct LabelBox {
-    double left;
-    double top;
-    double right;
-    double bottom;
-
-    bool Overlaps(const LabelBox& other) const {
-        return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
-    }
+// Every hardpoint's name as drawn and its width, measured once for the four panels.
+struct HardpointLabels {
+    double fontSize = 0;
+    std::vector<std::string> texts;
+    std::vector<double> widths;
 };
 
-class LabelPlacer {
-  public:
-    LabelPlacer(cairo_t* cr, const PixelBox& panel, std::vector<LabelBox> taken)
-        : cr_(cr), panel_(panel), taken_(std::move(taken)) {
-        cairo_font_extents_t font;
-        cairo_font_extents(cr, &font);
-        ascent_ = font.ascent;
-        line_ = font.ascent + font.descent;
-    }
-
-    // The baseline's start of `text` beside a dot at (x, y) of radius `reach`.
-    std::array<double, 2> Place(const std::string& text, double x, double y, double reach) {
+HardpointLabels MeasureLabels(cairo_t* cr, const PictureScene& scene, double textSize) {
+    HardpointLabels labels;
+    labels.fontSize = 0.8 * textSize;
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, labels.fontSize);
+    labels.texts.reserve(scene.hardpoints.size());
+    labels.widths.reserve(scene.hardpoints.size());
+    for (const SceneHardpoint& hardpoint : scene.hardpoints) {
+        labels.texts.push_back(HardpointLabel(hardpoint));
         cairo_text_extents_t extents;
-        cairo_text_extents(cr_, text.c_str(), &extents);
-        const double width = extents.x_advance;
-        const double above = y - reach;
-        const double below = y + reach + ascent_;
-        const std::array<double, 2> first = {x + reach, above};
-        if (placed_ >= MaxLabelsPlaced) {
-            return first;
-        }
-        ++placed_;
-        for (int shift = 0; shift < 4; ++shift) {
-            for (const std::array<double, 2>& at :
-                 {std::array<double, 2>{x + reach, above - shift * line_},
-                  {x + reach, below + shift * line_},
-                  {x - reach - width, above - shift * line_},
-                  {x - reach - width, below + shift * line_}}) {
-                const LabelBox box = {at[0], at[1] - ascent_, at[0] + width,
-                                      at[1] - ascent_ + line_};
-                if (box.left < panel_.left || box.right > panel_.left + panel_.width ||
-                    box.top < panel_.top || box.bottom > panel_.top + panel_.height) {
-                    continue;
-                }
-                if (std::none_of(taken_.begin(), taken_.end(),
-                                 [&](const LabelBox& other) { return box.Overlaps(other); })) {
-                    taken_.push_back(box);
-                    return at;
-                }
-            }
-        }
-        return first;
+        cairo_text_extents(cr, labels.texts.back().c_str(), &extents);
+        labels.widths.push_back(extents.x_advance);
     }
+    return labels;
+}
 
-  private:
-    cairo_t* cr_;
-    PixelBox panel_;
-    std::vector<LabelBox> taken_;
-    std::size_t placed_ = 0;
-    double ascent_ = 0;
-    double line_ = 0;
-};
+// Marks are drawn a few dozen to a path: one path per mark costs Cairo's setup for each,
+// one path for thousands makes its scan converter weigh them all on every row of pixels.
+constexpr std::size_t MarksPerPath = 64;
+
+// Strokes the path after every MarksPerPath-th hardpoint (counting from 0 with `h`).
+void StrokeEvery(cairo_t* cr, std::size_t h) {
+    if ((h + 1) % MarksPerPath == 0) {
+        cairo_stroke(cr);
+    }
+}
 
 // Every hardpoint where it is: its orientation's rows as a cross of three coloured
-// strokes and a ring round a revolute one; then every name beside its hardpoint, on a
-// pale ground that keeps it legible over the model; then, over all of them, a dot at
-// each position, so that no other mark hides where a hardpoint is.
-void DrawHardpoints(cairo_t* cr, const PictureScene& scene, const PanelView& view,
-                    double textSize) {
+// strokes and a ring round a revolute one; then the names that find room beside their
+// hardpoints (PlaceHardpointNames), each on a pale ground that keeps it legible over the model;
+// then, over all of them, a dot at each position, so that no other mark hides where a
+// hardpoint is. Returns how many names were left out.
+std::size_t DrawHardpoints(cairo_t* cr, const PictureScene& scene, const PanelView& view,
+                           double textSize, const HardpointLabels& labels) {
     const MarkSizes marks = GetMarkSizes(textSize);
     std::vector<ViewPoint> places;
     places.reserve(scene.hardpoints.size());
-    std::vector<LabelBox> markBoxes;
     for (const SceneHardpoint& hardpoint : scene.hardpoints) {
         places.push_back(view.Project(hardpoint.position));
-        if (markBoxes.size() < MaxLabelsPlaced) {
-            const ViewPoint& at = places.back();
-            markBoxes.push_back(
-                {at.x - marks.ring, at.y - marks.ring, at.x + marks.ring, at.y + marks.ring});
-        }
     }
 
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_width(cr, marks.line);
-    for (std::size_t h = 0; h < scene.hardpoints.size(); ++h) {
-        const SceneHardpoint& hardpoint = scene.hardpoints[h];
-        const ViewPoint& at = places[h];
-        for (int row = 0; row < 3; ++row) {
-            if (!hardpoint.rowDrawn[row]) {
-                continue;
+    for (int row = 0; row < 3; ++row) {
+        SetColour(cr, RowColours[row]);
+        for (std::size_t h = 0; h < scene.hardpoints.size(); ++h) {
+            const SceneHardpoint& hardpoint = scene.hardpoints[h];
+            if (hardpoint.rowDrawn[row]) {
+                const std::array<double, 2> along = view.ProjectDirection(hardpoint.rows[row]);
+                cairo_move_to(cr, places[h].x, places[h].y);
+                cairo_line_to(cr, places[h].x + marks.arm * along[0],
+                              places[h].y + marks.arm * along[1]);
             }
-            const std::array<double, 2> along = view.ProjectDirection(hardpoint.rows[row]);
-            SetColour(cr, RowColours[row]);
-            cairo_move_to(cr, at.x, at.y);
-            cairo_line_to(cr, at.x + marks.arm * along[0], at.y + marks.arm * along[1]);
-            cairo_stroke(cr);
+            StrokeEvery(cr, h);
         }
-        if (hardpoint.revolute) {
-            SetColour(cr, RevoluteColour);
-            cairo_new_sub_path(cr);
-            cairo_arc(cr, at.x, at.y, marks.ring, 0, 2 * std::numbers::pi);
-            cairo_stroke(cr);
-        }
+        cairo_stroke(cr);
     }
+    SetColour(cr, RevoluteColour);
+    for (std::size_t h = 0; h < scene.hardpoints.size(); ++h) {
+        if (scene.hardpoints[h].revolute) {
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, places[h].x, places[h].y, marks.ring, 0, 2 * std::numbers::pi);
+        }
+        StrokeEvery(cr, h);
+    }
+    cairo_stroke(cr);
 
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 0.8 * textSize);
-    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    LabelPlacer placer(cr, view.GetPanel(), std::move(markBoxes));
+    cairo_set_font_size(cr, labels.fontSize);
+    cairo_font_extents_t font;
+    cairo_font_extents(cr, &font);
+    const double line = font.ascent + font.descent;
+    const NamePlaces names =
+        PlaceHardpointNames(scene, view, textSize, labels.widths, {font.ascent, line});
     for (std::size_t h = 0; h < scene.hardpoints.size(); ++h) {
-        const std::string label = HardpointLabel(scene.hardpoints[h]);
-        const std::array<double, 2> at =
-            placer.Place(label, places[h].x, places[h].y, marks.ring + marks.line);
-        cairo_move_to(cr, at[0], at[1]);
-        cairo_text_path(cr, label.c_str());
+        const std::optional<std::array<double, 2>>& at = names.places[h];
+        if (!at) {
+            continue;
+        }
         cairo_set_source_rgba(cr, BackgroundColour.red, BackgroundColour.green,
                               BackgroundColour.blue, 0.75);
-        cairo_set_line_width(cr, 3);
-        cairo_stroke_preserve(cr);
-        SetColour(cr, TextColour);
+        cairo_rectangle(cr, (*at)[0], (*at)[1] - font.ascent, labels.widths[h], line);
         cairo_fill(cr);
+        SetColour(cr, TextColour);
+        cairo_move_to(cr, (*at)[0], (*at)[1]);
+        cairo_show_text(cr, labels.texts[h].c_str());
     }
 
     SetColour(cr, HardpointColour);
-    for (const ViewPoint& at : places) {
+    for (std::size_t h = 0; h < places.size(); ++h) {
         cairo_new_sub_path(cr);
-        cairo_arc(cr, at.x, at.y, marks.dot, 0, 2 * std::numbers::pi);
-        cairo_fill(cr);
+        cairo_arc(cr, places[h].x, places[h].y, marks.dot, 0, 2 * std::numbers::pi);
+        if ((h + 1) % MarksPerPath == 0) {
+            cairo_fill(cr);
+        }
     }
+    cairo_fill(cr);
+    return names.hidden;
+}
+
+// The first of `forms` that ends within `width` pixels at `size`, with its baseline's start
+// at (x, y); when none does, the last, made as small as it must be to fit. (A font's
+// hinted widths do not shrink quite in proportion, so the size is tried again.)
+void ShowFittedText(cairo_t* cr, double x, double y, double width, double size,
+                    const CaptionLine& forms, bool bold = false) {
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    const auto advance = [cr](const std::string& text) {
+        cairo_text_extents_t extents{};
+        cairo_text_extents(cr, text.c_str(), &extents);
+        return extents.x_advance;
+    };
+    const std::string* shown = &forms.back();
+    for (const std::string& text : forms) {
+        if (advance(text) <= width) {
+            shown = &text;
+            break;
+        }
+    }
+    for (int attempt = 0; attempt < 8 && width > 0; ++attempt) {
+        const double wide = advance(*shown);
+        if (wide <= width) {
+            break;
+        }
+        size *= 0.98 * width / wide;
+        cairo_set_font_size(cr, size);
+    }
+    cairo_move_to(cr, x, y);
+    cairo_show_text(cr, shown->c_str());
 }
 
 void DrawPanel(cairo_t* cr, const PictureScene& scene, const PictureLayout& layout,
-               const PanelView& view) {
+               const PanelView& view, const HardpointLabels& labels) {
     const PixelBox& panel = view.GetPanel();
     const double textSize = layout.textSize;
     cairo_save(cr);
@@ -247,20 +242,18 @@ void DrawPanel(cairo_t* cr, const PictureScene& scene, const PictureLayout& layo
     cairo_clip(cr);
 
     DrawTriangles(cr, scene, view);
-    DrawHardpoints(cr, scene, view, textSize);
+    const std::size_t hidden = DrawHardpoints(cr, scene, view, textSize, labels);
 
+    // Title and caption keep the drawing area's margin on both sides.
     const double left = view.GetDrawingArea().left;
+    const double width = panel.width - 2 * (left - panel.left);
     SetColour(cr, TextColour);
-    cairo_set_font_size(cr, textSize);
-    ShowText(cr, left, panel.top + 1.6 * textSize, view.GetTitle(), true);
-    const double bottom = panel.top + panel.height - 0.9 * textSize;
-    if (scene.hasMeshData) {
-        ShowText(cr, left, bottom,
-                 FormatSceneSize(scene.meshBox.GetSize()) + "  (width x height x length)");
-    } else {
-        ShowText(cr, left, bottom,
-                 scene.hardpoints.empty() ? "No mesh data and no hardpoints"
-                                          : "No mesh data: the hardpoints alone");
+    ShowFittedText(cr, left, panel.top + 1.6 * textSize, width, textSize, {view.GetTitle()}, true);
+    const std::vector<CaptionLine> caption = GetPanelCaption(scene, hidden);
+    double baseline = panel.top + panel.height - 0.9 * textSize;
+    for (auto line = caption.rbegin(); line != caption.rend(); ++line) {
+        ShowFittedText(cr, left, baseline, width, textSize, *line);
+        baseline -= 1.2 * textSize;
     }
     cairo_restore(cr);
 
@@ -297,8 +290,9 @@ Result<PictureSurface> DrawPicture(const PictureScene& scene, const PictureLayou
     cairo_t* cr = context.get();
     SetColour(cr, BackgroundColour);
     cairo_paint(cr);
+    const HardpointLabels labels = MeasureLabels(cr, scene, layout.textSize);
     for (const PanelView& view : layout.views) {
-        DrawPanel(cr, scene, layout, view);
+        DrawPanel(cr, scene, layout, view, labels);
     }
     cairo_surface_flush(surface.get());
     if (const cairo_status_t status = cairo_status(cr); status != CAIRO_STATUS_SUCCESS) {

@@ -42,32 +42,37 @@ bool Normalise(Point3& v) {
 constexpr double LongestEdgeOfSize = 1.0 / 20;
 constexpr std::size_t TriangleBudget = 20000;
 
-double LongestEdge(const SceneTriangle& t) {
+double LongestEdge(const std::array<Point3, 3>& corners) {
     double longest = 0;
     for (int e = 0; e < 3; ++e) {
-        const Point3 edge = Minus(t.corners[(e + 1) % 3], t.corners[e]);
+        const Point3 edge = Minus(corners[(e + 1) % 3], corners[e]);
         longest = std::max(longest, std::hypot(edge[0], edge[1], edge[2]));
     }
     return longest;
 }
 
-void SplitLongTriangles(std::vector<SceneTriangle>& triangles, double longestAllowed) {
+void SplitLongTriangles(PictureScene& scene, double longestAllowed) {
+    std::vector<SceneTriangle>& triangles = scene.triangles;
     for (std::size_t t = 0; t < triangles.size() && triangles.size() + 3 <= TriangleBudget;) {
-        if (!(LongestEdge(triangles[t]) > longestAllowed)) {
+        if (!(LongestEdge(scene.CornersOf(triangles[t])) > longestAllowed)) {
             ++t;
             continue;
         }
         const SceneTriangle whole = triangles[t];
-        const auto& [a, b, c] = whole.corners;
-        const auto middle = [](const Point3& p, const Point3& q) {
-            return Point3{(p[0] + q[0]) / 2, (p[1] + q[1]) / 2, (p[2] + q[2]) / 2};
+        const auto [a, b, c] = whole.corners;
+        const auto middle = [&](std::uint32_t p, std::uint32_t q) {
+            const Point3& from = scene.points[p];
+            const Point3& to = scene.points[q];
+            scene.points.push_back(
+                {(from[0] + to[0]) / 2, (from[1] + to[1]) / 2, (from[2] + to[2]) / 2});
+            return static_cast<std::uint32_t>(scene.points.size() - 1);
         };
-        const Point3 ab = middle(a, b);
-        const Point3 bc = middle(b, c);
-        const Point3 ca = middle(c, a);
+        const std::uint32_t ab = middle(a, b);
+        const std::uint32_t bc = middle(b, c);
+        const std::uint32_t ca = middle(c, a);
         SceneTriangle part = whole;
-        for (const std::array<Point3, 3>& corners :
-             {std::array<Point3, 3>{a, ab, ca}, {ab, b, bc}, {ca, bc, c}}) {
+        for (const std::array<std::uint32_t, 3>& corners :
+             {std::array<std::uint32_t, 3>{a, ab, ca}, {ab, b, bc}, {ca, bc, c}}) {
             part.corners = corners;
             triangles.push_back(part);
         }
@@ -75,10 +80,48 @@ void SplitLongTriangles(std::vector<SceneTriangle>& triangles, double longestAll
     }
 }
 
+// The triangles of one mesh, their corners as points of their own.
+void AddMeshTriangles(const StoredMesh& mesh, std::uint32_t material, PictureScene& scene) {
+    const auto first = static_cast<std::uint32_t>(scene.points.size());
+    for (const StoredVertex& vertex : mesh.vertices) {
+        scene.points.push_back(ToModellerAxes(vertex.position));
+    }
+    for (std::size_t t = 0; t + 2 < mesh.indices.size(); t += 3) {
+        SceneTriangle triangle;
+        triangle.material = material;
+        bool placed = true;
+        for (std::size_t corner = 0; corner < 3 && placed; ++corner) {
+            const std::uint16_t index = mesh.indices[t + corner];
+            placed = index < mesh.vertices.size() && IsFinite(scene.points[first + index]);
+            triangle.corners[corner] = first + index;
+        }
+        if (!placed) {
+            ++scene.trianglesNotFinite;
+            continue;
+        }
+        const std::array<Point3, 3> corners = scene.CornersOf(triangle);
+        Point3 normal = Cross(Minus(corners[1], corners[0]), Minus(corners[2], corners[0]));
+        if (!Normalise(normal)) {
+            continue;
+        }
+        for (const Point3& corner : corners) {
+            scene.meshBox.Add(corner);
+            scene.wholeBox.Add(corner);
+        }
+        scene.triangles.push_back(triangle);
+    }
+}
+
 }  // namespace
 
 Point3 ToModellerAxes(const std::array<float, 3>& stored) {
     return {double{stored[0]}, -double{stored[1]}, -double{stored[2]}};
+}
+
+Point3 PictureScene::NormalOf(const SceneTriangle& triangle) const {
+    const auto [a, b, c] = CornersOf(triangle);
+    Point3 normal = Cross(Minus(b, a), Minus(c, a));
+    return Normalise(normal) ? normal : Point3{};
 }
 
 void SceneBox::Add(const Point3& point) {
@@ -101,40 +144,13 @@ PictureScene BuildPictureScene(const StoredModel& model) {
     PictureScene scene;
     std::map<std::uint32_t, std::size_t> materials;  // identifier -> order of first use
     for (const StoredMesh& mesh : model.meshes) {
-        const std::size_t triangles = mesh.indices.size() / 3;
-        if (triangles == 0) {
+        if (mesh.indices.size() < 3) {
             continue;
         }
         scene.hasMeshData = true;
-        const std::size_t material =
-            materials.emplace(mesh.material, materials.size()).first->second;
-        for (std::size_t t = 0; t < triangles; ++t) {
-            SceneTriangle triangle;
-            triangle.material = material;
-            bool placed = true;
-            for (std::size_t corner = 0; corner < 3 && placed; ++corner) {
-                const std::uint16_t index = mesh.indices[3 * t + corner];
-                placed = index < mesh.vertices.size();
-                if (placed) {
-                    triangle.corners[corner] = ToModellerAxes(mesh.vertices[index].position);
-                    placed = IsFinite(triangle.corners[corner]);
-                }
-            }
-            if (!placed) {
-                ++scene.trianglesNotFinite;
-                continue;
-            }
-            const auto& [a, b, c] = triangle.corners;
-            triangle.normal = Cross(Minus(b, a), Minus(c, a));
-            if (!Normalise(triangle.normal)) {
-                continue;
-            }
-            for (const Point3& corner : triangle.corners) {
-                scene.meshBox.Add(corner);
-                scene.wholeBox.Add(corner);
-            }
-            scene.triangles.push_back(triangle);
-        }
+        const auto material = static_cast<std::uint32_t>(
+            materials.emplace(mesh.material, materials.size()).first->second);
+        AddMeshTriangles(mesh, material, scene);
     }
 
     for (const StoredHardpoint& stored : model.hardpoints) {
@@ -158,8 +174,7 @@ PictureScene BuildPictureScene(const StoredModel& model) {
     }
     if (!scene.meshBox.empty) {
         const Point3 size = scene.meshBox.GetSize();
-        SplitLongTriangles(scene.triangles,
-                           LongestEdgeOfSize * std::hypot(size[0], size[1], size[2]));
+        SplitLongTriangles(scene, LongestEdgeOfSize * std::hypot(size[0], size[1], size[2]));
     }
     return scene;
 }
@@ -167,7 +182,7 @@ PictureScene BuildPictureScene(const StoredModel& model) {
 std::string FormatSceneSize(const Point3& size) {
     const double largest = std::max({size[0], size[1], size[2]});
     char text[400];
-    if (largest >= 1e5) {
+    if (largest >= 1e5 || (largest > 0 && largest < 1e-3)) {
         std::snprintf(text, sizeof text, "%.3g x %.3g x %.3g", size[0], size[1], size[2]);
         return text;
     }
@@ -178,6 +193,26 @@ std::string FormatSceneSize(const Point3& size) {
     std::snprintf(text, sizeof text, "%.*f x %.*f x %.*f", decimals, size[0], decimals, size[1],
                   decimals, size[2]);
     return text;
+}
+
+std::vector<CaptionLine> GetPanelCaption(const PictureScene& scene, std::size_t hiddenNames) {
+    std::vector<CaptionLine> lines;
+    if (hiddenNames > 0) {
+        const std::string hidden =
+            hiddenNames == 1 ? "1 name hidden" : std::to_string(hiddenNames) + " names hidden";
+        lines.push_back({std::to_string(hiddenNames) + " of " +
+                             std::to_string(scene.hardpoints.size()) +
+                             " names hidden where they would overlap",
+                         hidden});
+    }
+    if (scene.hasMeshData) {
+        const std::string size = FormatSceneSize(scene.meshBox.GetSize());
+        lines.push_back({size + "  (width x height x length)", size});
+    } else {
+        lines.push_back({scene.hardpoints.empty() ? "No mesh data and no hardpoints"
+                                                  : "No mesh data: the hardpoints alone"});
+    }
+    return lines;
 }
 
 }  // namespace cmp
