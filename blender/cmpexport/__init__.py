@@ -108,6 +108,10 @@ def export_model(context, target, selected_only, apply_modifiers, naming):
         return reports
 
 
+def _count(number, one, many):
+    return "%d %s" % (number, one if number == 1 else many)
+
+
 def import_model(context, source):
     """Imports `source` through cmpinfo's glTF; returns the reports."""
     cmpinfo = programs.find_program("cmpinfo", _configured_path(context))
@@ -133,7 +137,8 @@ def import_model(context, source):
                 obj.empty_display_size = 0.5
                 hardpoints += 1
         meshes = sum(1 for obj in context.selected_objects if obj.type == "MESH")
-        return [("INFO", "Imported %s: %d meshes, %d hardpoints" % (source, meshes, hardpoints))]
+        return [("INFO", "Imported %s: %s, %s" % (source, _count(meshes, "mesh", "meshes"),
+                                                  _count(hardpoints, "hardpoint", "hardpoints")))]
 
 
 def _report_all(operator, reports):

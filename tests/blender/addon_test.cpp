@@ -127,7 +127,7 @@ TEST_F(BlenderAddOn, ImportGivesBackTheStoredTrianglesAndHardpoints) {
     EXPECT_EQ(imported["result"], nlohmann::json::array({"FINISHED"}));
     EXPECT_EQ(
         ReportsOf(imported),
-        (Reports{{"INFO", "Imported " + Out("ship.cmp").string() + ": 10 meshes, 2 hardpoints"}}));
+        (Reports{{"INFO", "Imported " + Out("ship.cmp").string() + ": 1 mesh, 2 hardpoints"}}));
     EXPECT_EQ(imported["leftovers"], nlohmann::json::array());
 
     const StoredModel model = ReadWritten(Out("ship.cmp"));
