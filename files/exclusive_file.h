@@ -80,7 +80,7 @@ class ExclusiveFile {
     void Remove(const std::string& path);
 
   private:
-    std::uint64_t written_ = 0;  // where the next Append writes
+    std::uint64_t written_ = 0;           // where the next Append writes
     std::unique_ptr<StagedFile> staged_;  // while the file is this run's at its name
 #ifdef _WIN32
     void* handle_ = nullptr;

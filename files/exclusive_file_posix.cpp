@@ -184,7 +184,8 @@ Result<Bytes> ExclusiveFile::ReadFromStart(std::size_t length) {
 Status ExclusiveFile::CheckStillAt(const std::string& path) {
     struct stat now {};
     if (lstat(path.c_str(), &now) != 0) {
-        return Error{ErrorCode::CannotRead, "it is no longer there (" + SystemErrorText(errno) + ")"};
+        return Error{ErrorCode::CannotRead,
+                     "it is no longer there (" + SystemErrorText(errno) + ")"};
     }
     if (now.st_dev != device_ || now.st_ino != inode_) {
         return Error{ErrorCode::CannotRead, "another file has taken its place"};

@@ -74,8 +74,9 @@ OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLe
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND ? OccupantReport{Occupant::Gone, {}}
-                                             : OccupantReport{Occupant::Unknown, SystemErrorText(error)};
+        return error == ERROR_FILE_NOT_FOUND
+                   ? OccupantReport{Occupant::Gone, {}}
+                   : OccupantReport{Occupant::Unknown, SystemErrorText(error)};
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return {Occupant::Folder, {}};
@@ -122,7 +123,8 @@ Status ExclusiveFile::Create(const std::string& path) {
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-        return Error{taken ? ErrorCode::NameTaken : ErrorCode::CannotCreate, SystemErrorText(error)};
+        return Error{taken ? ErrorCode::NameTaken : ErrorCode::CannotCreate,
+                     SystemErrorText(error)};
     }
     handle_ = file;
     written_ = 0;

@@ -19,7 +19,6 @@ namespace cmp {
 
 namespace fs = std::filesystem;
 
-
 #ifdef _WIN32
 
 std::string FullPath(const std::string& path) {

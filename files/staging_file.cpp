@@ -132,7 +132,8 @@ Status StagingFile::Create(const WriteDestination& destination) {
             error = ERROR_FILE_EXISTS;
         }
     }
-    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", SystemErrorText(error));
+    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'",
+                   SystemErrorText(error));
 }
 
 Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
@@ -206,7 +207,8 @@ Status StagingFile::Create(const WriteDestination& destination) {
         }
         error = errno;
     }
-    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", SystemErrorText(error));
+    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'",
+                   SystemErrorText(error));
 }
 
 Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
@@ -246,7 +248,8 @@ Status StagingFile::Finish() {
     }
     descriptor_ = -1;
     if (error != 0) {
-        return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'", SystemErrorText(error));
+        return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'",
+                       SystemErrorText(error));
     }
     return Status::Ok();
 }

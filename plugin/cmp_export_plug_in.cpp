@@ -46,8 +46,8 @@ void TellUnexpectedFailure(UserInterface* ui, const char* what) noexcept {
         return;
     }
     try {
-        ui->ShowMessage(std::string("The export stopped: ") + what,
-                        TreeErrorCaption, MessageBoxError);
+        ui->ShowMessage(std::string("The export stopped: ") + what, TreeErrorCaption,
+                        MessageBoxError);
     } catch (...) {
     }
 }

@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "files/paths.h"
 #include "files/stop_signals.h"
 #include "mesh/export_mesh.h"
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
-#include "files/paths.h"
 #include "plugin/temporary_stream.h"
 #include "plugin/tree_file_step.h"
 #include "ui/result_dialog.h"

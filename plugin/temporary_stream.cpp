@@ -177,5 +177,4 @@ bool IsWholeMeshDataStream(const Bytes& head, std::uint64_t length) {
                          StreamVertexSize * vertices;
 }
 
-
 }  // namespace cmp

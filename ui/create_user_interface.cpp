@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "ui/console/console_user_interface.h"
 #include "ui/user_interface.h"
@@ -16,9 +17,11 @@ namespace cmp {
 
 namespace {
 
-std::unique_ptr<UserInterface> CreateConsoleUserInterface() {
+// The console, which also tells what the choice had to say: the plug-in speaks to the
+// user only through its interface.
+std::unique_ptr<UserInterface> CreateConsoleUserInterface(const std::vector<std::string>& notes) {
     return std::make_unique<ConsoleUserInterface>(std::cin, std::cout, std::cerr,
-                                                  ConsoleSettingsFromEnvironment());
+                                                  ConsoleSettingsFromEnvironment(), notes);
 }
 
 bool HasDisplay() {
@@ -39,12 +42,13 @@ std::unique_ptr<UserInterface> CreateUserInterface() {
 #endif
     const char* chosen = std::getenv("CMPEXPORT_UI");
     std::string mode = chosen != nullptr && *chosen != '\0' ? chosen : "auto";
+    std::vector<std::string> notes;
     if (mode != "console" && mode != "gtk" && mode != "auto") {
-        std::cerr << "CMPEXPORT_UI=" << mode << " is not console, gtk or auto; using auto\n";
+        notes.push_back("CMPEXPORT_UI=" + mode + " is not console, gtk or auto; using auto");
         mode = "auto";
     }
     if (mode == "console") {
-        return CreateConsoleUserInterface();
+        return CreateConsoleUserInterface(notes);
     }
 #if defined(CMPEXPORT_HAVE_GTK)
     if (mode == "gtk" || HasDisplay()) {
@@ -52,16 +56,16 @@ std::unique_ptr<UserInterface> CreateUserInterface() {
             return gtk;
         }
         if (mode == "gtk") {
-            std::cerr << "GTK could not start; using the console\n";
+            notes.push_back("GTK could not start; using the console");
         }
     }
 #else
     if (mode == "gtk") {
-        std::cerr << "this build has no GTK dialogs; using the console\n";
+        notes.push_back("this build has no GTK dialogs; using the console");
     }
     (void)HasDisplay;
 #endif
-    return CreateConsoleUserInterface();
+    return CreateConsoleUserInterface(notes);
 }
 
 }  // namespace cmp

@@ -78,8 +78,7 @@ TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
             ASSERT_TRUE(stream.Write(meshes));
         }
         std::unique_ptr<NodeTree> shown;
-        const Status outcome =
-            BuildAndWriteTreeFile(meshes, stream, scratch / c.outputName, shown);
+        const Status outcome = BuildAndWriteTreeFile(meshes, stream, scratch / c.outputName, shown);
         EXPECT_EQ(shown != nullptr, c.treeShown) << c.name;
         ASSERT_FALSE(outcome) << c.name;
         EXPECT_EQ(outcome.code(), c.code) << c.name;

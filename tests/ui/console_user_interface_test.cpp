@@ -291,6 +291,14 @@ TEST(ConsoleTranscript, WritesOnlyARegularFileNeverThroughALink) {
         settings.transcriptPath = scratch / name;
         Console console(settings);
         console.ui.ShowMessage("text", "Caption", 0x10);
+        console.ui.ShowMessage("more", "Caption", 0x10);
+        // Said once, and the run goes on: the transcript only witnesses it.
+        const std::string note =
+            "the transcript is not written: cannot add to '" + settings.transcriptPath + "': ";
+        const std::string err = console.err.str();
+        EXPECT_NE(err.find(note), std::string::npos) << err;
+        EXPECT_EQ(err.find(note), err.rfind(note)) << err;
+        EXPECT_NE(err.find("more"), std::string::npos) << err;
     }
     EXPECT_EQ(ReadWholeFile(scratch / "precious.txt"), "mine");
     EXPECT_TRUE(std::filesystem::is_symlink(scratch / "link.txt"));

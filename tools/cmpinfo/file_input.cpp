@@ -1,49 +1,18 @@
 #include "tools/cmpinfo/file_input.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <optional>
 
+#include "files/input_file.h"
 #include "utf/utf_layout.h"
 
 namespace cmp {
 
 namespace {
 
-int FileNumber(std::FILE* file) {
-#ifdef _WIN32
-    return _fileno(file);
-#else
-    return fileno(file);
-#endif
-}
-
-Error SystemError() {
-    return Error{ErrorCode::CannotRead, std::strerror(errno)};
-}
-
 Error TooLarge() {
     return Error{ErrorCode::TreeTooLarge,
                  "longer than the 4 GiB a tree file's offsets can address"};
-}
-
-// Reads until `bytes` holds `end` bytes or the input ends. Grows with what arrives, never
-// with what was claimed, so memory follows the bytes that really come.
-bool ReadUpTo(std::FILE* file, std::uint64_t end, Bytes& bytes) {
-    std::uint8_t piece[65536];
-    while (bytes.size() < end) {
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(sizeof piece, end - bytes.size()));
-        const std::size_t got = std::fread(piece, 1, want, file);
-        bytes.insert(bytes.end(), piece, piece + got);
-        if (got < want) {
-            return std::ferror(file) == 0;
-        }
-    }
-    return true;
 }
 
 std::uint64_t U32(const Bytes& bytes, std::uint64_t at) {
@@ -80,31 +49,32 @@ std::uint64_t LeafDataEnd(const Bytes& bytes) {
     return end;
 }
 
-Result<Bytes> ReadRegular(std::FILE* file, std::uint64_t size) {
+Result<Bytes> ReadRegular(InputFile& file, std::uint64_t size) {
     if (size > MaxTreeFileSize) {
         return TooLarge();
     }
     Bytes bytes;
     bytes.reserve(static_cast<std::size_t>(size));
-    if (!ReadUpTo(file, size, bytes)) {
-        return SystemError();
+    if (Status read = file.ReadUpTo(size, bytes); !read) {
+        return read.error();
     }
     return bytes;
 }
 
 // The steps for a file that is not a regular one: see ReadTreeFileBytes.
-Result<Bytes> ReadTreeFileStream(std::FILE* file) {
+Result<Bytes> ReadTreeFileStream(InputFile& file) {
     Bytes bytes;
-    if (!ReadUpTo(file, UtfHeaderSize, bytes)) {
-        return SystemError();
+    if (Status read = file.ReadUpTo(UtfHeaderSize, bytes); !read) {
+        return read.error();
     }
     if (bytes.size() < UtfHeaderSize || U32(bytes, 0) != UtfMagic || U32(bytes, 4) != UtfVersion ||
         U32(bytes, UtfRecordSizeField) != UtfRecordSize) {
         return bytes;  // not a tree file: the reader says why
     }
     for (const auto claimedEnd : {HeaderEnd, LeafDataEnd}) {
-        if (!ReadUpTo(file, std::min(claimedEnd(bytes), MaxTreeFileSize), bytes)) {
-            return SystemError();
+        if (Status read = file.ReadUpTo(std::min(claimedEnd(bytes), MaxTreeFileSize), bytes);
+            !read) {
+            return read.error();
         }
     }
     return bytes;
@@ -113,23 +83,14 @@ Result<Bytes> ReadTreeFileStream(std::FILE* file) {
 }  // namespace
 
 Result<Bytes> ReadTreeFileBytes(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        return SystemError();
+    InputFile file;
+    if (Status opened = file.Open(path); !opened) {
+        return opened.error();
     }
-    struct stat status;
-    Result<Bytes> bytes = Error{ErrorCode::CannotRead, ""};
-    if (::fstat(FileNumber(file), &status) != 0) {
-        bytes = SystemError();
-    } else if (S_ISREG(status.st_mode) && status.st_size > 0) {
-        bytes = ReadRegular(file, static_cast<std::uint64_t>(status.st_size));
-    } else {
-        // Pipes, devices, folders (whose read fails), and the system's files that say
-        // they are empty but are not.
-        bytes = ReadTreeFileStream(file);
+    if (const std::optional<std::uint64_t> size = file.GetRegularSize()) {
+        return ReadRegular(file, *size);
     }
-    std::fclose(file);
-    return bytes;
+    return ReadTreeFileStream(file);
 }
 
 }  // namespace cmp

@@ -136,16 +136,28 @@ ConsoleSettings ConsoleSettingsFromEnvironment() {
 }
 
 ConsoleUserInterface::ConsoleUserInterface(std::istream& in, std::ostream& out, std::ostream& err,
-                                           ConsoleSettings settings)
+                                           ConsoleSettings settings,
+                                           const std::vector<std::string>& notes)
     : in_(in),
       out_(out),
       err_(err),
       settings_(std::move(settings)),
-      transcript_(settings_.transcriptPath) {}
+      transcript_(settings_.transcriptPath) {
+    for (const std::string& note : notes) {
+        err_ << TerminalText(note) << '\n';
+    }
+}
+
+void ConsoleUserInterface::Record(std::initializer_list<std::string_view> fields) {
+    if (Status recorded = transcript_.Record(fields); !recorded && !transcriptFailed_) {
+        transcriptFailed_ = true;
+        err_ << "the transcript is not written: " << TerminalText(recorded.message()) << '\n';
+    }
+}
 
 void ConsoleUserInterface::ShowMessage(const std::string& text, const std::string& caption,
                                        std::uint32_t type) {
-    transcript_.Record({"message", HexType(type), caption, text});
+    Record({"message", HexType(type), caption, text});
     // The texts may name meshes and paths: shown escaped, they cannot command the terminal.
     if (!settings_.interactive) {
         err_ << TerminalText(caption) << ": " << IconWord(type) << ": " << TerminalLines(text)
@@ -180,10 +192,9 @@ std::optional<std::string> ConsoleUserInterface::AskSavePath(const SaveDialogOpt
             continue;
         }
         bool accepted = verdict == Verdict::Accept;
-        transcript_.Record({"save-dialog", options.title, FilterList(options),
-                            options.defaultExtension, FlagWords(options),
-                            std::to_string(options.maxPathLength), accepted ? "ok" : "cancel",
-                            accepted ? path : std::string()});
+        Record({"save-dialog", options.title, FilterList(options), options.defaultExtension,
+                FlagWords(options), std::to_string(options.maxPathLength),
+                accepted ? "ok" : "cancel", accepted ? path : std::string()});
         if (!accepted) {
             return std::nullopt;
         }
@@ -289,7 +300,7 @@ void ConsoleUserInterface::RunResultDialog(const std::string& caption,
         return;
     }
     std::string text = DrawTree(*tree);
-    transcript_.Record({"result-dialog", caption, text});
+    Record({"result-dialog", caption, text});
     out_ << '\n' << TerminalText(caption) << '\n' << text;
     if (settings_.interactive) {
         out_ << "[ Continue ]  Enter, Escape or q closes" << std::flush;

@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/console/transcript.h"
 #include "ui/user_interface.h"
@@ -36,9 +37,11 @@ ConsoleSettings ConsoleSettingsFromEnvironment();
 
 class ConsoleUserInterface : public UserInterface {
   public:
-    // The streams must outlive the object.
+    // The streams must outlive the object. Each of `notes` (what the choice of this
+    // interface had to say, such as why another could not start) goes to the error
+    // stream at once, a line each.
     ConsoleUserInterface(std::istream& in, std::ostream& out, std::ostream& err,
-                         ConsoleSettings settings);
+                         ConsoleSettings settings, const std::vector<std::string>& notes = {});
 
     void ShowMessage(const std::string& text, const std::string& caption,
                      std::uint32_t type) override;
@@ -59,12 +62,17 @@ class ConsoleUserInterface : public UserInterface {
     Verdict Refuse(const SaveDialogOptions& options, const std::string& why);
     bool AskYesNo(const std::string& question);
     void WaitForClose();
+    // Adds an exchange to the transcript. One that cannot be written is said once on the
+    // error stream; the run goes on as it would without a transcript, which only
+    // witnesses it.
+    void Record(std::initializer_list<std::string_view> fields);
 
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
     ConsoleSettings settings_;
     Transcript transcript_;
+    bool transcriptFailed_ = false;
 };
 
 }  // namespace cmp

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/error.h"
+
 namespace cmp {
 
 // An append-only record of what the console showed the user and what it answered, for
@@ -18,7 +20,8 @@ class Transcript {
     explicit Transcript(std::string path) : path_(std::move(path)) {}
 
     bool IsEnabled() const { return !path_.empty(); }
-    void Record(std::initializer_list<std::string_view> fields) const;
+    // CannotWrite, saying why, when the line could not be added.
+    [[nodiscard]] Status Record(std::initializer_list<std::string_view> fields) const;
 
   private:
     std::string path_;
