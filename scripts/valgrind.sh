@@ -8,7 +8,8 @@
 # Blender, which the scene tests start to make their models, runs without memcheck too.
 # Left out: the GTK programs (the toolkit keeps its own caches for the life of the
 # process, which the GTK tests already account for with their own suppressions), the
-# Windows programs (Wine), and the memory test of the export run, which replaces the
+# Windows programs (Wine), the stop-signal tests (two hundred runs of modelhost, and
+# strace, which cannot trace what memcheck runs), and the memory test of the export run, which replaces the
 # global allocator to count what a run keeps and so cannot share it with memcheck's own.
 # The import child that modelhost forks is left to the importer: it runs Assimp on
 # hostile files, and its crashes are the point of the tests that feed it such files; the
@@ -38,7 +39,7 @@ failed=""
 for program in "$build"/bin/*_tests "$build"/bin/*_test; do
     [ -x "$program" ] || continue
     case "$(basename "$program")" in
-        *gtk* | *win32* | *wine* | plugin_memory_tests) continue ;;
+        *gtk* | *win32* | *wine* | plugin_memory_tests | stop_signal_tests) continue ;;
     esac
     # GoogleTest reports its own failures with status 1; 99 is memcheck's.
     run "$program" --gtest_brief=1 --gtest_filter="-*ExhaustsMemory*" || failed="$failed $(basename "$program")"
