@@ -23,6 +23,7 @@ enum class ErrorCode {
     CannotReplace,   // the finished file could not take its destination's place
     CannotRead,      // a file could not be opened, sized or read whole
     StreamMismatch,  // mesh data read back is not the stream the meshes call for
+    MalformedStream,  // bytes that are not a sound mesh data stream; the offset says where
     // Trees and tree files.
     EmptyTree,          // a tree without nodes, or an export without meshes
     TreeTooLarge,       // more than the format's 32-bit offsets can address

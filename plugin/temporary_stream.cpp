@@ -9,6 +9,7 @@
 
 #include "files/paths.h"
 #include "mesh/mesh_data_stream.h"
+#include "mesh/mesh_stream_decoder.h"
 
 namespace cmp {
 
@@ -86,7 +87,11 @@ Status TemporaryStream::Write(const MeshList& meshes) {
         if (created.code() != ErrorCode::NameTaken) {
             return CannotCreate(path_, created.message());
         }
-        const OccupantReport report = ExamineOccupant(path_, IsWholeMeshDataStream);
+        // What a killed run left there is a whole stream, and goes.
+        const OccupantReport report =
+            ExamineOccupant(path_, [](const Bytes& head, std::uint64_t length) {
+                return IsWholeMeshDataStream(head, length);
+            });
         const Clock::time_point now = Clock::now();
         if (report.occupant == Occupant::Gone) {
             continue;
@@ -159,22 +164,6 @@ Result<Bytes> TemporaryStream::ReadBack(std::size_t expectedSize) {
 
 void TemporaryStream::Remove() {
     file_.Remove(path_);
-}
-
-bool IsWholeMeshDataStream(const Bytes& head, std::uint64_t length) {
-    if (head.size() < StreamHeaderSize) {
-        return false;
-    }
-    const std::uint8_t* at = head.data();
-    if (LoadU32(at) != StreamHeaderFirst || LoadU32(at + 4) != StreamHeaderSecond ||
-        LoadU16(at + 12) != StreamVertexFormat) {
-        return false;
-    }
-    const std::uint64_t meshes = LoadU16(at + 8);
-    const std::uint64_t indices = LoadU16(at + 10);
-    const std::uint64_t vertices = LoadU16(at + 14);
-    return length == StreamHeaderSize + StreamMeshHeaderSize * meshes + StreamIndexSize * indices +
-                         StreamVertexSize * vertices;
 }
 
 }  // namespace cmp

@@ -73,9 +73,4 @@ class TemporaryStream {
     ExclusiveFile file_;
 };
 
-// Whether the first bytes (`head`, at least the stream header) and the length of a file
-// make it a whole mesh data stream: a stream header this exporter writes, and exactly as
-// many bytes as its counts call for. A killed run leaves such a file.
-bool IsWholeMeshDataStream(const Bytes& head, std::uint64_t length);
-
 }  // namespace cmp

@@ -385,34 +385,5 @@ TEST(TemporaryStream, TheOwnerRemovesTheFileWhenItGoes) {
     EXPECT_FALSE(fs::exists(TempStreamFileName));
 }
 
-// The leftover of a killed run is known by its header and its length alone.
-TEST(TemporaryStream, AWholeMeshDataStreamIsKnownByItsHeaderAndLength) {
-    const Bytes stream = BuildMeshDataStream(OneTriangleList());
-    const auto with = [&](std::size_t at, std::uint8_t value) {
-        Bytes changed = stream;
-        changed[at] = value;
-        return changed;
-    };
-    struct Case {
-        const char* what;
-        Bytes head;
-        std::uint64_t length;
-        bool whole;
-    } cases[] = {
-        {"a stream as written", stream, stream.size(), true},
-        {"a byte longer", stream, stream.size() + 1, false},
-        {"a byte shorter", stream, stream.size() - 1, false},
-        {"another first version field", with(0, 2), stream.size(), false},
-        {"another second version field", with(4, 5), stream.size(), false},
-        {"another vertex format", with(12, 0x13), stream.size(), false},
-        {"a mesh count that calls for more", with(8, 2), stream.size(), false},
-        {"a header cut short", Bytes(stream.begin(), stream.begin() + 15), stream.size(), false},
-        {"text", Bytes(16, 'a'), stream.size(), false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsWholeMeshDataStream(c.head, c.length), c.whole) << c.what;
-    }
-}
-
 }  // namespace
 }  // namespace cmp

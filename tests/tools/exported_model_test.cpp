@@ -103,9 +103,9 @@ TEST(StoredModel, RefusesWhatDoesNotFit) {
              bytes.pop_back();
              Replace(t, "VMeshData", bytes);
          },
-         "not a stream of the length"},
+         "its counts call for"},
         {"no stream header", [](NodeTree& t) { Replace(t, "VMeshData", Bytes(10)); },
-         "has no stream header"},
+         "the stream is shorter than its 16-byte header"},
         {"index past its mesh",
          [&](NodeTree& t) {
              Bytes bytes = stream();

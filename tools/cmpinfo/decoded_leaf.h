@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/little_endian.h"
+#include "mesh/mesh_stream_decoder.h"
 #include "tree/mesh_reference.h"
 
 namespace cmp {
@@ -20,29 +21,6 @@ inline constexpr std::size_t UnknownLeafShownBytes = 16;
 struct UnknownLeaf {
     std::size_t size = 0;
     Bytes firstBytes;
-};
-
-// The 16-byte header of a mesh data stream, field by field as the file holds it.
-struct MeshStreamHeader {
-    std::uint32_t first = 0;
-    std::uint32_t second = 0;
-    std::uint16_t meshCount = 0;
-    std::uint16_t indexCount = 0;
-    std::uint16_t vertexFormat = 0;
-    std::uint16_t vertexCount = 0;
-};
-
-// The 12-byte header of one mesh in the stream.
-struct MeshStreamMesh {
-    std::uint32_t material = 0;
-    std::uint16_t startVertex = 0;
-    std::uint16_t endVertex = 0;  // inclusive
-    std::uint16_t indexCount = 0;
-    std::uint16_t trailer = 0;
-    // The end vertex is inclusive and wraps in 16 bits, like the writer's.
-    std::uint32_t VertexCount() const {
-        return static_cast<std::uint16_t>(endVertex - startVertex + 1);
-    }
 };
 
 // "VMeshData": the header, the header of every mesh that lies whole inside the stream

@@ -8,6 +8,7 @@
 
 #include "core/text.h"
 #include "mesh/mesh_data_stream.h"
+#include "mesh/mesh_stream_decoder.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/leaf_text.h"
 #include "tree/mesh_reference.h"
@@ -33,63 +34,31 @@ std::string Quoted(const std::string& name) {
 Status ReadStream(const LibraryEntry& entry, std::size_t entryIndex, std::vector<StoredMesh>& out) {
     const std::span<const std::uint8_t> bytes =
         entry.meshData ? entry.meshData->bytes : std::span<const std::uint8_t>();
-    if (bytes.size() < StreamHeaderSize) {
-        return Malformed("the mesh data of " + Quoted(*entry.name) + " has no stream header");
+    const Result<DecodedMeshStream> decoded = DecodeMeshStream(bytes);
+    if (!decoded) {
+        return Malformed("the mesh data of " + Quoted(*entry.name) + ": " + decoded.message());
     }
-    const std::size_t meshCount = LoadU16(bytes.data() + 8);
-    const std::size_t indexCount = LoadU16(bytes.data() + 10);
-    const std::size_t vertexCount = LoadU16(bytes.data() + 14);
-    const std::size_t indicesAt = StreamHeaderSize + StreamMeshHeaderSize * meshCount;
-    const std::size_t verticesAt = indicesAt + StreamIndexSize * indexCount;
-    if (LoadU16(bytes.data() + 12) != StreamVertexFormat ||
-        bytes.size() != verticesAt + StreamVertexSize * vertexCount) {
-        return Malformed("the mesh data of " + Quoted(*entry.name) +
-                         " is not a stream of the length its counts call for");
-    }
-    // Index arrays follow one another in mesh order, as do the vertex arrays.
-    std::size_t indexAt = indicesAt;
-    std::size_t vertexAt = verticesAt;
-    for (std::size_t m = 0; m < meshCount; ++m) {
-        const std::uint8_t* header = bytes.data() + StreamHeaderSize + StreamMeshHeaderSize * m;
-        const std::size_t meshIndices = LoadU16(header + 8);
-        const std::size_t meshVertices =
-            static_cast<std::uint16_t>(LoadU16(header + 6) - LoadU16(header + 4) + 1);
-        const std::size_t indexEnd = indexAt + StreamIndexSize * meshIndices;
-        const std::size_t vertexEnd = vertexAt + StreamVertexSize * meshVertices;
-        if (indexEnd > verticesAt || vertexEnd > bytes.size()) {
-            return Malformed("mesh " + std::to_string(m) + " of " + Quoted(*entry.name) +
-                             " reaches past the end of its stream");
-        }
-        if (meshIndices % 3 != 0) {
-            return Malformed("mesh " + std::to_string(m) + " of " + Quoted(*entry.name) +
-                             " has an index count that is not whole triangles");
-        }
+    const DecodedMeshStream& stream = decoded.value();
+    for (std::size_t m = 0; m < stream.meshes.size(); ++m) {
+        const MeshStreamMesh& record = stream.meshes[m];
         StoredMesh& mesh = out.emplace_back();
         mesh.entry = entryIndex;
         mesh.indexInEntry = static_cast<std::uint16_t>(m);
-        mesh.material = LoadU32(header);
-        mesh.indices.reserve(meshIndices);
-        for (std::size_t at = indexAt; at < indexEnd; at += StreamIndexSize) {
-            const std::uint16_t index = LoadU16(bytes.data() + at);
-            if (index >= meshVertices) {
-                return Malformed("mesh " + std::to_string(m) + " of " + Quoted(*entry.name) +
-                                 " names vertex " + std::to_string(index) + " of " +
-                                 std::to_string(meshVertices));
-            }
-            mesh.indices.push_back(index);
+        mesh.material = record.material;
+        mesh.indices.reserve(record.indexCount);
+        for (std::size_t i = 0; i < record.indexCount; ++i) {
+            mesh.indices.push_back(MeshStreamIndex(bytes, stream, m, i));
         }
-        mesh.vertices.resize(meshVertices);
-        for (std::size_t v = 0; v < meshVertices; ++v) {
-            const std::uint8_t* field = bytes.data() + vertexAt + StreamVertexSize * v;
+        mesh.vertices.resize(record.VertexCount());
+        for (std::size_t v = 0; v < record.VertexCount(); ++v) {
+            const MeshStreamVertex stored = MeshStreamVertexAt(bytes, stream, m, v);
             StoredVertex& vertex = mesh.vertices[v];
             for (std::size_t i = 0; i < 3; ++i) {
-                vertex.position[i] = LoadF32(field + 4 * i);
-                vertex.normal[i] = LoadF32(field + 12 + 4 * i);
+                vertex.position[i] = stored.position[i];
+                vertex.normal[i] = stored.normal[i];
             }
-            vertex.uv = {LoadF32(field + 24), LoadF32(field + 28)};
+            vertex.uv = {stored.u, stored.v};
         }
-        indexAt = indexEnd;
-        vertexAt = vertexEnd;
     }
     return {};
 }
@@ -97,7 +66,8 @@ Status ReadStream(const LibraryEntry& entry, std::size_t entryIndex, std::vector
 // A reference must use its whole stream, as the checks ask (its count is the stream's,
 // and the meshes it names lie inside it).
 Status CheckUsesWholeStream(const MeshReference& reference, const LibraryEntry& entry) {
-    const std::size_t meshCount = LoadU16(entry.meshData->bytes.data() + 8);
+    // Called only for an entry whose stream was read whole, so its header is there.
+    const std::size_t meshCount = ReadMeshStreamHeader(entry.meshData->bytes)->meshCount;
     const std::size_t end = std::size_t{reference.firstMesh} + reference.meshCount;
     if (end > meshCount) {
         return Malformed("a mesh reference names meshes " + std::to_string(reference.firstMesh) +

@@ -6,6 +6,7 @@
 
 #include "core/text.h"
 #include "mesh/mesh_data_stream.h"
+#include "mesh/mesh_stream_decoder.h"
 #include "tools/cmpinfo/leaf_decoders.h"
 #include "tools/cmpinfo/leaf_text.h"
 
@@ -13,25 +14,12 @@ namespace cmp {
 
 namespace {
 
-MeshStreamHeader ReadStreamHeader(std::span<const std::uint8_t> bytes) {
-    const std::uint8_t* at = bytes.data();
-    return {LoadU32(at),      LoadU32(at + 4),  LoadU16(at + 8),
-            LoadU16(at + 10), LoadU16(at + 12), LoadU16(at + 14)};
-}
-
 // The header of every mesh that lies whole inside the stream; a problem if one does not.
 std::vector<MeshStreamMesh> ReadMeshHeaders(std::span<const std::uint8_t> bytes,
                                             std::uint16_t meshCount, ProblemList& problems) {
-    std::vector<MeshStreamMesh> meshes;
-    for (std::size_t m = 0; m < meshCount; ++m) {
-        const std::size_t at = StreamHeaderSize + StreamMeshHeaderSize * m;
-        if (at + StreamMeshHeaderSize > bytes.size()) {
-            problems.Add("the stream ends inside the header of mesh " + std::to_string(m));
-            break;
-        }
-        const std::uint8_t* field = bytes.data() + at;
-        meshes.push_back({LoadU32(field), LoadU16(field + 4), LoadU16(field + 6),
-                          LoadU16(field + 8), LoadU16(field + 10)});
+    std::vector<MeshStreamMesh> meshes = ReadMeshStreamMeshes(bytes, meshCount);
+    if (meshes.size() < meshCount) {
+        problems.Add("the stream ends inside the header of mesh " + std::to_string(meshes.size()));
     }
     return meshes;
 }
@@ -126,14 +114,16 @@ void CheckIndices(std::span<const std::uint8_t> bytes, const MeshDataStreamLeaf&
 }  // namespace
 
 std::optional<std::uint16_t> MeshDataStreamMeshCount(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < StreamHeaderSize) {
+    const std::optional<MeshStreamHeader> header = ReadMeshStreamHeader(bytes);
+    if (!header) {
         return std::nullopt;
     }
-    return ReadStreamHeader(bytes).meshCount;
+    return header->meshCount;
 }
 
 LeafDecoding DecodeMeshDataStream(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < StreamHeaderSize) {
+    const std::optional<MeshStreamHeader> header = ReadMeshStreamHeader(bytes);
+    if (!header) {
         LeafDecoding result = DecodeUnknown(bytes);
         result.problems.Add("the mesh data stream is " + Plural(bytes.size(), "byte", "bytes") +
                             ", shorter than its 16-byte header");
@@ -141,10 +131,8 @@ LeafDecoding DecodeMeshDataStream(std::span<const std::uint8_t> bytes) {
     }
     ProblemList problems;
     MeshDataStreamLeaf stream;
-    stream.header = ReadStreamHeader(bytes);
-    stream.expectedLength = StreamHeaderSize + StreamMeshHeaderSize * stream.header.meshCount +
-                            StreamIndexSize * stream.header.indexCount +
-                            StreamVertexSize * stream.header.vertexCount;
+    stream.header = *header;
+    stream.expectedLength = MeshStreamLength(*header);
     CheckHeader(stream.header, bytes.size(), stream.expectedLength, problems);
     stream.meshes = ReadMeshHeaders(bytes, stream.header.meshCount, problems);
     CheckMeshRuns(stream.header, stream.meshes, problems);
