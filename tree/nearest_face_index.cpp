@@ -83,13 +83,6 @@ struct NearestFaceIndex::Best {
     }
 };
 
-NearestFaceIndex::Box NearestFaceIndex::Box::Joined(const Box& other) const {
-    return {
-        {std::min(low.x, other.low.x), std::min(low.y, other.low.y), std::min(low.z, other.low.z)},
-        {std::max(high.x, other.high.x), std::max(high.y, other.high.y),
-         std::max(high.z, other.high.z)}};
-}
-
 NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std::size_t searches)
     : faces_(faces) {
     if (searches < SearchesWorthATree) {
@@ -134,14 +127,15 @@ void NearestFaceIndex::Build(std::uint32_t node, std::uint32_t begin, std::uint3
     nodes_.resize(nodes_.size() + 2);
     Build(firstChild, begin, middle);
     Build(firstChild + 1, middle, end);
-    nodes_[node].box = nodes_[firstChild].box.Joined(nodes_[firstChild + 1].box);
+    nodes_[node].box = nodes_[firstChild].box;
+    nodes_[node].box.Include(nodes_[firstChild + 1].box);
 }
 
 NearestFaceIndex::Box NearestFaceIndex::BoxOf(std::uint32_t begin, std::uint32_t end,
                                               std::uint32_t step) const {
     Box box{centres_[begin].at, centres_[begin].at};
     for (std::uint32_t i = begin + step; i < end; i += step) {
-        box = box.Joined({centres_[i].at, centres_[i].at});
+        box.Include({centres_[i].at, centres_[i].at});
     }
     return box;
 }

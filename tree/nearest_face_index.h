@@ -9,6 +9,7 @@
 // .cpp for why).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -39,11 +40,16 @@ class NearestFaceIndex {
                                      const CandidateFace* hint = nullptr) const;
 
   private:
-    // Bounds of centres.
+    // Bounds of centres: a box of one point grows to take in others.
     struct Box {
         Vector3 low;
         Vector3 high;
-        Box Joined(const Box& other) const;
+        void Include(const Box& other) {
+            low = {std::min(low.x, other.low.x), std::min(low.y, other.low.y),
+                   std::min(low.z, other.low.z)};
+            high = {std::max(high.x, other.high.x), std::max(high.y, other.high.y),
+                    std::max(high.z, other.high.z)};
+        }
     };
     // The centres centres_[begin, end) and their box; an inner node's two halves are
     // nodes_[firstChild] and nodes_[firstChild + 1], a leaf has firstChild 0.
