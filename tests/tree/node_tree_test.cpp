@@ -120,9 +120,8 @@ Bytes Pattern(std::size_t node, std::size_t size) {
     return bytes;
 }
 
-// Copied payloads share the tree's blocks: every one must keep its own bytes at its own
-// address while thousands more are added, and after the tree is moved, whatever the mix
-// of sizes (some fill a block exactly, some leave its end unused, some exceed a block).
+// Copied payloads: every one must keep its own bytes at its own address while thousands
+// more are added, and after the tree is moved, whatever the mix of sizes.
 TEST(NodeTreeTest, CopiedPayloadsKeepTheirBytesAndAddresses) {
     struct Case {
         const char* what;
