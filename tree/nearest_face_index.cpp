@@ -83,6 +83,23 @@ struct NearestFaceIndex::Best {
     }
 };
 
+const CandidateFace* ScanForNearestCandidate(const std::vector<CandidateFace>& faces,
+                                             const Vector3& position) {
+    double best = NoFaceDistance;
+    const CandidateFace* nearest = nullptr;
+    for (const CandidateFace& face : faces) {
+        const float dx = position.x - face.centre.x;
+        const float dy = position.y - face.centre.y;
+        const float dz = position.z - face.centre.z;
+        const double distance = std::sqrt(SquaredDistance(dx, dy, dz));
+        if (distance < best) {
+            best = distance;
+            nearest = &face;
+        }
+    }
+    return nearest;
+}
+
 NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std::size_t searches)
     : faces_(faces) {
     if (searches < SearchesWorthATree) {
