@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/utf/test_trees.h"
 #include "tools/cmpinfo/exported_model.h"
 #include "tools/cmpinfo/gltf_file.h"
 #include "tools/cmpinfo/gltf_model.h"

@@ -20,7 +20,6 @@ namespace cmp {
 class NodeHandle {
   public:
     NodeHandle() = default;
-    bool IsNull() const { return id_ == 0; }
     explicit operator bool() const { return id_ != 0; }
     friend bool operator==(NodeHandle, NodeHandle) = default;
 
@@ -108,27 +107,5 @@ class NodeTree {
     NodeHandle firstTopLevel_;
     NodeHandle lastTopLevel_;
 };
-
-// Calls visit(node, depth) for every node in pre-order: a node, its whole subtree, then
-// its next sibling; top-level nodes have depth 0. Walks with an explicit stack, so trees
-// of any width or depth are safe.
-template <class Visit>
-void ForEachInPreOrder(const NodeTree& tree, Visit visit) {
-    std::vector<std::pair<NodeHandle, int>> stack;
-    if (tree.GetRoot()) {
-        stack.emplace_back(tree.GetRoot(), 0);
-    }
-    while (!stack.empty()) {
-        const auto [node, depth] = stack.back();
-        stack.pop_back();
-        visit(node, depth);
-        if (NodeHandle sibling = tree.GetNextSibling(node)) {
-            stack.emplace_back(sibling, depth);
-        }
-        if (NodeHandle child = tree.GetFirstChild(node)) {
-            stack.emplace_back(child, depth + 1);
-        }
-    }
-}
 
 }  // namespace cmp

@@ -60,11 +60,11 @@ TEST(NodeTreeTest, RegistryIsInsertionOrderWalkIsTreeOrder) {
     EXPECT_EQ(tree.GetRoot(), a);
     EXPECT_EQ(tree.GetFirstChild(a), b);
     EXPECT_EQ(tree.GetFirstChild(b), d);
-    EXPECT_TRUE(tree.GetFirstChild(c).IsNull());
-    EXPECT_TRUE(tree.GetFirstChild(d).IsNull());
+    EXPECT_FALSE(tree.GetFirstChild(c));
+    EXPECT_FALSE(tree.GetFirstChild(d));
     EXPECT_EQ(tree.GetNextSibling(b), c);
     for (NodeHandle last : {a, c, d}) {
-        EXPECT_TRUE(tree.GetNextSibling(last).IsNull());
+        EXPECT_FALSE(tree.GetNextSibling(last));
     }
     EXPECT_EQ(Names(tree, tree.Registry()), (std::vector<std::string>{"A", "B", "C", "D"}));
     EXPECT_EQ(Names(tree, PreOrder(tree)), (std::vector<std::string>{"A", "B", "D", "C"}));
@@ -241,7 +241,7 @@ TEST(NodeTreeTest, EmptyPayloads) {
 
 TEST(NodeTreeTest, EmptyTree) {
     NodeTree tree;
-    EXPECT_TRUE(tree.GetRoot().IsNull());
+    EXPECT_FALSE(tree.GetRoot());
     EXPECT_TRUE(tree.Registry().empty());
 }
 
