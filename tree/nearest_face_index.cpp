@@ -2,27 +2,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace cmp {
 
-// Why the search finds exactly the scan's face. Rounding to nearest is monotonic, so as a
-// centre coordinate moves away from the position, the float difference the scan computes
-// never shrinks, and neither do its square, the double sums or the root. A centre inside
-// a box is on every axis at least as far from the position as the box's nearer edge, so
-// its distance as the scan computes it is at least that of the box's gaps computed the
-// same way (a gap below the box, low - p, rounds to exactly -(p - low)). Squares are
-// compared with the largest square whose root is at most the best distance, which the
-// root itself decides (see LargestSquareWithin): a square above it has a root above the
-// best distance, so neither that face nor any face of that box can win or tie.
+// Why the search finds exactly the scan's face: rounding to nearest is monotonic, so as
+// a centre moves away from the position along an axis, the float difference the scan
+// computes never shrinks, and neither do its square, the double sums or the root. A
+// centre inside a box is on every axis at least as far from the position as the box's
+// nearer edge, so the scan's distance to it is at least the distance computed the same
+// way from the gaps to those edges (below the box, low - p rounds to exactly -(p - low)).
+// A box whose gaps come to more than the best distance so far holds no face that could
+// win or tie; every other box is searched, and its faces are weighed as the scan weighs
+// them.
 
 namespace {
 
 // Faces whose centre is this far away or farther are never nearest.
 constexpr double NoFaceDistance = 999999.0f;
 constexpr std::uint32_t NoFace = std::numeric_limits<std::uint32_t>::max();
-constexpr double Infinity = std::numeric_limits<double>::infinity();
 
-// A leaf holds at most this many centres: checking a centre costs less than weighing a
+// A leaf holds at most this many centres: weighing a centre costs less than weighing a
 // box, so leaves are large.
 constexpr std::uint32_t LeafCentres = 64;
 
@@ -30,10 +30,10 @@ bool IsFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// The square of the scan's distance: differences in float, squares summed in double in
-// x, y, z order. The scan then takes the root in double.
-double SquaredDistance(float dx, float dy, float dz) {
-    return double{dx} * dx + double{dy} * dy + double{dz} * dz;
+// The scan's distance: differences in float, squares summed in double in x, y, z order,
+// the root taken in double.
+double Distance(float dx, float dy, float dz) {
+    return std::sqrt(double{dx} * dx + double{dy} * dy + double{dz} * dz);
 }
 
 // How far `p` lies outside [low, high], as the scan's difference at the nearer edge; 0
@@ -42,42 +42,22 @@ float Gap(float p, float low, float high) {
     return p < low ? low - p : p > high ? p - high : 0.0f;
 }
 
-// The largest square whose root (in double) is at most `distance`: stepped to from
-// distance * distance, one representable value at a time, asking the root each time. As
-// the root never decreases with the square, a square is at most the result exactly when
-// its root is at most `distance`.
-double LargestSquareWithin(double distance) {
-    double square = distance * distance;
-    while (std::sqrt(std::nextafter(square, Infinity)) <= distance) {
-        square = std::nextafter(square, Infinity);
-    }
-    while (std::sqrt(square) > distance) {
-        square = std::nextafter(square, 0.0);
-    }
-    return square;
-}
-
 }  // namespace
 
 // The best face so far in the scan's order: by distance, then by index. Which faces are
 // offered, and in which order, never changes the least of them.
 struct NearestFaceIndex::Best {
     double distance = NoFaceDistance;
-    double squareLimit = LargestSquareWithin(NoFaceDistance);
     std::uint32_t face = NoFace;  // NoFace: only a strictly nearer face may win
 
-    // Whether a face whose squared distance is at least `square` could beat this one (a
-    // tie included: it may be an earlier face).
-    bool MayBeBeatenFrom(double square) const { return square <= squareLimit; }
+    // Whether a face at least `bound` away could beat this one (a tie included: it may
+    // be an earlier face).
+    bool MayBeBeatenFrom(double bound) const { return bound <= distance; }
 
-    void Offer(double square, std::uint32_t index) {
-        if (!MayBeBeatenFrom(square)) {
-            return;  // farther (or not a number, which the scan never takes either)
-        }
-        const double candidate = std::sqrt(square);
+    void Offer(double candidate, std::uint32_t index) {
+        // A distance that is not a number never wins, in the scan either.
         if (candidate < distance || (candidate == distance && face != NoFace && index < face)) {
             distance = candidate;
-            squareLimit = LargestSquareWithin(candidate);
             face = index;
         }
     }
@@ -88,10 +68,8 @@ const CandidateFace* ScanForNearestCandidate(const std::vector<CandidateFace>& f
     double best = NoFaceDistance;
     const CandidateFace* nearest = nullptr;
     for (const CandidateFace& face : faces) {
-        const float dx = position.x - face.centre.x;
-        const float dy = position.y - face.centre.y;
-        const float dz = position.z - face.centre.z;
-        const double distance = std::sqrt(SquaredDistance(dx, dy, dz));
+        const double distance = Distance(position.x - face.centre.x, position.y - face.centre.y,
+                                         position.z - face.centre.z);
         if (distance < best) {
             best = distance;
             nearest = &face;
@@ -127,18 +105,17 @@ void NearestFaceIndex::Build(std::uint32_t node, std::uint32_t begin, std::uint3
         return;
     }
     // Halves at the median along the longest side of the box of every so many of the
-    // centres (a sample does as well as all of them here, and costs nothing). The order
-    // within a half does not matter.
+    // centres (a sample does as well as all of them here, and costs next to nothing).
+    // The order within a half does not matter.
     const Box sample = BoxOf(begin, end, (end - begin) / LeafCentres);
     const double sides[3] = {double{sample.high.x} - sample.low.x,
                              double{sample.high.y} - sample.low.y,
                              double{sample.high.z} - sample.low.z};
     float Vector3::*const axes[3] = {&Vector3::x, &Vector3::y, &Vector3::z};
     float Vector3::*const axis = axes[std::max_element(sides, sides + 3) - sides];
-    const auto along = [axis](const Centre& a, const Centre& b) { return a.at.*axis < b.at.*axis; };
     const std::uint32_t middle = begin + (end - begin) / 2;
     std::nth_element(centres_.begin() + begin, centres_.begin() + middle, centres_.begin() + end,
-                     along);
+                     [axis](const Centre& a, const Centre& b) { return a.at.*axis < b.at.*axis; });
     const auto firstChild = static_cast<std::uint32_t>(nodes_.size());
     nodes_[node].firstChild = firstChild;
     nodes_.resize(nodes_.size() + 2);
@@ -157,11 +134,10 @@ NearestFaceIndex::Box NearestFaceIndex::BoxOf(std::uint32_t begin, std::uint32_t
     return box;
 }
 
-double NearestFaceIndex::SquaredBound(const Vector3& p, std::uint32_t node) const {
-    const Vector3& low = nodes_[node].box.low;
-    const Vector3& high = nodes_[node].box.high;
-    return SquaredDistance(Gap(p.x, low.x, high.x), Gap(p.y, low.y, high.y),
-                           Gap(p.z, low.z, high.z));
+double NearestFaceIndex::Bound(const Vector3& p, std::uint32_t node) const {
+    const Box& box = nodes_[node].box;
+    return Distance(Gap(p.x, box.low.x, box.high.x), Gap(p.y, box.low.y, box.high.y),
+                    Gap(p.z, box.low.z, box.high.z));
 }
 
 void NearestFaceIndex::Search(std::uint32_t index, const Vector3& p, Best& best) const {
@@ -169,15 +145,15 @@ void NearestFaceIndex::Search(std::uint32_t index, const Vector3& p, Best& best)
     if (node.firstChild == 0) {
         for (std::uint32_t i = node.begin; i < node.end; ++i) {
             const Vector3& c = centres_[i].at;
-            best.Offer(SquaredDistance(p.x - c.x, p.y - c.y, p.z - c.z), centres_[i].face);
+            best.Offer(Distance(p.x - c.x, p.y - c.y, p.z - c.z), centres_[i].face);
         }
         return;
     }
     // The nearer half first: its faces more often let the other be passed by.
     std::uint32_t near = node.firstChild;
     std::uint32_t far = node.firstChild + 1;
-    double nearBound = SquaredBound(p, near);
-    double farBound = SquaredBound(p, far);
+    double nearBound = Bound(p, near);
+    double farBound = Bound(p, far);
     if (farBound < nearBound) {
         std::swap(near, far);
         std::swap(nearBound, farBound);
@@ -203,10 +179,10 @@ const CandidateFace* NearestFaceIndex::FindNearest(const Vector3& position,
     // The hint is offered like any face, so it wins only where the scan would pick it.
     if (hint != nullptr && hint >= faces_.data() && hint < faces_.data() + faces_.size()) {
         const Vector3& c = hint->centre;
-        best.Offer(SquaredDistance(position.x - c.x, position.y - c.y, position.z - c.z),
+        best.Offer(Distance(position.x - c.x, position.y - c.y, position.z - c.z),
                    static_cast<std::uint32_t>(hint - faces_.data()));
     }
-    if (best.MayBeBeatenFrom(SquaredBound(position, 0))) {
+    if (best.MayBeBeatenFrom(Bound(position, 0))) {
         Search(0, position, best);
     }
     return best.face == NoFace ? nullptr : &faces_[best.face];

@@ -1,6 +1,6 @@
 // The nearest-face search behind hardpoint orientations, in about logarithmic time per
-// hardpoint: a tree of boxes over the candidate faces' centres, each node splitting its
-// centres in half along its box's longest side, built once per export.
+// hardpoint: a tree of boxes over the candidate faces' centres, each node halving its
+// centres at the median along the longest side of their box, built once per export.
 //
 // It finds exactly the face that scanning every candidate in order would find: each face's
 // distance is computed with the scan's own arithmetic, a face must be strictly nearer
@@ -70,9 +70,9 @@ class NearestFaceIndex {
     void Build(std::uint32_t node, std::uint32_t begin, std::uint32_t end);
     // The box of centres_[begin], centres_[begin + step], ... before `end`.
     Box BoxOf(std::uint32_t begin, std::uint32_t end, std::uint32_t step) const;
-    // The square of the least distance, as the scan computes distances, from `p` to
-    // any centre in the box of nodes_[node].
-    double SquaredBound(const Vector3& p, std::uint32_t node) const;
+    // The least distance, as the scan computes distances, from `p` to any centre in
+    // the box of nodes_[node].
+    double Bound(const Vector3& p, std::uint32_t node) const;
     void Search(std::uint32_t node, const Vector3& position, Best& best) const;
 
     const std::vector<CandidateFace>& faces_;
