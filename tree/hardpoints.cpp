@@ -81,18 +81,17 @@ std::array<float, 9> OrientationFromNormal(const Vector3& n) {
 // A leaf of little-endian reals.
 template <std::size_t N>
 Bytes FloatPayload(const std::array<float, N>& values) {
-    Bytes bytes;
-    for (const float value : values) {
-        AppendF32(bytes, value);
+    Bytes bytes(4 * N);
+    for (std::size_t i = 0; i < N; ++i) {
+        StoreF32(&bytes[4 * i], values[i]);
     }
     return bytes;
 }
 
 // "Max" and "Min": one real, then four zero bytes.
 Bytes LimitPayload(std::uint32_t bits) {
-    Bytes bytes;
-    AppendU32(bytes, bits);
-    AppendU32(bytes, 0);
+    Bytes bytes(8, 0);
+    StoreU32(bytes.data(), bits);
     return bytes;
 }
 
