@@ -91,7 +91,7 @@ NearestFaceIndex::NearestFaceIndex(const std::vector<CandidateFace>& faces, std:
         }
     }
     if (!centres_.empty()) {
-        nodes_.reserve(2 * (centres_.size() / LeafCentres) + 1);
+        nodes_.reserve(4 * (centres_.size() / LeafCentres) + 1);  // leaves hold at least half
         nodes_.emplace_back();
         Build(0, 0, static_cast<std::uint32_t>(centres_.size()));
     }
