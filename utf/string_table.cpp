@@ -5,12 +5,14 @@
 namespace cmp {
 
 std::uint32_t StringTable::Add(std::string_view name) {
-    const auto [entry, added] = offsets_.try_emplace(std::string(name), GetSize());
-    if (added) {
-        block_.append(name);
-        block_.push_back('\0');
+    if (const auto known = offsets_.find(name); known != offsets_.end()) {
+        return known->second;
     }
-    return entry->second;
+    const std::uint32_t offset = GetSize();
+    offsets_.emplace(name, offset);
+    block_.append(name);
+    block_.push_back('\0');
+    return offset;
 }
 
 void StringTable::CopyOut(std::uint8_t* destination) const {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,8 +28,16 @@ class StringTable {
     void CopyOut(std::uint8_t* destination) const;
 
   private:
+    // Hashes names and views of names alike, so that a name is looked up without a copy.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+
     std::string block_ = std::string(1, '\0');  // the string block as the file holds it
-    std::unordered_map<std::string, std::uint32_t> offsets_;
+    std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> offsets_;
 };
 
 }  // namespace cmp
