@@ -2,16 +2,14 @@
 # targets themselves (each layer links it PUBLIC, so whatever links a layer gets it too).
 #
 # Bit-exact output: no contraction into fused multiply-adds, no fast-math, and SSE2
-# arithmetic (never x87) on 32-bit x86. The loop vectorizer stays off: it has been seen
+# arithmetic (never x87) on 32-bit x86. The vectorizers stay off: GCC 12's has been seen
 # to reuse a double where the code rounds to float and widens again, which changes the
-# last bit of stored results, and the stored bits are the product. Code that computes
-# several values side by side (the nearest-face search, the normals' unit lengths) says
-# so with SSE2 intrinsics, each lane doing exactly the operations of the single
-# computation.
+# last bit of stored results, and the stored bits are the product. The code is plain
+# C++ with no instruction set of its own, so any target builds it.
 add_library(cmp_build_rules INTERFACE)
 target_compile_options(cmp_build_rules INTERFACE
   -Wall -Wextra -Wpedantic -ffp-contract=off -fno-tree-vectorize)
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$" OR CMAKE_SIZEOF_VOID_P EQUAL 4)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86|x86_64|AMD64)$")
   target_compile_options(cmp_build_rules INTERFACE -msse2 -mfpmath=sse)
 endif()
 # Every header is named from the repository's root ("mesh/normals.h"); the headers the

@@ -29,6 +29,7 @@
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/tree/reference_nearest_face.h"
+#include "tests/utf/test_trees.h"
 #include "tools/cmpinfo/inspect.h"
 #include "tools/cmpinfo/render_json.h"
 #include "tools/cmpinfo/render_text.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/tools/gltf_rules.h"
+#include "tests/utf/test_trees.h"
 #include "tools/cmpinfo/exported_model.h"
 #include "tools/cmpinfo/gltf_document.h"
 #include "tools/cmpinfo/inspect.h"

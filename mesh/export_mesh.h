@@ -43,7 +43,9 @@ struct ExportMesh {
     std::vector<std::uint16_t> triangles;   // three corners per triangle, local to the mesh
     char materialName[NameFieldSize] = {};  // NUL-terminated; empty when there is no material
     char meshName[NameFieldSize] = {};      // NUL-terminated
-    bool isHardpoint = false;               // meshName begins with "hp" in any letter case
+    // Whether meshName begins with "hp" in any letter case (IsHardpointName), set once at
+    // extraction; every later step asks this flag, never the name.
+    bool isHardpoint = false;
     // One unit normal per triangle; (0,0,0) for a degenerate one, and for a triangle
     // naming a vertex the mesh lacks (left out of normals and the hardpoint search; the
     // format check refuses such a model). None for a hardpoint's mesh, whose vertex

@@ -1,10 +1,8 @@
 #include "mesh/format_limits.h"
 
-#include <emmintrin.h>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -75,37 +73,8 @@ void CheckTotals(const MeshList& meshes, std::vector<std::string>& problems) {
     }
 }
 
-// Whether some corner names a vertex at or past `vertexCount`: eight corners at a time,
-// with no branch per corner (the common case: every corner is in range).
-bool MayHaveCornersPast(const std::vector<std::uint16_t>& corners, std::size_t vertexCount) {
-    if (vertexCount > std::numeric_limits<std::uint16_t>::max()) {
-        return false;  // no 16-bit corner reaches it
-    }
-    if (vertexCount == 0) {
-        return !corners.empty();
-    }
-    // A corner past the last vertex is one that stays above 0 when the last vertex's
-    // index is taken from it with unsigned saturation.
-    const auto last = static_cast<std::uint16_t>(vertexCount - 1);
-    const __m128i lasts = _mm_set1_epi16(static_cast<short>(last));
-    __m128i past = _mm_setzero_si128();
-    std::size_t k = 0;
-    for (; k + 8 <= corners.size(); k += 8) {
-        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&corners[k]));
-        past = _mm_or_si128(past, _mm_subs_epu16(eight, lasts));
-    }
-    std::uint16_t rest = 0;
-    for (; k < corners.size(); ++k) {
-        rest |= corners[k] > last ? 1 : 0;
-    }
-    return rest != 0 || _mm_movemask_epi8(_mm_cmpeq_epi8(past, _mm_setzero_si128())) != 0xFFFF;
-}
-
 void CheckCorners(const ExportMesh& mesh, std::vector<std::string>& problems) {
     const std::size_t vertexCount = mesh.vertices.size();
-    if (!MayHaveCornersPast(mesh.triangles, vertexCount)) {
-        return;
-    }
     for (std::size_t k = 0; k < mesh.triangles.size(); ++k) {
         if (mesh.triangles[k] >= vertexCount) {
             problems.push_back("mesh " + Quoted(mesh) + " uses vertex " +
@@ -117,33 +86,7 @@ void CheckCorners(const ExportMesh& mesh, std::vector<std::string>& problems) {
     }
 }
 
-// Whether some position or texture coordinate may be an infinity or a NaN: one pass
-// without a branch per value (the common case: every value finite), before the pass that
-// finds the first vertex at fault. A vertex is two sets of four floats: the position and
-// the normal's x, then the normal's y and z and the texture coordinates. Adding one to a
-// float's exponent field carries into the sign bit only when the field is all ones.
-bool MayHaveNonFiniteValues(const std::vector<ExportVertex>& vertices) {
-    static_assert(offsetof(ExportVertex, normal) == 12 && offsetof(ExportVertex, u) == 24);
-    const __m128i exponent = _mm_set1_epi32(0x7F800000);
-    const __m128i exponentOne = _mm_set1_epi32(0x00800000);
-    __m128i front = _mm_setzero_si128();
-    __m128i back = _mm_setzero_si128();
-    for (const ExportVertex& vertex : vertices) {
-        const auto* lanes = reinterpret_cast<const __m128i*>(&vertex);
-        front = _mm_or_si128(
-            front, _mm_add_epi32(_mm_and_si128(_mm_loadu_si128(lanes), exponent), exponentOne));
-        back = _mm_or_si128(
-            back, _mm_add_epi32(_mm_and_si128(_mm_loadu_si128(lanes + 1), exponent), exponentOne));
-    }
-    // The sign bits of x, y, z in front and of u, v in back; the normal's lanes are left.
-    const int signs = _mm_movemask_ps(_mm_castsi128_ps(front)) & 0x7;
-    return signs != 0 || (_mm_movemask_ps(_mm_castsi128_ps(back)) & 0xC) != 0;
-}
-
 void CheckFiniteValues(const ExportMesh& mesh, std::vector<std::string>& problems) {
-    if (!MayHaveNonFiniteValues(mesh.vertices)) {
-        return;
-    }
     for (std::size_t j = 0; j < mesh.vertices.size(); ++j) {
         if (!HasFiniteValues(mesh.vertices[j])) {
             problems.push_back("mesh " + Quoted(mesh) +

@@ -9,8 +9,4 @@ bool IsHardpointName(const char* name) {
     return name != nullptr && FoldAsciiCase(name[0]) == 'h' && FoldAsciiCase(name[1]) == 'p';
 }
 
-bool IsHardpointName(std::string_view name) {
-    return name.size() >= 2 && FoldAsciiCase(name[0]) == 'h' && FoldAsciiCase(name[1]) == 'p';
-}
-
 }  // namespace cmp

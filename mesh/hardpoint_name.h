@@ -1,11 +1,10 @@
 #pragma once
 
-#include <string_view>
-
 namespace cmp {
 
 // True when the first two characters are "hp" in any ASCII letter case. Null-safe.
+// Extraction asks this once per mesh and keeps the answer (ExportMesh::isHardpoint),
+// which every later step goes by.
 bool IsHardpointName(const char* name);
-bool IsHardpointName(std::string_view name);
 
 }  // namespace cmp

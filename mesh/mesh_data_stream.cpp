@@ -1,9 +1,7 @@
 #include "mesh/mesh_data_stream.h"
 
 #include <bit>
-#include <cerrno>
 #include <cstddef>
-#include <cstring>
 #include <limits>
 #include <type_traits>
 #include <vector>
@@ -37,10 +35,9 @@ StreamCounts CountStream(const MeshList& meshes) {
 }
 
 // On a little-endian machine the vertex records and index arrays already hold the
-// stream's bytes, field for field, and are taken whole; elsewhere each field is stored
-// in little-endian order. The records' layout is pinned here so that the bulk copy can
-// never give other bytes than the field-by-field path.
-constexpr bool BulkCopy = std::endian::native == std::endian::little;
+// stream's bytes, field for field, and are taken whole. The records' layout is pinned
+// here so that taking them whole can never give other bytes than storing each field.
+constexpr bool RecordsHoldStreamBytes = std::endian::native == std::endian::little;
 static_assert(std::numeric_limits<float>::is_iec559 && sizeof(float) == 4);
 static_assert(std::is_standard_layout_v<ExportVertex> &&
               std::is_trivially_copyable_v<ExportVertex>);
@@ -78,9 +75,8 @@ void PutMeshHeaders(Bytes& out, const MeshList& meshes) {
     }
 }
 
-// Indices stay local to their mesh; the mesh header's start vertex places them. Field
-// by field, for a machine whose records do not hold the stream's bytes.
-[[maybe_unused]] void PutIndexArrays(Bytes& out, const MeshList& meshes) {
+// Indices stay local to their mesh; the mesh header's start vertex places them.
+void PutIndexArrays(Bytes& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
         if (!mesh.isHardpoint) {
             for (std::size_t k = 0; k < IndexCount(mesh); ++k) {
@@ -101,7 +97,7 @@ void PutVertex(Bytes& out, const ExportVertex& vertex) {
     AppendF32(out, vertex.v);
 }
 
-[[maybe_unused]] void PutVertexArrays(Bytes& out, const MeshList& meshes) {
+void PutVertexArrays(Bytes& out, const MeshList& meshes) {
     for (const ExportMesh& mesh : meshes) {
         if (!mesh.isHardpoint) {
             for (const ExportVertex& vertex : mesh.vertices) {
@@ -119,49 +115,37 @@ std::size_t MeshDataStreamSize(const MeshList& meshes) {
            StreamIndexSize * counts.indices + StreamVertexSize * counts.vertices;
 }
 
-MeshDataStreamPieces::MeshDataStreamPieces(const MeshList& meshes) {
-    const StreamCounts counts = CountStream(meshes);
-    head_.reserve(StreamHeaderSize + StreamMeshHeaderSize * counts.meshes);
-    PutStreamHeader(head_, counts);
-    PutMeshHeaders(head_, meshes);
-    if constexpr (!BulkCopy) {
-        PutIndexArrays(head_, meshes);
-        PutVertexArrays(head_, meshes);
-    }
-    pieces_.push_back(head_);
-    if constexpr (BulkCopy) {
-        for (const ExportMesh& mesh : meshes) {
-            if (!mesh.isHardpoint && IndexCount(mesh) > 0) {
-                pieces_.push_back(BytesOf(mesh.triangles, IndexCount(mesh)));
-            }
-        }
-        for (const ExportMesh& mesh : meshes) {
-            if (!mesh.isHardpoint && !mesh.vertices.empty()) {
-                pieces_.push_back(BytesOf(mesh.vertices, mesh.vertices.size()));
-            }
-        }
-    }
-}
-
 Bytes BuildMeshDataStream(const MeshList& meshes) {
-    const MeshDataStreamPieces pieces(meshes);
-    // Reserved at its final size and appended to: no byte is written twice.
     Bytes stream;
     stream.reserve(MeshDataStreamSize(meshes));
-    for (const BytePiece piece : pieces.GetPieces()) {
-        stream.insert(stream.end(), piece.begin(), piece.end());
-    }
+    PutStreamHeader(stream, CountStream(meshes));
+    PutMeshHeaders(stream, meshes);
+    PutIndexArrays(stream, meshes);
+    PutVertexArrays(stream, meshes);
     return stream;
 }
 
-Status WriteMeshDataStream(const MeshList& meshes, std::FILE* file) {
-    const Bytes stream = BuildMeshDataStream(meshes);
-    errno = 0;
-    if (std::fwrite(stream.data(), 1, stream.size(), file) != stream.size() ||
-        std::fflush(file) != 0) {
-        return Error{ErrorCode::CannotWrite, std::strerror(errno != 0 ? errno : EIO)};
+MeshDataStreamPieces::MeshDataStreamPieces(const MeshList& meshes) {
+    if constexpr (!RecordsHoldStreamBytes) {
+        built_ = BuildMeshDataStream(meshes);
+        pieces_.push_back(built_);
+        return;
     }
-    return Status::Ok();
+    const StreamCounts counts = CountStream(meshes);
+    built_.reserve(StreamHeaderSize + StreamMeshHeaderSize * counts.meshes);
+    PutStreamHeader(built_, counts);
+    PutMeshHeaders(built_, meshes);
+    pieces_.push_back(built_);
+    for (const ExportMesh& mesh : meshes) {
+        if (!mesh.isHardpoint && IndexCount(mesh) > 0) {
+            pieces_.push_back(BytesOf(mesh.triangles, IndexCount(mesh)));
+        }
+    }
+    for (const ExportMesh& mesh : meshes) {
+        if (!mesh.isHardpoint && !mesh.vertices.empty()) {
+            pieces_.push_back(BytesOf(mesh.vertices, mesh.vertices.size()));
+        }
+    }
 }
 
 }  // namespace cmp

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <span>
 #include <vector>
 
@@ -31,16 +30,17 @@ inline constexpr std::size_t MaxMeshDataStreamSize =
     MaxStreamVertices * StreamVertexSize;
 
 // The mesh data stream of every non-hardpoint mesh, in list order: 16-byte header,
-// 12-byte mesh headers, index arrays, vertex arrays; 16 + 12 M + 2 I + 32 V bytes.
-// Counts come from the arrays themselves (vertices.size(), triangles.size() / 3), so
-// nothing outside them is read. Assumes CheckFormatLimits passed; counts beyond 16 bits
-// are truncated to their field otherwise.
+// 12-byte mesh headers, index arrays, vertex arrays; 16 + 12 M + 2 I + 32 V bytes. Every
+// field is stored in little-endian order, one by one, whatever the machine. Counts come
+// from the arrays themselves (vertices.size(), triangles.size() / 3), so nothing outside
+// them is read. Assumes CheckFormatLimits passed; counts beyond 16 bits are truncated to
+// their field otherwise.
 Bytes BuildMeshDataStream(const MeshList& meshes);
 
-// The same stream as pieces to write one after another, without building it: the
-// headers are built here; on a little-endian machine the index and vertex arrays are
-// pieces of the meshes' own arrays, which already hold the stream's bytes (elsewhere
-// they are built too). The pieces are valid while this object and `meshes` live
+// The same stream as pieces to write one after another. On a little-endian machine the
+// meshes' index and vertex arrays already hold the stream's bytes, so only the headers
+// are built and the arrays are pieces of their own; elsewhere the one piece is
+// BuildMeshDataStream(meshes). The pieces are valid while this object and `meshes` live
 // unchanged.
 class MeshDataStreamPieces {
   public:
@@ -51,17 +51,11 @@ class MeshDataStreamPieces {
     std::span<const BytePiece> GetPieces() const { return pieces_; }
 
   private:
-    Bytes head_;
+    Bytes built_;  // the headers, or the whole stream
     std::vector<BytePiece> pieces_;
 };
 
 // The length of BuildMeshDataStream(meshes), without building it.
 std::size_t MeshDataStreamSize(const MeshList& meshes);
-
-// Writes BuildMeshDataStream(meshes) to `file` (open for binary writing; it stays open
-// and the caller's) and flushes it, since a full disk often shows only then. A failed
-// write or flush gives CannotWrite with the system's reason as the message. The file
-// itself, its name and its lifetime are the caller's: see plugin/temporary_stream.h.
-[[nodiscard]] Status WriteMeshDataStream(const MeshList& meshes, std::FILE* file);
 
 }  // namespace cmp

@@ -35,10 +35,11 @@ std::uint32_t NameId(const char* name) {
     if (name == nullptr) {
         return 0;
     }
+    const std::array<std::uint32_t, 256>& table = NameIdTable();
     std::uint32_t h = 0xFFFFFFFFu;
     for (const char* at = name; *at != '\0'; ++at) {
         const auto c = static_cast<std::uint8_t>(FoldAsciiCase(*at));
-        h = (h >> 8) ^ NameIdValues[(c ^ h) & 0xFFu];
+        h = (h >> 8) ^ table[(c ^ h) & 0xFFu];
     }
     return ~h;
 }

@@ -26,8 +26,7 @@ PlannedMesh PlanMesh(const ExportMesh& mesh) {
     // The stream leaves out every mesh whose name begins with "hp"; the hardpoint branch
     // takes only those whose kind it can read. A mesh that falls between the two is in
     // neither.
-    const std::optional<HardpointName> parsed =
-        ParseHardpointName(std::string_view(planned.meshName));
+    const std::optional<HardpointName> parsed = ReadHardpointName(mesh);
     if (!parsed) {
         planned.role = MeshRole::LeftOut;
         return planned;

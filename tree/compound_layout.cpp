@@ -4,7 +4,6 @@
 #include <string>
 
 #include "mesh/format_limits.h"
-#include "mesh/hardpoint_name.h"
 #include "mesh/mesh_data_stream.h"
 #include "mesh/name_id.h"
 #include "tree/hardpoints.h"
@@ -27,9 +26,7 @@ Bytes TextPayload(const std::string& text) {
 std::int32_t CountNonHardpointMeshes(const MeshList& meshes) {
     std::int32_t count = 0;
     for (const ExportMesh& mesh : meshes) {
-        if (!IsHardpointName(mesh.meshName)) {  // the first two characters tell
-            ++count;
-        }
+        count += mesh.isHardpoint ? 0 : 1;
     }
     return count;
 }

@@ -9,7 +9,7 @@
 
 namespace cmp {
 
-// Number of meshes whose name does not begin with "hp" in any letter case.
+// Number of meshes not flagged as hardpoints (ExportMesh::isHardpoint).
 std::int32_t CountNonHardpointMeshes(const MeshList& meshes);
 
 // The 60-byte "VMeshRef" record: its own size, the identifier of the library entry

@@ -6,7 +6,6 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,7 +20,6 @@ namespace cmp {
 class NodeHandle {
   public:
     NodeHandle() = default;
-    bool IsNull() const { return id_ == 0; }
     explicit operator bool() const { return id_ != 0; }
     friend bool operator==(NodeHandle, NodeHandle) = default;
 
@@ -52,9 +50,10 @@ class NodeTree {
     // The node's payload from here on; replaces any earlier one. The tree keeps the
     // vector itself, so megabytes of mesh data are moved in, never copied.
     void SetPayload(NodeHandle node, Bytes bytes);
-    // The same with a copy of `bytes`, kept with other small payloads in blocks of the
-    // tree's own: thousands of small leaves cost a handful of allocations, not one each.
-    void SetPayload(NodeHandle node, std::span<const std::uint8_t> bytes);
+    // The same with a copy of `bytes`.
+    void SetPayload(NodeHandle node, std::span<const std::uint8_t> bytes) {
+        SetPayload(node, Bytes(bytes.begin(), bytes.end()));
+    }
     // Room for this many nodes in all, so that a tree of known size grows in one step.
     void Reserve(std::size_t nodes);
 
@@ -102,36 +101,11 @@ class NodeTree {
 
     std::vector<Node> nodes_;  // registry order
     std::vector<NodeHandle> registry_;
-    // What the payloads view: vectors handed over whole, and blocks of small payloads
-    // copied in. Only the handles move when these lists grow or the tree is moved; the
-    // bytes stay put.
-    std::vector<Bytes> ownedPayloads_;
-    std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;
-    std::size_t blockUsed_ = 0;  // bytes taken in blocks_.back()
+    // What the payloads view, replaced ones included. Only the vectors' handles move when
+    // this list grows or the tree is moved; the bytes stay put.
+    std::vector<Bytes> payloadBytes_;
     NodeHandle firstTopLevel_;
     NodeHandle lastTopLevel_;
 };
-
-// Calls visit(node, depth) for every node in pre-order: a node, its whole subtree, then
-// its next sibling; top-level nodes have depth 0. Walks with an explicit stack, so trees
-// of any width or depth are safe.
-template <class Visit>
-void ForEachInPreOrder(const NodeTree& tree, Visit visit) {
-    std::vector<std::pair<NodeHandle, int>> stack;
-    if (tree.GetRoot()) {
-        stack.emplace_back(tree.GetRoot(), 0);
-    }
-    while (!stack.empty()) {
-        const auto [node, depth] = stack.back();
-        stack.pop_back();
-        visit(node, depth);
-        if (NodeHandle sibling = tree.GetNextSibling(node)) {
-            stack.emplace_back(sibling, depth);
-        }
-        if (NodeHandle child = tree.GetFirstChild(node)) {
-            stack.emplace_back(child, depth + 1);
-        }
-    }
-}
 
 }  // namespace cmp

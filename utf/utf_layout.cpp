@@ -65,14 +65,7 @@ std::uint32_t UtfLayout::EmitRecord(const NodeTree& tree, NodeHandle node) {
     StoreU32(record + UtfSizeSecondField, size);
     StoreU32(record + UtfSizeThirdField, size);
     if (size > 0) {
-        // Payloads the tree keeps side by side (a hardpoint's leaves, say) go out as one
-        // piece: a handful of pieces to gather instead of thousands.
-        std::span<const std::uint8_t>* last = dataPieces_.empty() ? nullptr : &dataPieces_.back();
-        if (last != nullptr && last->data() + last->size() == payload->bytes.data()) {
-            *last = {last->data(), last->size() + size};
-        } else {
-            dataPieces_.emplace_back(payload->bytes);
-        }
+        dataPieces_.emplace_back(payload->bytes);
         dataFill_ += size;
     }
     return index;

@@ -61,9 +61,9 @@ class UtfLayout {
     const Bytes& GetStringBlock() const { return stringBlock_; }
     // The data block as the file holds it: its pieces one after another.
     Bytes GetDataBlock() const;
-    // The data block in order: every leaf's payload that is not empty (payloads that
-    // follow one another in memory as well joined in one piece), then the zero bytes
-    // that stand for payloads on nodes with children. Views of the tree's bytes.
+    // The data block in order: every leaf's payload that is not empty, one piece each,
+    // then the zero bytes that stand for payloads on nodes with children. Views of the
+    // tree's bytes.
     const std::vector<std::span<const std::uint8_t>>& GetDataPieces() const { return dataPieces_; }
     // The 56-byte header for these blocks.
     Bytes GetHeader() const;

@@ -14,8 +14,8 @@ namespace cmp {
 
 namespace reference {
 
-// Out of line for the same reason as NormalizeVector: inlined, GCC 12's SLP vectorizer
-// may skip the rounding of v to float.
+// Out of line: inlined, GCC 12's SLP vectorizer (when it is on) may skip the rounding
+// of v to float.
 [[gnu::noinline]] inline Vector3 Normalize(const Vector3& v) {
     const double length =
         std::sqrt(static_cast<double>(v.x) * v.x + static_cast<double>(v.y) * v.y +

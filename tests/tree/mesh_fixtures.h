@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mesh/export_mesh.h"
+#include "mesh/hardpoint_name.h"
 
 namespace cmp {
 
@@ -15,8 +16,7 @@ inline ExportMesh MakeMesh(const std::string& name, std::initializer_list<Vector
                            std::initializer_list<Vector3> faceNormals = {}) {
     ExportMesh mesh;
     std::strncpy(mesh.meshName, name.c_str(), HostNameCapacity);
-    mesh.isHardpoint = name.size() >= 2 && (name[0] == 'h' || name[0] == 'H') &&
-                       (name[1] == 'p' || name[1] == 'P');
+    mesh.isHardpoint = IsHardpointName(mesh.meshName);  // as extraction sets it
     for (const Vector3& p : positions) {
         mesh.vertices.push_back(ExportVertex{{p.x, p.y, p.z}, {0.0f, 1.0f, 0.0f}, 0.0f, 0.0f});
     }

@@ -60,11 +60,11 @@ TEST(NodeTreeTest, RegistryIsInsertionOrderWalkIsTreeOrder) {
     EXPECT_EQ(tree.GetRoot(), a);
     EXPECT_EQ(tree.GetFirstChild(a), b);
     EXPECT_EQ(tree.GetFirstChild(b), d);
-    EXPECT_TRUE(tree.GetFirstChild(c).IsNull());
-    EXPECT_TRUE(tree.GetFirstChild(d).IsNull());
+    EXPECT_FALSE(tree.GetFirstChild(c));
+    EXPECT_FALSE(tree.GetFirstChild(d));
     EXPECT_EQ(tree.GetNextSibling(b), c);
     for (NodeHandle last : {a, c, d}) {
-        EXPECT_TRUE(tree.GetNextSibling(last).IsNull());
+        EXPECT_FALSE(tree.GetNextSibling(last));
     }
     EXPECT_EQ(Names(tree, tree.Registry()), (std::vector<std::string>{"A", "B", "C", "D"}));
     EXPECT_EQ(Names(tree, PreOrder(tree)), (std::vector<std::string>{"A", "B", "D", "C"}));
@@ -120,9 +120,8 @@ Bytes Pattern(std::size_t node, std::size_t size) {
     return bytes;
 }
 
-// Copied payloads share the tree's blocks: every one must keep its own bytes at its own
-// address while thousands more are added, and after the tree is moved, whatever the mix
-// of sizes (some fill a block exactly, some leave its end unused, some exceed a block).
+// Copied payloads: every one must keep its own bytes at its own address while thousands
+// more are added, and after the tree is moved, whatever the mix of sizes.
 TEST(NodeTreeTest, CopiedPayloadsKeepTheirBytesAndAddresses) {
     struct Case {
         const char* what;
@@ -242,7 +241,7 @@ TEST(NodeTreeTest, EmptyPayloads) {
 
 TEST(NodeTreeTest, EmptyTree) {
     NodeTree tree;
-    EXPECT_TRUE(tree.GetRoot().IsNull());
+    EXPECT_FALSE(tree.GetRoot());
     EXPECT_TRUE(tree.Registry().empty());
 }
 

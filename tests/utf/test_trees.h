@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/little_endian.h"
@@ -66,6 +67,28 @@ inline NodeTree RandomTree(std::uint32_t seed, int count) {
         Attach(tree, node, std::move(bytes));
     }
     return tree;
+}
+
+// Calls visit(node, depth) for every node in pre-order: a node, its whole subtree, then
+// its next sibling; top-level nodes have depth 0. Walks with an explicit stack, so trees
+// of any width or depth are safe.
+template <class Visit>
+void ForEachInPreOrder(const NodeTree& tree, Visit visit) {
+    std::vector<std::pair<NodeHandle, int>> stack;
+    if (tree.GetRoot()) {
+        stack.emplace_back(tree.GetRoot(), 0);
+    }
+    while (!stack.empty()) {
+        const auto [node, depth] = stack.back();
+        stack.pop_back();
+        visit(node, depth);
+        if (NodeHandle sibling = tree.GetNextSibling(node)) {
+            stack.emplace_back(sibling, depth);
+        }
+        if (NodeHandle child = tree.GetFirstChild(node)) {
+            stack.emplace_back(child, depth + 1);
+        }
+    }
 }
 
 struct FlatNode {

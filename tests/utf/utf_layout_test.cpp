@@ -157,10 +157,10 @@ struct RecursiveEmit {
     }
 };
 
-// Leaves whose bytes the tree keeps side by side go out as one piece; the data block is
-// the same either way. A payload handed over as a vector lies elsewhere and breaks the run,
-// and so does a payload on a node with children (it is left out of the pieces).
-TEST(UtfLayoutTest, NeighbouringPayloadsMakeOnePiece) {
+// Every leaf's payload is a piece of its own, copied or handed over, and the payloads on
+// nodes with children (left out of the pieces) are zeros in one piece at the end; the
+// data block is the same either way.
+TEST(UtfLayoutTest, EveryLeafPayloadIsAPiece) {
     enum class Leaf { Copied, Vector, OnABranch };
     struct Case {
         const char* what;
@@ -168,12 +168,12 @@ TEST(UtfLayoutTest, NeighbouringPayloadsMakeOnePiece) {
         std::size_t pieces;
     };
     const Case cases[] = {
-        {"copied leaves in a row", {Leaf::Copied, Leaf::Copied, Leaf::Copied}, 1},
+        {"copied leaves in a row", {Leaf::Copied, Leaf::Copied, Leaf::Copied}, 3},
         {"a vector between copied leaves", {Leaf::Copied, Leaf::Vector, Leaf::Copied}, 3},
         {"vectors only", {Leaf::Vector, Leaf::Vector}, 2},
         {"a branch's payload between copied leaves",
          {Leaf::Copied, Leaf::OnABranch, Leaf::Copied},
-         3},  // the second leaf's bytes follow the branch's, which are not written
+         3},  // the two leaves, then the branch's zeros
     };
     for (const Case& c : cases) {
         NodeTree tree;
@@ -221,7 +221,7 @@ TEST(UtfLayoutTest, ExplicitStackGivesTheRecursiveOrder) {
             const std::uint8_t* record = layout.GetNodeBlock().data() + 44 * i;
             EXPECT_EQ(LoadU32(record), 44 * expected.siblingOf[i]) << "seed " << seed;
             EXPECT_EQ(LoadU32(record + 4),
-                      static_cast<std::uint32_t>(names.Find(tree.GetName(node))));
+                      names.Add(tree.GetName(node)));  // its first offset
             if (tree.GetFirstChild(node)) {
                 EXPECT_EQ(LoadU32(record + 16), 44 * (i + 1));
             } else if (const Payload* payload = tree.GetPayload(node)) {
