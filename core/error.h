@@ -16,13 +16,13 @@ enum class ErrorCode {
     // a triangle naming a vertex its mesh lacks, a coordinate that is not a number.
     ModelRefused,
     // Files on disk.
-    NoPath,          // no file name was given
-    CannotCreate,    // a file could not be created or opened
-    NameTaken,       // something already stands where a file is to be created
-    CannotWrite,     // writing, flushing or closing failed (a full disk, say)
-    CannotReplace,   // the finished file could not take its destination's place
-    CannotRead,      // a file could not be opened, sized or read whole
-    StreamMismatch,  // mesh data read back is not the stream the meshes call for
+    NoPath,           // no file name was given
+    CannotCreate,     // a file could not be created or opened
+    NameTaken,        // something already stands where a file is to be created
+    CannotWrite,      // writing, flushing or closing failed (a full disk, say)
+    CannotReplace,    // the finished file could not take its destination's place
+    CannotRead,       // a file could not be opened, sized or read whole
+    StreamMismatch,   // mesh data read back is not the stream the meshes call for
     MalformedStream,  // bytes that are not a sound mesh data stream; the offset says where
     // Trees and tree files.
     EmptyTree,          // a tree without nodes, or an export without meshes
