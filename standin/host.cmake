@@ -16,7 +16,7 @@ add_library(modelhost_plan STATIC export_plan.cpp export_plan_text.cpp)
 target_link_libraries(modelhost_plan PUBLIC cmptree ztModelLib)
 
 add_executable(modelhost modelhost.cpp modelhost_options.cpp plugin_location.cpp source_files.cpp)
-target_link_libraries(modelhost PRIVATE ztimport modelhost_plan ztModelLib ${CMAKE_DL_LIBS})
+target_link_libraries(modelhost PRIVATE ztimport modelhost_plan cmpfiles ztModelLib ${CMAKE_DL_LIBS})
 # The plug-in loads beside it; the model library too. (Installed, both are in a folder of
 # their own: release/CMakeLists.txt.)
 set_target_properties(modelhost PROPERTIES BUILD_RPATH "$ORIGIN")

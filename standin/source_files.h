@@ -8,9 +8,8 @@
 
 namespace cmp {
 
-// The first of `sources` that writing `output` would replace: the same file by any
-// spelling, through links (the export writes a link's target) or as another hard link of
-// it. Nothing when `output` names nothing yet, or a file none of them is.
+// The first of `sources` that writing `output` would replace, by the file layer's one
+// same-file rule (any spelling, link or hard link); nothing when none is.
 std::optional<std::string> SourceReplacedBy(const std::string& output,
                                             const std::vector<std::string>& sources);
 
