@@ -1,6 +1,6 @@
 // Writing a file from many pieces of bytes with few system calls and without copying
-// the large ones: a mesh data stream is a few headers and then arrays megabytes long,
-// a tree file thousands of small leaves around one large one.
+// the large ones: a mesh data stream is a few headers and then arrays megabytes long
+// (building it whole first costs the export about a fifth of its time).
 #pragma once
 
 #include <cstddef>
@@ -11,8 +11,6 @@
 #include "core/little_endian.h"
 
 namespace cmp {
-
-using BytePiece = std::span<const std::uint8_t>;
 
 // Writes of about this size cost few system calls; pieces this large go as they are.
 inline constexpr std::size_t GatheredWriteSize = 64 * 1024;

@@ -5,11 +5,14 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace cmp {
 
 using Bytes = std::vector<std::uint8_t>;
+// A view of bytes held elsewhere, as they are handed to a file.
+using BytePiece = std::span<const std::uint8_t>;
 
 inline void AppendU16(Bytes& out, std::uint16_t value) {
     out.push_back(static_cast<std::uint8_t>(value));

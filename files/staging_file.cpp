@@ -273,26 +273,24 @@ void StagingFile::Close() {
 
 #endif
 
-Status WriteStagedFile(const std::string& path, std::span<const BytePiece> pieces,
-                       std::size_t gatherSize) {
+Status WriteStagedFile(const std::string& path, std::span<const BytePiece> pieces) {
     Result<WriteDestination> destination = FindWriteDestination(path);
     if (!destination) {
         return destination.status();
     }
-    return WriteStagedFile(destination.value(), pieces, gatherSize);
+    return WriteStagedFile(destination.value(), pieces);
 }
 
-Status WriteStagedFile(const WriteDestination& destination, std::span<const BytePiece> pieces,
-                       std::size_t gatherSize) {
+Status WriteStagedFile(const WriteDestination& destination, std::span<const BytePiece> pieces) {
     // Dropped unfinished on any failure below, the staging file is removed.
     StagingFile staging;
     if (Status created = staging.Create(destination); !created) {
         return created;
     }
-    const Status written = WriteGathered(
-        pieces, [&](BytePiece bytes) { return staging.Write(bytes); }, gatherSize);
-    if (!written) {
-        return written;
+    for (const BytePiece piece : pieces) {
+        if (Status written = staging.Write(piece); !written) {
+            return written;
+        }
     }
     if (Status finished = staging.Finish(); !finished) {
         return finished;

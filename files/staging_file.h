@@ -7,7 +7,6 @@
 #include <string>
 
 #include "core/error.h"
-#include "core/gathered_write.h"
 #include "core/little_endian.h"
 #include "files/staged_files.h"
 #include "files/write_destination.h"
@@ -55,17 +54,14 @@ class StagingFile {
 #endif
 };
 
-// `pieces`, in order, as the new content of `path`: its destination found as
-// FindWriteDestination finds it, the bytes staged (small pieces gathered into writes of
-// about `gatherSize` bytes, large ones written from where they are), made durable and
-// renamed over the destination. A failure leaves what stood at the path as it was, removes
-// the staging file and gives the step's error.
-[[nodiscard]] Status WriteStagedFile(const std::string& path, std::span<const BytePiece> pieces,
-                                     std::size_t gatherSize = GatheredWriteSize);
+// `pieces`, one write each in order, as the new content of `path`: its destination found
+// as FindWriteDestination finds it, the bytes staged, made durable and renamed over the
+// destination. A failure leaves what stood at the path as it was, removes the staging
+// file and gives the step's error.
+[[nodiscard]] Status WriteStagedFile(const std::string& path, std::span<const BytePiece> pieces);
 
 // The same, to a destination the caller has found (and looked at) already.
 [[nodiscard]] Status WriteStagedFile(const WriteDestination& destination,
-                                     std::span<const BytePiece> pieces,
-                                     std::size_t gatherSize = GatheredWriteSize);
+                                     std::span<const BytePiece> pieces);
 
 }  // namespace cmp

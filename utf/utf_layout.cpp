@@ -36,13 +36,9 @@ UtfLayout::UtfLayout(const NodeTree& tree) {
     stringBlock_.assign(strings_.GetSize(), 0);
     strings_.CopyOut(stringBlock_.data());
     nodeBlock_.assign(nodeBlockSize, 0);
-    dataPieces_.reserve(payloads + 1);
+    leafPayloads_.reserve(payloads);
     Emit(tree);
     assert(nextIndex_ * UtfRecordSize == nodeBlock_.size());
-    if (dataFill_ < dataBlockSize_) {
-        zeroTail_.assign(dataBlockSize_ - dataFill_, 0);
-        dataPieces_.emplace_back(zeroTail_);
-    }
 }
 
 // Writes every field of one record except the sibling offset, which is known only once
@@ -65,7 +61,7 @@ std::uint32_t UtfLayout::EmitRecord(const NodeTree& tree, NodeHandle node) {
     StoreU32(record + UtfSizeSecondField, size);
     StoreU32(record + UtfSizeThirdField, size);
     if (size > 0) {
-        dataPieces_.emplace_back(payload->bytes);
+        leafPayloads_.emplace_back(payload->bytes);
         dataFill_ += size;
     }
     return index;
@@ -127,23 +123,15 @@ Bytes UtfLayout::GetHeader() const {
     return header;
 }
 
-Bytes UtfLayout::GetDataBlock() const {
-    Bytes block;
-    block.reserve(dataBlockSize_);
-    for (const std::span<const std::uint8_t> piece : dataPieces_) {
-        block.insert(block.end(), piece.begin(), piece.end());
-    }
-    return block;
-}
-
 Bytes UtfLayout::GetFileBytes() const {
     Bytes file = GetHeader();
     file.reserve(file.size() + nodeBlock_.size() + stringBlock_.size() + dataBlockSize_);
     file.insert(file.end(), nodeBlock_.begin(), nodeBlock_.end());
     file.insert(file.end(), stringBlock_.begin(), stringBlock_.end());
-    for (const std::span<const std::uint8_t> piece : dataPieces_) {
-        file.insert(file.end(), piece.begin(), piece.end());
+    for (const std::span<const std::uint8_t> payload : leafPayloads_) {
+        file.insert(file.end(), payload.begin(), payload.end());
     }
+    file.resize(file.size() + (dataBlockSize_ - dataFill_), 0);  // payloads on branches
     return file;
 }
 

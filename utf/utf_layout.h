@@ -38,18 +38,15 @@ inline constexpr std::uint32_t UtfSizeThirdField = 0x1C;
 // The three blocks of one tree file, planned from a whole tree before a byte is
 // written: one 44-byte record per registered node in pre-order (a node, its subtree,
 // then its next sibling; all top-level nodes as siblings of the first), names in
-// registry order, leaf bytes in record order. The node and string blocks are allocated
-// once at their final size; the data block is not copied at all but listed as pieces,
-// views of the leaves' payloads in record order, so that a writer can send the bytes
-// (megabytes of mesh data) to the file from where the tree holds them. Walks child and
-// sibling chains with an explicit stack, so any width or depth of tree is safe.
+// registry order, leaf bytes in record order. Walks child and sibling chains with an
+// explicit stack, so any width or depth of tree is safe.
 //
 // A payload on a node that has children is counted in the data block but never copied:
 // the block then ends in that many zero bytes.
 class UtfLayout {
   public:
-    // `tree` must not be empty, and must outlive the layout unchanged: the data pieces
-    // are views of its payloads (a temporary tree will do within one expression).
+    // `tree` must not be empty, and must outlive the layout unchanged: the layout holds
+    // views of its payloads (a temporary tree will do within one expression).
     explicit UtfLayout(const NodeTree& tree);
     virtual ~UtfLayout() = default;
 
@@ -59,25 +56,18 @@ class UtfLayout {
 
     const Bytes& GetNodeBlock() const { return nodeBlock_; }
     const Bytes& GetStringBlock() const { return stringBlock_; }
-    // The data block as the file holds it: its pieces one after another.
-    Bytes GetDataBlock() const;
-    // The data block in order: every leaf's payload that is not empty, one piece each,
-    // then the zero bytes that stand for payloads on nodes with children. Views of the
-    // tree's bytes.
-    const std::vector<std::span<const std::uint8_t>>& GetDataPieces() const { return dataPieces_; }
-    // The 56-byte header for these blocks.
-    Bytes GetHeader() const;
     // Header and the three blocks: the whole file.
     Bytes GetFileBytes() const;
 
   private:
+    // The 56-byte header for these blocks.
+    Bytes GetHeader() const;
     void Emit(const NodeTree& tree);
     std::uint32_t EmitRecord(const NodeTree& tree, NodeHandle node);
 
     Bytes nodeBlock_;
     Bytes stringBlock_;
-    std::vector<std::span<const std::uint8_t>> dataPieces_;
-    Bytes zeroTail_;  // what the pieces end in, for payloads on nodes with children
+    std::vector<std::span<const std::uint8_t>> leafPayloads_;  // in record order
     std::uint64_t dataBlockSize_ = 0;
     StringTable strings_;
     std::vector<std::uint32_t> nameOffsets_;  // each node's name, by registry index

@@ -1,9 +1,6 @@
 #include "utf/utf_writer.h"
 
-#include <cstdint>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "files/staging_file.h"
 #include "utf/utf_layout.h"
@@ -25,12 +22,10 @@ Status WriteUtfFile(const NodeTree& tree, const char* path) {
                      "cannot write '" + target +
                          "': the tree does not fit the 4 GiB that 32-bit offsets can address"};
     }
-    const Bytes header = layout.GetHeader();
-    // Thousands of small leaves take a few writes; megabytes of mesh data are never
-    // copied.
-    std::vector<BytePiece> pieces = {header, layout.GetNodeBlock(), layout.GetStringBlock()};
-    pieces.insert(pieces.end(), layout.GetDataPieces().begin(), layout.GetDataPieces().end());
-    return WriteStagedFile(target, pieces, UtfWriteGatherSize);
+    // One write: thousands of small leaves would otherwise take a system call each.
+    const Bytes file = layout.GetFileBytes();
+    const BytePiece whole = file;
+    return WriteStagedFile(target, {&whole, 1});
 }
 
 }  // namespace cmp

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <cstddef>
-
 #include "core/error.h"
-#include "core/gathered_write.h"
 #include "tree/node_tree.h"
 
 namespace cmp {
@@ -34,11 +31,6 @@ namespace cmp {
 // An empty tree, or one too large for the format's 32-bit offsets, writes nothing. A
 // failure's message names the file and the system's reason: "cannot create '<staging
 // file>': ...", "cannot write '<staging file>': ...", "cannot replace '<path>': ...".
-//
-// Leaves' bytes go to the file from where the tree holds them; only pieces smaller than
-// UtfWriteGatherSize are first gathered, in order, into writes of about that size.
 [[nodiscard]] Status WriteUtfFile(const NodeTree& tree, const char* path);
-
-inline constexpr std::size_t UtfWriteGatherSize = GatheredWriteSize;
 
 }  // namespace cmp

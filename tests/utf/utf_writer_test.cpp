@@ -412,11 +412,10 @@ NodeTree LeavesOfSizes(const std::vector<std::size_t>& sizes, std::size_t onBran
     return tree;
 }
 
-// Large leaves go to the file straight from the tree and small ones are gathered: the
-// file is the planned one byte for byte whatever the sizes' order, around the size at
-// which a leaf is written on its own, and its data block is every leaf's bytes in turn.
+// The file is the planned one byte for byte whatever the leaves' sizes and order, and its
+// data block is every leaf's bytes in turn.
 TEST_F(UtfWriterTest, EveryLeafReachesTheFileInOrderWhateverItsSize) {
-    constexpr std::size_t gather = UtfWriteGatherSize;
+    constexpr std::size_t large = 64 * 1024;
     struct Case {
         const char* what;
         std::vector<std::size_t> sizes;
@@ -424,14 +423,11 @@ TEST_F(UtfWriterTest, EveryLeafReachesTheFileInOrderWhateverItsSize) {
     };
     const std::vector<Case> cases = {
         {"thousands of small leaves", std::vector<std::size_t>(3000, 48), 0},
-        {"around the gather size",
-         {12, gather - 1, 12, gather, 12, gather + 1, gather - 1, gather - 1, 1},
-         0},
-        {"a small leaf that overflows the gathered bytes", {gather - 8, 9, gather - 9, 9}, 0},
-        {"large leaves first and last", {3 * gather, 36, 8, 2 * gather + 5}, 0},
+        {"small and large mixed", {12, large - 1, 12, large, 12, large + 1, 1}, 0},
+        {"large leaves first and last", {3 * large, 36, 8, 2 * large + 5}, 0},
         {"only a large leaf", {2 << 20}, 0},
-        {"empty leaves between", {0, 40, 0, gather, 0}, 0},
-        {"a payload on the branch", {100, gather}, 5},
+        {"empty leaves between", {0, 40, 0, large, 0}, 0},
+        {"a payload on the branch", {100, large}, 5},
     };
     const fs::path target = folder_ / "model.cmp";
     for (const Case& c : cases) {
@@ -455,9 +451,8 @@ TEST_F(UtfWriterTest, EveryLeafReachesTheFileInOrderWhateverItsSize) {
 }
 
 // A write that runs out of room (here: the file size limit) is reported, the old file
-// stays and no partial file is left, whether a large leaf written on its own, gathered
-// small ones or a large one after gathered ones meet the limit. Runs in a child so the
-// limit does not leak.
+// stays and no partial file is left, whether a large leaf, many small ones or a large
+// one after small ones meet the limit. Runs in a child so the limit does not leak.
 TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
     struct Case {
         const char* what;
@@ -466,7 +461,7 @@ TEST_F(UtfWriterTest, ShortWriteKeepsTheOldFile) {
     };
     const std::vector<Case> cases = {
         {"a large leaf", {1 << 20}, 4096},
-        {"small leaves", std::vector<std::size_t>(4000, 40), 3 * UtfWriteGatherSize / 2},
+        {"small leaves", std::vector<std::size_t>(4000, 40), 96 * 1024},
         {"a large leaf after small ones", {40, 40, 40, 1 << 20}, 8192},
     };
     const fs::path target = folder_ / "model.cmp";

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "core/error.h"
-#include "core/gathered_write.h"
 #include "core/little_endian.h"
 #include "files/paths.h"
+#include "files/staging_file.h"
 
 namespace cmp {
 
