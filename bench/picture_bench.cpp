@@ -11,11 +11,11 @@
 #include <string>
 
 #include "tests/tools/heavy_models.h"
-#include "tools/cmpinfo/exported_model.h"
-#include "tools/cmpinfo/picture.h"
-#include "tools/cmpinfo/picture_command.h"
-#include "tools/cmpinfo/picture_scene.h"
-#include "tools/cmpinfo/picture_views.h"
+#include "tools/cmpinfo/picture/picture.h"
+#include "tools/cmpinfo/picture/picture_command.h"
+#include "tools/cmpinfo/picture/picture_scene.h"
+#include "tools/cmpinfo/picture/picture_views.h"
+#include "tools/cmpinfo/read/exported_model.h"
 
 namespace cmp {
 namespace {

@@ -19,8 +19,9 @@ inline constexpr std::size_t MaxListedProblems = 10;
 // Every reason this list cannot be stored as a mesh data stream, checked before any
 // byte is written: more than 65,535 non-hardpoint meshes, or indices or vertices in all
 // (of non-hardpoint meshes); a corner at or above its mesh's vertex count (any mesh); a
-// position or texture coordinate that is not finite (any mesh). The check reads the
-// records themselves, so it does not rely on the flags that extraction sets.
+// position or texture coordinate that is not finite (any mesh). Which meshes are
+// hardpoints it takes from the record's flag that extraction set; the rest it reads from
+// the vertices and corners themselves.
 // The message lists every reason, one line each, in list order (totals first), at
 // most MaxListedProblems of them, for example:
 //   mesh "Hull" uses vertex 70 but has 64 vertices

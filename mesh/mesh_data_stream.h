@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "core/error.h"
-#include "core/gathered_write.h"
 #include "core/little_endian.h"
 #include "mesh/export_mesh.h"
 #include "mesh/format_limits.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -14,6 +15,32 @@
 namespace cmp {
 
 namespace {
+
+// Appends `pieces` in order: each piece of 64 KiB or more from where it is, the smaller
+// ones between them gathered into writes of about that size. The stream is a few headers
+// and then arrays megabytes long, written from the meshes' own arrays: building it whole
+// first costs the export about a fifth of its time.
+Status AppendGathered(ExclusiveFile& file, std::span<const BytePiece> pieces) {
+    constexpr std::size_t gatherSize = 64 * 1024;
+    Bytes gathered;
+    for (const BytePiece piece : pieces) {
+        const bool direct = piece.size() >= gatherSize;
+        if (!gathered.empty() && (direct || gathered.size() + piece.size() > gatherSize)) {
+            if (Status written = file.Append(gathered); !written) {
+                return written;
+            }
+            gathered.clear();
+        }
+        if (direct) {
+            if (Status written = file.Append(piece); !written) {
+                return written;
+            }
+        } else {
+            gathered.insert(gathered.end(), piece.begin(), piece.end());
+        }
+    }
+    return gathered.empty() ? Status::Ok() : file.Append(gathered);
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -104,11 +131,8 @@ Status TemporaryStream::Write(const MeshList& meshes) {
         std::this_thread::sleep_for(PollInterval);
     }
 
-    // Written from the meshes' own arrays: the stream is never built whole in memory.
     const MeshDataStreamPieces stream(meshes);
-    // The headers and small meshes are gathered into a few writes.
-    const Status written =
-        WriteGathered(stream.GetPieces(), [&](BytePiece bytes) { return file_.Append(bytes); });
+    const Status written = AppendGathered(file_, stream.GetPieces());
     if (!written) {
         Remove();
         return Error{ErrorCode::CannotWrite,

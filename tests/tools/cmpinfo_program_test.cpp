@@ -33,9 +33,9 @@
 #include "tests/tools/model_tree.h"
 #include "tests/tools/picture_pixels.h"
 #include "tests/tree/mesh_fixtures.h"
-#include "tools/cmpinfo/file_input.h"
-#include "tools/cmpinfo/picture_views.h"
-#include "tools/cmpinfo/sound_model.h"
+#include "tools/cmpinfo/picture/picture_views.h"
+#include "tools/cmpinfo/read/checked_model.h"
+#include "tools/cmpinfo/read/file_input.h"
 #include "tree/compound_layout.h"
 #include "utf/utf_layout.h"
 
@@ -401,7 +401,7 @@ const std::string KestrelFile = std::string(CMP_SOURCE_DIR) + "/tests/e2e/golden
 TEST_F(CmpinfoProgramTest, RendersThePictureAsked) {
     Write("kestrel.cmp", ReadWholeFileBytes(KestrelFile));
     Write("ship.png", Bytes{'o', 'l', 'd'});  // a file of the user's, replaced as asked
-    const Result<StoredModel> model = LoadSoundModel(KestrelFile);
+    const Result<StoredModel> model = LoadCheckedModel(KestrelFile);
     ASSERT_TRUE(model) << model.message();
     const PictureScene scene = BuildPictureScene(model.value());
     ASSERT_FALSE(scene.hardpoints.empty());

@@ -1,6 +1,6 @@
 // The glTF document of a stored model, read back by tinygltf: every stored value where it
 // belongs, and what becomes of the values glTF cannot hold as stored.
-#include "tools/cmpinfo/gltf_model.h"
+#include "tools/cmpinfo/gltf/gltf_model.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 
 #include "mesh/export_mesh.h"
 #include "tests/tools/gltf_rules.h"
-#include "tools/cmpinfo/gltf_document.h"
+#include "tools/cmpinfo/gltf/gltf_document.h"
 
 namespace cmp {
 

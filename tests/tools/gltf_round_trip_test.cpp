@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "mesh/hardpoint_name.h"
-#include "standin/import_model.h"
+#include "modelhost/import_model.h"
 #include "standin/model_builder.h"
 #include "tests/e2e/host_model_reader.h"
 #include "tests/models/test_models.h"
 #include "tests/support/scratch_folder.h"
-#include "tools/cmpinfo/sound_model.h"
+#include "tools/cmpinfo/read/checked_model.h"
 
 namespace cmp {
 
@@ -130,7 +130,7 @@ void CompareHardpoint(const std::string& model, const StoredHardpoint& stored, c
 }
 
 void CompareRoundTrip(const ExportedModel& model, const fs::path& gltf) {
-    const Result<StoredModel> stored = LoadSoundModel(model.treeFile.string());
+    const Result<StoredModel> stored = LoadCheckedModel(model.treeFile.string());
     ASSERT_TRUE(stored) << stored.message();
     Assimp::Importer importer;
     // Nothing that merges, reorders or drops: the file as it is, checked for consistency.

@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/inspect.h"
+#include "tools/cmpinfo/read/inspect.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include "mesh/mesh_data_stream.h"
 #include "tests/tools/model_tree.h"
 #include "tests/tree/mesh_fixtures.h"
-#include "tools/cmpinfo/render_json.h"
-#include "tools/cmpinfo/render_text.h"
+#include "tools/cmpinfo/report/render_json.h"
+#include "tools/cmpinfo/report/render_text.h"
 #include "tree/compound_layout.h"
 
 namespace cmp {

@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/leaf_decoders.h"
+#include "tools/cmpinfo/read/leaf_decoders.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "tests/tools/every_leaf_tree.h"
-#include "tools/cmpinfo/render_json.h"
-#include "tools/cmpinfo/render_text.h"
+#include "tools/cmpinfo/report/render_json.h"
+#include "tools/cmpinfo/report/render_text.h"
 
 namespace cmp {
 

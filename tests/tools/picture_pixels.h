@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tools/cmpinfo/picture.h"
+#include "tools/cmpinfo/picture/picture.h"
 
 namespace cmp {
 

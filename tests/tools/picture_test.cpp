@@ -1,6 +1,6 @@
 // The picture of a model: where the views put a point, and what the drawing of real
 // exported files shows at the places the views compute.
-#include "tools/cmpinfo/picture.h"
+#include "tools/cmpinfo/picture/picture.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "tests/tools/picture_pixels.h"
-#include "tools/cmpinfo/picture_command.h"
-#include "tools/cmpinfo/picture_labels.h"
-#include "tools/cmpinfo/picture_scene.h"
-#include "tools/cmpinfo/picture_views.h"
-#include "tools/cmpinfo/sound_model.h"
+#include "tools/cmpinfo/picture/picture_command.h"
+#include "tools/cmpinfo/picture/picture_labels.h"
+#include "tools/cmpinfo/picture/picture_scene.h"
+#include "tools/cmpinfo/picture/picture_views.h"
+#include "tools/cmpinfo/read/checked_model.h"
 
 namespace cmp {
 
@@ -40,7 +40,7 @@ const char* const GoldenFiles[] = {
 };
 
 StoredModel LoadGolden(const std::string& file) {
-    const Result<StoredModel> model = LoadSoundModel(std::string(CMP_SOURCE_DIR) + "/" + file);
+    const Result<StoredModel> model = LoadCheckedModel(std::string(CMP_SOURCE_DIR) + "/" + file);
     EXPECT_TRUE(model) << model.message();
     return model ? model.value() : StoredModel{};
 }

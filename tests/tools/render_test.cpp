@@ -11,9 +11,9 @@
 
 #include "tests/tools/every_leaf_tree.h"
 #include "tests/tools/hostile_files.h"
-#include "tools/cmpinfo/inspect.h"
-#include "tools/cmpinfo/render_json.h"
-#include "tools/cmpinfo/render_text.h"
+#include "tools/cmpinfo/read/inspect.h"
+#include "tools/cmpinfo/report/render_json.h"
+#include "tools/cmpinfo/report/render_text.h"
 #include "utf/utf_layout.h"
 
 namespace cmp {

@@ -1,6 +1,6 @@
 // cmpinfo: prints, checks or exports as JSON the tree of one tree file (.cmp and kin), or
 // draws its model as a picture.
-// Exit status: 0 sound (or drawn), 1 problems found, 2 unreadable, out of memory, report
+// Exit status: 0 no problems (or drawn), 1 problems found, 2 unreadable, out of memory, report
 // or picture not written, or wrong usage.
 #include <cstdio>
 #include <new>
@@ -11,13 +11,13 @@
 
 #include "files/stop_signals.h"
 #include "release/version.h"
-#include "tools/cmpinfo/file_output.h"
-#include "tools/cmpinfo/gltf_file.h"
-#include "tools/cmpinfo/inspect.h"
-#include "tools/cmpinfo/picture_command.h"
-#include "tools/cmpinfo/render_json.h"
-#include "tools/cmpinfo/render_text.h"
-#include "tools/cmpinfo/sound_model.h"
+#include "tools/cmpinfo/gltf/gltf_file.h"
+#include "tools/cmpinfo/picture/picture_command.h"
+#include "tools/cmpinfo/read/checked_model.h"
+#include "tools/cmpinfo/read/inspect.h"
+#include "tools/cmpinfo/report/file_output.h"
+#include "tools/cmpinfo/report/render_json.h"
+#include "tools/cmpinfo/report/render_text.h"
 #include "tools/cmpinfo/user_message.h"
 
 namespace cmp {

@@ -1,0 +1,113 @@
+#include "modelhost/export_plan.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+#include "mesh/export_mesh.h"
+#include "mesh/extract.h"
+#include "mesh/format_limits.h"
+#include "tree/hardpoints.h"
+#include "tree/mesh_name.h"
+
+namespace cmp {
+
+namespace {
+
+PlannedMesh PlanMesh(const ExportMesh& mesh) {
+    PlannedMesh planned;
+    planned.meshName = std::string(MeshNameOf(mesh));
+    planned.vertexCount = mesh.vertices.size();
+    planned.triangleCount = mesh.GetTriangleCount();
+    planned.materialName = mesh.materialName;
+    if (!mesh.isHardpoint) {
+        return planned;
+    }
+    // The stream leaves out every mesh whose name begins with "hp"; the hardpoint branch
+    // takes only those whose kind it can read. A mesh that falls between the two is in
+    // neither.
+    const std::optional<HardpointName> parsed = ReadHardpointName(mesh);
+    if (!parsed) {
+        planned.role = MeshRole::LeftOut;
+        return planned;
+    }
+    planned.role = parsed->kind == HardpointKind::Fixed ? MeshRole::FixedHardpoint
+                                                        : MeshRole::RevoluteHardpoint;
+    planned.hardpointName = parsed->name;
+    return planned;
+}
+
+// Smallest and largest coordinate seen on each axis.
+class Extent {
+  public:
+    void Add(const float (&point)[3]) {
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            low_[axis] = std::min(low_[axis], static_cast<double>(point[axis]));
+            high_[axis] = std::max(high_[axis], static_cast<double>(point[axis]));
+        }
+        empty_ = false;
+    }
+    bool IsEmpty() const { return empty_; }
+    std::array<double, 3> Size() const {
+        return {high_[0] - low_[0], high_[1] - low_[1], high_[2] - low_[2]};
+    }
+
+  private:
+    static constexpr double Infinity = std::numeric_limits<double>::infinity();
+    std::array<double, 3> low_{Infinity, Infinity, Infinity};
+    std::array<double, 3> high_{-Infinity, -Infinity, -Infinity};
+    bool empty_ = true;
+};
+
+// The host's own coordinates for the model's size, the extracted ones for the file's:
+// extraction keeps one record per host mesh and one vertex per host vertex, in order.
+std::optional<ModelSize> SizeOf(ztModel model, const MeshList& meshes) {
+    Extent inModel;
+    Extent inFile;
+    for (std::size_t i = 0; i < meshes.size(); ++i) {
+        const ExportMesh& mesh = meshes[i];
+        const ztMesh hostMesh = ztModel_GetMeshAt(model, static_cast<std::int32_t>(i));
+        if (mesh.isHardpoint || hostMesh == nullptr) {
+            continue;
+        }
+        for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+            float position[3] = {0.0f, 0.0f, 0.0f};
+            if (const ztVertex vertex = ztMesh_GetVertexAt(hostMesh, static_cast<std::int32_t>(v));
+                vertex != nullptr) {
+                ztVertex_GetVertex(vertex, position);
+            }
+            inModel.Add(position);
+            inFile.Add(mesh.vertices[v].position);
+        }
+    }
+    if (inModel.IsEmpty()) {
+        return std::nullopt;
+    }
+    return ModelSize{inModel.Size(), inFile.Size()};
+}
+
+}  // namespace
+
+ExportPlan PlanExport(ztModel model) {
+    ExportPlan plan;
+    // The export's first question, asked before its save dialog.
+    if (model == nullptr || ztModel_GetMeshCount(model) <= 0) {
+        plan.isEmpty = true;
+        return plan;
+    }
+    MeshList meshes;
+    ExtractMeshes(model, meshes);
+    plan.isEmpty = meshes.empty();
+    plan.formatCheck = CheckFormatLimits(meshes);
+    if (!meshes.empty()) {
+        plan.baseName = std::string(MeshNameOf(meshes.front()));
+    }
+    plan.size = SizeOf(model, meshes);
+    plan.meshes.reserve(meshes.size());
+    for (const ExportMesh& mesh : meshes) {
+        plan.meshes.push_back(PlanMesh(mesh));
+    }
+    return plan;
+}
+
+}  // namespace cmp

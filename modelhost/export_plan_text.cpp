@@ -1,0 +1,137 @@
+#include "modelhost/export_plan_text.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+#include "core/terminal_text.h"
+#include "plugin/export_run.h"
+
+namespace cmp {
+
+namespace {
+
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string Quoted(const std::string& name) {
+    std::string quoted = "'";
+    quoted += TerminalText(name);
+    quoted += '\'';
+    return quoted;
+}
+
+std::string MeshLine(const PlannedMesh& mesh) {
+    // "1 vertices" and "1 triangles", as the summary always said them: scripts read
+    // these lines.
+    std::string line = "  " + TerminalText(mesh.meshName) + ": " +
+                       std::to_string(mesh.vertexCount) + " vertices, ";
+    switch (mesh.role) {
+        case MeshRole::Geometry:
+            return line + std::to_string(mesh.triangleCount) + " triangles, material " +
+                   (mesh.materialName.empty() ? "none" : Quoted(mesh.materialName)) + "\n";
+        case MeshRole::FixedHardpoint:
+            return line + "Fixed hardpoint " + Quoted(mesh.hardpointName) + "\n";
+        case MeshRole::RevoluteHardpoint:
+            return line + "Revolute hardpoint " + Quoted(mesh.hardpointName) + "\n";
+        case MeshRole::LeftOut:
+            break;
+    }
+    return line + "left out: " + LeftOutReason + "\n";
+}
+
+std::size_t CountOf(const ExportPlan& plan, MeshRole role) {
+    return static_cast<std::size_t>(
+        std::count_if(plan.meshes.begin(), plan.meshes.end(),
+                      [role](const PlannedMesh& mesh) { return mesh.role == role; }));
+}
+
+std::string Tally(const ExportPlan& plan) {
+    return "export: " +
+           Count(CountOf(plan, MeshRole::Geometry), "geometry mesh", "geometry meshes") + ", " +
+           Count(CountOf(plan, MeshRole::FixedHardpoint), "Fixed hardpoint", "Fixed hardpoints") +
+           ", " +
+           Count(CountOf(plan, MeshRole::RevoluteHardpoint), "Revolute hardpoint",
+                 "Revolute hardpoints") +
+           ", " + std::to_string(CountOf(plan, MeshRole::LeftOut)) + " left out\n";
+}
+
+// The plug-in's reasons, one a line, indented under the verdict.
+std::string Reasons(const std::string& message) {
+    std::string lines;
+    std::size_t start = 0;
+    while (start <= message.size()) {
+        std::size_t end = message.find('\n', start);
+        if (end == std::string::npos) {
+            end = message.size();
+        }
+        lines += "  " + TerminalText(std::string_view(message).substr(start, end - start)) + "\n";
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string Dimensions(const std::array<double, 3>& size, int decimals) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%.*f x %.*f x %.*f", decimals, size[0], decimals, size[1],
+                  decimals, size[2]);
+    return text;
+}
+
+// Which mesh names the model, and the names it gives the file's nodes.
+std::string NameLine(const ExportPlan& plan) {
+    const std::string base = TerminalText(plan.baseName);
+    return "named after the first mesh " + Quoted(plan.baseName) + ": " + base + ".3db, " + base +
+           ".lod0.vms\n";
+}
+
+std::string SizeLine(const ExportPlan& plan) {
+    if (!plan.size) {
+        return "size: no geometry\n";
+    }
+    return "size: " + Dimensions(plan.size->model, 2) + " in the model, " +
+           Dimensions(plan.size->file, 3) + " in the file\n";
+}
+
+}  // namespace
+
+std::string PlanText(const ExportPlan& plan) {
+    if (plan.isEmpty) {
+        return std::string("export: nothing; the plug-in warns: ") + EmptyModelText + "\n";
+    }
+    std::string text;
+    for (const PlannedMesh& mesh : plan.meshes) {
+        text += MeshLine(mesh);
+    }
+    text += NameLine(plan) + SizeLine(plan);
+    if (!plan.formatCheck) {
+        return text + "export: refused, nothing would be written:\n" +
+               Reasons(plan.formatCheck.message());
+    }
+    return text + Tally(plan);
+}
+
+std::optional<std::string> NamingWarning(const ExportPlan& plan) {
+    if (plan.isEmpty || plan.meshes.empty() || plan.meshes.front().role == MeshRole::Geometry) {
+        return std::nullopt;
+    }
+    const std::string base = TerminalText(plan.baseName);
+    return "the model is named after its first mesh " + Quoted(plan.baseName) +
+           ", a hardpoint mesh: " + base + ".3db, " + base +
+           ".lod0.vms (--first MESH names it after another mesh)";
+}
+
+std::vector<std::string> LeftOutWarnings(const ExportPlan& plan) {
+    std::vector<std::string> warnings;
+    for (const PlannedMesh& mesh : plan.meshes) {
+        if (mesh.role == MeshRole::LeftOut) {
+            warnings.push_back("mesh " + Quoted(mesh.meshName) +
+                               " is left out of the export: " + LeftOutReason);
+        }
+    }
+    return warnings;
+}
+
+}  // namespace cmp

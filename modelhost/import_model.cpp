@@ -1,0 +1,310 @@
+#include "modelhost/import_model.h"
+
+#include <assimp/DefaultIOSystem.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <algorithm>
+#include <assimp/Importer.hpp>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "core/text.h"
+#include "standin/ztModelBuilder.h"
+
+namespace cmp {
+
+namespace {
+
+// Every step here keeps vertex order and triangle corners; the ones that merge meshes,
+// drop "degenerate" triangles or renumber materials would change what the user made.
+// Sorting by primitive type leaves every mesh with one kind of primitive; the point and
+// line meshes are skipped below rather than removed by Assimp, which would fail the
+// whole import of a file that holds nothing else instead of giving an empty model.
+unsigned ImportSteps(const std::string& path) {
+    unsigned steps = aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_FlipUVs;
+    // glTF is indexed already: its indices are the user's and stay as they are.
+    // Formats that list corners one by one get identical corners joined.
+    if (!IsGltfPath(path)) {
+        steps |= aiProcess_JoinIdenticalVertices;
+    }
+    return steps;
+}
+
+bool IsExactIdentity(const aiMatrix4x4& m) {
+    const aiMatrix4x4 identity;
+    for (unsigned row = 0; row < 4; ++row) {
+        for (unsigned column = 0; column < 4; ++column) {
+            if (m[row][column] != identity[row][column]) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+struct PlacedNode {
+    const aiNode* node;
+    aiMatrix4x4 transform;  // node to scene
+    bool isIdentity;
+};
+
+// A transform that turns space inside out (a part scaled by -1 on one axis, the usual
+// way to model the other wing) turns each triangle's winding with it: viewers show such a
+// part the right way out by reversing its corners, and so must the host. The sign of the
+// linear part's determinant tells, computed in double so that tiny scales keep their sign.
+bool IsMirroring(const aiMatrix4x4& m) {
+    const double a = m.a1, b = m.a2, c = m.a3;
+    const double d = m.b1, e = m.b2, f = m.b3;
+    const double g = m.c1, h = m.c2, i = m.c3;
+    return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g) < 0;
+}
+
+// FBX keeps lengths in its own unit, named by the scene's "UnitScaleFactor" (centimetres
+// per unit); Blender writes centimetres, with every transform scaled by 100. Read as that
+// factor over 100, the model is in metres, as Blender itself reads its FBX back and as the
+// same scene comes from glTF, OBJ or Collada (whose <unit> Assimp applies itself). Other
+// formats carry no unit and keep their numbers.
+float UnitScale(const aiScene& scene) {
+    if (scene.mMetaData == nullptr) {
+        return 1.0f;
+    }
+    double factor = 0;
+    float factorAsFloat = 0;
+    if (!scene.mMetaData->Get("UnitScaleFactor", factor)) {
+        if (!scene.mMetaData->Get("UnitScaleFactor", factorAsFloat)) {
+            return 1.0f;
+        }
+        factor = factorAsFloat;
+    }
+    const double scale = factor / 100.0;
+    // A damaged or absent unit is no reason to lose the model: its numbers stay as they are.
+    if (!(scale > 0) || !std::isfinite(static_cast<float>(scale))) {
+        return 1.0f;
+    }
+    return static_cast<float>(scale);
+}
+
+bool IsIndexedId(std::string_view name, std::string_view array) {
+    if (name.size() < array.size() + 3 || name.substr(0, array.size()) != array ||
+        name[array.size()] != '[' || name.back() != ']') {
+        return false;
+    }
+    std::string_view digits = name.substr(array.size() + 1, name.size() - array.size() - 2);
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Names that Assimp makes up where the file has none: "<STL_BINARY>" and the like,
+// OBJ's "defaultobject", glTF's "nodes[3]" and "meshes[0]", Collada's automatic ones.
+// The user never typed them, so they do not name a mesh.
+bool IsMadeUpName(std::string_view name) {
+    return name.empty() || (name.front() == '<' && name.back() == '>') || name == "defaultobject" ||
+           name.rfind("$ColladaAutoName$", 0) == 0 || IsIndexedId(name, "nodes") ||
+           IsIndexedId(name, "meshes");
+}
+
+// The root node that Assimp adds above a glTF scene of several root nodes, named "ROOT":
+// without it every mesh of an unnamed node would be called "ROOT". A single root node is
+// the file's own, and keeps whatever name the user gave it.
+bool IsAddedGltfRoot(const aiNode& node, bool isGltf) {
+    return isGltf && node.mParent == nullptr && node.mNumMeshes == 0 && node.mNumChildren > 1 &&
+           std::string_view(node.mName.C_Str()) == "ROOT";
+}
+
+// The node's name, else its nearest named ancestor's.
+std::string NodeName(const aiNode* node, bool isGltf) {
+    for (; node != nullptr; node = node->mParent) {
+        if (!IsMadeUpName(node->mName.C_Str()) && !IsAddedGltfRoot(*node, isGltf)) {
+            return node->mName.C_Str();
+        }
+    }
+    return {};
+}
+
+class SceneImporter {
+  public:
+    SceneImporter(const aiScene& scene, ztModel model, std::string fileName, bool isGltf)
+        : scene_(scene), model_(model), fileName_(std::move(fileName)), isGltf_(isGltf) {}
+
+    Result<ImportSummary> Run() {
+        AddMaterials();
+        // Depth first, children in file order; an explicit stack, since files are hostile.
+        std::vector<PlacedNode> pending;
+        if (scene_.mRootNode != nullptr) {
+            aiMatrix4x4 root = scene_.mRootNode->mTransformation;
+            if (const float scale = UnitScale(scene_); scale != 1.0f) {
+                aiMatrix4x4 scaling;
+                aiMatrix4x4::Scaling(aiVector3D(scale), scaling);
+                root = scaling * root;
+            }
+            pending.push_back({scene_.mRootNode, root, IsExactIdentity(root)});
+        }
+        while (!pending.empty()) {
+            PlacedNode placed = pending.back();
+            pending.pop_back();
+            for (unsigned i = 0; i < placed.node->mNumMeshes; ++i) {
+                if (Status added = AddMeshInstance(placed, placed.node->mMeshes[i]); !added) {
+                    return added.error();
+                }
+            }
+            for (unsigned i = placed.node->mNumChildren; i-- > 0;) {
+                const aiNode* child = placed.node->mChildren[i];
+                const bool childIdentity = IsExactIdentity(child->mTransformation);
+                aiMatrix4x4 transform = placed.transform;
+                if (!childIdentity) {
+                    transform = placed.transform * child->mTransformation;
+                }
+                pending.push_back({child, transform, placed.isIdentity && childIdentity});
+            }
+        }
+        return summary_;
+    }
+
+  private:
+    void AddMaterials() {
+        hostMaterials_.assign(scene_.mNumMaterials, -1);
+        for (unsigned i = 0; i < scene_.mNumMaterials; ++i) {
+            const aiString name = scene_.mMaterials[i]->GetName();
+            if (name.length > 0 && std::string(name.C_Str()) != AI_DEFAULT_MATERIAL_NAME) {
+                hostMaterials_[i] = ztBuild_AddMaterial(model_, name.C_Str());
+            }
+        }
+    }
+
+    std::string MeshName(const aiNode* node, const aiMesh& mesh) const {
+        std::string name = NodeName(node, isGltf_);
+        if (name.empty() && !IsMadeUpName(mesh.mName.C_Str())) {
+            name = mesh.mName.C_Str();
+        }
+        if (name.empty()) {
+            name = fileName_ + "_" + std::to_string(meshesAdded_);
+        }
+        return name;
+    }
+
+    Status AddMeshInstance(const PlacedNode& placed, unsigned meshIndex) {
+        if (meshIndex >= scene_.mNumMeshes || scene_.mMeshes[meshIndex] == nullptr) {
+            return Error{ErrorCode::ImportFailed,
+                         "'" + fileName_ + "' refers to a mesh it does not have"};
+        }
+        const aiMesh& mesh = *scene_.mMeshes[meshIndex];
+        // Only triangles reach the host: point and line meshes stay behind, counted so
+        // that a model left empty by them can say why.
+        if ((mesh.mPrimitiveTypes & aiPrimitiveType_TRIANGLE) == 0) {
+            CountDropped(mesh);
+            return {};
+        }
+        const std::string name = MeshName(placed.node, mesh);
+        if (mesh.mNumVertices > static_cast<unsigned>(MaxImportedMeshVertices)) {
+            return Error{ErrorCode::ImportFailed, "mesh '" + name + "' in '" + fileName_ +
+                                                      "' has " + std::to_string(mesh.mNumVertices) +
+                                                      " vertices; a mesh may have at most " +
+                                                      std::to_string(MaxImportedMeshVertices)};
+        }
+        const std::int32_t material =
+            mesh.mMaterialIndex < hostMaterials_.size() ? hostMaterials_[mesh.mMaterialIndex] : -1;
+        ztMesh hostMesh = ztBuild_AddMesh(model_, name.c_str(), material);
+        AddVertices(placed, mesh, hostMesh);
+        // The first corner stays, the other two swap: the triangle faces the other way.
+        const bool mirrored = !placed.isIdentity && IsMirroring(placed.transform);
+        const unsigned second = mirrored ? 2 : 1;
+        const unsigned third = mirrored ? 1 : 2;
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices == 3) {
+                ztBuild_AddTriangle(hostMesh, static_cast<std::uint16_t>(face.mIndices[0]),
+                                    static_cast<std::uint16_t>(face.mIndices[second]),
+                                    static_cast<std::uint16_t>(face.mIndices[third]));
+            }
+        }
+        ++meshesAdded_;
+        return {};
+    }
+
+    void CountDropped(const aiMesh& mesh) {
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            std::uint32_t& count =
+                mesh.mFaces[f].mNumIndices == 1 ? summary_.droppedPoints : summary_.droppedLines;
+            if (count < UINT32_MAX) {
+                ++count;
+            }
+        }
+    }
+
+    static void AddVertices(const PlacedNode& placed, const aiMesh& mesh, ztMesh hostMesh) {
+        const aiVector3D* uvs = mesh.mTextureCoords[0];
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+            // An identity transform is skipped so that positions pass through bit for bit.
+            aiVector3D position = mesh.mVertices[v];
+            if (!placed.isIdentity) {
+                position = placed.transform * position;
+            }
+            const float u = uvs != nullptr ? uvs[v].x : 0.0f;
+            const float w = uvs != nullptr ? uvs[v].y : 0.0f;
+            ztBuild_AddVertex(hostMesh, position.x, position.y, position.z, u, w);
+        }
+    }
+
+    const aiScene& scene_;
+    ztModel model_;
+    std::string fileName_;
+    bool isGltf_;
+    std::vector<std::int32_t> hostMaterials_;
+    ImportSummary summary_;
+    std::int32_t meshesAdded_ = 0;
+};
+
+// Assimp's own file access, noting every file it opens: the model file and those the
+// model refers to. The host must never write its export over any of them.
+class RecordingFileSystem : public Assimp::DefaultIOSystem {
+  public:
+    explicit RecordingFileSystem(std::vector<std::string>& filesRead) : filesRead_(filesRead) {}
+
+    Assimp::IOStream* Open(const char* file, const char* mode) override {
+        Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
+        if (stream != nullptr && file != nullptr &&
+            std::find(filesRead_.begin(), filesRead_.end(), file) == filesRead_.end()) {
+            filesRead_.emplace_back(file);
+        }
+        return stream;
+    }
+
+  private:
+    std::vector<std::string>& filesRead_;
+};
+
+}  // namespace
+
+bool IsGltfPath(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(), FoldAsciiCase);
+    return extension == ".gltf" || extension == ".glb";
+}
+
+Result<ImportSummary> ImportModel(const std::string& path, ztModel model) {
+    const std::string fileName = std::filesystem::path(path).filename().string();
+    if (model == nullptr) {
+        return Error{ErrorCode::ImportFailed, "cannot import '" + path + "': no model to fill"};
+    }
+    std::vector<std::string> filesRead{path};
+    Assimp::Importer importer;
+    importer.SetIOHandler(new RecordingFileSystem(filesRead));  // the importer owns it
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
+    const aiScene* scene = importer.ReadFile(path, ImportSteps(path));
+    if (scene == nullptr) {
+        return Error{ErrorCode::ImportFailed,
+                     "cannot import '" + path + "': " + importer.GetErrorString()};
+    }
+    // A scene without meshes is flagged incomplete; it is still a model, an empty one,
+    // which the plug-in is there to refuse.
+    Result<ImportSummary> imported = SceneImporter(*scene, model, fileName, IsGltfPath(path)).Run();
+    if (imported) {
+        imported.value().filesRead = std::move(filesRead);
+    }
+    return imported;
+}
+
+}  // namespace cmp

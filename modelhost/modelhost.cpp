@@ -1,0 +1,306 @@
+// modelhost: a host for the exporter plug-in on Linux. It imports a model file into the
+// stand-in model library, loads the plug-in as a host would (dlopen, CreatePlugIn, the
+// object's slot table), and runs one export through it.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/terminal_text.h"
+#include "files/paths.h"
+#include "host/HostPlugIn.h"
+#include "modelhost/export_plan.h"
+#include "modelhost/export_plan_text.h"
+#include "modelhost/isolated_import.h"
+#include "modelhost/options.h"
+#include "modelhost/plugin_location.h"
+#include "release/version.h"
+#include "standin/ztModelBuilder.h"
+
+namespace cmp {
+namespace {
+
+// The first of `sources` (the model file and those it refers to, an OBJ's .mtl or a
+// glTF's .bin) that writing `output` would replace, by the file layer's one same-file
+// rule (any spelling, link or hard link); nothing when none is.
+std::optional<std::string> SourceReplacedBy(const std::string& output,
+                                            const std::vector<std::string>& sources) {
+    for (const std::string& source : sources) {
+        if (IsSameFile(output, source)) {
+            return source;
+        }
+    }
+    return std::nullopt;
+}
+
+Result<std::string> DefaultPlugInPath() {
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return std::string("libcmpexport.so");
+    }
+    return FindDefaultPlugIn(self.parent_path());
+}
+
+struct LoadedPlugIn {
+    void* library = nullptr;
+    HostPlugIn* object = nullptr;
+    std::string file;  // the file the library was loaded from
+};
+
+// Loads `file`, which the messages call `path` (as the user gave it).
+Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file) {
+    LoadedPlugIn loaded;
+    loaded.library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (loaded.library == nullptr) {
+        const char* why = dlerror();
+        return Error{ErrorCode::PlugInNotLoaded,
+                     "cannot load the plug-in '" + path + "': " + (why ? why : "unknown reason")};
+    }
+    auto* create = reinterpret_cast<CreatePlugInFunction*>(dlsym(loaded.library, "CreatePlugIn"));
+    if (create == nullptr) {
+        return Error{ErrorCode::PlugInNotLoaded, "the plug-in '" + path + "' has no CreatePlugIn"};
+    }
+    // The file the entry came from, which is the one loaded, whatever the path said.
+    Dl_info where{};
+    loaded.file = dladdr(reinterpret_cast<void*>(create), &where) != 0 && where.dli_fname != nullptr
+                      ? where.dli_fname
+                      : file;
+    loaded.object = create();
+    if (loaded.object == nullptr || loaded.object->slots == nullptr) {
+        return Error{ErrorCode::PlugInNotLoaded,
+                     "the plug-in '" + path + "' gave no plug-in object"};
+    }
+    return loaded;
+}
+
+// The model's counts as the host reports them, then the plan of its export: what the
+// plug-in's own rules make of each mesh, and whether it would refuse the model.
+void PrintModelSummary(ztModel model, const std::string& path, const ExportPlan& plan) {
+    std::cout << "model: " << TerminalText(path) << ", " << ztModel_GetMeshCount(model)
+              << " meshes, " << ztModel_GetMaterialCount(model) << " materials\n"
+              << PlanText(plan);
+}
+
+// A positive whole number from the environment, if there is one.
+std::optional<std::uint64_t> PositiveFromEnvironment(const char* name) {
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text < '1' || *text > '9') {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (*end != '\0' || value > (1ull << 40)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The import child's limits. The two variables exist for the tests only, which cannot
+// wait a minute for a hanging importer nor exhaust gigabytes; they are not documented.
+ImportLimits ImportLimitsFromEnvironment() {
+    ImportLimits limits;
+    if (auto seconds = PositiveFromEnvironment("MODELHOST_IMPORT_SECONDS")) {
+        limits.timeLimit = std::chrono::seconds(*seconds);
+    }
+    if (auto mebibytes = PositiveFromEnvironment("MODELHOST_IMPORT_MEMORY_MIB")) {
+        limits.addressSpaceBudget = *mebibytes << 20;
+    }
+    return limits;
+}
+
+void SetPlugInEnvironment(const ModelHostOptions& options) {
+    for (const auto& [name, value] : PlugInEnvironment(options)) {
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+}
+
+// Read before the plug-in's variables are set, as the user left them.
+RunSurroundings SurroundingsOfThisRun() {
+    auto isSet = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    RunSurroundings surroundings;
+    surroundings.terminal = isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
+    surroundings.display = isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+    if (isSet("CMPEXPORT_UI")) {
+        surroundings.ui = std::getenv("CMPEXPORT_UI");
+    }
+    return surroundings;
+}
+
+// One line (or several, for a message of several) on standard error, with the prefix.
+void Tell(const std::string& message) {
+    std::cerr << "modelhost: " << TerminalLines(message) << '\n';
+}
+
+// The names of the model's meshes, each once, in the model's order, quoted for a message.
+std::string MeshNames(ztModel model) {
+    std::vector<std::string> names;
+    for (std::int32_t i = 0; i < ztModel_GetMeshCount(model); ++i) {
+        std::vector<char> name(4096, '\0');
+        ztMesh_GetName(ztModel_GetMeshAt(model, i), name.data(),
+                       static_cast<std::int32_t>(name.size() - 1));
+        if (std::find(names.begin(), names.end(), name.data()) == names.end()) {
+            names.emplace_back(name.data());
+        }
+    }
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "'" : ", '") + TerminalText(name) + "'";
+    }
+    return text.empty() ? "none" : text;
+}
+
+int Run(const ModelHostOptions& options) {
+    if (options.list) {
+        std::cout << "modelhost " << Version << '\n';
+    }
+    const bool mustWriteAFile = MustWriteAFile(options, SurroundingsOfThisRun());
+    SetPlugInEnvironment(options);
+
+    // The model file is read in a child process: a file that crashes or hangs the
+    // importer, or exhausts its memory, ends here with a message instead.
+    ztModel model = ztBuild_CreateModel();
+    Result<ImportSummary> imported =
+        ImportModelIsolated(options.modelPath, model, ImportLimitsFromEnvironment());
+    if (!imported) {
+        Tell(imported.message());
+        ztModel_Destroy(model);
+        return ExitNotLoaded;
+    }
+    // The mesh the user chose goes first, so the file's nodes are named after it.
+    if (options.first && ztBuild_MoveMeshesFirst(model, options.first->c_str()) == 0) {
+        Tell("--first: the model has no mesh '" + TerminalText(*options.first) +
+             "'; its meshes are " + MeshNames(model));
+        ztModel_Destroy(model);
+        return ExitNotLoaded;
+    }
+    // The export replaces what stands at its path: never the model it is made from.
+    if (options.saveAs) {
+        const std::vector<std::string>& sources = imported.value().filesRead;
+        if (std::optional<std::string> source = SourceReplacedBy(*options.saveAs, sources)) {
+            Tell("will not export to '" + TerminalText(*options.saveAs) + "': it is " +
+                 (*source == options.modelPath
+                      ? "the model file"
+                      : "'" + TerminalText(*source) + "', which the model refers to") +
+                 ", and the export would replace the file it is made from");
+            ztModel_Destroy(model);
+            return ExitNotLoaded;
+        }
+    }
+    // Told up front: a model of nothing else reaches the plug-in empty, and its warning
+    // cannot know why.
+    if (std::string note = DroppedGeometryNote(options.modelPath, imported.value());
+        !note.empty()) {
+        Tell(note);
+    }
+    // A script that exports unattended never sees the --list plan: a mesh that will be in
+    // neither the geometry nor the hardpoints is told here, before the export runs. The
+    // plug-in itself refuses, and says why, as it always has.
+    // A model named after a hardpoint mesh is told either way: the name is easily missed.
+    const ExportPlan plan = PlanExport(model);
+    if (std::optional<std::string> warning = NamingWarning(plan)) {
+        Tell(*warning);
+    }
+    if (options.saveAs && !options.list) {
+        for (const std::string& warning : LeftOutWarnings(plan)) {
+            Tell(warning);
+        }
+    }
+
+    Result<std::string> defaultPath =
+        options.pluginPath ? Result<std::string>(std::string()) : DefaultPlugInPath();
+    if (!defaultPath) {
+        Tell(defaultPath.message());
+        ztModel_Destroy(model);
+        return ExitNotLoaded;
+    }
+    const std::string pluginPath = options.pluginPath.value_or(defaultPath.value());
+    Result<LoadedPlugIn> loaded =
+        LoadPlugIn(pluginPath, options.pluginPath ? PlugInPathToLoad(pluginPath) : pluginPath);
+    if (!loaded) {
+        Tell(loaded.message());
+        ztModel_Destroy(model);
+        return ExitNotLoaded;
+    }
+    // Hosts call only through the table the object's first word points to.
+    HostPlugIn* plugIn = loaded.value().object;
+    const HostPlugInSlots& slots = *plugIn->slots;
+    const char* title = slots.queryTitle(plugIn);
+    std::cout << "plug-in: " << TerminalText(loaded.value().file)
+              << "\nkind: " << slots.queryKind(plugIn)
+              << "\ntitle: " << TerminalText(title ? title : "(none)") << '\n';
+
+    int status = ExitExported;
+    if (options.list) {
+        PrintModelSummary(model, options.modelPath, plan);
+        ztModel_Destroy(model);
+    } else {
+        std::cout.flush();
+        const bool hasMeshes = ztModel_GetMeshCount(model) > 0;
+        // The plug-in destroys the model at the end of an export that got as far as its
+        // result dialog, and leaves it to the host otherwise; the counter tells which.
+        const std::int32_t destroyedBefore = ztBuild_DestroyCount();
+        const std::int32_t result = slots.runExport(plugIn, model);
+        const bool reachedResultDialog = ztBuild_DestroyCount() != destroyedBefore;
+        if (!reachedResultDialog) {
+            ztModel_Destroy(model);
+        }
+        std::cout << "RunExport returned " << result << '\n';
+        status = result == 0 ? ExitExported : ExitExportFailed;
+        // A model with meshes that returns 0 before its result dialog was refused a path
+        // by the save dialog: nothing was written. (The empty model, the one other way
+        // to that end, stays a warning.)
+        if (result == 0 && hasMeshes && !reachedResultDialog && mustWriteAFile) {
+            std::cout.flush();
+            Tell(NothingWrittenReason(options));
+            status = ExitNothingWritten;
+        }
+    }
+    slots.destroy(plugIn, 1);
+    // The library stays loaded: a user-interface toolkit it started cannot be unloaded.
+    return status;
+}
+
+}  // namespace
+
+// The program, with its arguments as main received them.
+int Main(int argc, char** argv) {
+    try {
+        Result<ModelHostOptions> options =
+            ParseModelHostOptions(std::vector<std::string>(argv + 1, argv + argc));
+        if (!options) {
+            std::cerr << "modelhost: " << TerminalLines(options.message()) << "\n\n"
+                      << ModelHostUsage();
+            return ExitNotLoaded;
+        }
+        if (options.value().help) {
+            std::cout << ModelHostUsage();
+            return 0;
+        }
+        if (options.value().version) {
+            std::cout << "modelhost " << Version << '\n';
+            return 0;
+        }
+        return Run(options.value());
+    } catch (const std::exception& failure) {
+        Tell(failure.what());
+        return ExitNotLoaded;
+    }
+}
+
+}  // namespace cmp
+
+int main(int argc, char** argv) {
+    return cmp::Main(argc, argv);
+}

@@ -1,0 +1,197 @@
+#include "modelhost/options.h"
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "core/terminal_text.h"
+#include "release/install_layout.h"
+
+namespace cmp {
+
+namespace {
+
+// The value of an option given as "--name=value" or "--name value".
+Result<std::string> OptionValue(const std::vector<std::string>& arguments, std::size_t& index,
+                                const std::string& name) {
+    const std::string& argument = arguments[index];
+    if (argument.size() > name.size() && argument[name.size()] == '=') {
+        return argument.substr(name.size() + 1);
+    }
+    if (index + 1 >= arguments.size()) {
+        return Error{ErrorCode::BadUsage, name + " needs a value"};
+    }
+    return arguments[++index];
+}
+
+bool IsOption(const std::string& argument, const std::string& name) {
+    return argument == name || argument.rfind(name + "=", 0) == 0;
+}
+
+}  // namespace
+
+Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& arguments) {
+    ModelHostOptions options;
+    std::vector<std::string> models;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            models.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
+        } else if (argument == "--list") {
+            options.list = true;
+        } else if (argument == "--overwrite") {
+            options.overwrite = true;
+        } else if (IsOption(argument, "--plugin") || IsOption(argument, "--save-as") ||
+                   IsOption(argument, "--ui") || IsOption(argument, "--first")) {
+            const std::string name = argument.substr(0, argument.find('='));
+            Result<std::string> value = OptionValue(arguments, i, name);
+            if (!value) {
+                return value.error();
+            }
+            if (name == "--plugin") {
+                options.pluginPath = value.value();
+            } else if (name == "--save-as") {
+                options.saveAs = value.value();
+            } else if (name == "--first") {
+                options.first = value.value();
+            } else if (value.value() != "console" && value.value() != "gtk" &&
+                       value.value() != "auto") {
+                return Error{ErrorCode::BadUsage,
+                             "--ui must be console, gtk or auto, not '" + value.value() + "'"};
+            } else {
+                options.ui = value.value();
+            }
+        } else {
+            return Error{ErrorCode::BadUsage, "unknown option '" + argument + "'"};
+        }
+    }
+    if (options.help || options.version) {
+        return options;
+    }
+    if (models.size() != 1) {
+        return Error{ErrorCode::BadUsage,
+                     models.empty() ? "no model file given" : "give exactly one model file"};
+    }
+    options.modelPath = models.front();
+    return options;
+}
+
+std::string ModelHostUsage() {
+    return "usage: modelhost [options] MODEL\n"
+           "\n"
+           "Imports MODEL (OBJ, glTF 2.0, Collada, FBX, 3DS, STL, PLY, ...), loads the\n"
+           "exporter plug-in and runs one export of the model through it. Lengths are\n"
+           "read in the model's units (FBX and Collada files in metres, by their own unit;\n"
+           "other formats as their numbers stand); the file holds them times 1/92 with Y\n"
+           "and Z negated. Parts whose transform mirrors keep facing outwards.\n"
+           "\n"
+           "options:\n"
+           "  --plugin PATH   the plug-in library, from the working folder unless PATH is\n"
+           "                  absolute (default: libcmpexport.so beside modelhost, else in\n"
+           "                  " +
+           std::string(PlugInFolderFromPrograms) +
+           " from modelhost's folder, as installed)\n"
+           "  --save-as FILE  answer the save dialog with FILE and run unattended\n"
+           "                  (the console dialogs; with --ui gtk the dialog opens on FILE);\n"
+           "                  meshes the export would leave out are told on standard error\n"
+           "  --overwrite     replace FILE when it exists (otherwise the export is cancelled)\n"
+           "  --ui MODE       console, gtk or auto (GTK when a display is there)\n"
+           "  --first MESH    hand the meshes named MESH to the plug-in first, the others\n"
+           "                  keeping their order: the file's nodes are named after the\n"
+           "                  first mesh (MESH.3db, MESH.lod0.vms)\n"
+           "  --list          show the plug-in, the imported model and the plan of its\n"
+           "                  export: each mesh as geometry, a Fixed or Revolute hardpoint\n"
+           "                  or left out, the mesh that names the model, its size in\n"
+           "                  the model's units and in the file's, and why the plug-in\n"
+           "                  would refuse the model; export nothing\n"
+           "  --help          show this text\n"
+           "  --version       show the version\n"
+           "\n"
+           "exit status: 0 the export returned 0 (also for an empty model),\n"
+           "             1 it returned -1,\n"
+           "             2 bad usage (also a --first MESH the model does not have, and a\n"
+           "               --save-as FILE that is the model file or one it refers to:\n"
+           "               the export never replaces the file it is made from), or the\n"
+           "               model or the plug-in could not be loaded,\n"
+           "             3 the export wrote no file although it had to: the save dialog\n"
+           "               refused or cancelled --save-as FILE, or had no terminal to ask on,\n"
+           "             127 the system could not start modelhost: a library it needs (the\n"
+           "               stand-in model library libztModelLib.so) is missing\n";
+}
+
+std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
+    const ModelHostOptions& options) {
+    std::vector<std::pair<std::string, std::string>> variables;
+    if (options.saveAs) {
+        variables.emplace_back("CMPEXPORT_SAVE_AS", *options.saveAs);
+        variables.emplace_back("CMPEXPORT_OVERWRITE", options.overwrite ? "yes" : "no");
+    } else if (options.overwrite) {
+        variables.emplace_back("CMPEXPORT_OVERWRITE", "yes");
+    }
+    if (options.ui) {
+        variables.emplace_back("CMPEXPORT_UI", *options.ui);
+    } else if (options.saveAs) {
+        variables.emplace_back("CMPEXPORT_UI", "console");
+    }
+    return variables;
+}
+
+std::string PlugInPathToLoad(const std::string& given) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(given, error);
+    if (!error && !given.empty()) {
+        return absolute.string();
+    }
+    return given.find('/') == std::string::npos ? "./" + given : given;
+}
+
+bool MustWriteAFile(const ModelHostOptions& options, const RunSurroundings& surroundings) {
+    if (options.saveAs) {
+        return true;
+    }
+    // The plug-in's choice of dialogs (ui/create_user_interface.cpp), from what it will see.
+    std::string mode = options.ui.value_or(surroundings.ui.value_or("auto"));
+    if (mode != "console" && mode != "gtk") {
+        mode = "auto";
+    }
+    const bool console = mode == "console" || (mode == "auto" && !surroundings.display);
+    return console && !surroundings.terminal;
+}
+
+std::string NothingWrittenReason(const ModelHostOptions& options) {
+    if (options.saveAs) {
+        return "the export wrote no file: the save dialog did not accept '" +
+               TerminalText(*options.saveAs) + "'";
+    }
+    return "the export wrote no file: there is no terminal to ask for its name on (give "
+           "--save-as FILE)";
+}
+
+std::string DroppedGeometryNote(const std::string& modelPath, const ImportSummary& summary) {
+    auto count = [](std::uint32_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string dropped;
+    if (summary.droppedPoints != 0) {
+        dropped = count(summary.droppedPoints, "point", "points");
+    }
+    if (summary.droppedLines != 0) {
+        dropped += (dropped.empty() ? "" : " and ") + count(summary.droppedLines, "line", "lines");
+    }
+    if (dropped.empty()) {
+        return {};
+    }
+    return "dropped " + dropped + " of '" + TerminalText(modelPath) +
+           "': only triangles are exported";
+}
+
+}  // namespace cmp
