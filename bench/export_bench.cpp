@@ -24,9 +24,9 @@
 #include "mesh/mesh_data_stream.h"
 #include "plugin/temporary_stream.h"
 #include "plugin/tree_file_step.h"
-#include "standin/model_builder.h"
 #include "tests/support/counting_allocator.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace cmp {

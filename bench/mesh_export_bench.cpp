@@ -10,7 +10,7 @@
 #include "mesh/format_limits.h"
 #include "mesh/mesh_data_stream.h"
 #include "plugin/temporary_stream.h"
-#include "standin/model_builder.h"
+#include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace cmp {

@@ -81,7 +81,7 @@ void DrawAndConvert(const NodeTree& tree) {
     }
     tinygltf::Model document;
     std::string error;
-    if (!ReadGltfDocument(file.value().Joined(), document, error) ||
+    if (!ReadGltfDocument(Joined(file.value()), document, error) ||
         !FindGltfRuleBreaches(document).empty()) {
         std::abort();
     }

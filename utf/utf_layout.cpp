@@ -100,32 +100,26 @@ void UtfLayout::Emit(const NodeTree& tree) {
     }
 }
 
-Bytes UtfLayout::GetHeader() const {
+Bytes UtfLayout::GetFileBytes() const {
     const auto nodeBlockSize = static_cast<std::uint32_t>(nodeBlock_.size());
     const auto stringBlockSize = static_cast<std::uint32_t>(stringBlock_.size());
     const std::uint32_t stringBlockOffset = UtfHeaderSize + nodeBlockSize;
-    Bytes header;
-    header.reserve(UtfHeaderSize);
-    AppendU32(header, UtfMagic);
-    AppendU32(header, UtfVersion);
-    AppendU32(header, UtfHeaderSize);  // node block offset
-    AppendU32(header, nodeBlockSize);
-    AppendU32(header, 0);
-    AppendU32(header, UtfRecordSize);
-    AppendU32(header, stringBlockOffset);
-    AppendU32(header, stringBlockSize);
-    AppendU32(header, stringBlockSize);
-    AppendU32(header, stringBlockOffset + stringBlockSize);  // data block offset
+    Bytes file;
+    file.reserve(UtfHeaderSize + nodeBlock_.size() + stringBlock_.size() + dataBlockSize_);
+    AppendU32(file, UtfMagic);
+    AppendU32(file, UtfVersion);
+    AppendU32(file, UtfHeaderSize);  // node block offset
+    AppendU32(file, nodeBlockSize);
+    AppendU32(file, 0);
+    AppendU32(file, UtfRecordSize);
+    AppendU32(file, stringBlockOffset);
+    AppendU32(file, stringBlockSize);
+    AppendU32(file, stringBlockSize);
+    AppendU32(file, stringBlockOffset + stringBlockSize);  // data block offset
     for (int reserved = 0; reserved < 4; ++reserved) {
-        AppendU32(header, 0);
+        AppendU32(file, 0);
     }
-    assert(header.size() == UtfHeaderSize);
-    return header;
-}
-
-Bytes UtfLayout::GetFileBytes() const {
-    Bytes file = GetHeader();
-    file.reserve(file.size() + nodeBlock_.size() + stringBlock_.size() + dataBlockSize_);
+    assert(file.size() == UtfHeaderSize);
     file.insert(file.end(), nodeBlock_.begin(), nodeBlock_.end());
     file.insert(file.end(), stringBlock_.begin(), stringBlock_.end());
     for (const std::span<const std::uint8_t> payload : leafPayloads_) {

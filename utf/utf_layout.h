@@ -60,8 +60,6 @@ class UtfLayout {
     Bytes GetFileBytes() const;
 
   private:
-    // The 56-byte header for these blocks.
-    Bytes GetHeader() const;
     void Emit(const NodeTree& tree);
     std::uint32_t EmitRecord(const NodeTree& tree, NodeHandle node);
 

@@ -11,10 +11,10 @@
 
 #include "core/little_endian.h"
 #include "modelhost/import_model.h"
-#include "standin/model_builder.h"
 #include "tests/e2e/host_model_reader.h"
 #include "tests/e2e/model_files.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace cmp {

@@ -10,8 +10,8 @@
 
 #include "mesh/format_limits.h"
 #include "mesh/name_id.h"
-#include "standin/model_builder.h"
 #include "tests/mesh/mesh_test_support.h"
+#include "tests/support/model_builder.h"
 
 namespace cmp {
 

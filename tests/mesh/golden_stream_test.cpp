@@ -12,8 +12,8 @@
 #include "mesh/extract.h"
 #include "mesh/format_limits.h"
 #include "mesh/mesh_data_stream.h"
-#include "standin/model_builder.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/model_builder.h"
 
 namespace cmp {
 

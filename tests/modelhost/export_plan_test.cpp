@@ -8,7 +8,7 @@
 
 #include "modelhost/export_plan.h"
 #include "modelhost/export_plan_text.h"
-#include "standin/model_builder.h"
+#include "tests/support/model_builder.h"
 
 namespace cmp {
 

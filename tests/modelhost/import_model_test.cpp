@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/little_endian.h"
-#include "standin/model_builder.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace cmp {

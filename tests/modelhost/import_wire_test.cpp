@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "standin/model_builder.h"
 #include "tests/e2e/host_model_reader.h"
+#include "tests/support/model_builder.h"
 
 namespace cmp {
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "mesh/extract.h"
-#include "standin/model_builder.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
 #include "utf/utf_reader.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "host/ztModelLib.h"
-#include "standin/model_builder.h"
 #include "standin/ztModelBuilder.h"
+#include "tests/support/model_builder.h"
 
 namespace cmp {
 

@@ -162,7 +162,7 @@ TEST(GltfFile, BothFormsReadBackExactly) {
     for (const GltfForm form : {GltfForm::Text, GltfForm::Binary}) {
         const Result<GltfFile> made = MakeGltfFile(model, "ship.cmp", form);
         ASSERT_TRUE(made) << made.message();
-        const Bytes bytes = made.value().Joined();
+        const Bytes bytes = Joined(made.value());
         std::string error;
         tinygltf::Model& document = read[form == GltfForm::Text ? 0 : 1];
         ASSERT_TRUE(ReadGltfDocument(bytes, document, error)) << error;

@@ -74,7 +74,7 @@ Made MakeDocument(const StoredModel& model, GltfForm form = GltfForm::Binary) {
     Made made;
     if (file) {
         std::string error;
-        EXPECT_TRUE(ReadGltfDocument(file.value().Joined(), made.document, error)) << error;
+        EXPECT_TRUE(ReadGltfDocument(Joined(file.value()), made.document, error)) << error;
         made.adjustments = file.value().adjustments;
     }
     return made;

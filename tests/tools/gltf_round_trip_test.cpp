@@ -21,9 +21,9 @@
 
 #include "mesh/hardpoint_name.h"
 #include "modelhost/import_model.h"
-#include "standin/model_builder.h"
 #include "tests/e2e/host_model_reader.h"
 #include "tests/models/test_models.h"
+#include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/cmpinfo/read/checked_model.h"
 

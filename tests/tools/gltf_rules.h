@@ -15,10 +15,21 @@
 #include <string>
 #include <vector>
 
+#include "tools/cmpinfo/gltf/gltf_document.h"
+
 namespace cmp {
 
 // The document in `bytes`, binary or text as its first bytes say; false with tinygltf's
 // error in `error` when it cannot read it.
+// The file's pieces one after another, as they are written.
+inline std::vector<std::uint8_t> Joined(const GltfFile& file) {
+    std::vector<std::uint8_t> whole;
+    for (const std::vector<std::uint8_t>& piece : file.pieces) {
+        whole.insert(whole.end(), piece.begin(), piece.end());
+    }
+    return whole;
+}
+
 inline bool ReadGltfDocument(const std::vector<std::uint8_t>& bytes, tinygltf::Model& document,
                              std::string& error) {
     tinygltf::TinyGLTF reader;

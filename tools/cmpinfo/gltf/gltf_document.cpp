@@ -529,12 +529,4 @@ Result<GltfFile> MakeGltfFile(const StoredModel& model, const std::string& rootN
     return file;
 }
 
-Bytes GltfFile::Joined() const {
-    Bytes whole;
-    for (const Bytes& piece : pieces) {
-        whole.insert(whole.end(), piece.begin(), piece.end());
-    }
-    return whole;
-}
-
 }  // namespace cmp

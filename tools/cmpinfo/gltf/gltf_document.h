@@ -33,8 +33,6 @@ struct GltfAdjustments {
 struct GltfFile {
     std::vector<Bytes> pieces;
     GltfAdjustments adjustments;
-
-    Bytes Joined() const;
 };
 
 // The document, in the form asked, of `model` under one root node named `rootName`:

@@ -27,10 +27,6 @@ struct PixelBox {
     double top = 0;
     double width = 0;
     double height = 0;
-
-    bool Contains(double x, double y) const {
-        return x >= left && x < left + width && y >= top && y < top + height;
-    }
 };
 
 // A point as a view sees it: pixels from the picture's top left (x right, y down), and

@@ -73,16 +73,12 @@ void Describe(const RealsLeaf& reals, Line line) {
     }
 }
 
-template <class Line>
-void DescribeEachLine(const DecodedLeaf& leaf, Line line) {
-    std::visit([&line](const auto& content) { Describe(content, line); }, leaf);
-}
-
 }  // namespace
 
 std::vector<std::string> DescribeLeaf(const DecodedLeaf& leaf) {
     std::vector<std::string> lines;
-    DescribeEachLine(leaf, [&lines](std::string line) { lines.push_back(std::move(line)); });
+    const auto line = [&lines](std::string text) { lines.push_back(std::move(text)); };
+    std::visit([&line](const auto& content) { Describe(content, line); }, leaf);
     return lines;
 }
 
@@ -98,9 +94,9 @@ std::size_t RenderText(const FileReport& report, ReportOutput& output) {
         std::string head = indent + Printable(names.Show(node.name));
         if (node.isLeaf) {
             output.Write(head + " (" + Plural(node.size, "byte", "bytes") + ")\n");
-            DescribeEachLine(node.decoded, [&](const std::string& line) {
+            for (const std::string& line : DescribeLeaf(node.decoded)) {
                 output.Write(indent + "    " + line + "\n");
-            });
+            }
         } else {
             output.Write(head + "\n");
         }

@@ -1,5 +1,5 @@
-// C++ convenience over the C builder API: builds one stand-in model and owns it until
-// Release(). Header-only, so users link nothing but ztModelLib.
+// For tests and benchmarks, C++ convenience over the C builder API: builds one stand-in
+// model and owns it until Release(). Header-only, so users link nothing but ztModelLib.
 #pragma once
 
 #include <cstdint>
