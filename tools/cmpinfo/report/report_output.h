@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace cmp {
 
@@ -17,7 +18,6 @@ class ReportOutput {
 class StringOutput final : public ReportOutput {
   public:
     void Write(std::string_view text) override { text_ += text; }
-    const std::string& GetText() const { return text_; }
     std::string TakeText() { return std::move(text_); }
 
   private:
