@@ -28,6 +28,7 @@
 #include "standin/ztModelBuilder.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/tools/rendered.h"
 #include "tests/tree/reference_nearest_face.h"
 #include "tests/utf/test_trees.h"
 #include "tools/cmpinfo/read/inspect.h"
@@ -272,9 +273,10 @@ Expected CheckPipeline(ztModel model) {
     }
     const FileReport report = InspectTree(again, "fuzz.cmp", file.size());
     if (report.CountProblems() != 0) {
-        Fail("the inspector finds problems in a file the plug-in wrote", RenderProblems(report));
+        Fail("the inspector finds problems in a file the plug-in wrote",
+             Rendered(RenderProblems, report));
     }
-    if (RenderText(report).empty() || RenderJson(report).empty()) {
+    if (Rendered(RenderText, report).empty() || Rendered(RenderJson, report).empty()) {
         Fail("the inspector printed nothing");
     }
     return {false, false, file};

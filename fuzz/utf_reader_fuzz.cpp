@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/tools/gltf_rules.h"
+#include "tests/tools/rendered.h"
 #include "tests/utf/test_trees.h"
 #include "tools/cmpinfo/gltf/gltf_document.h"
 #include "tools/cmpinfo/picture/picture.h"
@@ -121,16 +122,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     const FileReport report = InspectTree(tree, "fuzz", size);
-    if (RenderText(report).empty() || RenderJson(report).empty()) {
+    if (Rendered(RenderText, report).empty() || Rendered(RenderJson, report).empty()) {
         std::abort();
     }
     // However many problems the file holds, the lines listing them stay within the budget:
     // the first of each leaf up to the first thousand, an "and N more" for each leaf that
     // had more, and one line for the leaves past the budget.
-    const std::string problems = RenderProblems(report);
+    const std::string problems = Rendered(RenderProblems, report);
     const auto lines = static_cast<std::size_t>(std::count(problems.begin(), problems.end(), '\n'));
     if (lines > ProblemsListedInAll + ProblemsListedInAll / ProblemsListedPerLeaf + 2 ||
-        RenderProblemsJson(report).empty()) {
+        Rendered(RenderProblemsJson, report).empty()) {
         std::abort();
     }
     if (report.CountProblems() == 0) {

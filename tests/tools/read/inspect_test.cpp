@@ -10,6 +10,7 @@
 
 #include "mesh/mesh_data_stream.h"
 #include "tests/tools/model_tree.h"
+#include "tests/tools/rendered.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tools/cmpinfo/report/render_json.h"
 #include "tools/cmpinfo/report/render_text.h"
@@ -37,16 +38,16 @@ std::string LastPath(const FileReport& report) {
 TEST(InspectTest, OurOwnModelIsSound) {
     const NodeTree tree = ModelTree(Model());
     const FileReport report = InspectTree(tree, "ship.cmp", 1234);
-    EXPECT_EQ(report.CountProblems(), 0u) << RenderProblems(report);
+    EXPECT_EQ(report.CountProblems(), 0u) << Rendered(RenderProblems, report);
     ASSERT_EQ(tree.GetSize(), 23u);
     NodeWalk walk(report);
     for (int node = 0; node < 4; ++node) {
         ASSERT_TRUE(walk.Next());
     }
     EXPECT_EQ(walk.GetPath(), "\\VMeshLibrary\\Ship.lod0.vms\\VMeshData");
-    EXPECT_EQ(RenderProblems(report), "");
+    EXPECT_EQ(Rendered(RenderProblems, report), "");
 
-    const std::string text = RenderText(report);
+    const std::string text = Rendered(RenderText, report);
     EXPECT_EQ(text.rfind("ship.cmp: 1234 bytes, 23 nodes\n\\\n  VMeshLibrary\n", 0), 0u) << text;
     EXPECT_NE(text.find("\n      VMeshData (244 bytes)\n          mesh data stream: 2 meshes"),
               std::string::npos)
@@ -71,7 +72,7 @@ TEST(InspectTest, MeshReferenceMustMatchTheLibrary) {
         NodeTree tree = ModelTree(meshes);
         tree.SetPayload(FindNode(tree, "VMeshRef"), MeshRefRecord(c.entryName, c.count));
         const FileReport report = InspectTree(tree, "ship.cmp", 0);
-        const std::string problems = RenderProblems(report);
+        const std::string problems = Rendered(RenderProblems, report);
         if (c.problem) {
             EXPECT_NE(
                 problems.find("ship.cmp: \\Ship.3db\\MultiLevel\\Level0\\VMeshPart\\VMeshRef: "),
@@ -93,11 +94,11 @@ TEST(InspectTest, DeepTreesStayReadable) {
     tree.InsertNode(node, "Position");  // no bytes: a problem at the very bottom
     const FileReport report = InspectTree(tree, "deep", 0);
     EXPECT_EQ(LastPath(report), "...\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\n\\Position");
-    const std::string text = RenderText(report);
+    const std::string text = Rendered(RenderText, report);
     EXPECT_NE(text.find("\n" + std::string(80, ' ') + "[level 50000] Position (0 bytes)\n"),
               std::string::npos);
     EXPECT_LT(text.size(), 50001u * 120);
-    const std::string json = RenderJson(report);
+    const std::string json = Rendered(RenderJson, report);
     EXPECT_EQ(std::count(json.begin(), json.end(), '{'), std::count(json.begin(), json.end(), '}'));
     EXPECT_EQ(std::count(json.begin(), json.end(), '['), std::count(json.begin(), json.end(), ']'));
 }

@@ -11,6 +11,7 @@
 
 #include "tests/tools/every_leaf_tree.h"
 #include "tests/tools/hostile_files.h"
+#include "tests/tools/rendered.h"
 #include "tools/cmpinfo/read/inspect.h"
 #include "tools/cmpinfo/report/render_json.h"
 #include "tools/cmpinfo/report/render_text.h"
@@ -32,7 +33,7 @@ TEST(RenderTest, EveryLeafKindMatchesTheGoldenOutput) {
         InspectTree(tree, EveryLeafFileName, UtfLayout(tree).GetFileBytes().size());
     struct Case {
         const char* golden;
-        std::string (*render)(const FileReport&);
+        std::size_t (*render)(const FileReport&, ReportOutput&);
     };
     const std::vector<Case> cases = {
         {"every_leaf.txt", RenderText},
@@ -41,7 +42,7 @@ TEST(RenderTest, EveryLeafKindMatchesTheGoldenOutput) {
         {"every_leaf.check.json", RenderProblemsJson},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.render(report), Golden(c.golden)) << c.golden;
+        EXPECT_EQ(Rendered(c.render, report), Golden(c.golden)) << c.golden;
     }
 }
 
@@ -56,7 +57,7 @@ TEST(RenderTest, HostileLeafListsItsFirstProblemsAndCountsTheRest) {
     const FileReport report = InspectTree(tree, "hostile.cmp", 1107267);
     EXPECT_EQ(report.CountProblems(), 196608u);
 
-    const std::string check = RenderProblems(report);
+    const std::string check = Rendered(RenderProblems, report);
     EXPECT_EQ(CountLines(check), 101u);
     const std::string path =
         "...\\" + std::string(60, 'b') + "...\\" + std::string(60, 'c') + "...\\";
@@ -67,12 +68,12 @@ TEST(RenderTest, HostileLeafListsItsFirstProblemsAndCountsTheRest) {
     EXPECT_NE(check.find("\\VMeshData: and 196508 more\n"), std::string::npos);
     EXPECT_LT(check.size(), 101u * 1100);
 
-    const std::string text = RenderText(report);
+    const std::string text = Rendered(RenderText, report);
     EXPECT_NE(text.find("    ! and 196508 more\n"), std::string::npos);
     EXPECT_TRUE(text.ends_with("\n196608 problems found, 196508 of them not listed\n"));
     EXPECT_EQ(CountLines(text), 17 + 1 + 65536 + 101 + 1u);
 
-    const Json json = Json::parse(RenderJson(report));
+    const Json json = Json::parse(Rendered(RenderJson, report));
     EXPECT_EQ(json["problemCount"], 196608u);
     Json leaf = json["nodes"][0];
     while (leaf.contains("children")) {
@@ -82,7 +83,7 @@ TEST(RenderTest, HostileLeafListsItsFirstProblemsAndCountsTheRest) {
     EXPECT_EQ(leaf["unlistedProblems"], 196508u);
     EXPECT_EQ(leaf["decoded"]["meshes"].size(), 65535u);
 
-    const Json problems = Json::parse(RenderProblemsJson(report));
+    const Json problems = Json::parse(Rendered(RenderProblemsJson, report));
     EXPECT_EQ(problems["problems"].size(), 100u);
     EXPECT_EQ(problems["unlistedProblems"], 196508u);
 }
@@ -97,26 +98,26 @@ TEST(RenderTest, ProblemsPastTheFirstThousandAreCounted) {
     }
     const FileReport report = InspectTree(tree, "many.cmp", 50000);
 
-    const std::string check = RenderProblems(report);
+    const std::string check = Rendered(RenderProblems, report);
     EXPECT_EQ(CountLines(check), 1001u);
     EXPECT_TRUE(check.ends_with(
         "many.cmp: \\Position: 0 bytes, expected 12 (3 reals)\nmany.cmp: and 5 more problems in "
         "later nodes\n"));
 
-    const std::string text = RenderText(report);
+    const std::string text = Rendered(RenderText, report);
     EXPECT_EQ(CountLines(text), 1 + 1 + 1005 * 2 + 1000 + 1u);
     EXPECT_TRUE(
         text.ends_with("\n  Position (0 bytes)\n      no data\n1005 problems found, 5 of "
                        "them not listed\n"));
 
-    const Json json = Json::parse(RenderJson(report));
+    const Json json = Json::parse(Rendered(RenderJson, report));
     EXPECT_EQ(json["problemCount"], 1005u);
     const Json& last = json["nodes"][0]["children"][1004];
     EXPECT_FALSE(last.contains("problems"));
     EXPECT_EQ(last["unlistedProblems"], 1u);
     EXPECT_EQ(json["nodes"][0]["children"][999]["problems"].size(), 1u);
 
-    const Json problems = Json::parse(RenderProblemsJson(report));
+    const Json problems = Json::parse(Rendered(RenderProblemsJson, report));
     EXPECT_EQ(problems["problems"].size(), 1000u);
     EXPECT_EQ(problems["unlistedProblems"], 5u);
 }
@@ -138,7 +139,7 @@ TEST(RenderTest, SharedLongNamesAreShownWholeOnlyUpToTheFileLength) {
     const std::vector<Case> cases = {{100, 2}, {90001, 3}, {120001, 4}};
     for (const Case& c : cases) {
         const FileReport report = InspectTree(tree, "shared.cmp", c.fileSize);
-        const std::string text = RenderText(report);
+        const std::string text = Rendered(RenderText, report);
         for (std::size_t leaf = 0; leaf < 4; ++leaf) {
             const std::string line = "\n  " + (leaf < c.whole ? name : cut) + " (0 bytes)\n";
             std::size_t at = 0;
@@ -147,7 +148,7 @@ TEST(RenderTest, SharedLongNamesAreShownWholeOnlyUpToTheFileLength) {
             }
             EXPECT_EQ(text.compare(at, line.size(), line), 0) << c.fileSize << " leaf " << leaf;
         }
-        const Json json = Json::parse(RenderJson(report));
+        const Json json = Json::parse(Rendered(RenderJson, report));
         EXPECT_EQ(json["nodes"][0]["children"][c.whole - 1]["name"], name) << c.fileSize;
         if (c.whole < 4) {
             EXPECT_EQ(json["nodes"][0]["children"][c.whole]["name"], cut) << c.fileSize;

@@ -162,12 +162,6 @@ std::size_t RenderJson(const FileReport& report, ReportOutput& output) {
     return budget.GetFound();
 }
 
-std::string RenderJson(const FileReport& report) {
-    StringOutput output;
-    RenderJson(report, output);
-    return output.TakeText();
-}
-
 std::size_t RenderProblemsJson(const FileReport& report, ReportOutput& output) {
     output.Write(OpenObject({{"file", JsonBytes(report.file)}}) + ",\"problems\":[");
     ProblemBudget budget;
@@ -195,12 +189,6 @@ std::size_t RenderProblemsJson(const FileReport& report, ReportOutput& output) {
     }
     output.Write(closing + "}\n");
     return budget.GetFound();
-}
-
-std::string RenderProblemsJson(const FileReport& report) {
-    StringOutput output;
-    RenderProblemsJson(report, output);
-    return output.TakeText();
 }
 
 }  // namespace cmp

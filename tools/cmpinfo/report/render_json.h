@@ -20,11 +20,9 @@ Json LeafJson(const DecodedLeaf& leaf);
 // of ProblemBudget). Walks the tree twice: the count of problems comes first. Returns the
 // number of problems found.
 std::size_t RenderJson(const FileReport& report, ReportOutput& output);
-std::string RenderJson(const FileReport& report);
 
 // Only the problems, as a JSON object with the file and a list of {path, message}, and
 // "unlistedProblems" counting those past the budget. Returns the number found.
 std::size_t RenderProblemsJson(const FileReport& report, ReportOutput& output);
-std::string RenderProblemsJson(const FileReport& report);
 
 }  // namespace cmp

@@ -118,12 +118,6 @@ std::size_t RenderText(const FileReport& report, ReportOutput& output) {
     return budget.GetFound();
 }
 
-std::string RenderText(const FileReport& report) {
-    StringOutput output;
-    RenderText(report, output);
-    return output.TakeText();
-}
-
 std::size_t RenderProblems(const FileReport& report, ReportOutput& output) {
     const std::string file = Printable(report.file);
     ProblemBudget budget;
@@ -153,12 +147,6 @@ std::size_t RenderProblems(const FileReport& report, ReportOutput& output) {
                      " more problems in later nodes\n");
     }
     return budget.GetFound();
-}
-
-std::string RenderProblems(const FileReport& report) {
-    StringOutput output;
-    RenderProblems(report, output);
-    return output.TakeText();
 }
 
 }  // namespace cmp

@@ -19,12 +19,10 @@ std::vector<std::string> DescribeLeaf(const DecodedLeaf& leaf);
 // past the budget (ProblemBudget) are counted, not listed: "! and N more" under a leaf,
 // and ", N of them not listed" after the count. Returns the number of problems found.
 std::size_t RenderText(const FileReport& report, ReportOutput& output);
-std::string RenderText(const FileReport& report);
 
 // Only the problems, one line each: "FILE: PATH: message"; "FILE: PATH: and N more" after
 // a leaf's listed ones, and "FILE: and N more problems in later nodes" at the end, past
 // the budget. Nothing for a file without problems. Returns the number of problems found.
 std::size_t RenderProblems(const FileReport& report, ReportOutput& output);
-std::string RenderProblems(const FileReport& report);
 
 }  // namespace cmp

@@ -2,9 +2,7 @@
 // whole in memory.
 #pragma once
 
-#include <string>
 #include <string_view>
-#include <utility>
 
 namespace cmp {
 
@@ -12,16 +10,6 @@ class ReportOutput {
   public:
     virtual ~ReportOutput() = default;
     virtual void Write(std::string_view text) = 0;
-};
-
-// Keeps the report as one string: for tests, and for callers that want it whole.
-class StringOutput final : public ReportOutput {
-  public:
-    void Write(std::string_view text) override { text_ += text; }
-    std::string TakeText() { return std::move(text_); }
-
-  private:
-    std::string text_;
 };
 
 }  // namespace cmp
