@@ -18,14 +18,15 @@ MeshList OneTriangleList() {
     return meshes;
 }
 
+// `bytes` with the byte at `at` set to `value`.
+Bytes ChangedAt(Bytes bytes, std::size_t at, std::uint8_t value) {
+    bytes[at] = value;
+    return bytes;
+}
+
 // The leftover of a killed run is known by its header and its length alone.
 TEST(MeshStreamDecoder, AWholeStreamIsKnownByItsHeaderAndLength) {
     const Bytes stream = BuildMeshDataStream(OneTriangleList());
-    const auto with = [&](std::size_t at, std::uint8_t value) {
-        Bytes changed = stream;
-        changed[at] = value;
-        return changed;
-    };
     struct Case {
         const char* what;
         Bytes head;
@@ -35,10 +36,10 @@ TEST(MeshStreamDecoder, AWholeStreamIsKnownByItsHeaderAndLength) {
         {"a stream as written", stream, stream.size(), true},
         {"a byte longer", stream, stream.size() + 1, false},
         {"a byte shorter", stream, stream.size() - 1, false},
-        {"another first version field", with(0, 2), stream.size(), false},
-        {"another second version field", with(4, 5), stream.size(), false},
-        {"another vertex format", with(12, 0x13), stream.size(), false},
-        {"a mesh count that calls for more", with(8, 2), stream.size(), false},
+        {"another first version field", ChangedAt(stream, 0, 2), stream.size(), false},
+        {"another second version field", ChangedAt(stream, 4, 5), stream.size(), false},
+        {"another vertex format", ChangedAt(stream, 12, 0x13), stream.size(), false},
+        {"a mesh count that calls for more", ChangedAt(stream, 8, 2), stream.size(), false},
         {"a header cut short", Bytes(stream.begin(), stream.begin() + 15), stream.size(), false},
         {"text", Bytes(16, 'a'), stream.size(), false},
     };
@@ -79,18 +80,14 @@ TEST(MeshStreamDecoder, GivesBackWhatTheEncoderWrote) {
 // past the bytes given, whatever their length (every cut of a sound stream is refused).
 TEST(MeshStreamDecoder, RefusesWhatIsNotASoundStream) {
     const Bytes stream = BuildMeshDataStream(OneTriangleList());
-    const auto with = [&](std::size_t at, std::uint8_t value) {
-        Bytes changed = stream;
-        changed[at] = value;
-        return changed;
-    };
     struct Case {
         const char* what;
         Bytes bytes;
         const char* message;
     } cases[] = {
         {"empty", {}, "the stream is shorter than its 16-byte header (at byte 0)"},
-        {"another vertex format", with(12, 0x13), "the vertex format is not 0x112 (at byte 12)"},
+        {"another vertex format", ChangedAt(stream, 12, 0x13),
+         "the vertex format is not 0x112 (at byte 12)"},
         {"a byte more",
          [&] {
              Bytes b = stream;
@@ -98,8 +95,9 @@ TEST(MeshStreamDecoder, RefusesWhatIsNotASoundStream) {
              return b;
          }(),
          "bytes, its counts call for"},
-        {"an index beyond its mesh", with(16 + 12 + 4, 3), "mesh 0 names vertex 3 of 3"},
-        {"not whole triangles", with(16 + 8, 2),
+        {"an index beyond its mesh", ChangedAt(stream, 16 + 12 + 4, 3),
+         "mesh 0 names vertex 3 of 3"},
+        {"not whole triangles", ChangedAt(stream, 16 + 8, 2),
          "mesh 0 has an index count that is not whole triangles (at byte 24)"},
     };
     for (const Case& c : cases) {
