@@ -37,7 +37,7 @@ struct OccupantReport {
 
 // Whether a file's first bytes (up to 64 KiB) and its length make it what a killed run
 // leaves behind.
-using LeftoverTest = std::function<bool(const Bytes& head, std::uint64_t length)>;
+using LeftoverTest = std::function<bool(BytePiece head, std::uint64_t length)>;
 
 // Looks at what stands at `path` without following a link or opening anything but a
 // regular file, and removes it when it is the leftover of a killed run: a regular file

@@ -115,10 +115,7 @@ Status TemporaryStream::Write(const MeshList& meshes) {
             return CannotCreate(path_, created.message());
         }
         // What a killed run left there is a whole stream, and goes.
-        const OccupantReport report =
-            ExamineOccupant(path_, [](const Bytes& head, std::uint64_t length) {
-                return IsWholeMeshDataStream(head, length);
-            });
+        const OccupantReport report = ExamineOccupant(path_, IsWholeMeshDataStream);
         const Clock::time_point now = Clock::now();
         if (report.occupant == Occupant::Gone) {
             continue;
