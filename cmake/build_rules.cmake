@@ -16,3 +16,8 @@ endif()
 # configuration generates (release/version.h) are named as if they were there too.
 target_include_directories(cmp_build_rules INTERFACE ${PROJECT_SOURCE_DIR}
                                                      ${PROJECT_BINARY_DIR}/generated)
+# windows.h without its min and max macros, which would hide std::min and std::max: for
+# every target and file of the build, not header by header.
+if(WIN32)
+  add_compile_definitions(NOMINMAX)
+endif()

@@ -1,8 +1,5 @@
 #include "files/exclusive_file.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <string>

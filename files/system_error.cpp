@@ -1,22 +1,14 @@
 #include "files/system_error.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #else
-#include <cerrno>
 #include <cstring>
 #endif
 
 namespace cmp {
 
 #ifdef _WIN32
-
-SystemError LastSystemError() {
-    return GetLastError();
-}
 
 std::string SystemErrorText(SystemError code) {
     if (code == 0) {
@@ -34,10 +26,6 @@ std::string SystemErrorText(SystemError code) {
 }
 
 #else
-
-SystemError LastSystemError() {
-    return errno;
-}
 
 std::string SystemErrorText(SystemError code) {
     return code == 0 ? std::string() : std::string(std::strerror(code));

@@ -12,9 +12,6 @@ using SystemError = unsigned long;  // GetLastError()
 using SystemError = int;  // errno
 #endif
 
-// The error the last failed system call left in this thread.
-SystemError LastSystemError();
-
 // The system's text for `code`, without a trailing full stop or line end ("No space left
 // on device"; on Windows, "There is not enough space on the disk"). 0 gives "".
 std::string SystemErrorText(SystemError code);

@@ -1,8 +1,5 @@
 // The DLL's boundary as a host meets it: its export, its dialog template, the four
 // slots, the calling convention and the destroying destructor.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>

@@ -1,8 +1,5 @@
 #include "tests/windows/export_case.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>

@@ -2,9 +2,6 @@
 // linked into one, else the program itself.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 namespace cmp {

@@ -2,9 +2,6 @@
 // module, with a tree view that mirrors the node tree and one "Continue" button.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <functional>

@@ -2,9 +2,6 @@
 // buffer the OPENFILENAMEA points into, so it must stay in place while the dialog runs.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commdlg.h>

@@ -5,9 +5,6 @@
 // result dialog and closes it. Nothing of this lives in the plug-in.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <cstdint>

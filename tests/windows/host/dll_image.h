@@ -2,9 +2,6 @@
 // its exports by ordinal, as a host may look them up.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <cstdint>

@@ -4,9 +4,6 @@
 // dialogs still appear (and the dialog driver answers them).
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commdlg.h>
