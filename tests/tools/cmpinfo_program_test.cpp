@@ -115,6 +115,15 @@ class CmpinfoProgramTest : public ::testing::Test {
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out == "/dev/full" ? "" : Slurp(out),
                 Slurp(err)};
     }
+    // execv's arguments: cmpinfo, then `arguments` (which must outlive them), then null.
+    static std::vector<char*> CmpinfoArgv(const std::vector<std::string>& arguments) {
+        std::vector<char*> argv = {const_cast<char*>(CMPINFO_PATH)};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        return argv;
+    }
     // Runs cmpinfo as a child of its own, its address space limited to `addressLimit`
     // bytes (none: 0), which bounds all the memory it can ever take, resident or not. (The
     // child's peak resident size as getrusage tells it would include this test program's
@@ -123,11 +132,7 @@ class CmpinfoProgramTest : public ::testing::Test {
                               std::uint64_t addressLimit = 0) {
         const std::string out = folder_ / "measured.out";
         const std::string err = folder_ / "measured.err";
-        std::vector<char*> argv = {const_cast<char*>(CMPINFO_PATH)};
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv = CmpinfoArgv(arguments);
         const pid_t child = ::fork();
         if (child == 0) {
             const int outFile = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -153,11 +158,7 @@ class CmpinfoProgramTest : public ::testing::Test {
     // output into the folder's "stdout" and "stderr". SIGINT and SIGTERM do what they do by
     // default, whatever this test inherited (a background job ignores SIGINT).
     pid_t StartCmpinfo(const std::vector<std::string>& arguments) {
-        std::vector<char*> argv = {const_cast<char*>(CMPINFO_PATH)};
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv = CmpinfoArgv(arguments);
         const pid_t child = ::fork();
         if (child == 0) {
             std::signal(SIGINT, SIG_DFL);
