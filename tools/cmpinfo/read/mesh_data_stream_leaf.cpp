@@ -1,4 +1,5 @@
-// The decoder of "VMeshData", the mesh data stream.
+// The "VMeshData" leaf as cmpinfo reports it: every problem of a mesh data stream, read
+// through the stream's decoder in mesh/.
 #include <optional>
 #include <string>
 #include <utility>
