@@ -20,29 +20,39 @@ namespace cmp {
 
 // What a name that could not be created turned out to hold.
 enum class Occupant {
-    Gone,       // nothing any more (it went, or was a killed run's leftover and was removed)
-    Busy,       // a file another run holds locked: a live export
-    Empty,      // an empty file nobody holds: another run's, in the instant before it locks it
-    Folder,     // a folder
-    Link,       // a symbolic link (never followed) or another reparse point
-    Special,    // a FIFO, a device or a socket (never opened)
-    UsersFile,  // a regular file that is not the leftover of a killed run
-    Unknown,    // could not be examined; `reason` says why
+    Gone,        // nothing any more (it went, or was a killed run's leftover and was removed)
+    Busy,        // a file another run holds locked: a live export
+    Empty,       // an empty file nobody holds: another run's, in the instant before it locks it
+    Unfinished,  // a file a run began and never finished (it was killed), nobody holds it
+    Stuck,       // a killed run's whole leftover that cannot be removed; `reason` says why
+    Folder,      // a folder
+    Link,        // a symbolic link (never followed) or another reparse point
+    Special,     // a FIFO, a device or a socket (never opened)
+    UsersFile,   // a regular file that is not what a run leaves behind
+    Unknown,     // could not be examined; `reason` says why
 };
 
 struct OccupantReport {
     Occupant occupant = Occupant::Unknown;
-    std::string reason;  // the system's reason, for Unknown
+    std::string reason;  // the system's reason, for Stuck and Unknown
 };
 
-// Whether a file's first bytes (up to 64 KiB) and its length make it what a killed run
-// leaves behind.
-using LeftoverTest = std::function<bool(BytePiece head, std::uint64_t length)>;
+// What a file's first bytes and length say it is.
+enum class Leftover {
+    None,        // not what a run leaves behind
+    Whole,       // everything a run writes: a killed run's leftover, safe to remove
+    Unfinished,  // the start of what a run writes, cut short
+};
+
+// Judges a file by its first bytes (up to 64) and its length.
+using LeftoverTest = std::function<Leftover(BytePiece head, std::uint64_t length)>;
 
 // Looks at what stands at `path` without following a link or opening anything but a
 // regular file, and removes it when it is the leftover of a killed run: a regular file
-// nobody holds locked that `isLeftover` recognises. Then it reports Gone.
-OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLeftover);
+// nobody holds locked that `judge` finds Whole. Then it reports Gone; Stuck when the
+// system would not remove it (another user's file in a shared folder, say). Every call
+// ends without waiting.
+OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& judge);
 
 class ExclusiveFile {
   public:
@@ -52,10 +62,12 @@ class ExclusiveFile {
     ExclusiveFile(const ExclusiveFile&) = delete;
     ExclusiveFile& operator=(const ExclusiveFile&) = delete;
 
-    // Creates `path` where nothing stands (never opening what does), locks it against
-    // every other run and puts it in the list of staged files, with the stop signals
-    // held throughout. NameTaken when something stands there; otherwise CannotCreate. A
-    // failure's message is the system's reason.
+    // Creates `path` where nothing stands (never opening what does) and puts it in the
+    // list of staged files, with the stop signals held between the two, then locks it
+    // against every other run (waiting a moment at most, never with the signals held).
+    // NameTaken when something stands there; otherwise CannotCreate, also when the file
+    // cannot be listed or locked (it is then removed again). A failure's message is the
+    // reason.
     [[nodiscard]] Status Create(const std::string& path);
 
     bool IsOpen() const;

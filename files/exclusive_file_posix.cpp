@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include "files/stop_signals.h"
@@ -18,12 +20,31 @@ namespace {
 
 // flock, not fcntl: it belongs to the open file, so a second descriptor of this process
 // does not share it, and it goes with the last descriptor, also when a run is killed.
-bool Lock(int descriptor, bool wait) {
+// Never waits: a run that must wait for a lock polls, so that the wait has an end and a
+// stop signal ends it.
+bool TryLock(int descriptor) {
     int locked;
     do {
-        locked = flock(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB));
+        locked = flock(descriptor, LOCK_EX | LOCK_NB);
     } while (locked != 0 && errno == EINTR);
     return locked == 0;
+}
+
+// How long a new file's lock is waited for. Nobody but a run examining what stands at the
+// name (for an instant) holds a file this run has just made; more than this is a program
+// that keeps it locked.
+constexpr std::chrono::milliseconds NewFileLockWait{2000};
+constexpr std::chrono::milliseconds NewFileLockPoll{5};
+
+bool LockNewFile(int descriptor) {
+    const auto until = std::chrono::steady_clock::now() + NewFileLockWait;
+    while (!TryLock(descriptor)) {
+        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::sleep_for(NewFileLockPoll);
+    }
+    return true;
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -43,30 +64,48 @@ Occupant OccupantOfType(mode_t mode) {
 // How much of a file the leftover test sees.
 constexpr std::size_t LeftoverHeadSize = 64;
 
+// Removes `path` while it still names the file `seen`. The name is checked last thing
+// before the removal, after the file was judged: a file put at the name in the meantime
+// is somebody's and stays.
+OccupantReport RemoveLeftover(const std::string& path, const struct stat& seen) {
+    struct stat now {};
+    if (lstat(path.c_str(), &now) != 0 || !SameFile(now, seen)) {
+        return {Occupant::Gone, {}};
+    }
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        return {Occupant::Stuck, SystemErrorText(errno)};
+    }
+    return {Occupant::Gone, {}};
+}
+
 // A regular file, open and locked by this process: a killed run's leftover goes.
-Occupant JudgeLockedFile(int descriptor, const std::string& path, const struct stat& seen,
-                         const LeftoverTest& isLeftover) {
+OccupantReport JudgeLockedFile(int descriptor, const std::string& path, const struct stat& seen,
+                               const LeftoverTest& judge) {
     struct stat now {};
     // Locked only after its owner had removed it: the name may stand for a new file now.
     if (lstat(path.c_str(), &now) != 0 || !SameFile(now, seen)) {
-        return Occupant::Gone;
+        return {Occupant::Gone, {}};
     }
     if (seen.st_size == 0) {
-        return Occupant::Empty;
+        return {Occupant::Empty, {}};
     }
     Bytes head(LeftoverHeadSize);
     const ssize_t got = pread(descriptor, head.data(), head.size(), 0);
     head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    if (!isLeftover(head, static_cast<std::uint64_t>(seen.st_size))) {
-        return Occupant::UsersFile;
+    switch (judge(head, static_cast<std::uint64_t>(seen.st_size))) {
+        case Leftover::Whole:
+            return RemoveLeftover(path, seen);
+        case Leftover::Unfinished:
+            return {Occupant::Unfinished, {}};
+        case Leftover::None:
+            break;
     }
-    unlink(path.c_str());
-    return Occupant::Gone;
+    return {Occupant::UsersFile, {}};
 }
 
 }  // namespace
 
-OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLeftover) {
+OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& judge) {
     struct stat seen {};
     if (lstat(path.c_str(), &seen) != 0) {
         return errno == ENOENT ? OccupantReport{Occupant::Gone, {}}
@@ -87,16 +126,16 @@ OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLe
         return {errno == ELOOP ? Occupant::Link : Occupant::UsersFile, {}};
     }
     struct stat opened {};
-    Occupant occupant = Occupant::Gone;
+    OccupantReport report{Occupant::Gone, {}};
     if (fstat(descriptor, &opened) != 0 || !SameFile(opened, seen)) {
-        occupant = Occupant::Gone;  // replaced in the meantime: look again
-    } else if (!Lock(descriptor, false)) {
-        occupant = errno == EWOULDBLOCK ? Occupant::Busy : Occupant::UsersFile;
+        report = {Occupant::Gone, {}};  // replaced in the meantime: look again
+    } else if (!TryLock(descriptor)) {
+        report = {errno == EWOULDBLOCK ? Occupant::Busy : Occupant::UsersFile, {}};
     } else {
-        occupant = JudgeLockedFile(descriptor, path, opened, isLeftover);
+        report = JudgeLockedFile(descriptor, path, opened, judge);
     }
     close(descriptor);
-    return {occupant, {}};
+    return report;
 }
 
 ExclusiveFile::~ExclusiveFile() {
@@ -106,28 +145,40 @@ ExclusiveFile::~ExclusiveFile() {
 }
 
 Status ExclusiveFile::Create(const std::string& path) {
-    // A stop between the file's creation and its registration would leave it behind.
-    const StopSignalsHeld held;
-    const int descriptor =
-        open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
-    if (descriptor < 0) {
-        const int error = errno;
-        return Error{error == EEXIST ? ErrorCode::NameTaken : ErrorCode::CannotCreate,
-                     SystemErrorText(error)};
+    {
+        // A stop between the file's creation and its registration would leave it behind.
+        const StopSignalsHeld held;
+        const int descriptor =
+            open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+        if (descriptor < 0) {
+            const int error = errno;
+            return Error{error == EEXIST ? ErrorCode::NameTaken : ErrorCode::CannotCreate,
+                         SystemErrorText(error)};
+        }
+        struct stat created {};
+        Result<std::unique_ptr<StagedFile>> listed =
+            fstat(descriptor, &created) == 0
+                ? StagedFile::Register(path)
+                : Result<std::unique_ptr<StagedFile>>(
+                      Error{ErrorCode::CannotCreate, SystemErrorText(errno)});
+        if (!listed) {
+            unlink(path.c_str());
+            close(descriptor);
+            return listed.status();
+        }
+        staged_ = std::move(listed.value());
+        descriptor_ = descriptor;
+        device_ = created.st_dev;
+        inode_ = created.st_ino;
+        written_ = 0;
     }
-    struct stat created {};
     // Another run that examines the file before this lock finds it empty and looks again.
-    if (!Lock(descriptor, true) || fstat(descriptor, &created) != 0) {
-        const std::string reason = SystemErrorText(errno);
-        unlink(path.c_str());
-        close(descriptor);
+    if (!LockNewFile(descriptor_)) {
+        const std::string reason =
+            errno == EWOULDBLOCK ? "another program keeps it locked" : SystemErrorText(errno);
+        Remove(path);
         return Error{ErrorCode::CannotCreate, reason};
     }
-    descriptor_ = descriptor;
-    written_ = 0;
-    device_ = created.st_dev;
-    inode_ = created.st_ino;
-    staged_ = std::make_unique<StagedFile>(path);
     return Status::Ok();
 }
 

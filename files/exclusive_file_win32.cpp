@@ -32,42 +32,50 @@ bool ReadAt(HANDLE file, std::uint64_t offset, void* into, DWORD length, DWORD& 
     return ReadFile(file, into, length, &got, &at) != 0 || GetLastError() == ERROR_HANDLE_EOF;
 }
 
-// A regular file, open by this process alone for writing and deleting: a killed run's
-// leftover goes.
 // How much of a file the leftover test sees.
 constexpr std::size_t LeftoverHeadSize = 64;
 
-Occupant JudgeOpenFile(HANDLE file, const LeftoverTest& isLeftover) {
+// A regular file, open by this process alone for reading and deleting: a killed run's
+// leftover goes.
+OccupantReport JudgeOpenFile(HANDLE file, const LeftoverTest& judge) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (GetFileInformationByHandle(file, &information) == 0) {
-        return Occupant::UsersFile;
+        return {Occupant::UsersFile, {}};
     }
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return Occupant::Folder;
+        return {Occupant::Folder, {}};
     }
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return Occupant::Link;
+        return {Occupant::Link, {}};
     }
     const std::uint64_t length =
         (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
     if (length == 0) {
-        return Occupant::Empty;
+        return {Occupant::Empty, {}};
     }
     Bytes head(LeftoverHeadSize);
     DWORD got = 0;
     if (!ReadAt(file, 0, head.data(), static_cast<DWORD>(head.size()), got)) {
-        return Occupant::UsersFile;
+        return {Occupant::UsersFile, {}};
     }
     head.resize(got);
-    if (!isLeftover(head, length) || !DeleteOpenFile(file)) {
-        return Occupant::UsersFile;
+    switch (judge(head, length)) {
+        case Leftover::Whole:
+            if (!DeleteOpenFile(file)) {
+                return {Occupant::Stuck, SystemErrorText(GetLastError())};
+            }
+            return {Occupant::Gone, {}};
+        case Leftover::Unfinished:
+            return {Occupant::Unfinished, {}};
+        case Leftover::None:
+            break;
     }
-    return Occupant::Gone;
+    return {Occupant::UsersFile, {}};
 }
 
 }  // namespace
 
-OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLeftover) {
+OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& judge) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
@@ -100,9 +108,9 @@ OccupantReport ExamineOccupant(const std::string& path, const LeftoverTest& isLe
         CloseHandle(file);
         return {Occupant::Special, {}};
     }
-    const Occupant occupant = JudgeOpenFile(file, isLeftover);
+    const OccupantReport report = JudgeOpenFile(file, judge);
     CloseHandle(file);
-    return {occupant, {}};
+    return report;
 }
 
 ExclusiveFile::~ExclusiveFile() {
@@ -112,6 +120,9 @@ ExclusiveFile::~ExclusiveFile() {
 }
 
 Status ExclusiveFile::Create(const std::string& path) {
+    // A console event between the file's creation and its registration would leave it
+    // behind.
+    const StopSignalsHeld held;
     // CREATE_NEW opens nothing that is there; sharing only reading keeps every other
     // program from writing, renaming or deleting the file while the run holds it.
     const HANDLE file =
@@ -123,9 +134,15 @@ Status ExclusiveFile::Create(const std::string& path) {
         return Error{taken ? ErrorCode::NameTaken : ErrorCode::CannotCreate,
                      SystemErrorText(error)};
     }
+    Result<std::unique_ptr<StagedFile>> listed = StagedFile::Register(path);
+    if (!listed) {
+        DeleteOpenFile(file);
+        CloseHandle(file);
+        return listed.status();
+    }
     handle_ = file;
     written_ = 0;
-    staged_ = std::make_unique<StagedFile>(path);
+    staged_ = std::move(listed.value());
     return Status::Ok();
 }
 
@@ -189,16 +206,19 @@ void ExclusiveFile::Remove(const std::string& path) {
     if (handle_ == nullptr) {
         return;
     }
-    staged_.reset();
+    // Gone and forgotten in one step, as far as a console event can tell.
+    const StopSignalsHeld held;
     if (!DeleteOpenFile(AsHandle(handle_))) {
         // A system without deletion by handle: by name, which still names this file.
         CloseHandle(AsHandle(handle_));
         handle_ = nullptr;
         DeleteFileA(path.c_str());
+        staged_.reset();
         return;
     }
     CloseHandle(AsHandle(handle_));
     handle_ = nullptr;
+    staged_.reset();
 }
 
 }  // namespace cmp

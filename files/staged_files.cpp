@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #ifdef _WIN32
@@ -34,26 +35,37 @@ void Unlink(const char* path) {
 
 }  // namespace
 
-StagedFile::StagedFile(const std::string& path) {
+Result<std::unique_ptr<StagedFile>> StagedFile::Register(const std::string& path) {
     std::error_code error;
     const std::string absolute = std::filesystem::absolute(path, error).string();
-    if (error || absolute.size() > MaxStagedPathLength) {
-        return;
+    if (error) {
+        return Error{ErrorCode::CannotCreate,
+                     "the current folder cannot be found (" + error.message() +
+                         "), so the file could not be removed should the run be stopped"};
+    }
+    if (absolute.size() > MaxStagedPathLength) {
+        return Error{ErrorCode::CannotCreate,
+                     "its full path is " + std::to_string(absolute.size()) +
+                         " bytes long, and a file whose path is longer than " +
+                         std::to_string(MaxStagedPathLength) +
+                         " bytes could not be removed should the run be stopped; use a "
+                         "folder with a shorter path"};
     }
     for (std::size_t i = 0; i < MaxStagedFiles; ++i) {
         if (!slots[i].used) {
             std::memcpy(slots[i].path, absolute.c_str(), absolute.size() + 1);
             slots[i].used = 1;
-            slot_ = i;
-            return;
+            return std::unique_ptr<StagedFile>(new StagedFile(i));
         }
     }
+    return Error{ErrorCode::CannotCreate,
+                 "more than " + std::to_string(MaxStagedFiles) +
+                     " files are being written at once, and another could not be removed "
+                     "should the run be stopped"};
 }
 
 StagedFile::~StagedFile() {
-    if (slot_) {
-        slots[*slot_].used = 0;
-    }
+    slots[slot_].used = 0;
 }
 
 void RemoveStagedFiles() noexcept {

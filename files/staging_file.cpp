@@ -99,6 +99,21 @@ Error Failure(ErrorCode code, const std::string& what, const std::string& reason
 
 }  // namespace
 
+Status StagingFile::Register() {
+    Result<std::unique_ptr<StagedFile>> listed = StagedFile::Register(name_);
+    if (!listed) {
+        Close();
+#ifdef _WIN32
+        DeleteFileA(name_.c_str());
+#else
+        ::unlink(name_.c_str());
+#endif
+        return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", listed.message());
+    }
+    registration_ = std::move(listed.value());
+    return Status::Ok();
+}
+
 StagingFile::~StagingFile() {
     Close();
     if (registration_) {
@@ -117,6 +132,8 @@ StagingFile::~StagingFile() {
 
 Status StagingFile::Create(const WriteDestination& destination) {
     destination_ = destination;
+    // A console event between the file's creation and its registration would leave it.
+    const StopSignalsHeld held;
     DWORD error = ERROR_FILE_EXISTS;
     for (int attempt = 0; attempt < Attempts && error == ERROR_FILE_EXISTS; ++attempt) {
         name_ = StagingNameFor(destination.path);
@@ -124,8 +141,7 @@ Status StagingFile::Create(const WriteDestination& destination) {
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             handle_ = handle;
-            registration_ = std::make_unique<StagedFile>(name_);
-            return Status::Ok();
+            return Register();
         }
         error = GetLastError();
         if (error == ERROR_ALREADY_EXISTS) {
@@ -202,8 +218,7 @@ Status StagingFile::Create(const WriteDestination& destination) {
         descriptor_ =
             ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (descriptor_ >= 0) {
-            registration_ = std::make_unique<StagedFile>(name_);
-            return Status::Ok();
+            return Register();
         }
         error = errno;
     }
@@ -278,13 +293,16 @@ Status WriteStagedFile(const std::string& path, std::span<const BytePiece> piece
     if (!destination) {
         return destination.status();
     }
-    return WriteStagedFile(destination.value(), pieces);
-}
-
-Status WriteStagedFile(const WriteDestination& destination, std::span<const BytePiece> pieces) {
+    // The rename that replaces a file takes only the folder's permission: it would go
+    // behind the mark of a file the user made read-only, which writing in place respects.
+    if (destination.value().readOnly) {
+        return Error{ErrorCode::CannotReplace,
+                     "cannot replace '" + path +
+                         "': the file is read-only; make it writable or choose another name"};
+    }
     // Dropped unfinished on any failure below, the staging file is removed.
     StagingFile staging;
-    if (Status created = staging.Create(destination); !created) {
+    if (Status created = staging.Create(destination.value()); !created) {
         return created;
     }
     for (const BytePiece piece : pieces) {

@@ -19,7 +19,7 @@ namespace cmp {
 // Windows the 259 of a path). It is created only where nothing stood, never through a
 // link, with another random name when one is taken, so nothing beside the destination is
 // ever opened or replaced. While it exists it is in the process's list of staged files,
-// which a handler of SIGINT or SIGTERM removes; dropping it unfinished removes it.
+// which a stop signal's handler removes; dropping it unfinished removes it.
 class StagingFile {
   public:
     StagingFile() = default;
@@ -42,6 +42,9 @@ class StagingFile {
     const std::string& GetName() const { return name_; }
 
   private:
+    // Lists the file just made at name_ (staged_files.h); one that cannot be listed is
+    // removed again, CannotCreate saying why.
+    Status Register();
     void Close();
 
     WriteDestination destination_;
@@ -56,12 +59,9 @@ class StagingFile {
 
 // `pieces`, one write each in order, as the new content of `path`: its destination found
 // as FindWriteDestination finds it, the bytes staged, made durable and renamed over the
-// destination. A failure leaves what stood at the path as it was, removes the staging
-// file and gives the step's error.
+// destination. A read-only file is not replaced (CannotReplace saying so): every writer of
+// the product writes through here. A failure leaves what stood at the path as it was,
+// removes the staging file and gives the step's error.
 [[nodiscard]] Status WriteStagedFile(const std::string& path, std::span<const BytePiece> pieces);
-
-// The same, to a destination the caller has found (and looked at) already.
-[[nodiscard]] Status WriteStagedFile(const WriteDestination& destination,
-                                     std::span<const BytePiece> pieces);
 
 }  // namespace cmp

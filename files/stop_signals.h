@@ -1,6 +1,8 @@
-// While a run has files on disk, SIGINT and SIGTERM (Ctrl+C, a kill) remove them before
-// they end the process: an export, or a file cmpinfo writes, stopped in the middle leaves
-// nothing behind.
+// While a run has files on disk, every signal that would end the process (a closed
+// terminal's SIGHUP, Ctrl+C, Ctrl+\, a kill, a broken pipe, a timer) removes them first:
+// an export, or a file cmpinfo writes, stopped in the middle leaves nothing behind. On
+// Windows the console's events (Ctrl+C, Ctrl+Break, the window closed, logoff, shutdown)
+// do the same where a console exists.
 #pragma once
 
 #ifndef _WIN32
@@ -9,11 +11,14 @@
 
 namespace cmp {
 
-// Installs, for its lifetime, handlers of SIGINT and SIGTERM that remove the staged files
+// Installs, for its lifetime, handlers of the stop signals (HUP, INT, QUIT, TERM, PIPE,
+// ALRM, USR1, USR2, VTALRM, PROF, XCPU, XFSZ) that remove the staged files
 // (files/staged_files.h), put back the disposition found and raise the signal again, so
-// the process ends by that signal as it would have without the run (a shell sees 130 or
-// 143). A signal the process ignores stays ignored. The handlers found are restored when
-// the guard goes. Nothing on Windows, which has no such signals for a plug-in to catch.
+// the process ends by that signal as it would have without the run (a shell sees 129,
+// 130, 143, ...). A signal the process ignores stays ignored. The handlers found are
+// restored when the guard goes. On Windows, a console control handler that removes the
+// staged files and leaves the event to the handlers before it (by default, the end of
+// the process).
 class StopSignalGuard {
   public:
     StopSignalGuard();
@@ -22,10 +27,11 @@ class StopSignalGuard {
     StopSignalGuard& operator=(const StopSignalGuard&) = delete;
 };
 
-// Holds SIGINT and SIGTERM back in this thread while it lives; one that comes meanwhile
+// Holds the stop signals back in this thread while it lives; one that comes meanwhile
 // is delivered when it goes. Held from just before a file is created until it is in the
 // list of staged files (and around its removal), so that a stop at any instant finds
-// the file either listed or not there. Nothing on Windows.
+// the file either listed or not there. Never held around a wait. On Windows, where the
+// console's handler runs in a thread of its own, that handler waits for it to go.
 class StopSignalsHeld {
   public:
     StopSignalsHeld();

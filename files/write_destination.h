@@ -21,8 +21,8 @@ struct WriteDestination {
     unsigned group = 0;
     // Whether that file is read-only: marked so (no write permission for anyone; on
     // Windows the read-only attribute), or not writable by this user. The rename takes
-    // only the folder's permission, so it would go behind the mark; a caller that does
-    // not ask the user refuses such a file instead.
+    // only the folder's permission, so it would go behind the mark: WriteStagedFile
+    // refuses such a file.
     bool readOnly = false;
 };
 

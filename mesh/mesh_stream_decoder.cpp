@@ -44,10 +44,28 @@ std::vector<MeshStreamMesh> ReadMeshStreamMeshes(std::span<const std::uint8_t> b
     return meshes;
 }
 
-bool IsWholeMeshDataStream(std::span<const std::uint8_t> head, std::uint64_t length) {
+namespace {
+
+// The header of a stream as this exporter writes one, if `head` begins with one.
+std::optional<MeshStreamHeader> ExportersHeader(std::span<const std::uint8_t> head) {
     const std::optional<MeshStreamHeader> header = ReadMeshStreamHeader(head);
-    return header && header->first == StreamHeaderFirst && header->second == StreamHeaderSecond &&
-           header->vertexFormat == StreamVertexFormat && length == MeshStreamLength(*header);
+    if (header && header->first == StreamHeaderFirst && header->second == StreamHeaderSecond &&
+        header->vertexFormat == StreamVertexFormat) {
+        return header;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool IsWholeMeshDataStream(std::span<const std::uint8_t> head, std::uint64_t length) {
+    const std::optional<MeshStreamHeader> header = ExportersHeader(head);
+    return header && length == MeshStreamLength(*header);
+}
+
+bool IsUnfinishedMeshDataStream(std::span<const std::uint8_t> head, std::uint64_t length) {
+    const std::optional<MeshStreamHeader> header = ExportersHeader(head);
+    return header && length < MeshStreamLength(*header);
 }
 
 Result<DecodedMeshStream> DecodeMeshStream(std::span<const std::uint8_t> bytes) {

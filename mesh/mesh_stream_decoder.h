@@ -60,6 +60,10 @@ std::vector<MeshStreamMesh> ReadMeshStreamMeshes(std::span<const std::uint8_t> b
 // format, and exactly the length its counts call for.
 bool IsWholeMeshDataStream(std::span<const std::uint8_t> head, std::uint64_t length);
 
+// Whether they make it the start of such a stream, cut short: what a writer stopped in the
+// middle leaves.
+bool IsUnfinishedMeshDataStream(std::span<const std::uint8_t> head, std::uint64_t length);
+
 // A stream checked whole: its header, every mesh's header, and where each mesh's indices
 // and vertices begin.
 struct DecodedMeshStream {

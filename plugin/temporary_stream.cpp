@@ -66,6 +66,11 @@ std::string FolderOf(const std::string& fullPath) {
 // Why a name that stays taken cannot be had, for the user; empty when it is worth
 // another try (the thing went, or may be another run's in a moment).
 std::string WhyNotFree(const OccupantReport& report, const std::string& path) {
+    // What a stopped export left may as well be the user's, so it stays; the user is told
+    // how to be rid of it.
+    const std::string deleteIfIdle = "If no export is running in the folder " +
+                                     FolderOf(FullPath(path)) +
+                                     ", delete the file, then export again";
     switch (report.occupant) {
         case Occupant::Folder:
             return "a folder of that name is in the way (" + std::string(std::strerror(EISDIR)) +
@@ -79,12 +84,21 @@ std::string WhyNotFree(const OccupantReport& report, const std::string& path) {
             return "a file of that name is already there that this exporter did not make; it is "
                    "left alone (move or rename it, then export again)";
         case Occupant::Empty:
-            // Most likely an export killed between making the file and writing to it. It
-            // may as well be the user's, so it stays; the user is told how to be rid of it.
+            // Most likely an export killed between making the file and writing to it.
             return "an empty file of that name is there, most likely left by an export that "
                    "was stopped before it wrote anything, and no export holds it; it is left "
-                   "alone. If no export is running in the folder " +
-                   FolderOf(FullPath(path)) + ", delete the file, then export again";
+                   "alone. " +
+                   deleteIfIdle;
+        case Occupant::Unfinished:
+            return "a mesh data file that an export began and did not finish (it was stopped "
+                   "while writing) is there, and no export holds it; it is left alone. " +
+                   deleteIfIdle;
+        case Occupant::Stuck:
+            return "a mesh data file left by an export that was stopped is there, and it cannot "
+                   "be removed (" +
+                   report.reason +
+                   "): it belongs to another user, or the folder does not let you delete it. Have "
+                   "its owner delete it, or export with another working folder";
         case Occupant::Unknown:
             return "something of that name is in the way (" + report.reason + ")";
         case Occupant::Busy:
@@ -99,6 +113,15 @@ Error ReadBackError(ErrorCode code, const std::string& path, const std::string& 
     return Error{code, "cannot read the mesh data back from '" + path + "': " + what};
 }
 
+// What a stopped run leaves at the name: its whole stream goes; one it began and did not
+// finish is told apart from a file of the user's.
+Leftover JudgeStreamFile(BytePiece head, std::uint64_t length) {
+    if (IsWholeMeshDataStream(head, length)) {
+        return Leftover::Whole;
+    }
+    return IsUnfinishedMeshDataStream(head, length) ? Leftover::Unfinished : Leftover::None;
+}
+
 }  // namespace
 
 Status TemporaryStream::Write(const MeshList& meshes) {
@@ -106,7 +129,9 @@ Status TemporaryStream::Write(const MeshList& meshes) {
     const Clock::time_point start = Clock::now();
     const Clock::time_point busyUntil = start + waitForOtherRun_;
     const Clock::time_point emptyUntil = start + std::min(waitForOtherRun_, EmptyFileGrace);
-    for (;;) {
+    // Every way round this loop waits or ends by the clock but the first free name: a
+    // name that comes free and is taken again each time ends it as well.
+    for (int freed = 0;;) {
         const Status created = file_.Create(path_);
         if (created) {
             break;
@@ -114,10 +139,17 @@ Status TemporaryStream::Write(const MeshList& meshes) {
         if (created.code() != ErrorCode::NameTaken) {
             return CannotCreate(path_, created.message());
         }
-        // What a killed run left there is a whole stream, and goes.
-        const OccupantReport report = ExamineOccupant(path_, IsWholeMeshDataStream);
+        const OccupantReport report = ExamineOccupant(path_, JudgeStreamFile);
         const Clock::time_point now = Clock::now();
         if (report.occupant == Occupant::Gone) {
+            if (++freed > 1 && now >= busyUntil) {
+                return CannotCreate(path_,
+                                    "the name is taken again each time it comes free; "
+                                    "try again once the folder is quiet");
+            }
+            if (freed > 1) {
+                std::this_thread::sleep_for(PollInterval);
+            }
             continue;
         }
         const bool waiting = (report.occupant == Occupant::Busy && now < busyUntil) ||

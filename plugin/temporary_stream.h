@@ -49,8 +49,9 @@ class TemporaryStream {
     //
     // What stands at the name: another export's file is waited for (up to
     // `waitForOtherRun`); the leftover of a killed export (a whole mesh data stream that
-    // nobody holds) is replaced; anything else is left alone. Fails with CannotCreate
-    // when the file cannot be had, the message being the file's full path and why; and
+    // nobody holds) is replaced; anything else is left alone. Never waits longer than
+    // that. Fails with CannotCreate when the file cannot be had (a leftover that cannot be
+    // removed, too), the message being the file's full path and why; and
     // with CannotWrite, naming the file and the system's reason, when a write fails (a
     // full disk), the partial file then removed.
     [[nodiscard]] Status Write(const MeshList& meshes);

@@ -14,17 +14,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::unique_ptr<StagedFile> Listed(const std::string& path) {
+    Result<std::unique_ptr<StagedFile>> listed = StagedFile::Register(path);
+    EXPECT_TRUE(listed) << path.substr(0, 80) << ": " << listed.message();
+    return listed ? std::move(listed.value()) : nullptr;
+}
+
 TEST(StagedFiles, RemovesWhatIsRegisteredAndNothingElse) {
     ScratchFolder scratch;
     WriteWholeFile("staged", "x");
     WriteWholeFile("forgotten", "x");
     WriteWholeFile("users", "x");
-    const StagedFile staged("staged");
-    ASSERT_TRUE(staged.IsRegistered());
-    {
-        const StagedFile forgotten("forgotten");
-        ASSERT_TRUE(forgotten.IsRegistered());
-    }
+    const auto staged = Listed("staged");
+    Listed("forgotten").reset();
     // Registered by absolute path: a change of folder does not matter.
     fs::create_directory("elsewhere");
     fs::current_path("elsewhere");
@@ -35,20 +37,32 @@ TEST(StagedFiles, RemovesWhatIsRegisteredAndNothingElse) {
     EXPECT_TRUE(fs::exists("users"));
 }
 
-TEST(StagedFiles, AFullListOrAnOverlongPathIsOnlyNotCleanedUp) {
+// A file that could not be removed on a stop is refused, saying why, rather than made;
+// the longest path the system can remove is listed.
+TEST(StagedFiles, WhatCannotBeListedIsRefusedWithTheReason) {
     ScratchFolder scratch;
-    EXPECT_FALSE(StagedFile(std::string(MaxStagedPathLength + 1, 'p')).IsRegistered());
+    const std::string folder = fs::current_path().string() + "/";
+    const std::size_t longest = MaxStagedPathLength - folder.size();
+    EXPECT_NE(Listed(std::string(longest, 'p')), nullptr);
+
+    const Result<std::unique_ptr<StagedFile>> tooLong =
+        StagedFile::Register(std::string(longest + 1, 'p'));
+    ASSERT_FALSE(tooLong);
+    EXPECT_EQ(tooLong.code(), ErrorCode::CannotCreate);
+    EXPECT_NE(tooLong.message().find("its full path is 4096 bytes long"), std::string::npos)
+        << tooLong.message();
     {
         std::vector<std::unique_ptr<StagedFile>> all;
         for (std::size_t i = 0; i < MaxStagedFiles; ++i) {
-            all.push_back(std::make_unique<StagedFile>("file"));
-            EXPECT_TRUE(all.back()->IsRegistered());
+            all.push_back(Listed("file"));
         }
-        EXPECT_FALSE(StagedFile("one too many").IsRegistered());
+        const Result<std::unique_ptr<StagedFile>> oneTooMany = StagedFile::Register("more");
+        ASSERT_FALSE(oneTooMany);
+        EXPECT_NE(oneTooMany.message().find("files are being written at once"), std::string::npos);
     }
-    EXPECT_TRUE(StagedFile("room again").IsRegistered());
+    EXPECT_NE(Listed("room again"), nullptr);
     {
-        const StagedFile file("scoped");
+        const auto file = Listed("scoped");
         WriteWholeFile("scoped", "x");
     }
     RemoveStagedFiles();

@@ -5,6 +5,8 @@
 #include "plugin/temporary_stream.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,8 +21,10 @@
 #include <string>
 #include <thread>
 
+#include "files/stop_signals.h"
 #include "mesh/mesh_data_stream.h"
 #include "tests/mesh/mesh_test_support.h"
+#include "tests/support/child_process.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 
@@ -129,7 +133,14 @@ TEST(TemporaryStream, WhatStandsAtTheNameIsReplacedOnlyWhenItIsAKilledRunsLeftov
          "a file of that name is already there that this exporter did not make"},
         {"a leftover cut short",
          [&] { WriteWholeFile(TempStreamFileName, leftoverText.substr(0, 40)); },
-         "a file of that name is already there"},
+         "a mesh data file that an export began and did not finish (it was stopped while "
+         "writing) is there, and no export holds it; it is left alone. If no export is running "
+         "in the folder "},
+        {"a header alone", [&] { WriteWholeFile(TempStreamFileName, leftoverText.substr(0, 16)); },
+         "a mesh data file that an export began and did not finish"},
+        {"less than a header",
+         [&] { WriteWholeFile(TempStreamFileName, leftoverText.substr(0, 15)); },
+         "a file of that name is already there that this exporter did not make"},
         {"a file of the user's", [] { WriteWholeFile(TempStreamFileName, "my notes"); },
          "a file of that name is already there"},
         {"an empty file, a stopped run's or the user's",
@@ -174,7 +185,8 @@ TEST(TemporaryStream, WhatStandsAtTheNameIsReplacedOnlyWhenItIsAKilledRunsLeftov
         EXPECT_EQ(written.message().rfind(full + ": ", 0), 0u)
             << c.what << ": " << written.message();
         EXPECT_NE(written.message().find(c.part), std::string::npos) << written.message();
-        if (std::string(c.part).rfind("an empty file", 0) == 0) {
+        if (std::string(c.part).find("If no export is running in the folder") !=
+            std::string::npos) {
             EXPECT_NE(written.message().find("in the folder " + scratch.GetPath().string() +
                                              ", delete the file, then export again"),
                       std::string::npos)
@@ -222,6 +234,75 @@ TEST(TemporaryStream, AnotherRunsFileIsWaitedForAndNeverTouched) {
     const Result<Bytes> read = patient.ReadBack(MeshDataStreamSize(second));
     ASSERT_TRUE(read) << read.message();
     EXPECT_EQ(read.value(), BuildMeshDataStream(second));
+}
+
+// A killed run's whole leftover that this user may not delete (another user's, in a
+// shared sticky folder; or in a folder this user may not write) ends the run at once with
+// the reason and what to do, and stays as it was.
+TEST(TemporaryStream, ALeftoverThatCannotBeRemovedEndsTheRunSayingWhy) {
+    ScratchFolder scratch;
+    const fs::path shared = scratch.GetPath() / "shared";
+    fs::create_directory(shared);
+    const Bytes leftover = BuildMeshDataStream(OneTriangleList(7));
+    WriteWholeFile(shared / TempStreamFileName, leftover);
+    // The superuser's child is another user: a sticky folder keeps it from deleting the
+    // superuser's file. Anyone else is kept out of a folder without write permission.
+    chmod(scratch.GetPath().c_str(), 0755);
+    chmod(shared.c_str(), RunningAsSuperuser() ? 01777 : 0555);
+    const int reason = RunningAsSuperuser() ? EPERM : EACCES;
+    const ChildEnd end = RunInChild(
+        [&] {
+            if (chdir(shared.c_str()) != 0) {
+                return 3;
+            }
+            TemporaryStream stream(TempStreamFileName, milliseconds(5000));
+            const Status written = stream.Write(OneTriangleList());
+            const std::string expected =
+                (shared / TempStreamFileName).string() +
+                ": a mesh data file left by an export that was stopped is there, and it cannot "
+                "be removed (" +
+                std::strerror(reason) + ")";
+            if (written || written.message().rfind(expected, 0) != 0 ||
+                written.message().find("Have its owner delete it, or export with another "
+                                       "working folder") == std::string::npos) {
+                std::fprintf(stderr, "%s\n", written ? "written" : written.message().c_str());
+                return 1;
+            }
+            return 0;
+        },
+        milliseconds(4000), ChildUser::Other);
+    chmod(shared.c_str(), 0755);
+    EXPECT_FALSE(end.timedOut) << "the run did not end";
+    EXPECT_TRUE(end.exited && end.status == 0) << end.status;
+    EXPECT_EQ(ReadWholeFileBytes(shared / TempStreamFileName), leftover);
+}
+
+// A run that waits for another export's file waits with the stop signals free: a stop
+// ends it at once by that signal, and the other run's file stays.
+TEST(TemporaryStream, AWaitForAnotherExportEndsAtAStop) {
+    ScratchFolder scratch;
+    WriteWholeFile(TempStreamFileName, "another run's file");
+    const int other = open(TempStreamFileName, O_RDONLY);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const ChildEnd end = RunInChild(
+        [] {
+            const StopSignalGuard guard;
+            const pthread_t waiting = pthread_self();
+            std::thread([waiting] {
+                std::this_thread::sleep_for(milliseconds(200));
+                pthread_kill(waiting, SIGTERM);
+            }).detach();
+            TemporaryStream stream(TempStreamFileName, milliseconds(60000));
+            (void)stream.Write(OneTriangleList());
+            return 0;
+        },
+        milliseconds(10000));
+    close(other);
+    EXPECT_FALSE(end.timedOut);
+    EXPECT_TRUE(end.signaled && end.status == SIGTERM) << end.status;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(5000));
+    EXPECT_EQ(ReadWholeFile(TempStreamFileName), "another run's file");
 }
 
 // Whatever the read-back meets, it reports it with a code and the file's name; the file

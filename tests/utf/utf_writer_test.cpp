@@ -5,10 +5,12 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "files/staged_files.h"
+#include "tests/support/child_process.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/utf/test_trees.h"
@@ -110,11 +113,11 @@ ChildOutcome WriteInChild(const NodeTree& tree, const fs::path& target) {
 
 // Every slot of the staged-file list can be taken: nothing a write registered stayed.
 bool StagedFileListIsEmpty() {
-    std::vector<std::unique_ptr<StagedFile>> probes;
+    std::vector<Result<std::unique_ptr<StagedFile>>> probes;
     bool allFree = true;
     for (std::size_t i = 0; i < MaxStagedFiles; ++i) {
-        probes.push_back(std::make_unique<StagedFile>("probe"));
-        allFree = allFree && probes.back()->IsRegistered();
+        probes.push_back(StagedFile::Register("probe"));
+        allFree = allFree && probes.back().ok();
     }
     return allFree;
 }
@@ -230,6 +233,22 @@ TEST_F(UtfWriterTest, StagingNamesAreRecognisableAndFitTheFileNameLimit) {
         return Normalised(message, folder_) == "cannot write '<>/model.cmp.*.tmp': File too large";
     }));
 
+    // Cut where the name would end inside a two-byte character: the character goes whole.
+    const std::string accented = "x" + [] {
+        std::string run;
+        for (int i = 0; i < 124; ++i) {
+            run += "\xC3\xA9";
+        }
+        return run;
+    }() + ".cmp";
+    Renew();
+    EXPECT_TRUE(InChildWithFileSizeLimit(16, SIG_IGN, [&] {
+        const std::string message = WriteUtfFile(tree_, (folder_ / accented).c_str()).message();
+        const std::string expected =
+            "cannot write '<>/" + accented.substr(0, 243) + ".*.tmp': File too large";
+        return Normalised(message, folder_) == expected;
+    }));
+
     for (const std::size_t length : {240u, 250u, 255u}) {
         Renew();
         const fs::path target = folder_ / (std::string(length - 4, 'n') + ".cmp");
@@ -310,6 +329,23 @@ TEST_F(UtfWriterTest, FailuresLeaveEverythingAsItWasAndSayWhy) {
          ErrorCode::CannotReplace,
          "cannot replace '<>/real.cmp': the file has 2 more names (hard links), which would "
          "keep the old content; remove it first or choose another name"},
+        {"output is marked read-only", "model.cmp",
+         [](const fs::path& f) {
+             WriteWholeFile(f / "model.cmp", "old");
+             ::chmod((f / "model.cmp").c_str(), 0444);
+         },
+         ErrorCode::CannotReplace,
+         "cannot replace '<>/model.cmp': the file is read-only; make it writable or choose "
+         "another name"},
+        {"output's link target is marked read-only", "model.cmp",
+         [](const fs::path& f) {
+             WriteWholeFile(f / "real.cmp", "old");
+             ::chmod((f / "real.cmp").c_str(), 0555);
+             fs::create_symlink("real.cmp", f / "model.cmp");
+         },
+         ErrorCode::CannotReplace,
+         "cannot replace '<>/model.cmp': the file is read-only; make it writable or choose "
+         "another name"},
     };
     for (const Case& c : cases) {
         Renew();
@@ -356,6 +392,16 @@ TEST_F(UtfWriterTest, TheReplacedFileKeepsItsPermissionsAndLinksStayLinks) {
          "model.cmp",
          {},
          0755},
+        {"set-user-id file",
+         [&](const fs::path& f) { file(f / "model.cmp", 04755); },
+         "model.cmp",
+         {},
+         04755},
+        {"set-group-id and sticky file",
+         [&](const fs::path& f) { file(f / "model.cmp", 03640); },
+         "model.cmp",
+         {},
+         03640},
         {"link into another folder",
          [&](const fs::path& f) {
              fs::create_directory(f / "store");
@@ -515,6 +561,95 @@ TEST_F(UtfWriterTest, TheStagingFileIsRegisteredForSignalHandlersWhileItExists) 
         return !WriteUtfFile(tree, target.c_str()) && entriesBeforeRemoval == 2 &&
                entriesAfterRemoval == 1 && StagedFileListIsEmpty();
     }));
+    EXPECT_EQ(ReadWholeFileBytes(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(Entries(), 1u);
+}
+
+// The staging file of a file only its owner may read is as private from its first byte:
+// seen in the middle of the write, by the handler of the signal a write past the file
+// size limit raises.
+unsigned stagingModeSeen = 0;
+
+void NoteStagingMode(int) {
+    DIR* listing = ::opendir(folderOfTheWrite);
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        struct stat status {};
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0 &&
+            ::stat((std::string(folderOfTheWrite) + "/" + name).c_str(), &status) == 0) {
+            stagingModeSeen = status.st_mode & 07777;
+        }
+    }
+    ::closedir(listing);
+}
+
+TEST_F(UtfWriterTest, ThePrivateFilesStagingFileIsPrivateWhileWritten) {
+    const fs::path target = folder_ / "model.cmp";
+    WriteWholeFile(target, "old");
+    ::chmod(target.c_str(), 0600);
+    NodeTree tree;
+    Attach(tree, tree.InsertNode(NodeHandle(), "big"), Bytes(1 << 20, 0x5A));
+    const std::string folder = folder_.string();
+    folderOfTheWrite = folder.c_str();
+    EXPECT_TRUE(InChildWithFileSizeLimit(4096, NoteStagingMode, [&] {
+        return !WriteUtfFile(tree, target.c_str()) && stagingModeSeen == 0600;
+    }));
+    EXPECT_EQ(ReadWholeFileBytes(target), (Bytes{'o', 'l', 'd'}));
+}
+
+}  // namespace
+
+// The system's fsync, failing with EIO while `failingSync` is set: a disk that loses the
+// bytes on their way to it. Defined here, it takes the place of the C library's for the
+// whole test program.
+bool failingSync = false;
+
+extern "C" int fsync(int descriptor) {
+    if (failingSync) {
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fsync, descriptor));
+}
+
+namespace {
+
+// Bytes the disk may not hold are never renamed over the file they replace.
+TEST_F(UtfWriterTest, AFailedSyncKeepsTheOldFile) {
+    const fs::path target = folder_ / "model.cmp";
+    WriteWholeFile(target, "old");
+    failingSync = true;
+    const Status written = WriteUtfFile(tree_, target.c_str());
+    failingSync = false;
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.code(), ErrorCode::CannotWrite);
+    EXPECT_EQ(Normalised(written.message(), folder_),
+              "cannot write '<>/model.cmp.*.tmp': Input/output error");
+    EXPECT_EQ(ReadWholeFileBytes(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(Entries(), 1u);
+}
+
+// A file this user may not write, though the folder lets the rename replace it, is
+// refused like one marked read-only. Only a user other than the superuser meets it.
+TEST_F(UtfWriterTest, AFileThisUserMayNotWriteIsNotReplaced) {
+    if (!RunningAsSuperuser()) {
+        GTEST_SKIP() << "needs another user to own the file";
+    }
+    const fs::path target = folder_ / "model.cmp";
+    WriteWholeFile(target, "old");
+    ::chmod(folder_.c_str(), 0777);
+    const ChildEnd end = RunInChild(
+        [&] {
+            const Status written = WriteUtfFile(tree_, target.c_str());
+            return !written && written.code() == ErrorCode::CannotReplace &&
+                           Normalised(written.message(), folder_) ==
+                               "cannot replace '<>/model.cmp': the file is read-only; make it "
+                               "writable or choose another name"
+                       ? 0
+                       : 1;
+        },
+        std::chrono::seconds(20), ChildUser::Other);
+    EXPECT_TRUE(end.exited && end.status == 0) << end.status;
     EXPECT_EQ(ReadWholeFileBytes(target), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(Entries(), 1u);
 }

@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "files/staging_file.h"
-#include "files/write_destination.h"
 
 namespace cmp {
 
@@ -42,17 +41,7 @@ Status WriteOutputFile(const std::string& path, std::span<const BytePiece> piece
     if (Status folder = CheckFolderOf(path); !folder) {
         return folder;
     }
-    const Result<WriteDestination> destination = FindWriteDestination(path);
-    if (!destination) {
-        return destination.status();
-    }
-    // A save dialog asks before it replaces a file; a read-only one it refuses outright.
-    if (destination.value().readOnly) {
-        return Error{ErrorCode::CannotReplace,
-                     "cannot replace '" + path +
-                         "': the file is read-only; make it writable or choose another name"};
-    }
-    return WriteStagedFile(destination.value(), pieces);
+    return WriteStagedFile(path, pieces);
 }
 
 }  // namespace cmp
