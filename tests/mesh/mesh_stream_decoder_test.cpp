@@ -97,6 +97,10 @@ TEST(MeshStreamDecoder, RefusesWhatIsNotASoundStream) {
          "bytes, its counts call for"},
         {"an index beyond its mesh", ChangedAt(stream, 16 + 12 + 4, 3),
          "mesh 0 names vertex 3 of 3"},
+        // End vertex 3: four vertices where the stream holds three; every index still
+        // lies within the mesh, so only the bound of its vertices can tell.
+        {"vertices past the stream", ChangedAt(stream, 16 + 6, 3),
+         "mesh 0 reaches past the end of its stream (at byte 16)"},
         {"not whole triangles", ChangedAt(stream, 16 + 8, 2),
          "mesh 0 has an index count that is not whole triangles (at byte 24)"},
     };
@@ -110,6 +114,24 @@ TEST(MeshStreamDecoder, RefusesWhatIsNotASoundStream) {
     for (std::size_t length = 0; length < stream.size(); ++length) {
         EXPECT_FALSE(DecodeMeshStream(std::span(stream.data(), length))) << length;
     }
+}
+
+// A mesh without vertices ends one before its start: end vertex 0xFFFF after start 0
+// wraps to no vertices, so the next mesh's vertices begin where all of them begin.
+TEST(MeshStreamDecoder, AFirstMeshWithoutVerticesWrapsToNone) {
+    MeshList meshes;
+    meshes.push_back(MeshRecord("Empty", "", {}, {}));
+    meshes.push_back(OneTriangleList().front());
+    const Bytes stream = BuildMeshDataStream(meshes);
+    ASSERT_EQ(LoadU16(stream.data() + 16 + 6), 0xFFFF);
+    const Result<DecodedMeshStream> decoded = DecodeMeshStream(stream);
+    ASSERT_TRUE(decoded) << decoded.message();
+    const DecodedMeshStream& read = decoded.value();
+    ASSERT_EQ(read.meshes.size(), 2u);
+    EXPECT_EQ(read.meshes[0].VertexCount(), 0u);
+    EXPECT_EQ(read.meshes[1].VertexCount(), 3u);
+    EXPECT_EQ(read.verticesAt[0], read.verticesAt[1]);
+    EXPECT_EQ(MeshStreamVertexAt(stream, read, 1, 1).position[0], 1.0f);
 }
 
 }  // namespace

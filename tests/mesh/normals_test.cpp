@@ -130,6 +130,13 @@ INSTANTIATE_TEST_SUITE_P(
                     {0, 1, 2},
                     {PlusZ},
                     {PlusZ, PlusZ, PlusZ}},
+        // A cross product of (inf, 0, 0) holds no NaN, but its length is not finite:
+        // dividing by it would give (NaN, 0, 0), so the triangle counts as degenerate.
+        NormalsCase{"InfiniteCrossProduct",
+                    VerticesAt({{0, 0, 0}, {0, 1e20f, 0}, {0, 0, 1e20f}}),
+                    {0, 1, 2},
+                    {NoNormal},
+                    {Up, Up, Up}},
         NormalsCase{"TinyTriangle",
                     VerticesAt({{0, 0, 0}, {0, 0, 1e-20f}, {1e-20f, 0, 0}}),
                     {0, 1, 2},

@@ -19,6 +19,7 @@
 #include "tests/utf/test_trees.h"
 #include "tree/mesh_name.h"
 #include "tree/nearest_face.h"
+#include "tree/nearest_face_index.h"
 
 namespace cmp {
 
@@ -331,6 +332,25 @@ TEST(HardpointsTest, WhichFaceIsNearest) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Bits(OrientationAtOrigin(c.meshes, c.name)), Bits(c.expected)) << c.what;
+    }
+}
+
+// For few searches and for many: a record whose normals were never generated offers no
+// face (and none of its normals is read), and a face exactly 999999 away is not near
+// enough, so every hardpoint keeps the identity.
+TEST(HardpointsTest, NoFaceNearEnoughGivesTheIdentity) {
+    const ExportMesh withoutNormals =
+        MakeMesh("Bare", {{-1, 0, 1}, {1, 0, 1}, {0, 0, 1}}, {0, 1, 2});
+    const std::array<float, 9> identity = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    for (const std::size_t searching : {std::size_t{1}, NearestFaceIndex::SearchesWorthATree}) {
+        MeshList meshes = {FaceAt("Far", {999999.0f, 0, 0}, {1, 0, 0}), withoutNormals};
+        for (std::size_t h = 0; h < searching; ++h) {
+            meshes.push_back(MakeMesh("Hp_Fixed_Gun" + std::to_string(h), {{0, 0, 0}}));
+        }
+        for (const Hardpoint& hardpoint : ReadHardpoints(meshes)) {
+            EXPECT_EQ(Bits(hardpoint.orientation), Bits(identity))
+                << searching << " searching, " << hardpoint.name;
+        }
     }
 }
 

@@ -149,6 +149,10 @@ TEST(NearestFaceIndex, AgreesWithTheScanOnAdversarialModels) {
     cases.push_back({"exactly 999999 away is not near enough",
                      {Face(999999.0f, 0, 0), Face(0, 999998.9375f, 0)},
                      {{0, 0, 0}}});
+    // No face nearer to take over: one exactly 999999 away must not win by being first.
+    cases.push_back({"only faces exactly 999999 away",
+                     {Face(999999.0f, 0, 0), Face(0, 0, -999999.0f), Face(0, 1e6f, 0)},
+                     {{0, 0, 0}, {0, 1, 0}}});
     cases.push_back(
         {"huge coordinates whose differences overflow",
          {Face(3e38f, 0, 0), Face(-3e38f, 0, 0), Face(3e38f, 3e38f, 3e38f), Face(1, 1, 1)},

@@ -53,10 +53,16 @@ TEST(UtfReaderTest, ReportsTheFirstProblemAndWhereItIs) {
         {"node block size not whole records", [](Bytes& f) { Put(f, 0x0C, 170); }, 0x0C,
          "multiple of 44"},
         {"no records", [](Bytes& f) { Put(f, 0x0C, 0); }, 0x0C, "multiple of 44"},
-        {"node block past the end", [](Bytes& f) { Put(f, 0x0C, 4400); }, 0x0C, "runs past"},
+        {"node block past the end", [](Bytes& f) { Put(f, 0x0C, 4400); }, 0x0C,
+         "the node block (4400 bytes at 56) runs past the end of the file (244 bytes)"},
         {"string block inside the node block", [](Bytes& f) { Put(f, 0x18, 200); }, 0x18,
          "string block offset 200"},
         {"string block past the end", [](Bytes& f) { Put(f, 0x1C, 100); }, 0x1C, "runs past"},
+        // The larger of the two string block sizes counts, and its own field is named.
+        {"used string size past the end", [](Bytes& f) { Put(f, 0x20, 100); }, 0x20,
+         "the string block (100 bytes at 232) runs past"},
+        {"used string size into the data block", [](Bytes& f) { Put(f, 0x20, 10); }, 0x24,
+         "end of the string block (242)"},
         {"data block past the end", [](Bytes& f) { Put(f, 0x24, 300); }, 0x24,
          "data block offset 300"},
         {"sibling between records", [](Bytes& f) { Put(f, RecordP, 45); }, RecordP,
@@ -84,6 +90,16 @@ TEST(UtfReaderTest, ReportsTheFirstProblemAndWhereItIs) {
          "no child"},
         {"leaf data past the data block", [](Bytes& f) { Put(f, RecordR + 16, 2); }, RecordR + 16,
          "outside the data block"},
+        // R gives up its data, so the leaves claim less than the block holds; Q's one
+        // byte is the last of the block, the room kept for it is not.
+        {"room past the data block",
+         [](Bytes& f) {
+             for (std::size_t field = 20; field < 32; field += 4) {
+                 Put(f, RecordR + field, 0);
+             }
+             Put(f, RecordQ + 24, 2);
+         },
+         RecordQ + 16, "its data (2 bytes at 2) lies outside the data block (3 bytes)"},
         {"room smaller than the size", [](Bytes& f) { Put(f, RecordR + 24, 1); }, RecordR + 24,
          "smaller than its size"},
         {"third size differs", [](Bytes& f) { Put(f, RecordR + 28, 3); }, RecordR + 28,
