@@ -431,6 +431,27 @@ TEST(TemporaryStream, AFolderThatTakesNoFileIsNamedWithTheReason) {
     }
 }
 
+// A working folder whose path is too long for the file to be removed by a stop signal:
+// the run is refused before it leaves anything.
+TEST(TemporaryStream, AFileAStopCouldNotRemoveIsNotMade) {
+    ScratchFolder scratch;
+    const std::string level(200, 'd');
+    while (fs::current_path().string().size() + 1 + std::strlen(TempStreamFileName) <= 4095) {
+        fs::create_directory(level);
+        fs::current_path(level);
+    }
+    TemporaryStream stream;
+    const Status written = stream.Write(OneTriangleList());
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.code(), ErrorCode::CannotCreate);
+    EXPECT_NE(written.message().find("bytes long, and a file whose path is longer than 4095 "
+                                     "bytes could not be removed should the run be stopped"),
+              std::string::npos)
+        << written.message().substr(written.message().size() - 200);
+    EXPECT_FALSE(fs::exists(TempStreamFileName));
+    fs::current_path(scratch.GetPath());
+}
+
 // A write that stops short of a regular file: the file-size limit makes the write
 // fail with EFBIG once the stream passes 100 bytes. The partial file must go.
 TEST(TemporaryStream, AShortWriteRemovesThePartialFile) {
