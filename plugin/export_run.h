@@ -40,12 +40,13 @@ SaveDialogOptions ExportSaveDialogOptions();
 // a model with no meshes (a negative count included); 0 when the save dialog is
 // cancelled; -1 with an error box when the chosen file is "___temp.vms" in the current
 // folder or one of `sourceFiles` (the model file first, then those it refers to), however
-// it is spelt, before anything is written. Otherwise the meshes are extracted and
-// checked against the format's limits (a refusal: error box, -1), the mesh data stream goes to
-// "___temp.vms" in the current folder (a failure: error box, -1), and the result dialog builds,
-// writes and shows the tree. Once the dialog has closed, a failed read-back or write of the tree
-// file is shown in an error box and gives -1; the mesh list is freed, then the model destroyed with
-// ztModel_Destroy, then the dialog; a completed export returns 0.
+// it is spelt, before anything is written. Otherwise the meshes are extracted and checked
+// against the format's limits (a refusal: error box, -1), the mesh data stream goes to
+// "___temp.vms" in the current folder (a failure: error box, -1), and the result dialog
+// builds, writes and shows the tree. Once the dialog has closed, a failed read-back or
+// write of the tree file is shown in an error box and gives -1; the mesh list is freed,
+// then the model destroyed with ztModel_Destroy, then the dialog; a completed export
+// returns 0.
 //
 // The model is destroyed exactly when the result dialog ran, whatever its outcome; on
 // every earlier return it stays the caller's. "___temp.vms" never outlives the call; on
