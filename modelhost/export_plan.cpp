@@ -1,6 +1,7 @@
 #include "modelhost/export_plan.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -37,11 +38,17 @@ PlannedMesh PlanMesh(const ExportMesh& mesh) {
     return planned;
 }
 
-// Smallest and largest coordinate seen on each axis.
+// Smallest and largest coordinate seen on each axis. A coordinate that is not a number
+// makes its axis's size not a number: min and max would pass it by and leave the axis
+// looking empty.
 class Extent {
   public:
     void Add(const float (&point)[3]) {
         for (std::size_t axis = 0; axis < 3; ++axis) {
+            if (std::isnan(point[axis])) {
+                notANumber_[axis] = true;
+                continue;
+            }
             low_[axis] = std::min(low_[axis], static_cast<double>(point[axis]));
             high_[axis] = std::max(high_[axis], static_cast<double>(point[axis]));
         }
@@ -49,13 +56,19 @@ class Extent {
     }
     bool IsEmpty() const { return empty_; }
     std::array<double, 3> Size() const {
-        return {high_[0] - low_[0], high_[1] - low_[1], high_[2] - low_[2]};
+        std::array<double, 3> size{};
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            size[axis] = notANumber_[axis] ? std::numeric_limits<double>::quiet_NaN()
+                                           : high_[axis] - low_[axis];
+        }
+        return size;
     }
 
   private:
     static constexpr double Infinity = std::numeric_limits<double>::infinity();
     std::array<double, 3> low_{Infinity, Infinity, Infinity};
     std::array<double, 3> high_{-Infinity, -Infinity, -Infinity};
+    std::array<bool, 3> notANumber_{};
     bool empty_ = true;
 };
 

@@ -33,7 +33,8 @@ struct PlannedMesh {
 
 // How far the geometry reaches along each axis (largest minus smallest coordinate), in
 // the model's units as the host has them and in the file's, where the export has scaled
-// them down: a model in the wrong unit shows here before anything is written.
+// them down: a model in the wrong unit shows here before anything is written. An axis on
+// which a coordinate is not a number has the size NaN.
 struct ModelSize {
     std::array<double, 3> model{};
     std::array<double, 3> file{};

@@ -1,6 +1,7 @@
 #include "modelhost/export_plan_text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <string_view>
@@ -73,11 +74,29 @@ std::string Reasons(const std::string& message) {
     return lines;
 }
 
-std::string Dimensions(const std::array<double, 3>& size, int decimals) {
-    char text[160];
-    std::snprintf(text, sizeof text, "%.*f x %.*f x %.*f", decimals, size[0], decimals, size[1],
-                  decimals, size[2]);
+// One length of the size line. The line is there to show a unit mistake, so no length
+// may hide as a row of zeros: one that `decimals` would show with fewer than two
+// significant digits gets three of them ("0.000217", "1.5e-07"), and a length that is
+// not a number (a position that is not one) says so. Zero stays as the decimals show it.
+std::string Length(double length, int decimals) {
+    if (std::isnan(length)) {
+        return "not a number";
+    }
+    if (std::isinf(length)) {
+        return "infinite";
+    }
+    char text[400];
+    if (length != 0 && length < std::pow(10.0, 1 - decimals)) {
+        std::snprintf(text, sizeof text, "%.3g", length);
+    } else {
+        std::snprintf(text, sizeof text, "%.*f", decimals, length);
+    }
     return text;
+}
+
+std::string Dimensions(const std::array<double, 3>& size, int decimals) {
+    return Length(size[0], decimals) + " x " + Length(size[1], decimals) + " x " +
+           Length(size[2], decimals);
 }
 
 // Which mesh names the model, and the names it gives the file's nodes.

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <assimp/Importer.hpp>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <vector>
 
+#include "core/terminal_text.h"
 #include "core/text.h"
 #include "standin/ztModelBuilder.h"
 
@@ -52,40 +54,94 @@ struct PlacedNode {
     bool isIdentity;
 };
 
-// A transform that turns space inside out (a part scaled by -1 on one axis, the usual
-// way to model the other wing) turns each triangle's winding with it: viewers show such a
-// part the right way out by reversing its corners, and so must the host. The sign of the
-// linear part's determinant tells, computed in double so that tiny scales keep their sign.
-bool IsMirroring(const aiMatrix4x4& m) {
+// The determinant of the linear part, computed in double so that tiny scales keep their
+// sign: a mirror under a parent scaled by 1e-20 on every axis is still a mirror, where
+// single precision would give 0.
+double LinearDeterminant(const aiMatrix4x4& m) {
     const double a = m.a1, b = m.a2, c = m.a3;
     const double d = m.b1, e = m.b2, f = m.b3;
     const double g = m.c1, h = m.c2, i = m.c3;
-    return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g) < 0;
+    return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+}
+
+// A transform that turns space inside out (a part scaled by -1 on one axis, the usual
+// way to model the other wing) turns each triangle's winding with it: viewers show such a
+// part the right way out by reversing its corners, and so must the host. A flattened part
+// (a scale of 0) turns nothing.
+bool IsMirroring(const aiMatrix4x4& m) {
+    return LinearDeterminant(m) < 0;
+}
+
+// The units a model may be made in, in metres. Outside them lies no model a user meant but
+// a damaged file: a unit of 0 puts every vertex at the origin, a negative one turns the
+// model inside out through its centre, and one too small for single precision (a
+// UnitScaleFactor of 1e-43) scales every position to 0.
+constexpr float SmallestUnit = 1e-6f;
+constexpr float LargestUnit = 1e6f;
+
+bool IsUsableUnit(float metres) {
+    return metres >= SmallestUnit && metres <= LargestUnit;  // false for NaN
+}
+
+// The shortest text that reads back as `value`: "0.01", "1e-43", "nan".
+template <class Real>
+std::string ShortestText(Real value) {
+    if (std::isnan(value)) {
+        return "nan";  // whatever its sign bit, which Assimp's arithmetic sets at will
+    }
+    char text[64];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, static_cast<std::size_t>(written.ptr - text));
+}
+
+Error UnitRefusal(const std::string& unit) {
+    return Error{ErrorCode::ImportFailed,
+                 "its unit, " + unit + ", is no length from 0.000001 to 1000000 metres"};
+}
+
+// Assimp applies Collada's <unit meter> itself, to the root node (a visual scene has no
+// transform of its own), with the turn of the file's up axis: the root's linear part is
+// the unit times a rotation. Its first column has the unit's length, its determinant the
+// unit's sign; both exact in double for the single-precision unit Assimp read.
+float ColladaUnit(const aiMatrix4x4& root) {
+    const double a = root.a1, d = root.b1, g = root.c1;
+    const double length = std::sqrt(a * a + d * d + g * g);
+    return static_cast<float>(LinearDeterminant(root) < 0 ? -length : length);
 }
 
 // FBX keeps lengths in its own unit, named by the scene's "UnitScaleFactor" (centimetres
 // per unit); Blender writes centimetres, with every transform scaled by 100. Read as that
 // factor over 100, the model is in metres, as Blender itself reads its FBX back and as the
-// same scene comes from glTF, OBJ or Collada (whose <unit> Assimp applies itself). Other
-// formats carry no unit and keep their numbers.
-float UnitScale(const aiScene& scene) {
+// same scene comes from glTF or OBJ. Collada's <unit> Assimp has applied already; it is
+// only checked here. Other formats carry no unit and keep their numbers (1). A unit that
+// is no usable length fails, with the file's own value in the message.
+Result<float> UnitScale(const aiScene& scene, bool isCollada) {
+    if (isCollada && scene.mRootNode != nullptr) {
+        const float unit = ColladaUnit(scene.mRootNode->mTransformation);
+        if (!IsUsableUnit(unit)) {
+            return UnitRefusal("<unit meter=\"" + ShortestText(unit) + "\">");
+        }
+        return 1.0f;
+    }
     if (scene.mMetaData == nullptr) {
         return 1.0f;
     }
     double factor = 0;
     float factorAsFloat = 0;
-    if (!scene.mMetaData->Get("UnitScaleFactor", factor)) {
-        if (!scene.mMetaData->Get("UnitScaleFactor", factorAsFloat)) {
-            return 1.0f;
-        }
+    std::string factorText;
+    if (scene.mMetaData->Get("UnitScaleFactor", factor)) {
+        factorText = ShortestText(factor);
+    } else if (scene.mMetaData->Get("UnitScaleFactor", factorAsFloat)) {
         factor = factorAsFloat;
-    }
-    const double scale = factor / 100.0;
-    // A damaged or absent unit is no reason to lose the model: its numbers stay as they are.
-    if (!(scale > 0) || !std::isfinite(static_cast<float>(scale))) {
+        factorText = ShortestText(factorAsFloat);
+    } else {
         return 1.0f;
     }
-    return static_cast<float>(scale);
+    const float scale = static_cast<float>(factor / 100.0);
+    if (!IsUsableUnit(scale)) {
+        return UnitRefusal("UnitScaleFactor " + factorText + " (centimetres)");
+    }
+    return scale;
 }
 
 bool IsIndexedId(std::string_view name, std::string_view array) {
@@ -114,10 +170,18 @@ bool IsAddedGltfRoot(const aiNode& node, bool isGltf) {
            std::string_view(node.mName.C_Str()) == "ROOT";
 }
 
+// The root node that Assimp names after the file where the file names none (an OBJ's):
+// the user never named a mesh so, and a file called "hpship.obj" would make every unnamed
+// mesh in it read as a hardpoint.
+bool IsRootNamedAfterFile(const aiNode& node, const std::string& fileName) {
+    return node.mParent == nullptr && fileName == node.mName.C_Str();
+}
+
 // The node's name, else its nearest named ancestor's.
-std::string NodeName(const aiNode* node, bool isGltf) {
+std::string NodeName(const aiNode* node, bool isGltf, const std::string& fileName) {
     for (; node != nullptr; node = node->mParent) {
-        if (!IsMadeUpName(node->mName.C_Str()) && !IsAddedGltfRoot(*node, isGltf)) {
+        if (!IsMadeUpName(node->mName.C_Str()) && !IsAddedGltfRoot(*node, isGltf) &&
+            !IsRootNamedAfterFile(*node, fileName)) {
             return node->mName.C_Str();
         }
     }
@@ -126,8 +190,14 @@ std::string NodeName(const aiNode* node, bool isGltf) {
 
 class SceneImporter {
   public:
-    SceneImporter(const aiScene& scene, ztModel model, std::string fileName, bool isGltf)
-        : scene_(scene), model_(model), fileName_(std::move(fileName)), isGltf_(isGltf) {}
+    // `unitScale` brings the scene's lengths to metres (UnitScale).
+    SceneImporter(const aiScene& scene, ztModel model, std::string fileName, bool isGltf,
+                  float unitScale)
+        : scene_(scene),
+          model_(model),
+          fileName_(std::move(fileName)),
+          isGltf_(isGltf),
+          unitScale_(unitScale) {}
 
     Result<ImportSummary> Run() {
         AddMaterials();
@@ -135,9 +205,9 @@ class SceneImporter {
         std::vector<PlacedNode> pending;
         if (scene_.mRootNode != nullptr) {
             aiMatrix4x4 root = scene_.mRootNode->mTransformation;
-            if (const float scale = UnitScale(scene_); scale != 1.0f) {
+            if (unitScale_ != 1.0f) {
                 aiMatrix4x4 scaling;
-                aiMatrix4x4::Scaling(aiVector3D(scale), scaling);
+                aiMatrix4x4::Scaling(aiVector3D(unitScale_), scaling);
                 root = scaling * root;
             }
             pending.push_back({scene_.mRootNode, root, IsExactIdentity(root)});
@@ -175,12 +245,14 @@ class SceneImporter {
     }
 
     std::string MeshName(const aiNode* node, const aiMesh& mesh) const {
-        std::string name = NodeName(node, isGltf_);
+        std::string name = NodeName(node, isGltf_, fileName_);
         if (name.empty() && !IsMadeUpName(mesh.mName.C_Str())) {
             name = mesh.mName.C_Str();
         }
+        // Made up from the file's name after a fixed word, so that no file name (such as
+        // "hpship.obj") can make it read as a hardpoint's name and drop the geometry.
         if (name.empty()) {
-            name = fileName_ + "_" + std::to_string(meshesAdded_);
+            name = "Mesh" + std::to_string(meshesAdded_) + "_" + fileName_;
         }
         return name;
     }
@@ -188,7 +260,7 @@ class SceneImporter {
     Status AddMeshInstance(const PlacedNode& placed, unsigned meshIndex) {
         if (meshIndex >= scene_.mNumMeshes || scene_.mMeshes[meshIndex] == nullptr) {
             return Error{ErrorCode::ImportFailed,
-                         "'" + fileName_ + "' refers to a mesh it does not have"};
+                         "'" + TerminalText(fileName_) + "' refers to a mesh it does not have"};
         }
         const aiMesh& mesh = *scene_.mMeshes[meshIndex];
         // Only triangles reach the host: point and line meshes stay behind, counted so
@@ -199,8 +271,9 @@ class SceneImporter {
         }
         const std::string name = MeshName(placed.node, mesh);
         if (mesh.mNumVertices > static_cast<unsigned>(MaxImportedMeshVertices)) {
-            return Error{ErrorCode::ImportFailed, "mesh '" + name + "' in '" + fileName_ +
-                                                      "' has " + std::to_string(mesh.mNumVertices) +
+            return Error{ErrorCode::ImportFailed, "mesh '" + TerminalText(name) + "' in '" +
+                                                      TerminalText(fileName_) + "' has " +
+                                                      std::to_string(mesh.mNumVertices) +
                                                       " vertices; a mesh may have at most " +
                                                       std::to_string(MaxImportedMeshVertices)};
         }
@@ -252,6 +325,7 @@ class SceneImporter {
     ztModel model_;
     std::string fileName_;
     bool isGltf_;
+    float unitScale_;
     std::vector<std::int32_t> hostMaterials_;
     ImportSummary summary_;
     std::int32_t meshesAdded_ = 0;
@@ -278,29 +352,51 @@ class RecordingFileSystem : public Assimp::DefaultIOSystem {
 
 }  // namespace
 
-bool IsGltfPath(const std::string& path) {
+namespace {
+
+std::string LowerCaseExtension(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(), FoldAsciiCase);
+    return extension;
+}
+
+}  // namespace
+
+bool IsGltfPath(const std::string& path) {
+    const std::string extension = LowerCaseExtension(path);
     return extension == ".gltf" || extension == ".glb";
+}
+
+bool IsColladaPath(const std::string& path) {
+    const std::string extension = LowerCaseExtension(path);
+    return extension == ".dae" || extension == ".zae";
 }
 
 Result<ImportSummary> ImportModel(const std::string& path, ztModel model) {
     const std::string fileName = std::filesystem::path(path).filename().string();
     if (model == nullptr) {
-        return Error{ErrorCode::ImportFailed, "cannot import '" + path + "': no model to fill"};
+        return Error{ErrorCode::ImportFailed,
+                     "cannot import '" + TerminalText(path) + "': no model to fill"};
     }
     std::vector<std::string> filesRead{path};
     Assimp::Importer importer;
     importer.SetIOHandler(new RecordingFileSystem(filesRead));  // the importer owns it
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     const aiScene* scene = importer.ReadFile(path, ImportSteps(path));
+    // The path and the importer's text (which may quote the path) go into a message of one
+    // line: a line break in a file name must not break it.
+    const std::string failure = "cannot import '" + TerminalText(path) + "': ";
     if (scene == nullptr) {
-        return Error{ErrorCode::ImportFailed,
-                     "cannot import '" + path + "': " + importer.GetErrorString()};
+        return Error{ErrorCode::ImportFailed, failure + TerminalText(importer.GetErrorString())};
+    }
+    const Result<float> unitScale = UnitScale(*scene, IsColladaPath(path));
+    if (!unitScale) {
+        return Error{ErrorCode::ImportFailed, failure + unitScale.message()};
     }
     // A scene without meshes is flagged incomplete; it is still a model, an empty one,
     // which the plug-in is there to refuse.
-    Result<ImportSummary> imported = SceneImporter(*scene, model, fileName, IsGltfPath(path)).Run();
+    Result<ImportSummary> imported =
+        SceneImporter(*scene, model, fileName, IsGltfPath(path), unitScale.value()).Run();
     if (imported) {
         imported.value().filesRead = std::move(filesRead);
     }

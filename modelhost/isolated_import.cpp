@@ -14,6 +14,7 @@
 #include <fstream>
 #include <new>
 
+#include "core/terminal_text.h"
 #include "modelhost/import_model.h"
 #include "modelhost/import_wire.h"
 #include "standin/ztModelBuilder.h"
@@ -80,10 +81,11 @@ Bytes ImportReplyFor(const std::string& path) {
         reply.shrink_to_fit();
         reply = EncodeImportOutOfMemory();
     } catch (const std::exception& failure) {
-        reply = EncodeImportFailure("cannot import '" + path +
-                                    "': the importer failed: " + failure.what());
+        reply = EncodeImportFailure("cannot import '" + TerminalText(path) +
+                                    "': the importer failed: " + TerminalText(failure.what()));
     } catch (...) {
-        reply = EncodeImportFailure("cannot import '" + path + "': the importer failed");
+        reply =
+            EncodeImportFailure("cannot import '" + TerminalText(path) + "': the importer failed");
     }
     ztModel_Destroy(model);
     return reply;
@@ -214,7 +216,7 @@ std::string DescribeTimeLimit(std::chrono::milliseconds limit) {
 
 Result<ImportSummary> ImportModelIsolated(const std::string& path, ztModel model,
                                           const ImportLimits& limits) {
-    const std::string failure = "cannot import '" + path + "': ";
+    const std::string failure = "cannot import '" + TerminalText(path) + "': ";
     if (model == nullptr) {
         return Error{ErrorCode::ImportFailed, failure + "no model to fill"};
     }

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -16,6 +18,7 @@
 
 #include "core/terminal_text.h"
 #include "files/paths.h"
+#include "files/system_error.h"
 #include "host/HostPlugIn.h"
 #include "modelhost/export_plan.h"
 #include "modelhost/export_plan_text.h"
@@ -28,17 +31,20 @@
 namespace cmp {
 namespace {
 
-// The first of `sources` (the model file and those it refers to, an OBJ's .mtl or a
-// glTF's .bin) that writing `output` would replace, by the file layer's one same-file
-// rule (any spelling, link or hard link); nothing when none is.
-std::optional<std::string> SourceReplacedBy(const std::string& output,
-                                            const std::vector<std::string>& sources) {
-    for (const std::string& source : sources) {
-        if (IsSameFile(output, source)) {
-            return source;
-        }
+// Why standard output lost what modelhost wrote, the first time it did; empty while all
+// arrived. Noted at each flush, since the C library keeps no reason once it has given up
+// the bytes.
+std::string standardOutputFailure;
+
+// Hands what modelhost wrote to standard output on (std::cout writes through the C
+// library's stdout), before the plug-in or a message on standard error follows it.
+void FlushStandardOutput() {
+    errno = 0;
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout.good()) &&
+        standardOutputFailure.empty()) {
+        // Some C libraries fail a write without setting errno.
+        standardOutputFailure = errno != 0 ? SystemErrorText(errno) : "the write failed";
     }
-    return std::nullopt;
 }
 
 Result<std::string> DefaultPlugInPath() {
@@ -63,11 +69,13 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file
     if (loaded.library == nullptr) {
         const char* why = dlerror();
         return Error{ErrorCode::PlugInNotLoaded,
-                     "cannot load the plug-in '" + path + "': " + (why ? why : "unknown reason")};
+                     "cannot load the plug-in '" + TerminalText(path) +
+                         "': " + TerminalText(why ? why : "unknown reason")};
     }
     auto* create = reinterpret_cast<CreatePlugInFunction*>(dlsym(loaded.library, "CreatePlugIn"));
     if (create == nullptr) {
-        return Error{ErrorCode::PlugInNotLoaded, "the plug-in '" + path + "' has no CreatePlugIn"};
+        return Error{ErrorCode::PlugInNotLoaded,
+                     "the plug-in '" + TerminalText(path) + "' has no CreatePlugIn"};
     }
     // The file the entry came from, which is the one loaded, whatever the path said.
     Dl_info where{};
@@ -77,7 +85,7 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file
     loaded.object = create();
     if (loaded.object == nullptr || loaded.object->slots == nullptr) {
         return Error{ErrorCode::PlugInNotLoaded,
-                     "the plug-in '" + path + "' gave no plug-in object"};
+                     "the plug-in '" + TerminalText(path) + "' gave no plug-in object"};
     }
     return loaded;
 }
@@ -117,8 +125,15 @@ ImportLimits ImportLimitsFromEnvironment() {
     return limits;
 }
 
-void SetPlugInEnvironment(const ModelHostOptions& options) {
-    for (const auto& [name, value] : PlugInEnvironment(options)) {
+// `filesRead` as the import named them, made full paths here: the plug-in compares them
+// with the path its save dialog returns, whatever the working folder then is.
+void SetPlugInEnvironment(const ModelHostOptions& options,
+                          const std::vector<std::string>& filesRead) {
+    std::vector<std::string> sourceFiles;
+    for (const std::string& file : filesRead) {
+        sourceFiles.push_back(FullPath(file));
+    }
+    for (const auto& [name, value] : PlugInEnvironment(options, sourceFiles)) {
         setenv(name.c_str(), value.c_str(), 1);
     }
 }
@@ -134,6 +149,9 @@ RunSurroundings SurroundingsOfThisRun() {
     surroundings.display = isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
     if (isSet("CMPEXPORT_UI")) {
         surroundings.ui = std::getenv("CMPEXPORT_UI");
+    }
+    if (const char* saveAs = std::getenv("CMPEXPORT_SAVE_AS")) {
+        surroundings.saveAs = saveAs;
     }
     return surroundings;
 }
@@ -165,8 +183,8 @@ int Run(const ModelHostOptions& options) {
     if (options.list) {
         std::cout << "modelhost " << Version << '\n';
     }
-    const bool mustWriteAFile = MustWriteAFile(options, SurroundingsOfThisRun());
-    SetPlugInEnvironment(options);
+    const RunSurroundings surroundings = SurroundingsOfThisRun();
+    const bool mustWriteAFile = MustWriteAFile(options, surroundings);
 
     // The model file is read in a child process: a file that crashes or hangs the
     // importer, or exhausts its memory, ends here with a message instead.
@@ -185,19 +203,9 @@ int Run(const ModelHostOptions& options) {
         ztModel_Destroy(model);
         return ExitNotLoaded;
     }
-    // The export replaces what stands at its path: never the model it is made from.
-    if (options.saveAs) {
-        const std::vector<std::string>& sources = imported.value().filesRead;
-        if (std::optional<std::string> source = SourceReplacedBy(*options.saveAs, sources)) {
-            Tell("will not export to '" + TerminalText(*options.saveAs) + "': it is " +
-                 (*source == options.modelPath
-                      ? "the model file"
-                      : "'" + TerminalText(*source) + "', which the model refers to") +
-                 ", and the export would replace the file it is made from");
-            ztModel_Destroy(model);
-            return ExitNotLoaded;
-        }
-    }
+    // The plug-in refuses to write over any file the model was read from, however its
+    // save dialog came to the path; it learns them here, with the options' answers.
+    SetPlugInEnvironment(options, imported.value().filesRead);
     // Told up front: a model of nothing else reaches the plug-in empty, and its warning
     // cannot know why.
     if (std::string note = DroppedGeometryNote(options.modelPath, imported.value());
@@ -246,7 +254,7 @@ int Run(const ModelHostOptions& options) {
         PrintModelSummary(model, options.modelPath, plan);
         ztModel_Destroy(model);
     } else {
-        std::cout.flush();
+        FlushStandardOutput();
         const bool hasMeshes = ztModel_GetMeshCount(model) > 0;
         // The plug-in destroys the model at the end of an export that got as far as its
         // result dialog, and leaves it to the host otherwise; the counter tells which.
@@ -262,8 +270,8 @@ int Run(const ModelHostOptions& options) {
         // by the save dialog: nothing was written. (The empty model, the one other way
         // to that end, stays a warning.)
         if (result == 0 && hasMeshes && !reachedResultDialog && mustWriteAFile) {
-            std::cout.flush();
-            Tell(NothingWrittenReason(options));
+            FlushStandardOutput();
+            Tell(NothingWrittenReason(options, surroundings));
             status = ExitNothingWritten;
         }
     }
@@ -272,10 +280,7 @@ int Run(const ModelHostOptions& options) {
     return status;
 }
 
-}  // namespace
-
-// The program, with its arguments as main received them.
-int Main(int argc, char** argv) {
+int RunProgram(int argc, char** argv) {
     try {
         Result<ModelHostOptions> options =
             ParseModelHostOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -297,6 +302,21 @@ int Main(int argc, char** argv) {
         Tell(failure.what());
         return ExitNotLoaded;
     }
+}
+
+}  // namespace
+
+// The program, with its arguments as main received them. What it prints is read by
+// scripts and the Blender add-on: a run whose output was lost does not end as a success.
+int Main(int argc, char** argv) {
+    const int status = RunProgram(argc, argv);
+    // The stream stays open: a loaded plug-in or its toolkit may still hold it.
+    FlushStandardOutput();
+    if (!standardOutputFailure.empty()) {
+        Tell("cannot write to standard output: " + standardOutputFailure);
+        return status == ExitExported ? ExitOutputLost : status;
+    }
+    return status;
 }
 
 }  // namespace cmp

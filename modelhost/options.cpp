@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/netstrings.h"
 #include "core/terminal_text.h"
 #include "release/install_layout.h"
 
@@ -117,31 +118,42 @@ std::string ModelHostUsage() {
            "  --version       show the version\n"
            "\n"
            "exit status: 0 the export returned 0 (also for an empty model),\n"
-           "             1 it returned -1,\n"
-           "             2 bad usage (also a --first MESH the model does not have, and a\n"
-           "               --save-as FILE that is the model file or one it refers to:\n"
-           "               the export never replaces the file it is made from), or the\n"
-           "               model or the plug-in could not be loaded,\n"
+           "             1 it returned -1 (also for a file to write that is the model file\n"
+           "               or one it refers to: the export never replaces the file it is\n"
+           "               made from),\n"
+           "             2 bad usage (also a --first MESH the model does not have), or the\n"
+           "               model or the plug-in could not be loaded (also a model whose\n"
+           "               unit is no length from 0.000001 to 1000000 metres),\n"
            "             3 the export wrote no file although it had to: the save dialog\n"
            "               refused or cancelled --save-as FILE, or had no terminal to ask on,\n"
+           "             4 the run went as status 0 says, but what modelhost wrote to\n"
+           "               standard output was lost (a full disk),\n"
            "             127 the system could not start modelhost: a library it needs (the\n"
            "               stand-in model library libztModelLib.so) is missing\n";
 }
 
 std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
-    const ModelHostOptions& options) {
+    const ModelHostOptions& options, const std::vector<std::string>& sourceFiles) {
     std::vector<std::pair<std::string, std::string>> variables;
+    std::string saveAsOption;
+    std::string overwriteOption;
     if (options.saveAs) {
         variables.emplace_back("CMPEXPORT_SAVE_AS", *options.saveAs);
         variables.emplace_back("CMPEXPORT_OVERWRITE", options.overwrite ? "yes" : "no");
+        saveAsOption = "--save-as";
+        overwriteOption = "--overwrite";
     } else if (options.overwrite) {
         variables.emplace_back("CMPEXPORT_OVERWRITE", "yes");
+        overwriteOption = "--overwrite";
     }
+    variables.emplace_back("CMPEXPORT_SAVE_AS_OPTION", saveAsOption);
+    variables.emplace_back("CMPEXPORT_OVERWRITE_OPTION", overwriteOption);
     if (options.ui) {
         variables.emplace_back("CMPEXPORT_UI", *options.ui);
     } else if (options.saveAs) {
         variables.emplace_back("CMPEXPORT_UI", "console");
     }
+    variables.emplace_back("CMPEXPORT_KEEP_FILES", EncodeNetstrings(sourceFiles));
     return variables;
 }
 
@@ -164,13 +176,18 @@ bool MustWriteAFile(const ModelHostOptions& options, const RunSurroundings& surr
         mode = "auto";
     }
     const bool console = mode == "console" || (mode == "auto" && !surroundings.display);
-    return console && !surroundings.terminal;
+    return console && (!surroundings.terminal || surroundings.saveAs);
 }
 
-std::string NothingWrittenReason(const ModelHostOptions& options) {
+std::string NothingWrittenReason(const ModelHostOptions& options,
+                                 const RunSurroundings& surroundings) {
     if (options.saveAs) {
         return "the export wrote no file: the save dialog did not accept '" +
                TerminalText(*options.saveAs) + "'";
+    }
+    if (surroundings.saveAs) {
+        return "the export wrote no file: the save dialog did not accept '" +
+               TerminalText(*surroundings.saveAs) + "' (CMPEXPORT_SAVE_AS)";
     }
     return "the export wrote no file: there is no terminal to ask for its name on (give "
            "--save-as FILE)";

@@ -31,11 +31,18 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
 // The text of --help.
 std::string ModelHostUsage();
 
-// The environment variables through which the plug-in's console dialogs receive the
-// options: CMPEXPORT_SAVE_AS, CMPEXPORT_OVERWRITE and CMPEXPORT_UI. --save-as without
-// --ui chooses the console, which answers without asking. Unset options leave the
-// environment as it is.
-std::vector<std::pair<std::string, std::string>> PlugInEnvironment(const ModelHostOptions& options);
+// The environment variables through which the plug-in receives the options and the
+// files it must never write over:
+//   CMPEXPORT_SAVE_AS, CMPEXPORT_OVERWRITE, CMPEXPORT_UI   the options' answers; --save-as
+//       without --ui chooses the console, which answers without asking. Unset options
+//       leave these as the user set them.
+//   CMPEXPORT_SAVE_AS_OPTION, CMPEXPORT_OVERWRITE_OPTION   "--save-as" and "--overwrite"
+//       when the answer above came from that option, else empty: the dialogs' messages
+//       then name what the user typed rather than a variable.
+//   CMPEXPORT_KEEP_FILES   `sourceFiles` (the model file first, then every file its import
+//       read, as full paths) as a netstring list (core/netstrings.h).
+std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
+    const ModelHostOptions& options, const std::vector<std::string>& sourceFiles);
 
 // The file to load for --plugin PATH. A name given on the command line is a path, taken
 // from the working folder even without a slash (dlopen would search the library path
@@ -48,15 +55,21 @@ struct RunSurroundings {
     bool terminal = false;          // standard input and output are terminals
     bool display = false;           // DISPLAY or WAYLAND_DISPLAY is set
     std::optional<std::string> ui;  // CMPEXPORT_UI as inherited
+    // CMPEXPORT_SAVE_AS as inherited: the user's own answer to the save dialog, which makes
+    // the console's dialog unattended as --save-as does.
+    std::optional<std::string> saveAs;
 };
 
 // Whether the run must end with a written file: --save-as asked for one, or the save
-// dialog is the console's with nobody at a terminal to answer it. Such a run that wrote
-// nothing ends with ExitNothingWritten; a person who cancels a dialog does not.
+// dialog is the console's with nobody at a terminal to answer it or with its answer in
+// CMPEXPORT_SAVE_AS. Such a run that wrote nothing ends with ExitNothingWritten; a person
+// who cancels a dialog does not.
 bool MustWriteAFile(const ModelHostOptions& options, const RunSurroundings& surroundings);
 
-// The line that says why a run that must write a file wrote none, without the prefix.
-std::string NothingWrittenReason(const ModelHostOptions& options);
+// The line that says why a run that must write a file wrote none, without the prefix, in
+// the words of what the user gave: --save-as, the variable CMPEXPORT_SAVE_AS, or neither.
+std::string NothingWrittenReason(const ModelHostOptions& options,
+                                 const RunSurroundings& surroundings);
 
 // The line that says which points and lines the import dropped, without the prefix;
 // empty when it dropped none.
@@ -67,5 +80,6 @@ inline constexpr int ExitExported = 0;        // the export returned 0
 inline constexpr int ExitExportFailed = 1;    // the export returned -1
 inline constexpr int ExitNotLoaded = 2;       // bad usage, the model or the plug-in not loaded
 inline constexpr int ExitNothingWritten = 3;  // a run that must write a file wrote none
+inline constexpr int ExitOutputLost = 4;      // a run that went well lost its standard output
 
 }  // namespace cmp

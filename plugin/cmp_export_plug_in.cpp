@@ -63,7 +63,7 @@ HOST_THISCALL_DECL std::int32_t HOST_THISCALL RunExportSlot(HostPlugIn*, ztModel
     std::unique_ptr<UserInterface> ui;
     try {
         ui = CreateUserInterface();
-        return RunExport(model, *ui);
+        return RunExport(model, *ui, SourceFilesFromEnvironment());
     } catch (const std::exception& failure) {
         TellUnexpectedFailure(ui.get(), failure.what());
     } catch (...) {

@@ -1,9 +1,13 @@
 #include "plugin/export_run.h"
 
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "core/netstrings.h"
+#include "core/terminal_text.h"
 #include "files/paths.h"
 #include "files/stop_signals.h"
 #include "mesh/export_mesh.h"
@@ -29,6 +33,22 @@ std::optional<std::string> AskOutputPath(UserInterface& ui) {
     return path;
 }
 
+// The message for an output path that is one of `sourceFiles`, whose first is the model
+// file; nothing when it is none of them. Writing there would replace what the model was
+// read from, which no later step could give back.
+std::optional<std::string> SourceReplacedBy(const std::string& outputPath,
+                                            const std::vector<std::string>& sourceFiles) {
+    for (std::size_t i = 0; i < sourceFiles.size(); ++i) {
+        if (IsSameFile(outputPath, sourceFiles[i])) {
+            return "Will not export to '" + TerminalText(outputPath) + "': it is " +
+                   (i == 0 ? std::string("the model file")
+                           : "'" + TerminalText(sourceFiles[i]) + "', which the model refers to") +
+                   ", and the export would replace the file it is made from.";
+        }
+    }
+    return std::nullopt;
+}
+
 // A stream file that cannot even be created gets the long-standing message users know,
 // with the file's full path and why below it; any later failure (a full disk) says why.
 void ReportStreamFailure(const Status& failure, UserInterface& ui) {
@@ -50,6 +70,14 @@ void ReportTreeFailure(const Status& failure, UserInterface& ui) {
 
 }  // namespace
 
+std::vector<std::string> SourceFilesFromEnvironment() {
+    const char* value = std::getenv("CMPEXPORT_KEEP_FILES");
+    if (value == nullptr) {
+        return {};
+    }
+    return DecodeNetstrings(value).value_or(std::vector<std::string>{});
+}
+
 SaveDialogOptions ExportSaveDialogOptions() {
     SaveDialogOptions options;
     options.title = "Export QV CMP";
@@ -62,7 +90,8 @@ SaveDialogOptions ExportSaveDialogOptions() {
     return options;
 }
 
-std::int32_t RunExport(ztModel model, UserInterface& ui) {
+std::int32_t RunExport(ztModel model, UserInterface& ui,
+                       const std::vector<std::string>& sourceFiles) {
     // 1. Refuse a missing or empty model. A negative count is a host's error; nothing
     //    sensible can be exported from it.
     if (model == nullptr) {
@@ -82,8 +111,14 @@ std::int32_t RunExport(ztModel model, UserInterface& ui) {
     //    A path that is the stream's own file is refused: that file is removed after the
     //    tree file is written, so the model would end up in no file at all.
     if (IsSameFile(*outputPath, TempStreamFileName)) {
-        ui.ShowMessage(SavedAsStreamText + std::string("\n") + FullPath(*outputPath),
+        ui.ShowMessage(SavedAsStreamText + std::string("\n") + TerminalText(FullPath(*outputPath)),
                        TreeErrorCaption, MessageBoxError);
+        return -1;
+    }
+    //    Nor is a file the model was read from, however the dialog came to it: typed,
+    //    chosen, or named by the host with the default extension added since.
+    if (std::optional<std::string> refusal = SourceReplacedBy(*outputPath, sourceFiles)) {
+        ui.ShowMessage(*refusal, TreeErrorCaption, MessageBoxError);
         return -1;
     }
 

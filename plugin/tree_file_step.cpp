@@ -1,5 +1,6 @@
 #include "plugin/tree_file_step.h"
 
+#include "core/terminal_text.h"
 #include "mesh/mesh_data_stream.h"
 #include "tree/compound_layout.h"
 #include "utf/utf_writer.h"
@@ -21,7 +22,8 @@ Status BuildAndWriteTreeFile(const MeshList& meshes, TemporaryStream& stream,
     tree = std::make_unique<NodeTree>();
     BuildCompoundLayout(*tree, meshes, std::move(bytes.value()));
     if (Status written = WriteUtfFile(*tree, outputPath.c_str()); !written) {
-        return Error{written.code(), "Could not write " + outputPath + ": " + written.message() +
+        return Error{written.code(), "Could not write " + TerminalText(outputPath) + ": " +
+                                         written.message() +
                                          "\nA file that was already there is unchanged."};
     }
     return Status::Ok();

@@ -1,11 +1,18 @@
 // modelhost end to end: the example models through the built plug-in, then cmpinfo on
 // each result.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "tests/e2e/model_files.h"
@@ -221,6 +228,28 @@ TEST(ModelHost, LeftOutMeshesAreInNoPartOfTheFile) {
     EXPECT_TRUE(bytes == ReadWholeFile("kept.cmp")) << "the left-out meshes left a trace";
 }
 
+// A Collada file of one triangle whose <unit> is `metres`.
+std::string ColladaTriangle(const std::string& metres) {
+    return R"(<?xml version="1.0" encoding="utf-8"?>
+<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+ <asset><unit meter=")" +
+           metres + R"("/><up_axis>Y_UP</up_axis></asset>
+ <library_geometries><geometry id="g" name="G"><mesh>
+  <source id="p"><float_array id="pa" count="9">0 0 0 2 0 0 0 2 0</float_array>
+   <technique_common><accessor source="#pa" count="3" stride="3"><param name="X" type="float"/>
+    <param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common>
+  </source>
+  <vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
+  <triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2</p></triangles>
+ </mesh></geometry></library_geometries>
+ <library_visual_scenes><visual_scene id="s" name="S">
+  <node id="n" name="Hull"><instance_geometry url="#g"/></node>
+ </visual_scene></library_visual_scenes>
+ <scene><instance_visual_scene url="#s"/></scene>
+</COLLADA>
+)";
+}
+
 // Exit status and message for each way a run can end.
 TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
     struct Case {
@@ -251,6 +280,10 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
          "Ahem.. hello? :-): Warning: The model is empty!  Nothing exported!\n"},
         {"existing file kept", "--save-as out.cmp " + Example("ship.obj"),
          [] { WriteWholeFile("out.cmp", "mine"); }, 3, "already exists"},
+        {"a damaged unit", "--save-as out.cmp zero.dae",
+         [] { WriteWholeFile("zero.dae", ColladaTriangle("0")); }, 2,
+         "modelhost: cannot import 'zero.dae': its unit, <unit meter=\"0\">, is no length from "
+         "0.000001 to 1000000 metres\n"},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch;
@@ -261,6 +294,36 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
         if (fs::exists("out.cmp")) {
             EXPECT_EQ(ReadWholeFile("out.cmp"), "mine") << c.name;
         }
+    }
+}
+
+// What modelhost prints is read by scripts and the Blender add-on: output that never
+// arrived is told, and a run that otherwise went well ends with status 4 instead of 0.
+TEST(ModelHost, StandardOutputThatIsLostIsToldAndIsNoSuccess) {
+    struct Case {
+        const char* name;
+        std::string arguments;
+        int status;
+        bool written;  // out.cmp, by the export itself
+    } cases[] = {
+        {"list", "--list " + Example("ship.obj"), 4, false},
+        {"version", "--version", 4, false},
+        {"export", "--save-as out.cmp " + Example("ship.obj"), 4, true},
+        {"failed export", "--save-as out.cmp " + Example("ship.obj"), 1, false},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch;
+        if (c.status == 1) {
+            fs::create_directory("___temp.vms");  // the export's temporary file cannot be made
+        }
+        Outcome run = RunCommand("sh -c '" + ModelHost(c.arguments) + " >/dev/full'");
+        EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.err;
+        EXPECT_TRUE(Contains(run.err,
+                             "modelhost: cannot write to standard output: No space left on "
+                             "device\n"))
+            << c.name << "\n"
+            << run.err;
+        EXPECT_EQ(fs::exists("out.cmp"), c.written) << c.name;
     }
 }
 
@@ -291,10 +354,11 @@ TEST(ModelHost, ARunThatWritesNoFileSaysWhyAndEndsWithStatusThree) {
     const std::string tooLong(260, 'n');
     struct Case {
         const char* name;
-        std::string arguments;   // before the model
+        std::string arguments;   // before the model (and variables before modelhost)
         std::string why;         // the console's, after "Export QV CMP: "
         std::string unaccepted;  // the --save-as answer; empty: none was given
         const char* workIn = ".";
+        std::string reason = "";  // modelhost's, when not the usual one for the arguments
     } cases[] = {
         {"missing folder", "--save-as missing/k.cmp", "The folder <here>/missing does not exist.",
          "missing/k.cmp"},
@@ -305,13 +369,23 @@ TEST(ModelHost, ARunThatWritesNoFileSaysWhyAndEndsWithStatusThree) {
         {"path over 255", "--save-as " + tooLong,
          "The path <here>/" + tooLong + ".cmp is longer than 255 characters (it has <length>).",
          tooLong},
-        {"empty path", "--save-as ''", "CMPEXPORT_SAVE_AS is empty.", ""},
+        {"empty path", "--save-as ''", "--save-as is empty.", ""},
         {"vanished working folder", "--save-as k.cmp", "The current folder no longer exists.",
          "k.cmp", "gone"},
         {"existing file", "--save-as kept.cmp",
-         "<here>/kept.cmp already exists and CMPEXPORT_OVERWRITE is not \"yes\".", "kept.cmp"},
+         "<here>/kept.cmp already exists and --overwrite was not given.", "kept.cmp"},
         {"no terminal", "--ui console",
          "There is no terminal to ask on and CMPEXPORT_SAVE_AS is not set.", ""},
+        // Who set the variables by hand reads about them, options or not.
+        {"existing file, the user's own variables",
+         "CMPEXPORT_SAVE_AS=kept.cmp CMPEXPORT_OVERWRITE=no <modelhost> --ui console",
+         "<here>/kept.cmp already exists and CMPEXPORT_OVERWRITE is not \"yes\".", "", ".",
+         "the save dialog did not accept 'kept.cmp' (CMPEXPORT_SAVE_AS)"},
+        {"empty path, the user's own variable", "CMPEXPORT_SAVE_AS= <modelhost> --ui console",
+         "CMPEXPORT_SAVE_AS is empty.", "", ".",
+         "the save dialog did not accept '' (CMPEXPORT_SAVE_AS)"},
+        {"a line break in the folder's name", "--save-as 'new\nfolder/k.cmp'",
+         "The folder <here>/new\\x0Afolder does not exist.", "new\\x0Afolder/k.cmp"},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch;
@@ -327,15 +401,21 @@ TEST(ModelHost, ARunThatWritesNoFileSaysWhyAndEndsWithStatusThree) {
         if (const std::size_t at = why.find("<length>"); at != std::string::npos) {
             why.replace(at, 8, std::to_string(here.size() + 1 + tooLong.size() + 4));
         }
+        std::string arguments = c.arguments;
+        if (const std::size_t at = arguments.find("<modelhost> "); at != std::string::npos) {
+            arguments.replace(at, 12, ModelHost(""));
+        } else {
+            arguments = ModelHost(arguments);
+        }
         const std::string command = std::string(c.workIn) == "gone"
                                         ? "sh -c 'mkdir gone && cd gone && rmdir ../gone && exec " +
-                                              ModelHost(c.arguments + " " + Example("ship.obj")) +
-                                              "'"
-                                        : ModelHost(c.arguments + " " + Example("ship.obj"));
+                                              arguments + " " + Example("ship.obj") + "'"
+                                        : arguments + " " + Example("ship.obj");
         Outcome run = RunCommand(command);
         EXPECT_EQ(run.status, 3) << c.name << "\n" << run.out << run.err;
         const std::string reason =
-            std::string(c.arguments).rfind("--save-as", 0) == 0
+            !c.reason.empty() ? c.reason
+            : std::string(c.arguments).rfind("--save-as", 0) == 0
                 ? "the save dialog did not accept '" + c.unaccepted + "'"
                 : "there is no terminal to ask for its name on (give --save-as FILE)";
         EXPECT_EQ(run.err, "Export QV CMP: " + why +
@@ -351,74 +431,181 @@ TEST(ModelHost, ARunThatWritesNoFileSaysWhyAndEndsWithStatusThree) {
     }
 }
 
-// Names come from model files: printed raw, escape sequences in them would command the
-// terminal and line breaks would break the tree. Both the model's summary and the result
-// dialog's tree show them escaped.
-// The export never replaces a file its model was read from, however the path names it:
-// refused before anything is written, every file left as it was and nothing staged.
+// The export never replaces a file its model was read from, however the path names it and
+// however the save dialog came to it (the option, the variables by hand, the default
+// extension added to the answer): refused by the plug-in before anything is written, with
+// status 1, every file left as it was and nothing staged.
 TEST(ModelHost, RefusesToExportOverTheFilesOfItsModel) {
     const std::string obj =
         "mtllib ship.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\no Hull\nusemtl Plate\nf 1 2 3\n";
     const std::string mtl = "newmtl Plate\nKd 1 1 1\n";
     struct Case {
         const char* what;
-        std::string model;                    // which file to import
-        std::function<std::string()> target;  // makes what it needs, gives the --save-as path
-        const char* named;                    // how the message names the file
+        std::string model;                     // which file to import
+        std::function<std::string()> command;  // makes what it needs, gives what goes before
+                                               // the model: variables, modelhost, options
+        std::string target;                    // the path the message names, from <here>
+        std::string named;                     // how the message names the file
     };
+    const std::string overwrite = ModelHost("--overwrite --save-as ");
     const std::vector<Case> cases = {
-        {"the model itself", "ship.obj", [] { return std::string("ship.obj"); }, "the model file"},
-        {"another spelling", "ship.obj", [] { return std::string("./sub/../ship.obj"); },
+        {"the model itself", "ship.obj", [&] { return overwrite + "ship.obj"; }, "ship.obj",
          "the model file"},
-        {"its absolute path", "ship.obj", [] { return fs::absolute("ship.obj").string(); },
+        {"another spelling", "ship.obj", [&] { return overwrite + "./sub/../ship.obj"; },
+         "./sub/../ship.obj", "the model file"},
+        {"its absolute path", "ship.obj",
+         [&] { return overwrite + fs::absolute("ship.obj").string(); }, "ship.obj",
          "the model file"},
         {"a link to it", "ship.obj",
-         [] {
+         [&] {
              fs::create_symlink("ship.obj", "link.cmp");
-             return std::string("link.cmp");
+             return overwrite + "link.cmp";
          },
-         "the model file"},
+         "link.cmp", "the model file"},
         {"a link to a link to it", "ship.obj",
-         [] {
+         [&] {
              fs::create_symlink("ship.obj", "link1");
              fs::create_symlink("link1", "link2.cmp");
-             return std::string("link2.cmp");
+             return overwrite + "link2.cmp";
          },
-         "the model file"},
+         "link2.cmp", "the model file"},
         {"a hard link of it", "ship.obj",
-         [] {
+         [&] {
              fs::create_hard_link("ship.obj", "hard.cmp");
-             return std::string("hard.cmp");
+             return overwrite + "hard.cmp";
          },
-         "the model file"},
-        {"the material library", "ship.obj", [] { return std::string("ship.mtl"); },
-         "'ship.mtl', which the model refers to"},
-        {"the model given through a link", "link.obj", [] { return std::string("ship.obj"); },
-         "the model file"},
+         "hard.cmp", "the model file"},
+        {"the material library", "ship.obj", [&] { return overwrite + "ship.mtl"; }, "ship.mtl",
+         "'<here>/ship.mtl', which the model refers to"},
+        {"the model given through a link", "link.obj",
+         [&] {
+             fs::create_symlink("ship.obj", "link.obj");
+             return overwrite + "ship.obj";
+         },
+         "ship.obj", "the model file"},
+        {"the variables by hand", "ship.obj",
+         [] {
+             return "CMPEXPORT_SAVE_AS=ship.obj CMPEXPORT_OVERWRITE=yes " +
+                    ModelHost("--ui console");
+         },
+         "ship.obj", "the model file"},
+        {"a model called .cmp, named without the extension", "ship.cmp",
+         [&] {
+             fs::rename("ship.obj", "ship.cmp");
+             return overwrite + "ship";
+         },
+         "ship.cmp", "the model file"},
+        {"a material library called .cmp, named without the extension", "lib.obj",
+         [&] {
+             WriteWholeFile("lib.obj", "mtllib lib.cmp\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+             WriteWholeFile("lib.cmp", mtl);
+             return overwrite + "lib";
+         },
+         "lib.cmp", "'<here>/lib.cmp', which the model refers to"},
+        {"a line break in the model's name", "'two\nlines.obj'",
+         [&] {
+             fs::copy_file("ship.obj", "two\nlines.obj");
+             return overwrite + "'two\nlines.obj'";
+         },
+         "two\\x0Alines.obj", "the model file"},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch;
         fs::create_directory("sub");
         WriteWholeFile("ship.obj", obj);
         WriteWholeFile("ship.mtl", mtl);
-        if (c.model == "link.obj") {
-            fs::create_symlink("ship.obj", "link.obj");
+        const std::string command = c.command();
+        std::map<std::string, std::string> before;
+        for (const std::string& name : scratch.Contents()) {
+            before[name] = fs::is_regular_file(name) ? ReadWholeFile(name) : "";
         }
-        const std::string target = c.target();
-        const std::vector<std::string> before = scratch.Contents();
-        Outcome run = RunCommand(ModelHost("--overwrite --save-as '" + target + "' " + c.model));
-        EXPECT_EQ(run.status, 2) << c.what << "\n" << run.out << run.err;
-        EXPECT_TRUE(Contains(run.err, "modelhost: will not export to '" + target + "': it is " +
-                                          c.named +
+        Outcome run = RunCommand(command + " " + c.model);
+        EXPECT_EQ(run.status, 1) << c.what << "\n" << run.out << run.err;
+        const std::string here = scratch.GetPath().string();
+        std::string named = c.named;
+        if (const std::size_t at = named.find("<here>"); at != std::string::npos) {
+            named.replace(at, 6, here);
+        }
+        EXPECT_TRUE(Contains(run.err, "Error exporting CMP file: Error: Will not export to '" +
+                                          here + "/" + c.target + "': it is " + named +
                                           ", and the export would replace the file it is made "
-                                          "from\n"))
+                                          "from.\n"))
             << c.what << ": " << run.err;
-        EXPECT_EQ(ReadWholeFile("ship.obj"), obj) << c.what;
-        EXPECT_EQ(ReadWholeFile("ship.mtl"), mtl) << c.what;
-        EXPECT_EQ(scratch.Contents(), before) << c.what;
+        EXPECT_TRUE(Contains(run.out, "RunExport returned -1\n")) << c.what;
+        std::map<std::string, std::string> after;
+        for (const std::string& name : scratch.Contents()) {
+            after[name] = fs::is_regular_file(name) ? ReadWholeFile(name) : "";
+        }
+        EXPECT_EQ(after, before) << c.what;
     }
 }
 
+// Runs modelhost in the current folder on a pseudo-terminal of its own, with `typed` typed
+// ahead as a person at the terminal would, and no display: the console's dialogs ask
+// there. Gives the exit status and all the terminal showed (echo included); a run that
+// still waits after a minute is killed and fails the test.
+Outcome RunOnATerminal(const std::vector<std::string>& arguments, const std::string& typed) {
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "CMPEXPORT_UI", "CMPEXPORT_SAVE_AS",
+                                 "CMPEXPORT_OVERWRITE", "CMPEXPORT_TRANSCRIPT"}) {
+            unsetenv(name);
+        }
+        std::vector<char*> argv{const_cast<char*>(MODELHOST_PATH)};
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(MODELHOST_PATH, argv.data());
+        _exit(127);
+    }
+    if (child < 0) {
+        ADD_FAILURE() << "no pseudo-terminal: " << std::strerror(errno);
+        return {-1, "", ""};
+    }
+    EXPECT_EQ(write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    std::string shown;
+    pollfd waiting{terminal, POLLIN, 0};
+    char bytes[4096];
+    for (;;) {
+        if (poll(&waiting, 1, 60000) <= 0) {
+            ADD_FAILURE() << "modelhost still waits on the terminal:\n" << shown;
+            kill(child, SIGKILL);
+            break;
+        }
+        const ssize_t got = read(terminal, bytes, sizeof bytes);
+        if (got <= 0) {
+            break;  // EIO: the program has ended, closing the terminal's other side
+        }
+        shown.append(bytes, static_cast<std::size_t>(got));
+    }
+    int raw = 0;
+    waitpid(child, &raw, 0);
+    close(terminal);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, shown, ""};
+}
+
+// A person at the terminal who types the model's own name and agrees to replace it is
+// refused all the same: the plug-in checks the path its dialog returns, however chosen.
+TEST(ModelHost, APersonAtTheTerminalCannotExportOverTheModel) {
+    ScratchFolder scratch;
+    const std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\no Hull\nf 1 2 3\n";
+    WriteWholeFile("ship.obj", obj);
+    Outcome run = RunOnATerminal({"--ui", "console", "ship.obj"}, "ship.obj\ny\n\n");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_TRUE(Contains(run.out, "ship.obj already exists. Replace it? [y/N]")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "Error: Will not export to '" + scratch / "ship.obj" +
+                                      "': it is the model file, and the export would replace "
+                                      "the file it is made from."))
+        << run.out;
+    EXPECT_EQ(ReadWholeFile("ship.obj"), obj);
+    EXPECT_EQ(scratch.Contents(), std::vector<std::string>{"ship.obj"});
+}
+
+// Names come from model files: printed raw, escape sequences in them would command the
+// terminal and line breaks would break the tree. Both the model's summary and the result
+// dialog's tree show them escaped.
 TEST(ModelHost, NamesReachTheTerminalEscaped) {
     ScratchFolder scratch;
     WriteWholeFile("evil.obj",

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -145,6 +146,43 @@ TEST(ExportPlan, TheSizeIsTheGeometrysInTheModelAndInTheFile) {
         EXPECT_NEAR(plan.size->file[axis], plan.size->model[axis] / 92.0, 1e-6);
     }
     EXPECT_EQ(plan.baseName, "Hull");
+}
+
+// The size line is there to show a unit mistake: no length may hide as zeros or as an
+// empty range, whatever the numbers.
+TEST(ExportPlanText, TheSizeLineShowsEveryLength) {
+    const float nan = std::nanf("");
+    struct Case {
+        const char* name;
+        std::vector<std::array<float, 3>> points;
+        const char* line;
+    } cases[] = {
+        {"the example ship's size",
+         {{-14, 0, -20}, {14, 5.5f, 20}},
+         "size: 28.00 x 5.50 x 40.00 in the model, 0.304 x 0.060 x 0.435 in the file"},
+        {"a model in the wrong unit",
+         {{0, 0, 0}, {0.02f, 0.001f, 0}},
+         "size: 0.02 x 0.001 x 0.00 in the model, 0.000217 x 1.09e-05 x 0.000 in the file"},
+        {"positions that are not numbers",
+         {{0, 0, 0}, {nan, 1, 2}, {1, nan, nan}},
+         "size: not a number x not a number x not a number in the model, not a number x not a "
+         "number x not a number in the file"},
+        {"one axis not a number",
+         {{0, 0, 0}, {nan, 1, 2}},
+         "size: not a number x 1.00 x 2.00 in the model, not a number x 0.011 x 0.022 in the "
+         "file"},
+    };
+    for (const Case& c : cases) {
+        ModelBuilder model;
+        ztMesh mesh = model.AddMesh("Hull", -1);
+        for (const std::array<float, 3>& point : c.points) {
+            ModelBuilder::AddVertex(mesh, point[0], point[1], point[2]);
+        }
+        const std::string text = PlanText(PlanExport(model.model()));
+        const std::size_t line = text.find("size: ");
+        ASSERT_NE(line, std::string::npos) << c.name << "\n" << text;
+        EXPECT_EQ(text.substr(line, text.find('\n', line) - line), c.line) << c.name;
+    }
 }
 
 // The printed plan: names and reasons reach the terminal escaped, one line each.

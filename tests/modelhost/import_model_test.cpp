@@ -216,7 +216,7 @@ TEST(ImportGltf, TheRootAddedAboveSeveralRootNodesNamesNoMesh) {
         {"unnamed root nodes",
          "[0, 1, 2]",
          R"([{"mesh": 0}, {"mesh": 1}, {"mesh": 2}])",
-         {"Engine", "Nozzle", "roots.gltf_2"}},
+         {"Engine", "Nozzle", "Mesh2_roots.gltf"}},
         {"named and unnamed",
          "[0, 1]",
          R"([{"name": "Pylon", "mesh": 0}, {"mesh": 1}])",
@@ -353,10 +353,20 @@ TEST(ImportGltf, TrianglesOfAMirroringNodeKeepTheirFirstCornerAndSwapTheOthers) 
         std::vector<std::uint16_t> corners;
     };
     const Case cases[] = {
-        {"[1, 1, 1]", "[1, 1, 1]", {0, 1, 2}},    {"[1, 1, 1]", "[-1, 1, 1]", {0, 2, 1}},
-        {"[1, 1, 1]", "[1, -2, 1]", {0, 2, 1}},   {"[1, 1, 1]", "[-1, -1, 1]", {0, 1, 2}},
-        {"[1, 1, 1]", "[-1, -1, -1]", {0, 2, 1}}, {"[-1, 1, 1]", "[1, 1, 1]", {0, 2, 1}},
-        {"[-1, 1, 1]", "[1, 1, -1]", {0, 1, 2}},  {"[1, 1, 1e-20]", "[-1, 1, 1]", {0, 2, 1}},
+        {"[1, 1, 1]", "[1, 1, 1]", {0, 1, 2}},
+        {"[1, 1, 1]", "[-1, 1, 1]", {0, 2, 1}},
+        {"[1, 1, 1]", "[1, -2, 1]", {0, 2, 1}},
+        {"[1, 1, 1]", "[-1, -1, 1]", {0, 1, 2}},
+        {"[1, 1, 1]", "[-1, -1, -1]", {0, 2, 1}},
+        {"[-1, 1, 1]", "[1, 1, 1]", {0, 2, 1}},
+        {"[-1, 1, 1]", "[1, 1, -1]", {0, 1, 2}},
+        {"[1, 1, 1e-20]", "[-1, 1, 1]", {0, 2, 1}},
+        // Flattened is not mirrored; a mirror whose determinant single precision would
+        // round to 0 (1e-60) still is.
+        {"[1, 1, 1]", "[1, 1, 0]", {0, 1, 2}},
+        {"[1, 1, 1]", "[-1, 1, 0]", {0, 1, 2}},
+        {"[1e-20, 1e-20, 1e-20]", "[-1, 1, 1]", {0, 2, 1}},
+        {"[1e-20, 1e-20, 1e-20]", "[1, 1, 1]", {0, 1, 2}},
     };
     Bytes buffer;
     for (float c : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f}) {
@@ -419,6 +429,112 @@ TEST(ImportCollada, TheFilesUnitIsAppliedAndAMirroringMatrixTurnsCorners) {
     }
 }
 
+// An ASCII FBX file of the triangle (0, 0, 0), (200, 0, 0), (0, 200, 0) under one model
+// node, with the given UnitScaleFactor (centimetres per unit).
+std::string OneTriangleFbx(const std::string& unitScaleFactor) {
+    return R"(; FBX 7.4.0 project file
+FBXHeaderExtension:  {
+	FBXHeaderVersion: 1003
+	FBXVersion: 7400
+}
+GlobalSettings:  {
+	Version: 1000
+	Properties70:  {
+		P: "UpAxis", "int", "Integer", "",1
+		P: "UpAxisSign", "int", "Integer", "",1
+		P: "FrontAxis", "int", "Integer", "",2
+		P: "FrontAxisSign", "int", "Integer", "",1
+		P: "CoordAxis", "int", "Integer", "",0
+		P: "CoordAxisSign", "int", "Integer", "",1
+		P: "UnitScaleFactor", "double", "Number", "",)" +
+           unitScaleFactor + R"(
+	}
+}
+Objects:  {
+	Geometry: 100, "Geometry::Tri", "Mesh" {
+		Vertices: *9 {
+			a: 0,0,0,200,0,0,0,200,0
+		}
+		PolygonVertexIndex: *3 {
+			a: 0,1,-3
+		}
+	}
+	Model: 200, "Model::Part", "Mesh" {
+		Version: 232
+	}
+}
+Connections:  {
+	C: "OO",200,0
+	C: "OO",100,200
+}
+)";
+}
+
+// One rule for the unit of both formats that state one: a finite length from a micrometre
+// to a thousand kilometres is applied, anything else refused with the file and the unit
+// as the file gives it. Collada's unit is in metres, FBX's in centimetres.
+TEST(ImportModel, AUnitThatIsNoSensibleLengthIsRefused) {
+    const std::string range = ", is no length from 0.000001 to 1000000 metres";
+    struct Case {
+        const char* format;  // "dae" or "fbx"
+        const char* unit;
+        std::string refusal;  // after "cannot import '<path>': "; empty: imported
+        float secondX = 0;    // the second corner's x, in metres, when imported
+    } cases[] = {
+        {"dae", "0", "its unit, <unit meter=\"0\">" + range},
+        {"dae", "-1", "its unit, <unit meter=\"-1\">" + range},
+        {"dae", "1e-43", "its unit, <unit meter=\"1e-43\">" + range},
+        {"dae", "nan", "its unit, <unit meter=\"nan\">" + range},
+        // Assimp's scaling of the root turns an infinite unit into NaN.
+        {"dae", "inf", "its unit, <unit meter=\"nan\">" + range},
+        {"dae", "1e-7", "its unit, <unit meter=\"1e-07\">" + range},
+        {"dae", "1e7", "its unit, <unit meter=\"1e+07\">" + range},
+        {"dae", "0.01", "", 0.02f},
+        {"dae", "1", "", 2.0f},
+        {"dae", "0.000001", "", 2e-6f},
+        {"dae", "1000000", "", 2e6f},
+        {"fbx", "-1", "its unit, UnitScaleFactor -1 (centimetres)" + range},
+        {"fbx", "1e-43", "its unit, UnitScaleFactor 1e-43 (centimetres)" + range},
+        {"fbx", "nan", "its unit, UnitScaleFactor nan (centimetres)" + range},
+        {"fbx", "inf", "its unit, UnitScaleFactor inf (centimetres)" + range},
+        {"fbx", "1e-5", "its unit, UnitScaleFactor 1e-05 (centimetres)" + range},
+        {"fbx", "1e9", "its unit, UnitScaleFactor 1e+09 (centimetres)" + range},
+        // Assimp refuses this one itself.
+        {"fbx", "0", "FBX: The UnitScaleFactor must be non-zero"},
+        {"fbx", "1", "", 2.0f},
+        {"fbx", "100", "", 200.0f},
+        {"fbx", "0.0001", "", 2e-4f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " " + c.unit);
+        ScratchFolder scratch;
+        const std::string path = scratch / (std::string("part.") + c.format);
+        WriteWholeFile(path, std::string(c.format) == "dae" ? OneTriangleCollada("Part", c.unit)
+                                                            : OneTriangleFbx(c.unit));
+        Imported model = Import(path);
+        if (!c.refusal.empty()) {
+            ASSERT_FALSE(model.status.ok());
+            EXPECT_EQ(model.status.message(), "cannot import '" + path + "': " + c.refusal);
+            continue;
+        }
+        ASSERT_TRUE(model.status.ok()) << model.status.message();
+        ASSERT_EQ(model.meshes.size(), 1u);
+        ASSERT_EQ(model.meshes[0].vertices.size(), 3u);
+        EXPECT_FLOAT_EQ(model.meshes[0].vertices[1].x, c.secondX);
+    }
+}
+
+// A mesh without a name of its own is named after the file, behind a word that keeps a
+// file name beginning with "hp" from making it a hardpoint, which would leave it out.
+TEST(ImportObj, AMadeUpNameNeverReadsAsAHardpointName) {
+    ScratchFolder scratch;
+    WriteWholeFile(scratch / "hpship.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    Imported model = Import(scratch / "hpship.obj");
+    ASSERT_TRUE(model.status.ok()) << model.status.message();
+    ASSERT_EQ(model.meshes.size(), 1u);
+    EXPECT_EQ(model.meshes[0].name, "Mesh0_hpship.obj");
+}
+
 TEST(ImportModel, AFileThatCannotBeReadNamesItself) {
     ScratchFolder scratch;
     WriteWholeFile(scratch / "garbage.obj", std::string("\x01\x02 not a model", 15));
@@ -430,6 +546,15 @@ TEST(ImportModel, AFileThatCannotBeReadNamesItself) {
                 << model.status.message();
         }
     }
+    // A line break in the path, which the importer's own text quotes too, stays escaped:
+    // the message is one line.
+    Imported model = Import(scratch / "two\nlines.obj");
+    ASSERT_FALSE(model.status.ok());
+    EXPECT_EQ(model.status.message().rfind(
+                  "cannot import '" + scratch.GetPath().string() + "/two\\x0Alines.obj': ", 0),
+              0u)
+        << model.status.message();
+    EXPECT_EQ(model.status.message().find('\n'), std::string::npos) << model.status.message();
 }
 
 }  // namespace

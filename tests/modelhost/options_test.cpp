@@ -47,42 +47,94 @@ TEST(ModelHostOptions, RefusesWhatItCannotUse) {
     }
 }
 
-// The options reach the plug-in's dialogs as environment variables.
+// The options reach the plug-in's dialogs as environment variables, each answer with the
+// option it came from (empty: the user's own variable, left as it is), and the files the
+// export must not write over as one netstring list.
 TEST(ModelHostOptions, BecomeThePlugInsEnvironment) {
     using Variables = std::vector<std::pair<std::string, std::string>>;
-    ModelHostOptions options;
-    EXPECT_EQ(PlugInEnvironment(options), Variables{});
-    options.saveAs = "out.cmp";
-    EXPECT_EQ(PlugInEnvironment(options), (Variables{{"CMPEXPORT_SAVE_AS", "out.cmp"},
-                                                     {"CMPEXPORT_OVERWRITE", "no"},
-                                                     {"CMPEXPORT_UI", "console"}}));
-    options.overwrite = true;
-    options.ui = "auto";
-    EXPECT_EQ(PlugInEnvironment(options), (Variables{{"CMPEXPORT_SAVE_AS", "out.cmp"},
-                                                     {"CMPEXPORT_OVERWRITE", "yes"},
-                                                     {"CMPEXPORT_UI", "auto"}}));
+    const std::vector<std::string> sources = {"/m/ship.obj", "/m/a,b:c.mtl"};
+    const std::pair<std::string, std::string> keep = {"CMPEXPORT_KEEP_FILES",
+                                                      "11:/m/ship.obj,12:/m/a,b:c.mtl,"};
+    struct Case {
+        std::optional<std::string> saveAs;
+        bool overwrite;
+        std::optional<std::string> ui;
+        Variables variables;
+    } cases[] = {
+        {std::nullopt,
+         false,
+         std::nullopt,
+         {{"CMPEXPORT_SAVE_AS_OPTION", ""}, {"CMPEXPORT_OVERWRITE_OPTION", ""}, keep}},
+        {"out.cmp",
+         false,
+         std::nullopt,
+         {{"CMPEXPORT_SAVE_AS", "out.cmp"},
+          {"CMPEXPORT_OVERWRITE", "no"},
+          {"CMPEXPORT_SAVE_AS_OPTION", "--save-as"},
+          {"CMPEXPORT_OVERWRITE_OPTION", "--overwrite"},
+          {"CMPEXPORT_UI", "console"},
+          keep}},
+        {"out.cmp",
+         true,
+         "auto",
+         {{"CMPEXPORT_SAVE_AS", "out.cmp"},
+          {"CMPEXPORT_OVERWRITE", "yes"},
+          {"CMPEXPORT_SAVE_AS_OPTION", "--save-as"},
+          {"CMPEXPORT_OVERWRITE_OPTION", "--overwrite"},
+          {"CMPEXPORT_UI", "auto"},
+          keep}},
+        {std::nullopt,
+         true,
+         "gtk",
+         {{"CMPEXPORT_OVERWRITE", "yes"},
+          {"CMPEXPORT_SAVE_AS_OPTION", ""},
+          {"CMPEXPORT_OVERWRITE_OPTION", "--overwrite"},
+          {"CMPEXPORT_UI", "gtk"},
+          keep}},
+    };
+    for (const Case& c : cases) {
+        ModelHostOptions options;
+        options.saveAs = c.saveAs;
+        options.overwrite = c.overwrite;
+        options.ui = c.ui;
+        EXPECT_EQ(PlugInEnvironment(options, sources), c.variables)
+            << c.saveAs.value_or("(none)") << " " << c.overwrite;
+    }
 }
 
 // Which runs must end with a file: those told one with --save-as, and those whose save
-// dialog is the console's with nobody at a terminal. A person at a dialog may cancel.
+// dialog is the console's with nobody at a terminal or with its answer set beforehand.
+// A person at a dialog may cancel.
 TEST(ModelHostOptions, SayWhenARunMustWriteAFile) {
+    const auto around = [](bool terminal, bool display, std::optional<std::string> ui,
+                           std::optional<std::string> saveAs = std::nullopt) {
+        RunSurroundings surroundings;
+        surroundings.terminal = terminal;
+        surroundings.display = display;
+        surroundings.ui = std::move(ui);
+        surroundings.saveAs = std::move(saveAs);
+        return surroundings;
+    };
     struct Case {
         std::optional<std::string> saveAs;
         std::optional<std::string> ui;
         RunSurroundings surroundings;
         bool mustWrite;
     } cases[] = {
-        {"out.cmp", std::nullopt, {true, true, std::nullopt}, true},
-        {"out.cmp", "gtk", {false, true, std::nullopt}, true},
-        {"", std::nullopt, {false, false, std::nullopt}, true},
-        {std::nullopt, std::nullopt, {false, false, std::nullopt}, true},  // nobody to ask
-        {std::nullopt, std::nullopt, {true, false, std::nullopt}, false},  // the terminal asks
-        {std::nullopt, std::nullopt, {false, true, std::nullopt}, false},  // GTK asks
-        {std::nullopt, "console", {false, true, std::nullopt}, true},
-        {std::nullopt, std::nullopt, {false, true, "console"}, true},
-        {std::nullopt, std::nullopt, {false, false, "gtk"}, false},
-        {std::nullopt, std::nullopt, {false, false, "nonsense"}, true},  // auto: console
-        {std::nullopt, "auto", {false, true, "console"}, false},         // the option wins
+        {"out.cmp", std::nullopt, around(true, true, std::nullopt), true},
+        {"out.cmp", "gtk", around(false, true, std::nullopt), true},
+        {"", std::nullopt, around(false, false, std::nullopt), true},
+        {std::nullopt, std::nullopt, around(false, false, std::nullopt), true},  // nobody to ask
+        {std::nullopt, std::nullopt, around(true, false, std::nullopt), false},  // the terminal
+        {std::nullopt, std::nullopt, around(false, true, std::nullopt), false},  // GTK asks
+        {std::nullopt, "console", around(false, true, std::nullopt), true},
+        {std::nullopt, std::nullopt, around(false, true, "console"), true},
+        {std::nullopt, std::nullopt, around(false, false, "gtk"), false},
+        {std::nullopt, std::nullopt, around(false, false, "nonsense"), true},  // auto: console
+        {std::nullopt, "auto", around(false, true, "console"), false},         // the option wins
+        // An answer in CMPEXPORT_SAVE_AS: the console asks nobody, GTK opens on it.
+        {std::nullopt, "console", around(true, false, std::nullopt, "out.cmp"), true},
+        {std::nullopt, std::nullopt, around(true, true, std::nullopt, "out.cmp"), false},
     };
     int row = 0;
     for (const Case& c : cases) {
@@ -91,6 +143,28 @@ TEST(ModelHostOptions, SayWhenARunMustWriteAFile) {
         options.ui = c.ui;
         EXPECT_EQ(MustWriteAFile(options, c.surroundings), c.mustWrite) << "row " << row;
         ++row;
+    }
+}
+
+// Why nothing was written, in the words of what the user gave.
+TEST(ModelHostOptions, SayWhyNothingWasWrittenInTheUsersWords) {
+    struct Case {
+        std::optional<std::string> option;
+        std::optional<std::string> variable;
+        const char* reason;
+    } cases[] = {
+        {"a\nb.cmp", "v.cmp", "the save dialog did not accept 'a\\x0Ab.cmp'"},
+        {std::nullopt, "v.cmp", "the save dialog did not accept 'v.cmp' (CMPEXPORT_SAVE_AS)"},
+        {std::nullopt, std::nullopt,
+         "there is no terminal to ask for its name on (give --save-as FILE)"},
+    };
+    for (const Case& c : cases) {
+        ModelHostOptions options;
+        options.saveAs = c.option;
+        RunSurroundings surroundings;
+        surroundings.saveAs = c.variable;
+        EXPECT_EQ(NothingWrittenReason(options, surroundings),
+                  std::string("the export wrote no file: ") + c.reason);
     }
 }
 

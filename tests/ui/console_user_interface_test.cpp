@@ -89,9 +89,16 @@ TEST(ConsoleSaveDialog, UnattendedRefusalsSayWhyInOneShape) {
         std::optional<std::string> answer;
         std::string why;
         const char* workIn = ".";  // "gone": a working folder removed before the answer
+        const char* option = "";   // the host's option that gave the answer
     } cases[] = {
         {std::nullopt, "There is no terminal to ask on and CMPEXPORT_SAVE_AS is not set."},
         {"", "CMPEXPORT_SAVE_AS is empty."},
+        {"", "--save-as is empty.", ".", "--save-as"},
+        {"existing.cmp", base + "existing.cmp already exists and --overwrite was not given.", ".",
+         "--overwrite"},
+        // A line break in a path is shown, not obeyed: the reason stays one line.
+        {"line\nbreak", base + "line\\x0Abreak.cmp is a folder; choose a file name."},
+        {"missing\nfolder/ship", "The folder " + base + "missing\\x0Afolder does not exist."},
         {"missing/ship", "The folder " + base + "missing does not exist."},
         {"folder.cmp", base + "folder.cmp is a folder; choose a file name."},
         {"folder.cmp/", base + "folder.cmp/ is a folder; choose a file name."},
@@ -104,11 +111,15 @@ TEST(ConsoleSaveDialog, UnattendedRefusalsSayWhyInOneShape) {
     for (const Case& c : cases) {
         const std::string shown = c.answer ? *c.answer : "(unset)";
         std::filesystem::create_directory(scratch / "bell\a.cmp");
+        std::filesystem::create_directory(scratch / "line\nbreak.cmp");
         std::filesystem::current_path(scratch / c.workIn);
         if (std::string(c.workIn) == "gone") {
             std::filesystem::remove(scratch / "gone");
         }
-        Console console(Unattended(c.answer));
+        ConsoleSettings settings = Unattended(c.answer);
+        settings.saveAsOption = std::string(c.option) == "--save-as" ? c.option : "";
+        settings.overwriteOption = std::string(c.option) == "--overwrite" ? c.option : "";
+        Console console(settings);
         EXPECT_EQ(console.ui.AskSavePath(ExportSaveDialogOptions()), std::nullopt) << shown;
         std::filesystem::current_path(scratch.GetPath());
         EXPECT_EQ(console.err.str(), "Export QV CMP: " + c.why + " Nothing exported.\n") << shown;
@@ -309,10 +320,16 @@ TEST(ConsoleSettings, ComeFromTheEnvironment) {
     setenv("CMPEXPORT_SAVE_AS", "out.cmp", 1);
     setenv("CMPEXPORT_OVERWRITE", "yes", 1);
     setenv("CMPEXPORT_TRANSCRIPT", "/tmp/t.txt", 1);
+    setenv("CMPEXPORT_SAVE_AS_OPTION", "--save-as", 1);
+    setenv("CMPEXPORT_OVERWRITE_OPTION", "--overwrite", 1);
     ConsoleSettings settings = ConsoleSettingsFromEnvironment();
     EXPECT_EQ(settings.saveAs, "out.cmp");
     EXPECT_TRUE(settings.overwrite);
     EXPECT_EQ(settings.transcriptPath, "/tmp/t.txt");
+    EXPECT_EQ(settings.saveAsOption, "--save-as");
+    EXPECT_EQ(settings.overwriteOption, "--overwrite");
+    unsetenv("CMPEXPORT_SAVE_AS_OPTION");
+    unsetenv("CMPEXPORT_OVERWRITE_OPTION");
     EXPECT_FALSE(settings.interactive) << "an answer given beforehand means unattended";
 
     setenv("CMPEXPORT_OVERWRITE", "YES please", 1);
@@ -322,6 +339,8 @@ TEST(ConsoleSettings, ComeFromTheEnvironment) {
     EXPECT_FALSE(settings.overwrite);
     EXPECT_FALSE(settings.saveAs.has_value());
     EXPECT_EQ(settings.transcriptPath, "");
+    EXPECT_EQ(settings.saveAsOption, "");
+    EXPECT_EQ(settings.overwriteOption, "");
     unsetenv("CMPEXPORT_OVERWRITE");
 }
 

@@ -127,6 +127,12 @@ ConsoleSettings ConsoleSettingsFromEnvironment() {
     }
     const char* overwrite = std::getenv("CMPEXPORT_OVERWRITE");
     settings.overwrite = overwrite != nullptr && std::string(overwrite) == "yes";
+    if (const char* option = std::getenv("CMPEXPORT_SAVE_AS_OPTION")) {
+        settings.saveAsOption = option;
+    }
+    if (const char* option = std::getenv("CMPEXPORT_OVERWRITE_OPTION")) {
+        settings.overwriteOption = option;
+    }
     if (const char* transcript = std::getenv("CMPEXPORT_TRANSCRIPT")) {
         settings.transcriptPath = transcript;
     }
@@ -186,7 +192,10 @@ std::optional<std::string> ConsoleUserInterface::AskSavePath(const SaveDialogOpt
         if (answer && !answer->empty()) {
             verdict = CheckAnswer(options, *answer, path);
         } else if (answer && !settings_.interactive) {
-            verdict = Refuse(options, "CMPEXPORT_SAVE_AS is empty.");
+            verdict = Refuse(
+                options, (settings_.saveAsOption.empty() ? std::string("CMPEXPORT_SAVE_AS")
+                                                         : TerminalText(settings_.saveAsOption)) +
+                             " is empty.");
         }
         if (verdict == Verdict::AskAgain) {
             continue;
@@ -230,8 +239,8 @@ ConsoleUserInterface::Verdict ConsoleUserInterface::CheckAnswer(const SaveDialog
     // make of it ("sub/" is not the hidden file "sub/.cmp").
     if (answer.back() == '/' || answer.back() == '\\') {
         const std::string folder = FullPath(answer);
-        return Refuse(options,
-                      (folder.empty() ? answer : folder) + " is a folder; choose a file name.");
+        return Refuse(options, TerminalText(folder.empty() ? answer : folder) +
+                                   " is a folder; choose a file name.");
     }
     path = FullPath(WithDefaultExtension(answer, options.defaultExtension));
     if (path.empty()) {
@@ -243,28 +252,35 @@ ConsoleUserInterface::Verdict ConsoleUserInterface::CheckAnswer(const SaveDialog
 ConsoleUserInterface::Verdict ConsoleUserInterface::CheckSavePath(const SaveDialogOptions& options,
                                                                   const std::string& path) {
     namespace fs = std::filesystem;
+    // Paths go into the messages escaped: a line break in a name cannot break the line.
+    const std::string shownPath = TerminalText(path);
     if (path.size() > options.maxPathLength) {
         // The dialog cannot return such a path at all.
-        return Refuse(options, "The path " + path + " is longer than " +
+        return Refuse(options, "The path " + shownPath + " is longer than " +
                                    std::to_string(options.maxPathLength) + " characters (it has " +
                                    std::to_string(path.size()) + ").");
     }
     std::error_code error;
     fs::path chosen(path);
     if (fs::is_directory(chosen, error)) {
-        return Refuse(options, path + " is a folder; choose a file name.");
+        return Refuse(options, shownPath + " is a folder; choose a file name.");
     }
     if (options.pathMustExist && !fs::is_directory(chosen.parent_path(), error)) {
-        return Refuse(options, "The folder " + chosen.parent_path().string() + " does not exist.");
+        return Refuse(options, "The folder " + TerminalText(chosen.parent_path().string()) +
+                                   " does not exist.");
     }
     if (options.overwritePrompt && fs::exists(fs::symlink_status(chosen, error))) {
         if (settings_.interactive) {
-            return AskYesNo(path + " already exists. Replace it?") ? Verdict::Accept
-                                                                   : Verdict::AskAgain;
+            return AskYesNo(shownPath + " already exists. Replace it?") ? Verdict::Accept
+                                                                        : Verdict::AskAgain;
         }
         if (!settings_.overwrite) {
+            // In the words the user gave the answer in: a host's option, or the variable.
             return Refuse(options,
-                          path + " already exists and CMPEXPORT_OVERWRITE is not \"yes\".");
+                          shownPath + " already exists and " +
+                              (settings_.overwriteOption.empty()
+                                   ? std::string("CMPEXPORT_OVERWRITE is not \"yes\".")
+                                   : TerminalText(settings_.overwriteOption) + " was not given."));
         }
     }
     return Verdict::Accept;

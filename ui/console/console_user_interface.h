@@ -23,6 +23,10 @@ struct ConsoleSettings {
     std::optional<std::string> saveAs;
     // Unattended answer to "replace the existing file?".
     bool overwrite = false;
+    // How the user gave `saveAs` and `overwrite`, for the messages that concern them: the
+    // host's option ("--save-as", "--overwrite"), or empty for the variables themselves.
+    std::string saveAsOption;
+    std::string overwriteOption;
     // When not empty, every exchange is appended to this file (see Transcript).
     std::string transcriptPath;
 };
@@ -31,6 +35,8 @@ struct ConsoleSettings {
 //   CMPEXPORT_SAVE_AS    the save dialog's answer; when set, nothing prompts or waits
 //   CMPEXPORT_OVERWRITE  "yes" replaces an existing file; anything else declines
 //   CMPEXPORT_TRANSCRIPT a file to which every exchange is appended
+//   CMPEXPORT_SAVE_AS_OPTION, CMPEXPORT_OVERWRITE_OPTION  the host's option that set the
+//                        answer above, when one did (modelhost: --save-as, --overwrite)
 // Interactive when standard input and output are terminals and CMPEXPORT_SAVE_AS is not
 // set.
 ConsoleSettings ConsoleSettingsFromEnvironment();

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/terminal_text.h"
 #include "ui/default_extension.h"
 #include "ui/gtk/gtk_session.h"
 #include "ui/gtk/message_box.h"
@@ -162,7 +163,7 @@ Verdict Review(GtkWindow* chooser, const std::string& path, bool extensionAppend
     }
     if (options.pathMustExist && !IsFolder(ContainingFolder(path))) {
         ShowGtkMessageBox(chooser,
-                          "The folder \"" + ContainingFolder(path) +
+                          "The folder \"" + TerminalText(ContainingFolder(path)) +
                               "\" does not exist. Choose an existing folder.",
                           options.title, MessageBoxWarning);
         return Verdict::ChooseAgain;
