@@ -45,12 +45,13 @@ inline std::size_t PrintableSequenceLength(std::string_view text, std::size_t at
     return length;
 }
 
-inline std::string Escape(std::string_view text, bool keepLineBreaks) {
+inline std::string Escape(std::string_view text, bool keepLineBreaks, bool keepBytesPastAscii) {
     std::string shown;
     shown.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         const auto byte = static_cast<unsigned char>(text[at]);
-        if ((byte >= 0x20 && byte < 0x7F) || (keepLineBreaks && byte == '\n')) {
+        if ((byte >= 0x20 && byte != 0x7F && (byte < 0x80 || keepBytesPastAscii)) ||
+            (keepLineBreaks && byte == '\n')) {
             shown += text[at++];
             continue;
         }
@@ -72,12 +73,24 @@ inline std::string Escape(std::string_view text, bool keepLineBreaks) {
 // `text` safe to print: printable ASCII and valid UTF-8 as they are; control characters
 // (line breaks too), DEL, C1 controls and bytes that are not valid UTF-8 as \xNN.
 inline std::string TerminalText(std::string_view text) {
-    return terminal_text_detail::Escape(text, false);
+    return terminal_text_detail::Escape(text, false, false);
 }
 
 // The same for a text of several lines, a message: its line breaks stay.
 inline std::string TerminalLines(std::string_view text) {
-    return terminal_text_detail::Escape(text, true);
+    return terminal_text_detail::Escape(text, true, false);
+}
+
+// A name or path put into a message that the exporter shows or returns: on one line, as
+// TerminalText shows it. On Windows, whose programs hand paths over in the system's code
+// page rather than in UTF-8, bytes past ASCII are the user's letters and stay as they are;
+// only control characters are escaped there.
+inline std::string NameInMessage(std::string_view text) {
+#ifdef _WIN32
+    return terminal_text_detail::Escape(text, false, true);
+#else
+    return TerminalText(text);
+#endif
 }
 
 }  // namespace cmp

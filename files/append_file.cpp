@@ -1,5 +1,6 @@
 #include "files/append_file.h"
 
+#include "core/terminal_text.h"
 #include "files/system_error.h"
 
 #ifdef _WIN32
@@ -17,7 +18,7 @@ namespace cmp {
 namespace {
 
 Error CannotAppend(const std::string& path, const std::string& why) {
-    return Error{ErrorCode::CannotWrite, "cannot add to '" + path + "': " + why};
+    return Error{ErrorCode::CannotWrite, "cannot add to '" + NameInMessage(path) + "': " + why};
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <random>
 #include <string_view>
 
+#include "core/terminal_text.h"
 #include "files/stop_signals.h"
 #include "files/system_error.h"
 
@@ -108,7 +109,8 @@ Status StagingFile::Register() {
 #else
         ::unlink(name_.c_str());
 #endif
-        return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'", listed.message());
+        return Failure(ErrorCode::CannotCreate, "cannot create '" + NameInMessage(name_) + "'",
+                       listed.message());
     }
     registration_ = std::move(listed.value());
     return Status::Ok();
@@ -148,7 +150,7 @@ Status StagingFile::Create(const WriteDestination& destination) {
             error = ERROR_FILE_EXISTS;
         }
     }
-    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'",
+    return Failure(ErrorCode::CannotCreate, "cannot create '" + NameInMessage(name_) + "'",
                    SystemErrorText(error));
 }
 
@@ -159,11 +161,12 @@ Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1u << 30));
         DWORD written = 0;
         if (!WriteFile(static_cast<HANDLE>(handle_), next, chunk, &written, nullptr)) {
-            return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'",
+            return Failure(ErrorCode::CannotWrite, "cannot write '" + NameInMessage(name_) + "'",
                            SystemErrorText(GetLastError()));
         }
         if (written == 0) {
-            return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'", "");
+            return Failure(ErrorCode::CannotWrite, "cannot write '" + NameInMessage(name_) + "'",
+                           "");
         }
         next += written;
         left -= written;
@@ -178,7 +181,7 @@ Status StagingFile::Finish() {
     const DWORD closeError = GetLastError();
     handle_ = nullptr;
     if (!flushed || !closed) {
-        return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'",
+        return Failure(ErrorCode::CannotWrite, "cannot write '" + NameInMessage(name_) + "'",
                        SystemErrorText(!flushed ? flushError : closeError));
     }
     return Status::Ok();
@@ -188,7 +191,8 @@ Status StagingFile::Replace() {
     // rename refuses an existing target here, so the replacing move is asked for.
     if (!MoveFileExA(name_.c_str(), destination_.path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return Failure(ErrorCode::CannotReplace,
-                       "cannot replace '" + destination_.path + "' with '" + name_ + "'",
+                       "cannot replace '" + NameInMessage(destination_.path) + "' with '" +
+                           NameInMessage(name_) + "'",
                        SystemErrorText(GetLastError()));
     }
     registration_.reset();
@@ -222,7 +226,7 @@ Status StagingFile::Create(const WriteDestination& destination) {
         }
         error = errno;
     }
-    return Failure(ErrorCode::CannotCreate, "cannot create '" + name_ + "'",
+    return Failure(ErrorCode::CannotCreate, "cannot create '" + NameInMessage(name_) + "'",
                    SystemErrorText(error));
 }
 
@@ -235,7 +239,7 @@ Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
             continue;
         }
         if (written <= 0) {
-            return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'",
+            return Failure(ErrorCode::CannotWrite, "cannot write '" + NameInMessage(name_) + "'",
                            SystemErrorText(written < 0 ? errno : 0));
         }
         next += written;
@@ -263,7 +267,7 @@ Status StagingFile::Finish() {
     }
     descriptor_ = -1;
     if (error != 0) {
-        return Failure(ErrorCode::CannotWrite, "cannot write '" + name_ + "'",
+        return Failure(ErrorCode::CannotWrite, "cannot write '" + NameInMessage(name_) + "'",
                        SystemErrorText(error));
     }
     return Status::Ok();
@@ -272,7 +276,8 @@ Status StagingFile::Finish() {
 Status StagingFile::Replace() {
     if (std::rename(name_.c_str(), destination_.path.c_str()) != 0) {
         return Failure(ErrorCode::CannotReplace,
-                       "cannot replace '" + destination_.path + "' with '" + name_ + "'",
+                       "cannot replace '" + NameInMessage(destination_.path) + "' with '" +
+                           NameInMessage(name_) + "'",
                        SystemErrorText(errno));
     }
     registration_.reset();
@@ -297,7 +302,7 @@ Status WriteStagedFile(const std::string& path, std::span<const BytePiece> piece
     // behind the mark of a file the user made read-only, which writing in place respects.
     if (destination.value().readOnly) {
         return Error{ErrorCode::CannotReplace,
-                     "cannot replace '" + path +
+                     "cannot replace '" + NameInMessage(path) +
                          "': the file is read-only; make it writable or choose another name"};
     }
     // Dropped unfinished on any failure below, the staging file is removed.

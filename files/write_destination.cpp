@@ -1,5 +1,6 @@
 #include "files/write_destination.h"
 
+#include "core/terminal_text.h"
 #include "files/system_error.h"
 
 #include <cerrno>
@@ -19,7 +20,7 @@ namespace cmp {
 namespace {
 
 Error Refusal(const std::string& path, const std::string& why) {
-    return Error{ErrorCode::CannotReplace, "cannot replace '" + path + "': " + why};
+    return Error{ErrorCode::CannotReplace, "cannot replace '" + NameInMessage(path) + "': " + why};
 }
 
 #ifndef _WIN32
@@ -119,7 +120,8 @@ Result<WriteDestination> FindWriteDestination(const std::string& path) {
                        std::string("it is a link that leads nowhere: ") + SystemErrorText(errno));
     }
     if (!S_ISREG(status.st_mode)) {
-        return Refusal(path, "it is a link to " + KindOf(status.st_mode) + ", '" + target + "'");
+        return Refusal(path, "it is a link to " + KindOf(status.st_mode) + ", '" +
+                                 NameInMessage(target) + "'");
     }
     return RegularFile(target, status);
 }

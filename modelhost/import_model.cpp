@@ -15,6 +15,7 @@
 
 #include "core/terminal_text.h"
 #include "core/text.h"
+#include "mesh/hardpoint_name.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {
@@ -170,18 +171,13 @@ bool IsAddedGltfRoot(const aiNode& node, bool isGltf) {
            std::string_view(node.mName.C_Str()) == "ROOT";
 }
 
-// The root node that Assimp names after the file where the file names none (an OBJ's):
-// the user never named a mesh so, and a file called "hpship.obj" would make every unnamed
-// mesh in it read as a hardpoint.
-bool IsRootNamedAfterFile(const aiNode& node, const std::string& fileName) {
-    return node.mParent == nullptr && fileName == node.mName.C_Str();
-}
-
-// The node's name, else its nearest named ancestor's.
-std::string NodeName(const aiNode* node, bool isGltf, const std::string& fileName) {
+// The node's name, else its nearest named ancestor's; `fromFileName` tells whether it is
+// the name Assimp gives the root node after the file where the file names none (an OBJ's).
+std::string NodeName(const aiNode* node, bool isGltf, const std::string& fileName,
+                     bool& fromFileName) {
     for (; node != nullptr; node = node->mParent) {
-        if (!IsMadeUpName(node->mName.C_Str()) && !IsAddedGltfRoot(*node, isGltf) &&
-            !IsRootNamedAfterFile(*node, fileName)) {
+        if (!IsMadeUpName(node->mName.C_Str()) && !IsAddedGltfRoot(*node, isGltf)) {
+            fromFileName = node->mParent == nullptr && fileName == node->mName.C_Str();
             return node->mName.C_Str();
         }
     }
@@ -245,14 +241,19 @@ class SceneImporter {
     }
 
     std::string MeshName(const aiNode* node, const aiMesh& mesh) const {
-        std::string name = NodeName(node, isGltf_, fileName_);
+        bool fromFileName = false;
+        std::string name = NodeName(node, isGltf_, fileName_, fromFileName);
         if (name.empty() && !IsMadeUpName(mesh.mName.C_Str())) {
             name = mesh.mName.C_Str();
         }
-        // Made up from the file's name after a fixed word, so that no file name (such as
-        // "hpship.obj") can make it read as a hardpoint's name and drop the geometry.
         if (name.empty()) {
-            name = "Mesh" + std::to_string(meshesAdded_) + "_" + fileName_;
+            name = fileName_ + "_" + std::to_string(meshesAdded_);
+            fromFileName = true;
+        }
+        // The user never named the mesh so: a file called "hpship.obj" must not make it read
+        // as a hardpoint, which would leave its geometry out.
+        if (fromFileName && IsHardpointName(name.c_str())) {
+            name = "Mesh_" + name;
         }
         return name;
     }

@@ -40,9 +40,9 @@ std::optional<std::string> SourceReplacedBy(const std::string& outputPath,
                                             const std::vector<std::string>& sourceFiles) {
     for (std::size_t i = 0; i < sourceFiles.size(); ++i) {
         if (IsSameFile(outputPath, sourceFiles[i])) {
-            return "Will not export to '" + TerminalText(outputPath) + "': it is " +
+            return "Will not export to '" + NameInMessage(outputPath) + "': it is " +
                    (i == 0 ? std::string("the model file")
-                           : "'" + TerminalText(sourceFiles[i]) + "', which the model refers to") +
+                           : "'" + NameInMessage(sourceFiles[i]) + "', which the model refers to") +
                    ", and the export would replace the file it is made from.";
         }
     }
@@ -111,7 +111,7 @@ std::int32_t RunExport(ztModel model, UserInterface& ui,
     //    A path that is the stream's own file is refused: that file is removed after the
     //    tree file is written, so the model would end up in no file at all.
     if (IsSameFile(*outputPath, TempStreamFileName)) {
-        ui.ShowMessage(SavedAsStreamText + std::string("\n") + TerminalText(FullPath(*outputPath)),
+        ui.ShowMessage(SavedAsStreamText + std::string("\n") + NameInMessage(FullPath(*outputPath)),
                        TreeErrorCaption, MessageBoxError);
         return -1;
     }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/terminal_text.h"
 #include "files/paths.h"
 #include "mesh/mesh_data_stream.h"
 #include "mesh/mesh_stream_decoder.h"
@@ -51,7 +52,7 @@ constexpr std::chrono::milliseconds PollInterval{25};
 constexpr std::chrono::milliseconds EmptyFileGrace{500};
 
 Error CannotCreate(const std::string& path, const std::string& why) {
-    return Error{ErrorCode::CannotCreate, FullPath(path) + ": " + why};
+    return Error{ErrorCode::CannotCreate, NameInMessage(FullPath(path)) + ": " + why};
 }
 
 // The folder part of a full path.
@@ -69,7 +70,7 @@ std::string WhyNotFree(const OccupantReport& report, const std::string& path) {
     // What a stopped export left may as well be the user's, so it stays; the user is told
     // how to be rid of it.
     const std::string deleteIfIdle = "If no export is running in the folder " +
-                                     FolderOf(FullPath(path)) +
+                                     NameInMessage(FolderOf(FullPath(path))) +
                                      ", delete the file, then export again";
     switch (report.occupant) {
         case Occupant::Folder:
@@ -110,7 +111,8 @@ std::string WhyNotFree(const OccupantReport& report, const std::string& path) {
 }
 
 Error ReadBackError(ErrorCode code, const std::string& path, const std::string& what) {
-    return Error{code, "cannot read the mesh data back from '" + path + "': " + what};
+    return Error{code,
+                 "cannot read the mesh data back from '" + NameInMessage(path) + "': " + what};
 }
 
 // What a stopped run leaves at the name: its whole stream goes; one it began and did not
@@ -164,8 +166,8 @@ Status TemporaryStream::Write(const MeshList& meshes) {
     const Status written = AppendGathered(file_, stream.GetPieces());
     if (!written) {
         Remove();
-        return Error{ErrorCode::CannotWrite,
-                     "cannot write the mesh data file \"" + path_ + "\": " + written.message()};
+        return Error{ErrorCode::CannotWrite, "cannot write the mesh data file \"" +
+                                                 NameInMessage(path_) + "\": " + written.message()};
     }
     return Status::Ok();
 }

@@ -22,7 +22,7 @@ Status BuildAndWriteTreeFile(const MeshList& meshes, TemporaryStream& stream,
     tree = std::make_unique<NodeTree>();
     BuildCompoundLayout(*tree, meshes, std::move(bytes.value()));
     if (Status written = WriteUtfFile(*tree, outputPath.c_str()); !written) {
-        return Error{written.code(), "Could not write " + TerminalText(outputPath) + ": " +
+        return Error{written.code(), "Could not write " + NameInMessage(outputPath) + ": " +
                                          written.message() +
                                          "\nA file that was already there is unchanged."};
     }

@@ -216,7 +216,7 @@ TEST(ImportGltf, TheRootAddedAboveSeveralRootNodesNamesNoMesh) {
         {"unnamed root nodes",
          "[0, 1, 2]",
          R"([{"mesh": 0}, {"mesh": 1}, {"mesh": 2}])",
-         {"Engine", "Nozzle", "Mesh2_roots.gltf"}},
+         {"Engine", "Nozzle", "roots.gltf_2"}},
         {"named and unnamed",
          "[0, 1]",
          R"([{"name": "Pylon", "mesh": 0}, {"mesh": 1}])",
@@ -524,15 +524,15 @@ TEST(ImportModel, AUnitThatIsNoSensibleLengthIsRefused) {
     }
 }
 
-// A mesh without a name of its own is named after the file, behind a word that keeps a
-// file name beginning with "hp" from making it a hardpoint, which would leave it out.
+// A mesh without a name of its own is named after the file; where that name would read as
+// a hardpoint's (a file name beginning with "hp"), a word before it keeps the geometry in.
 TEST(ImportObj, AMadeUpNameNeverReadsAsAHardpointName) {
     ScratchFolder scratch;
     WriteWholeFile(scratch / "hpship.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     Imported model = Import(scratch / "hpship.obj");
     ASSERT_TRUE(model.status.ok()) << model.status.message();
     ASSERT_EQ(model.meshes.size(), 1u);
-    EXPECT_EQ(model.meshes[0].name, "Mesh0_hpship.obj");
+    EXPECT_EQ(model.meshes[0].name, "Mesh_hpship.obj");
 }
 
 TEST(ImportModel, AFileThatCannotBeReadNamesItself) {

@@ -283,6 +283,9 @@ TEST_F(UtfWriterTest, FailuresLeaveEverythingAsItWasAndSayWhy) {
     const std::vector<Case> cases = {
         {"folder missing", "missing/model.cmp", [](const fs::path&) {}, ErrorCode::CannotCreate,
          "cannot create '<>/missing/model.cmp.*.tmp': No such file or directory"},
+        {"a line break in the missing folder's name", "new\nfolder/model.cmp",
+         [](const fs::path&) {}, ErrorCode::CannotCreate,
+         "cannot create '<>/new\\x0Afolder/model.cmp.*.tmp': No such file or directory"},
         {"folder is a file", "file/model.cmp",
          [](const fs::path& f) { WriteWholeFile(f / "file", "old"); }, ErrorCode::CannotCreate,
          "cannot create '<>/file/model.cmp.*.tmp': Not a directory"},
