@@ -259,6 +259,8 @@ deb_holds() {
         ./usr/share/doc/cmpexport/README.md ./usr/share/man/man1/cmpinfo.1.gz \
         ./usr/share/man/man1/modelhost.1.gz \
         ./usr/share/cmpexport/blender/cmpexport/__init__.py \
+        ./usr/share/cmpexport/blender/cmpexport/export.py \
+        ./usr/share/cmpexport/blender/cmpexport/import_.py \
         ./usr/share/cmpexport/blender/cmpexport/programs.py \
         ./usr/share/cmpexport/blender/cmpexport/scene_file.py | sort >"$scratch/deb-expected"
     cat "$scratch/deb-contents"
@@ -320,7 +322,8 @@ blender_run() {
 addon_zip=$(absolute "dist/cmpexport-blender-$version.zip")
 addon_zip_holds() {
     unzip -Z1 "$addon_zip" | grep -v '/$' | sort >"$scratch/addon-contents"
-    printf '%s\n' cmpexport/__init__.py cmpexport/programs.py cmpexport/scene_file.py |
+    printf '%s\n' cmpexport/__init__.py cmpexport/export.py cmpexport/import_.py \
+        cmpexport/programs.py cmpexport/scene_file.py |
         sort >"$scratch/addon-expected"
     cat "$scratch/addon-contents"
     diff "$scratch/addon-expected" "$scratch/addon-contents"

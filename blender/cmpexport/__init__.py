@@ -21,15 +21,14 @@ if "bpy" in locals():
 
     importlib.reload(programs)
     importlib.reload(scene_file)
-
-import os
-import tempfile
+    importlib.reload(export)
+    importlib.reload(import_)
 
 import bpy
 from bpy.props import BoolProperty, EnumProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import programs, scene_file
+from . import export, import_, programs, scene_file
 
 
 class CmpExportPreferences(bpy.types.AddonPreferences):
@@ -46,99 +45,9 @@ class CmpExportPreferences(bpy.types.AddonPreferences):
         self.layout.prop(self, "modelhost_path")
 
 
-def _preferences(context):
-    addon = context.preferences.addons.get(__package__)
-    return addon.preferences if addon is not None else None
-
-
 def _configured_path(context):
-    preferences = _preferences(context)
-    return preferences.modelhost_path if preferences is not None else ""
-
-
-def _with_extension(path):
-    """".cmp" added to a name without any dot, as the exporter's save dialog adds it."""
-    folder, name = os.path.split(path)
-    return path if "." in name or not name else path + ".cmp"
-
-
-def _naming_object(context, written, naming):
-    """The --first arguments for the object that names the model, if it is in the file."""
-    active = context.view_layer.objects.active
-    if naming == "ACTIVE" and active is not None and active.name in written:
-        return ["--first", active.name]
-    return []
-
-
-def export_model(context, target, selected_only, apply_modifiers, naming):
-    """Exports the scene to `target`; returns the reports, as (level, text) pairs."""
-    modelhost = programs.find_program("modelhost", _configured_path(context))
-    with tempfile.TemporaryDirectory(prefix="cmpexport-") as folder:
-        model = os.path.join(folder, "model.glb")
-        written = scene_file.write_model_file(context, model, selected_only, apply_modifiers)
-        if not written:
-            return [("ERROR", "Nothing to export: no %sobject has faces"
-                     % ("selected " if selected_only else ""))]
-        first = _naming_object(context, written, naming)
-
-        # The plan first: a model the plug-in refuses is told in its own words, and the
-        # file already there stays as it is.
-        status, listing, errors = programs.run([modelhost, "--list"] + first + [model], folder)
-        if status != 0:
-            return [("ERROR", text) for text in programs.messages_of(errors)] or [
-                ("ERROR", "modelhost could not read the model (status %d)" % status)]
-        counts, size, refusal, empty = programs.plan_of(listing)
-        if refusal:
-            return [("ERROR", "The plug-in refuses the model, nothing was written: "
-                     + "; ".join(refusal))]
-        if empty:
-            return [("ERROR", "Nothing to export: the model is empty")]
-
-        # The file browser has asked before replacing a file; the plug-in stages its
-        # output and replaces the file only with a complete export.
-        status, _, errors = programs.run(
-            [modelhost, "--ui", "console", "--save-as", target, "--overwrite"] + first + [model],
-            folder)
-        messages = list(dict.fromkeys(programs.messages_of(errors)))
-        if status != 0:
-            return [("ERROR", text) for text in messages] or [
-                ("ERROR", "modelhost ended with status %d and wrote nothing" % status)]
-        reports = [("WARNING", text) for text in messages]
-        reports.append(("INFO", "Exported %s: %s; size %s" % (target, counts, size)))
-        return reports
-
-
-def _count(number, one, many):
-    return "%d %s" % (number, one if number == 1 else many)
-
-
-def import_model(context, source):
-    """Imports `source` through cmpinfo's glTF; returns the reports."""
-    cmpinfo = programs.find_program("cmpinfo", _configured_path(context))
-    with tempfile.TemporaryDirectory(prefix="cmpexport-") as folder:
-        model = os.path.join(folder, "model.glb")
-        status, _, errors = programs.run([cmpinfo, "--gltf", model, source], folder)
-        if status != 0:
-            return [("ERROR", line[len("cmpinfo: "):] if line.startswith("cmpinfo: ") else line)
-                    for line in errors.splitlines() if line.strip()] or [
-                ("ERROR", "cmpinfo could not read %s (status %d)" % (source, status))]
-        # Blender 3.4's glTF add-on still uses numpy.bool, which numpy 1.24 removed; the
-        # alias must be back before that add-on's import code runs.
-        import numpy
-        if "bool" not in vars(numpy):
-            numpy.bool = bool
-        bpy.ops.import_scene.gltf(filepath=model)
-        hardpoints = 0
-        for obj in context.selected_objects:
-            # cmpinfo writes each hardpoint as an empty node with its kind in the extras,
-            # which Blender keeps as a custom property: show its axes.
-            if obj.type == "EMPTY" and "kind" in obj.keys():
-                obj.empty_display_type = "ARROWS"
-                obj.empty_display_size = 0.5
-                hardpoints += 1
-        meshes = sum(1 for obj in context.selected_objects if obj.type == "MESH")
-        return [("INFO", "Imported %s: %s, %s" % (source, _count(meshes, "mesh", "meshes"),
-                                                  _count(hardpoints, "hardpoint", "hardpoints")))]
+    addon = context.preferences.addons.get(__package__)
+    return addon.preferences.modelhost_path if addon is not None else ""
 
 
 def _report_all(operator, reports):
@@ -183,9 +92,10 @@ class ExportCmp(bpy.types.Operator, ExportHelper):
         default="ACTIVE")
 
     def execute(self, context):
-        target = _with_extension(bpy.path.abspath(self.filepath))
-        return _run_reporting(self, lambda: export_model(
-            context, target, self.use_selection, self.use_modifiers, self.naming))
+        settings = {"filepath": bpy.path.abspath(self.filepath),
+                    "use_selection": self.use_selection, "use_modifiers": self.use_modifiers,
+                    "naming": self.naming, "modelhost_path": _configured_path(context)}
+        return _run_reporting(self, lambda: export.save(context, settings))
 
 
 class ImportCmp(bpy.types.Operator, ImportHelper):
@@ -200,7 +110,8 @@ class ImportCmp(bpy.types.Operator, ImportHelper):
 
     def execute(self, context):
         source = bpy.path.abspath(self.filepath)
-        return _run_reporting(self, lambda: import_model(context, source))
+        return _run_reporting(self, lambda: import_.load(context, source,
+                                                         _configured_path(context)))
 
 
 def menu_export(self, context):
