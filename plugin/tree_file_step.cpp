@@ -1,5 +1,8 @@
 #include "plugin/tree_file_step.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "core/terminal_text.h"
 #include "mesh/mesh_data_stream.h"
 #include "tree/compound_layout.h"
@@ -21,10 +24,15 @@ Status BuildAndWriteTreeFile(const MeshList& meshes, TemporaryStream& stream,
     }
     tree = std::make_unique<NodeTree>();
     BuildCompoundLayout(*tree, meshes, std::move(bytes.value()));
+    // A failed write leaves what stood at the path as it was: worth telling only where
+    // there was a file to keep.
+    std::error_code unknown;
+    const bool fileWasThere =
+        std::filesystem::exists(std::filesystem::symlink_status(outputPath, unknown));
     if (Status written = WriteUtfFile(*tree, outputPath.c_str()); !written) {
-        return Error{written.code(), "Could not write " + NameInMessage(outputPath) + ": " +
-                                         written.message() +
-                                         "\nA file that was already there is unchanged."};
+        return Error{written.code(),
+                     "Could not write " + NameInMessage(outputPath) + ": " + written.message() +
+                         (fileWasThere ? "\nA file that was already there is unchanged." : "")};
     }
     return Status::Ok();
 }

@@ -60,8 +60,8 @@ def _run_reporting(operator, work):
     # Whatever goes wrong reaches the user as a report, never as a traceback.
     try:
         reports = work()
-    except programs.ProgramNotFound as missing:
-        reports = [("ERROR", str(missing))]
+    except (programs.ProgramNotFound, export.Refused) as refusal:
+        reports = [("ERROR", str(refusal))]
     except Exception as failure:
         reports = [("ERROR", "%s: %s" % (type(failure).__name__, failure))]
     return _report_all(operator, reports)
@@ -92,7 +92,7 @@ class ExportCmp(bpy.types.Operator, ExportHelper):
         default="ACTIVE")
 
     def execute(self, context):
-        settings = {"filepath": bpy.path.abspath(self.filepath),
+        settings = {"filepath": self.filepath,
                     "use_selection": self.use_selection, "use_modifiers": self.use_modifiers,
                     "naming": self.naming, "modelhost_path": _configured_path(context)}
         return _run_reporting(self, lambda: export.save(context, settings))
@@ -109,9 +109,8 @@ class ImportCmp(bpy.types.Operator, ImportHelper):
     filter_glob: StringProperty(default="*.cmp", options={"HIDDEN"})
 
     def execute(self, context):
-        source = bpy.path.abspath(self.filepath)
-        return _run_reporting(self, lambda: import_.load(context, source,
-                                                         _configured_path(context)))
+        return _run_reporting(self, lambda: import_.load(
+            context, export.full_path(self.filepath), _configured_path(context)))
 
 
 def menu_export(self, context):

@@ -1,10 +1,18 @@
 # File > Export > Compound model (.cmp): the scene, gathered as Blender shows it
 # (scene_file.py), handed to the exporter's plug-in through modelhost, whose words become
-# the reports the user reads.
+# the reports the user reads, in Blender's terms.
+import contextlib
 import os
+import re
 import tempfile
 
+import bpy
+
 from . import programs, scene_file
+
+
+class Refused(Exception):
+    """A reason not to export, for the user."""
 
 
 def _with_extension(path):
@@ -13,20 +21,114 @@ def _with_extension(path):
     return path if "." in name or not name else path + ".cmp"
 
 
+def full_path(filepath):
+    """A path as Blender's exporters take it: "//" from the blend file's folder (refused
+    when the blend file has never been saved), any other relative path from the working
+    folder."""
+    if filepath.startswith("//"):
+        if not bpy.data.filepath:
+            raise Refused("%s is relative to the blend file, which has not been saved yet: "
+                          "save it first, or choose a full path" % filepath)
+        filepath = bpy.path.abspath(filepath)
+    return os.path.abspath(filepath)
+
+
+def target_of(filepath):
+    """The file to write: full_path, with ".cmp" added to a name without a dot."""
+    return _with_extension(full_path(filepath))
+
+
+def _check_target(target):
+    """What the file browser lets through but the export cannot write, in the user's terms
+    (the plug-in's own message would name the file it stages)."""
+    folder = os.path.dirname(target)
+    if not os.path.isdir(folder):
+        raise Refused("The folder %s does not exist; nothing was exported" % folder)
+    if os.path.isdir(target):
+        raise Refused("%s is a folder; choose a file name" % target)
+    if not os.access(folder, os.W_OK):
+        raise Refused("The folder %s is read-only; nothing was exported" % folder)
+
+
+def _is_hardpoint_name(name):
+    return name[:2].lower() == "hp"
+
+
 def _naming_object(context, written, naming):
-    """The --first arguments for the object that names the model, if it is in the file."""
+    """The --first arguments for the object that names the model: the active one when
+    asked and it is in the file, else the first in the file; never a hardpoint while the
+    file has anything else."""
+    candidates = [name for name in written if not _is_hardpoint_name(name)] or written
     active = context.view_layer.objects.active
-    if naming == "ACTIVE" and active is not None and active.name in written:
-        return ["--first", active.name]
-    return []
+    if naming == "ACTIVE" and active is not None and active.name in candidates:
+        chosen = active.name
+    else:
+        chosen = candidates[0]
+    return ["--first", chosen] if chosen != written[0] else []
+
+
+@contextlib.contextmanager
+def _object_mode(context):
+    """Edit Mode left for the export, as Blender's own exporters do (an object being edited
+    keeps its edits to itself until then), and entered again afterwards."""
+    active = context.view_layer.objects.active
+    mode = active.mode if active is not None else "OBJECT"
+    if mode != "OBJECT" and bpy.ops.object.mode_set.poll():
+        bpy.ops.object.mode_set(mode="OBJECT")
+    try:
+        yield
+    finally:
+        if mode != "OBJECT" and context.view_layer.objects.active is active and \
+                bpy.ops.object.mode_set.poll():
+            bpy.ops.object.mode_set(mode=mode)
+
+
+# The plug-in's dialog captions and modelhost's closing lines, which say in a host's or a
+# command line's terms what the reports say in Blender's.
+_CAPTION = re.compile(r"^(Export QV CMP|Error exporting (CMP|VMS) file|Ahem\.\. hello\? :-\))"
+                      r": ((Error|Warning|Information): )?")
+_STAGED_NAME = re.compile(r"'([^']*)\.[A-Za-z0-9]{6}\.tmp'")
+_OPTION_HINT = re.compile(r" \(--first MESH[^)]*\)")
+
+
+def plain_messages(errors, model_file, existed):
+    """modelhost's and the plug-in's messages (standard error), one report each, in the
+    terms a Blender user knows: no captions, no command-line options, no temporary files.
+    `existed`: whether the target was there before (else the plug-in's note that it is
+    unchanged means nothing)."""
+    messages = []
+    for line in programs.messages_of(errors):
+        if line.startswith("the export wrote no file") or \
+                line.startswith("Could not open export file for some reason"):
+            continue
+        line = _CAPTION.sub("", line)
+        line = _STAGED_NAME.sub(r"'\1'", line)
+        line = _OPTION_HINT.sub("", line)
+        line = line.replace(model_file, "the scene")
+        if not existed and line == "A file that was already there is unchanged.":
+            continue
+        if line not in messages:
+            messages.append(line)
+    return messages
 
 
 def save(context, settings):
     """Exports the scene as `settings` say (a dict: filepath, use_selection,
-    use_modifiers, naming, modelhost_path); returns the reports, as (level, text) pairs."""
-    target = _with_extension(settings["filepath"])
+    use_modifiers, naming, modelhost_path); returns the reports, as (level, text) pairs,
+    the last of which sums up."""
+    try:
+        target = target_of(settings["filepath"])
+        _check_target(target)
+        modelhost = programs.find_program("modelhost", settings["modelhost_path"])
+        with _object_mode(context):
+            return _export(context, settings, target, modelhost)
+    except Refused as refusal:
+        return [("ERROR", str(refusal))]
+
+
+def _export(context, settings, target, modelhost):
     selected_only = settings["use_selection"]
-    modelhost = programs.find_program("modelhost", settings["modelhost_path"])
+    existed = os.path.exists(target)
     with tempfile.TemporaryDirectory(prefix="cmpexport-") as folder:
         model = os.path.join(folder, "model.glb")
         written = scene_file.write_model_file(context, model, selected_only,
@@ -40,7 +142,7 @@ def save(context, settings):
         # file already there stays as it is.
         status, listing, errors = programs.run([modelhost, "--list"] + first + [model], folder)
         if status != 0:
-            return [("ERROR", text) for text in programs.messages_of(errors)] or [
+            return [("ERROR", text) for text in plain_messages(errors, model, existed)] or [
                 ("ERROR", "modelhost could not read the model (status %d)" % status)]
         counts, size, refusal, empty = programs.plan_of(listing)
         if refusal:
@@ -54,10 +156,18 @@ def save(context, settings):
         status, _, errors = programs.run(
             [modelhost, "--ui", "console", "--save-as", target, "--overwrite"] + first + [model],
             folder)
-        messages = list(dict.fromkeys(programs.messages_of(errors)))
+        messages = plain_messages(errors, model, existed)
         if status != 0:
             return [("ERROR", text) for text in messages] or [
-                ("ERROR", "modelhost ended with status %d and wrote nothing" % status)]
+                ("ERROR", "the export ended with status %d and wrote nothing" % status)]
+        if not os.path.isfile(target):
+            return [("ERROR", text) for text in messages] + [
+                ("ERROR", "%s was not written" % target)]
         reports = [("WARNING", text) for text in messages]
-        reports.append(("INFO", "Exported %s: %s; size %s" % (target, counts, size)))
+        name = os.path.basename(target)
+        if messages:
+            reports.append(("WARNING", "Exported %s with %d warning%s (see Info)"
+                            % (name, len(messages), "" if len(messages) == 1 else "s")))
+        else:
+            reports.append(("INFO", "Exported %s: %s; size %s" % (name, counts, size)))
         return reports

@@ -170,6 +170,45 @@ def export_cases(modelhost):
     fresh()
     cases["nothing to export"] = call(bpy.ops.export_scene.cmp, filepath=target("empty.cmp"))
 
+    # Paths as Blender's exporters take them: relative to the working folder, and "//"
+    # relative to the blend file, which this session never saved.
+    fresh()
+    make_scenes.add_primitive("cube", "Hull")
+    working = os.getcwd()
+    os.chdir(folder)
+    cases["relative path"] = call(bpy.ops.export_scene.cmp, filepath="relative")
+    os.chdir(working)
+    cases["relative to an unsaved blend file"] = call(bpy.ops.export_scene.cmp,
+                                                       filepath="//unsaved.cmp")
+
+    # Edit Mode: the mesh as edited (twice the size), though the edit is not yet in the
+    # object's data; Edit Mode again afterwards.
+    fresh()
+    edited = make_scenes.add_primitive("cube", "Hull")
+    bpy.context.view_layer.objects.active = edited
+    bpy.ops.object.mode_set(mode="EDIT")
+    import bmesh
+    mesh = bmesh.from_edit_mesh(edited.data)
+    for vertex in mesh.verts:
+        vertex.co *= 2
+    bmesh.update_edit_mesh(edited.data)
+    cases["edit mode"] = call(bpy.ops.export_scene.cmp, filepath=target("edited.cmp"),
+                              use_modifiers=False)
+    cases["edit mode"]["mode after"] = edited.mode
+    bpy.ops.object.mode_set(mode="OBJECT")
+
+    # A hardpoint active or first by name never names the model while a hull is there.
+    for naming in ("ACTIVE", "FIRST"):
+        fresh()
+        make_scenes.add_primitive("cube", "Hull")
+        point = make_scenes.add_hardpoint("Hp_Fixed_Aft", (0, -2, 0))
+        bpy.context.view_layer.objects.active = point
+        name = "named-%s.cmp" % naming.lower()
+        cases["named " + naming] = call(bpy.ops.export_scene.cmp, filepath=target(name),
+                                        naming=naming)
+        with open(target(name), "rb") as written:
+            cases["named " + naming]["after the hull"] = b"Hull.3db" in written.read()
+
     with open(target("garbage.cmp"), "wb") as garbage:
         garbage.write(b"UTF not really a tree file")
     cases["import refused"] = call(bpy.ops.import_scene.cmp, filepath=target("garbage.cmp"))

@@ -91,10 +91,10 @@ TEST_F(BlenderAddOn, ExportsEveryTriangleAsBlenderShowsIt) {
     const Reports reports = ReportsOf(exported);
     ASSERT_EQ(reports.size(), 1u) << exported.dump();
     EXPECT_EQ(reports[0].first, "INFO");
-    EXPECT_EQ(reports[0].second.rfind("Exported " + Out("ship.cmp").string() +
-                                          ": 10 geometry meshes, 1 Fixed hardpoint, 1 Revolute "
-                                          "hardpoint, 0 left out; size ",
-                                      0),
+    EXPECT_EQ(reports[0].second.rfind(
+                  "Exported ship.cmp: 10 geometry meshes, 1 Fixed hardpoint, 1 Revolute "
+                  "hardpoint, 0 left out; size ",
+                  0),
               0u)
         << reports[0].second;
     EXPECT_EQ(exported["leftovers"], nlohmann::json::array());
@@ -125,9 +125,7 @@ TEST_F(BlenderAddOn, TheFileIsModelhostsOwnForTheSameModelFile) {
 TEST_F(BlenderAddOn, ImportGivesBackTheStoredTrianglesAndHardpoints) {
     const nlohmann::json& imported = session_["import"];
     EXPECT_EQ(imported["result"], nlohmann::json::array({"FINISHED"}));
-    EXPECT_EQ(
-        ReportsOf(imported),
-        (Reports{{"INFO", "Imported " + Out("ship.cmp").string() + ": 1 mesh, 2 hardpoints"}}));
+    EXPECT_EQ(ReportsOf(imported), (Reports{{"INFO", "Imported ship.cmp: 1 mesh, 2 hardpoints"}}));
     EXPECT_EQ(imported["leftovers"], nlohmann::json::array());
 
     const StoredModel model = ReadWritten(Out("ship.cmp"));
@@ -144,11 +142,13 @@ TEST_F(BlenderAddOn, ImportGivesBackTheStoredTrianglesAndHardpoints) {
     const nlohmann::json& hardpoints = session_["imported hardpoints"];
     ASSERT_EQ(hardpoints.size(), model.hardpoints.size());
     for (const StoredHardpoint& stored : model.hardpoints) {
-        const auto found =
-            std::find_if(hardpoints.begin(), hardpoints.end(),
-                         [&](const nlohmann::json& h) { return h["name"] == stored.name; });
+        // Named as an export reads a hardpoint, so that exporting them again keeps them.
+        const std::string kind = stored.kind == HardpointKind::Fixed ? "Fixed" : "Revolute";
+        const auto found = std::find_if(
+            hardpoints.begin(), hardpoints.end(),
+            [&](const nlohmann::json& h) { return h["name"] == "Hp_" + kind + "_" + stored.name; });
         ASSERT_NE(found, hardpoints.end()) << stored.name;
-        EXPECT_EQ((*found)["kind"], stored.kind == HardpointKind::Fixed ? "Fixed" : "Revolute");
+        EXPECT_EQ((*found)["kind"], kind);
         EXPECT_EQ((*found)["display"], "ARROWS");
         EXPECT_TRUE(Near(BlenderToFile((*found)["location"]), ToPoint(stored.position), tolerance))
             << stored.name;
@@ -170,10 +170,7 @@ TEST_F(BlenderAddOn, EveryFailureIsReportedAndLeavesNothingBehind) {
          {{"WARNING",
            "mesh 'Hp_Gun01' is left out of the export: name begins with Hp but names neither "
            "Fixed nor Revolute"},
-          {"INFO", "Exported " + cases +
-                       "/leftout.cmp: 1 geometry mesh, 0 Fixed hardpoints, 0 Revolute "
-                       "hardpoints, 1 left out; size 2.00 x 2.00 x 2.00 in the model, 0.022 x "
-                       "0.022 x 0.022 in the file"}}},
+          {"WARNING", "Exported leftout.cmp with 1 warning (see Info)"}}},
         {"over the limits",
          "RAISED",
          {{"ERROR",
@@ -193,17 +190,15 @@ TEST_F(BlenderAddOn, EveryFailureIsReportedAndLeavesNothingBehind) {
            "Exporter)"}}},
         {"missing folder",
          "RAISED",
-         {{"ERROR",
-           "Export QV CMP: The folder " + cases + "/missing does not exist. Nothing exported."},
-          {"ERROR", "the export wrote no file: the save dialog did not accept '" + cases +
-                        "/missing/ship.cmp'"}}},
+         {{"ERROR", "The folder " + cases + "/missing does not exist; nothing was exported"}}},
         {"a folder in the way",
          "RAISED",
-         {{"ERROR", "Export QV CMP: " + cases +
-                        "/taken.cmp is a folder; choose a file name. Nothing "
-                        "exported."},
-          {"ERROR",
-           "the export wrote no file: the save dialog did not accept '" + cases + "/taken.cmp'"}}},
+         {{"ERROR", cases + "/taken.cmp is a folder; choose a file name"}}},
+        {"relative to an unsaved blend file",
+         "RAISED",
+         {{"ERROR",
+           "//unsaved.cmp is relative to the blend file, which has not been saved yet: save it "
+           "first, or choose a full path"}}},
         {"nothing to export", "RAISED", {{"ERROR", "Nothing to export: no object has faces"}}},
         {"import refused",
          "RAISED",
@@ -216,10 +211,31 @@ TEST_F(BlenderAddOn, EveryFailureIsReportedAndLeavesNothingBehind) {
         EXPECT_EQ(ReportsOf(call), c.reports) << c.name;
         EXPECT_EQ(call["leftovers"], nlohmann::json::array()) << c.name;
     }
-    // Only the one export that succeeded wrote a file; the user's file is as it was.
+    // Only the exports that succeeded wrote a file; the user's file is as it was.
     EXPECT_EQ(session_["cases"]["files"],
-              nlohmann::json::array({"garbage.cmp", "kept.cmp", "leftout.cmp", "taken.cmp"}));
+              nlohmann::json::array({"edited.cmp", "garbage.cmp", "kept.cmp", "leftout.cmp",
+                                     "named-active.cmp", "named-first.cmp", "relative.cmp",
+                                     "taken.cmp"}));
     EXPECT_EQ(ReadWholeFile(Out("cases/kept.cmp")), "the user's file");
+}
+
+// What a Blender user does without thinking: a path relative to the working folder, an
+// object still in Edit Mode (exported as edited, and left in Edit Mode), a hardpoint that
+// is active or first by name (the model is still named after the hull).
+TEST_F(BlenderAddOn, EverydayHabitsExportWhatTheUserMeant) {
+    const nlohmann::json& cases = session_["cases"];
+    EXPECT_EQ(cases["relative path"]["result"], nlohmann::json::array({"FINISHED"}));
+    const nlohmann::json& edited = cases["edit mode"];
+    EXPECT_EQ(edited["result"], nlohmann::json::array({"FINISHED"}));
+    const Reports reports = ReportsOf(edited);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_NE(reports.back().second.find("size 4.00 x 4.00 x 4.00 in the model"), std::string::npos)
+        << reports.back().second;
+    EXPECT_EQ(edited["mode after"], "EDIT");
+    for (const char* naming : {"named ACTIVE", "named FIRST"}) {
+        EXPECT_EQ(cases[naming]["result"], nlohmann::json::array({"FINISHED"})) << naming;
+        EXPECT_EQ(cases[naming]["after the hull"], true) << naming;
+    }
 }
 
 }  // namespace

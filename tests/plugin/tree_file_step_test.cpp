@@ -61,6 +61,7 @@ TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
         ErrorCode code;
         bool treeShown;
         const char* textPart;
+        bool fileWasThere = false;  // the message says it is unchanged exactly then
     } cases[] = {
         {"stream missing", false, "ship.cmp", ErrorCode::CannotRead, false,
          "Could not read the mesh data back: cannot read the mesh data back from '___temp.vms'"},
@@ -68,10 +69,14 @@ TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
          "missing/ship.cmp: cannot create"},
         {"file in the way", true, "taken/ship.cmp", ErrorCode::CannotCreate, true,
          "Not a directory"},
+        {"read-only file", true, "kept.cmp", ErrorCode::CannotReplace, true,
+         "kept.cmp': the file is read-only", true},
     };
     for (const Case& c : cases) {
         ScratchFolder scratch;
         WriteWholeFile(scratch / "taken", "mine");
+        WriteWholeFile(scratch / "kept.cmp", "mine");
+        fs::permissions(scratch / "kept.cmp", fs::perms::owner_read);
         const MeshList meshes = ShipMeshes();
         TemporaryStream stream;
         if (c.writeStream) {
@@ -84,7 +89,10 @@ TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
         EXPECT_EQ(outcome.code(), c.code) << c.name;
         EXPECT_NE(outcome.message().find(c.textPart), std::string::npos)
             << c.name << ": " << outcome.message();
-        EXPECT_FALSE(fs::exists(scratch / c.outputName)) << c.name;
+        EXPECT_EQ(outcome.message().find("already there is unchanged") != std::string::npos,
+                  c.fileWasThere)
+            << c.name << ": " << outcome.message();
+        EXPECT_EQ(fs::exists(scratch / c.outputName), c.fileWasThere) << c.name;
         EXPECT_FALSE(fs::exists(TempStreamFileName)) << c.name;
     }
 }
