@@ -128,17 +128,25 @@ std::string FormatProblemText(const FormatProblem& problem) {
            std::to_string(problem.at) + ")";
 }
 
+std::vector<std::string> RefusalReasons(const std::vector<FormatProblem>& problems) {
+    std::vector<std::string> reasons;
+    const std::size_t listed = std::min(problems.size(), MaxListedProblems);
+    for (std::size_t i = 0; i < listed; ++i) {
+        reasons.push_back(FormatProblemText(problems[i]));
+    }
+    if (problems.size() > listed) {
+        reasons.push_back("and " + std::to_string(problems.size() - listed) + " more problems");
+    }
+    return reasons;
+}
+
 Status RefusalOf(const std::vector<FormatProblem>& problems) {
     if (problems.empty()) {
         return Status::Ok();
     }
     std::string message;
-    const std::size_t listed = std::min(problems.size(), MaxListedProblems);
-    for (std::size_t i = 0; i < listed; ++i) {
-        message += (i == 0 ? "" : "\n") + FormatProblemText(problems[i]);
-    }
-    if (problems.size() > listed) {
-        message += "\nand " + std::to_string(problems.size() - listed) + " more problems";
+    for (const std::string& reason : RefusalReasons(problems)) {
+        message += (message.empty() ? "" : "\n") + reason;
     }
     return Error{ErrorCode::ModelRefused, message};
 }

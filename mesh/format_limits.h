@@ -48,8 +48,13 @@ std::vector<FormatProblem> FindFormatProblems(const MeshList& meshes);
 //   mesh "Hull" uses vertex 70 but has 64 vertices (triangle 3)
 std::string FormatProblemText(const FormatProblem& problem);
 
-// Ok without problems; otherwise ErrorCode::ModelRefused whose message lists the first
-// MaxListedProblems problems one a line and sums up the rest ("and 3 more problems").
+// The refusal's reasons: the first MaxListedProblems problems in words, then a line that
+// sums up the rest ("and 3 more problems"). A reason holds a line break only where a
+// mesh name does.
+std::vector<std::string> RefusalReasons(const std::vector<FormatProblem>& problems);
+
+// Ok without problems; otherwise ErrorCode::ModelRefused whose message is the reasons,
+// one a line.
 Status RefusalOf(const std::vector<FormatProblem>& problems);
 
 // RefusalOf(FindFormatProblems(meshes)), checked before any byte is written.

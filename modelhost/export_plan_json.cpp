@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <sstream>
+#include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -97,22 +97,17 @@ Json ProblemJson(const FormatProblem& problem) {
     return {{"kind", "not finite"}, {"mesh", problem.meshName}, {"vertex", problem.at}};
 }
 
-// The plug-in's message one line a reason, and the same reasons field by field; past
-// MaxListedProblems the message sums up the rest in a last line, and "unlistedProblems"
+// The plug-in's reasons in its words, and the same reasons field by field; past
+// MaxListedProblems the words sum up the rest in a last reason, and "unlistedProblems"
 // counts them.
 Json RefusalJson(const std::vector<FormatProblem>& problems) {
-    Json reasons = Json::array();
-    std::istringstream message(RefusalOf(problems).message());
-    for (std::string line; std::getline(message, line);) {
-        reasons.push_back(line);
-    }
     Json listed = Json::array();
     const std::size_t count = std::min(problems.size(), MaxListedProblems);
     for (std::size_t i = 0; i < count; ++i) {
         listed.push_back(ProblemJson(problems[i]));
     }
     return {{"verdict", "refused"},
-            {"reasons", std::move(reasons)},
+            {"reasons", RefusalReasons(problems)},
             {"problems", std::move(listed)},
             {"unlistedProblems", problems.size() - count}};
 }

@@ -131,6 +131,22 @@ TEST(ListJson, CarriesThePlanFieldByField) {
     }
 }
 
+// Past the reasons the plug-in lists, the words sum up the rest and the count says how
+// many; a line break in a name stays inside its reason.
+TEST(ListJson, ARefusalPastTheListedReasonsCountsTheRest) {
+    ModelBuilder model;
+    for (int i = 0; i < 12; ++i) {
+        ModelBuilder::AddTriangle(AddMeshOf(model, "Two\nlines", 3), 0, 1, 3);
+    }
+    const json refusal = json::parse(ListJson(ListedRun{}, PlanExport(model.model())))["export"];
+    ASSERT_EQ(refusal["reasons"].size(), 11u);
+    EXPECT_EQ(refusal["reasons"][0],
+              "mesh \"Two\nlines\" uses vertex 3 but has 3 vertices (triangle 1)");
+    EXPECT_EQ(refusal["reasons"][10], "and 2 more problems");
+    EXPECT_EQ(refusal["problems"].size(), 10u);
+    EXPECT_EQ(refusal["unlistedProblems"], 2);
+}
+
 // What a program checks first: the format it was written for, and who made the plan.
 TEST(ListJson, TellsItsFormatThePlugInAndTheModel) {
     ListedRun run;
