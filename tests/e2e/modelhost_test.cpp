@@ -212,40 +212,6 @@ TEST(ModelHost, ListJsonIsThePlanForPrograms) {
     EXPECT_TRUE(fs::is_empty(scratch.GetPath()));
 }
 
-// A refusal and an empty model are plans too (status 0, as for --list); --json asks for
-// the form of --list and means nothing without it.
-TEST(ModelHost, ListJsonTellsEveryVerdict) {
-    struct Case {
-        const char* name;
-        std::string arguments;
-        std::string obj;
-        int status;
-        const char* verdict;  // null: no document
-    } cases[] = {
-        {"refused", "--list --json plan.obj", OverTheTriangleLimitObj(), 0, "refused"},
-        {"empty", "--json --list plan.obj", "v 0 0 0\nv 1 0 0\nl 1 2\n", 0, "empty"},
-        {"without --list", "--json plan.obj", EveryFateObj, 2, nullptr},
-    };
-    for (const Case& c : cases) {
-        ScratchFolder scratch;
-        WriteWholeFile("plan.obj", c.obj);
-        Outcome run = RunCommand(ModelHost(c.arguments));
-        EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.err;
-        if (c.verdict == nullptr) {
-            EXPECT_EQ(run.out, "") << c.name;
-            EXPECT_TRUE(Contains(run.err, "modelhost: --json goes with --list\n")) << run.err;
-            continue;
-        }
-        const nlohmann::json plan = nlohmann::json::parse(run.out);
-        EXPECT_EQ(plan["export"]["verdict"], c.verdict) << c.name;
-        if (std::string(c.verdict) == "refused") {
-            EXPECT_EQ(plan["export"]["reasons"], nlohmann::json::array({TriangleLimitReason}));
-            EXPECT_EQ(plan["export"]["problems"], nlohmann::json::parse(R"([{"kind":
-                "too many corners", "mesh": "Big", "count": 65538, "limit": 65535}])"));
-        }
-    }
-}
-
 // An unattended export names each left-out mesh on standard error before it runs, and
 // otherwise leaves the telling to the plug-in: its refusal is the reason --list gave.
 TEST(ModelHost, AnUnattendedExportWarnsOfLeftOutMeshes) {
@@ -333,6 +299,8 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
     } cases[] = {
         {"help", "--help", [] {}, 0, ""},
         {"bad option", "--frobnicate x.obj", [] {}, 2, "unknown option '--frobnicate'"},
+        {"--json without --list", "--json " + Example("ship.obj"), [] {}, 2,
+         "modelhost: --json goes with --list\n"},
         {"missing model", "--save-as out.cmp missing.obj", [] {}, 2, "cannot import 'missing.obj'"},
         {"missing plug-in", "--plugin ./nothing.so --save-as out.cmp " + Example("ship.obj"), [] {},
          2, "cannot load the plug-in './nothing.so'"},
