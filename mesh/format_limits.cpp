@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,11 +11,12 @@ namespace cmp {
 
 namespace {
 
-std::string Quoted(const ExportMesh& mesh) {
-    std::string quoted = "\"";
-    quoted += mesh.meshName;
-    quoted += '"';
-    return quoted;
+std::string NameOf(const ExportMesh& mesh) {
+    return std::string(mesh.meshName, strnlen(mesh.meshName, sizeof mesh.meshName));
+}
+
+std::string Quoted(const std::string& meshName) {
+    return "\"" + meshName + "\"";
 }
 
 // Totals of the meshes that go into the stream, and the mesh at which each total first
@@ -50,79 +52,107 @@ StreamTotals SumStreamTotals(const MeshList& meshes) {
     return totals;
 }
 
-void CheckTotals(const MeshList& meshes, std::vector<std::string>& problems) {
+void CheckTotals(const MeshList& meshes, std::vector<FormatProblem>& problems) {
     const StreamTotals totals = SumStreamTotals(meshes);
     if (totals.firstPastMeshes != nullptr) {
-        problems.push_back("the model has " + std::to_string(totals.meshes) +
-                           " meshes besides hardpoints (from mesh " +
-                           Quoted(*totals.firstPastMeshes) + " on, too many); at most " +
-                           std::to_string(MaxStreamMeshes) + " fit");
+        problems.push_back({FormatProblemKind::TooManyMeshes, NameOf(*totals.firstPastMeshes),
+                            totals.meshes, MaxStreamMeshes});
     }
     if (totals.firstPastIndices != nullptr) {
-        problems.push_back("the model's meshes have " + std::to_string(totals.indices / 3) +
-                           " triangles in all (" + std::to_string(totals.indices) +
-                           " corners; mesh " + Quoted(*totals.firstPastIndices) +
-                           " passes the limit); at most " + std::to_string(MaxStreamIndices / 3) +
-                           " triangles (" + std::to_string(MaxStreamIndices) + " corners) fit");
+        problems.push_back({FormatProblemKind::TooManyCorners, NameOf(*totals.firstPastIndices),
+                            totals.indices, MaxStreamIndices});
     }
     if (totals.firstPastVertices != nullptr) {
-        problems.push_back("the model's meshes have " + std::to_string(totals.vertices) +
-                           " vertices in all (mesh " + Quoted(*totals.firstPastVertices) +
-                           " passes the limit); at most " + std::to_string(MaxStreamVertices) +
-                           " fit");
+        problems.push_back({FormatProblemKind::TooManyVertices, NameOf(*totals.firstPastVertices),
+                            totals.vertices, MaxStreamVertices});
     }
 }
 
-void CheckCorners(const ExportMesh& mesh, std::vector<std::string>& problems) {
+void CheckCorners(const ExportMesh& mesh, std::vector<FormatProblem>& problems) {
     const std::size_t vertexCount = mesh.vertices.size();
     for (std::size_t k = 0; k < mesh.triangles.size(); ++k) {
         if (mesh.triangles[k] >= vertexCount) {
-            problems.push_back("mesh " + Quoted(mesh) + " uses vertex " +
-                               std::to_string(mesh.triangles[k]) + " but has " +
-                               std::to_string(vertexCount) + " vertices (triangle " +
-                               std::to_string(k / 3) + ")");
+            problems.push_back({FormatProblemKind::VertexOutOfRange, NameOf(mesh),
+                                mesh.triangles[k], static_cast<std::int64_t>(vertexCount), k / 3});
             return;  // one line per mesh is enough to find it
         }
     }
 }
 
-void CheckFiniteValues(const ExportMesh& mesh, std::vector<std::string>& problems) {
+void CheckFiniteValues(const ExportMesh& mesh, std::vector<FormatProblem>& problems) {
     for (std::size_t j = 0; j < mesh.vertices.size(); ++j) {
         if (!HasFiniteValues(mesh.vertices[j])) {
-            problems.push_back("mesh " + Quoted(mesh) +
-                               " has a position or texture coordinate "
-                               "that is not a finite number (vertex " +
-                               std::to_string(j) + ")");
+            problems.push_back({FormatProblemKind::NotFinite, NameOf(mesh), 0, 0, j});
             return;
         }
     }
 }
 
-std::string JoinProblems(const std::vector<std::string>& problems) {
-    std::string message;
-    const std::size_t listed = std::min(problems.size(), MaxListedProblems);
-    for (std::size_t i = 0; i < listed; ++i) {
-        message += (i == 0 ? "" : "\n") + problems[i];
-    }
-    if (problems.size() > listed) {
-        message += "\nand " + std::to_string(problems.size() - listed) + " more problems";
-    }
-    return message;
-}
-
 }  // namespace
 
-Status CheckFormatLimits(const MeshList& meshes) {
-    std::vector<std::string> problems;
+std::vector<FormatProblem> FindFormatProblems(const MeshList& meshes) {
+    std::vector<FormatProblem> problems;
     CheckTotals(meshes, problems);
     for (const ExportMesh& mesh : meshes) {
         CheckCorners(mesh, problems);
         CheckFiniteValues(mesh, problems);
     }
+    return problems;
+}
+
+std::string FormatProblemText(const FormatProblem& problem) {
+    const std::string mesh = Quoted(problem.meshName);
+    switch (problem.kind) {
+        case FormatProblemKind::TooManyMeshes:
+            return "the model has " + std::to_string(problem.count) +
+                   " meshes besides hardpoints (from mesh " + mesh + " on, too many); at most " +
+                   std::to_string(problem.limit) + " fit";
+        case FormatProblemKind::TooManyCorners:
+            return "the model's meshes have " + std::to_string(problem.count / 3) +
+                   " triangles in all (" + std::to_string(problem.count) + " corners; mesh " +
+                   mesh + " passes the limit); at most " + std::to_string(problem.limit / 3) +
+                   " triangles (" + std::to_string(problem.limit) + " corners) fit";
+        case FormatProblemKind::TooManyVertices:
+            return "the model's meshes have " + std::to_string(problem.count) +
+                   " vertices in all (mesh " + mesh + " passes the limit); at most " +
+                   std::to_string(problem.limit) + " fit";
+        case FormatProblemKind::VertexOutOfRange:
+            return "mesh " + mesh + " uses vertex " + std::to_string(problem.count) + " but has " +
+                   std::to_string(problem.limit) + " vertices (triangle " +
+                   std::to_string(problem.at) + ")";
+        case FormatProblemKind::NotFinite:
+            break;
+    }
+    return "mesh " + mesh +
+           " has a position or texture coordinate that is not a finite number (vertex " +
+           std::to_string(problem.at) + ")";
+}
+
+std::vector<std::string> RefusalReasons(const std::vector<FormatProblem>& problems) {
+    std::vector<std::string> reasons;
+    const std::size_t listed = std::min(problems.size(), MaxListedProblems);
+    for (std::size_t i = 0; i < listed; ++i) {
+        reasons.push_back(FormatProblemText(problems[i]));
+    }
+    if (problems.size() > listed) {
+        reasons.push_back("and " + std::to_string(problems.size() - listed) + " more problems");
+    }
+    return reasons;
+}
+
+Status RefusalOf(const std::vector<FormatProblem>& problems) {
     if (problems.empty()) {
         return Status::Ok();
     }
-    return Error{ErrorCode::ModelRefused, JoinProblems(problems)};
+    std::string message;
+    for (const std::string& reason : RefusalReasons(problems)) {
+        message += (message.empty() ? "" : "\n") + reason;
+    }
+    return Error{ErrorCode::ModelRefused, message};
+}
+
+Status CheckFormatLimits(const MeshList& meshes) {
+    return RefusalOf(FindFormatProblems(meshes));
 }
 
 }  // namespace cmp

@@ -7,7 +7,6 @@
 
 #include "mesh/export_mesh.h"
 #include "mesh/extract.h"
-#include "mesh/format_limits.h"
 #include "tree/hardpoints.h"
 #include "tree/mesh_name.h"
 
@@ -111,7 +110,7 @@ ExportPlan PlanExport(ztModel model) {
     MeshList meshes;
     ExtractMeshes(model, meshes);
     plan.isEmpty = meshes.empty();
-    plan.formatCheck = CheckFormatLimits(meshes);
+    plan.formatProblems = FindFormatProblems(meshes);
     if (!meshes.empty()) {
         plan.baseName = std::string(MeshNameOf(meshes.front()));
     }

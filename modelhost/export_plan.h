@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/error.h"
 #include "host/ztModelLib.h"
+#include "mesh/format_limits.h"
 
 namespace cmp {
 
@@ -51,9 +51,9 @@ struct ExportPlan {
     // The model has no meshes (or the host reports a negative count): the plug-in warns
     // and exports nothing.
     bool isEmpty = false;
-    // The format check's verdict: an error (ErrorCode::ModelRefused) carries the
-    // plug-in's message, one reason a line.
-    Status formatCheck;
+    // Why the plug-in's format check would refuse the model, in its order; none when it
+    // would not. RefusalOf (mesh/format_limits.h) gives the plug-in's message.
+    std::vector<FormatProblem> formatProblems;
 };
 
 // Reads `model` as an export does. A null model plans as empty.

@@ -125,9 +125,8 @@ std::string PlanText(const ExportPlan& plan) {
         text += MeshLine(mesh);
     }
     text += NameLine(plan) + SizeLine(plan);
-    if (!plan.formatCheck) {
-        return text + "export: refused, nothing would be written:\n" +
-               Reasons(plan.formatCheck.message());
+    if (const Status refusal = RefusalOf(plan.formatProblems); !refusal) {
+        return text + "export: refused, nothing would be written:\n" + Reasons(refusal.message());
     }
     return text + Tally(plan);
 }

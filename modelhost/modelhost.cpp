@@ -21,6 +21,7 @@
 #include "files/system_error.h"
 #include "host/HostPlugIn.h"
 #include "modelhost/export_plan.h"
+#include "modelhost/export_plan_json.h"
 #include "modelhost/export_plan_text.h"
 #include "modelhost/isolated_import.h"
 #include "modelhost/options.h"
@@ -179,8 +180,30 @@ std::string MeshNames(ztModel model) {
     return text.empty() ? "none" : text;
 }
 
+// The --list --json document: the run's facts as PrintModelSummary and the lines before it
+// tell them, and the warnings told on standard error before an export.
+void PrintModelJson(ztModel model, const ModelHostOptions& options, const ImportSummary& imported,
+                    const LoadedPlugIn& loaded, const ExportPlan& plan) {
+    HostPlugIn* plugIn = loaded.object;
+    const char* title = plugIn->slots->queryTitle(plugIn);
+    ListedRun run;
+    run.version = Version;
+    run.plugInFile = loaded.file;
+    run.plugInKind = plugIn->slots->queryKind(plugIn);
+    if (title != nullptr) {
+        run.plugInTitle = title;
+    }
+    run.modelPath = options.modelPath;
+    run.meshCount = ztModel_GetMeshCount(model);
+    run.materialCount = ztModel_GetMaterialCount(model);
+    run.droppedPoints = imported.droppedPoints;
+    run.droppedLines = imported.droppedLines;
+    run.droppedNote = DroppedGeometryNote(options.modelPath, imported);
+    std::cout << ListJson(run, plan);
+}
+
 int Run(const ModelHostOptions& options) {
-    if (options.list) {
+    if (options.list && !options.json) {
         std::cout << "modelhost " << Version << '\n';
     }
     const RunSurroundings surroundings = SurroundingsOfThisRun();
@@ -244,13 +267,18 @@ int Run(const ModelHostOptions& options) {
     // Hosts call only through the table the object's first word points to.
     HostPlugIn* plugIn = loaded.value().object;
     const HostPlugInSlots& slots = *plugIn->slots;
-    const char* title = slots.queryTitle(plugIn);
-    std::cout << "plug-in: " << TerminalText(loaded.value().file)
-              << "\nkind: " << slots.queryKind(plugIn)
-              << "\ntitle: " << TerminalText(title ? title : "(none)") << '\n';
+    if (!options.json) {
+        const char* title = slots.queryTitle(plugIn);
+        std::cout << "plug-in: " << TerminalText(loaded.value().file)
+                  << "\nkind: " << slots.queryKind(plugIn)
+                  << "\ntitle: " << TerminalText(title ? title : "(none)") << '\n';
+    }
 
     int status = ExitExported;
-    if (options.list) {
+    if (options.json) {
+        PrintModelJson(model, options, imported.value(), loaded.value(), plan);
+        ztModel_Destroy(model);
+    } else if (options.list) {
         PrintModelSummary(model, options.modelPath, plan);
         ztModel_Destroy(model);
     } else {

@@ -49,6 +49,8 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
             options.version = true;
         } else if (argument == "--list") {
             options.list = true;
+        } else if (argument == "--json") {
+            options.json = true;
         } else if (argument == "--overwrite") {
             options.overwrite = true;
         } else if (IsOption(argument, "--plugin") || IsOption(argument, "--save-as") ||
@@ -77,6 +79,9 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
     }
     if (options.help || options.version) {
         return options;
+    }
+    if (options.json && !options.list) {
+        return Error{ErrorCode::BadUsage, "--json goes with --list"};
     }
     if (models.size() != 1) {
         return Error{ErrorCode::BadUsage,
@@ -114,6 +119,9 @@ std::string ModelHostUsage() {
            "                  or left out, the mesh that names the model, its size in\n"
            "                  the model's units and in the file's, and why the plug-in\n"
            "                  would refuse the model; export nothing\n"
+           "  --json          with --list: the same as one JSON document on standard output,\n"
+           "                  an interface for programs that keeps its fields (\"format\": 1);\n"
+           "                  the README's modelhost section lists them\n"
            "  --help          show this text\n"
            "  --version       show the version\n"
            "\n"

@@ -19,6 +19,7 @@ struct ModelHostOptions {
     std::optional<std::string> ui;          // console, gtk or auto
     std::optional<std::string> first;       // the mesh handed over first, naming the model
     bool list = false;                      // summary only, no export
+    bool json = false;                      // with list: the summary as a JSON document
     bool help = false;
     bool version = false;
 };

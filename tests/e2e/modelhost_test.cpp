@@ -15,6 +15,8 @@
 #include <map>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/e2e/model_files.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
@@ -174,6 +176,42 @@ TEST(ModelHost, ListShowsThePlanOfTheExport) {
     }
 }
 
+// --list --json is the plan for programs: one JSON document on standard output, the same
+// plan as the text, read here as a program reads it.
+TEST(ModelHost, ListJsonIsThePlanForPrograms) {
+    ScratchFolder scratch;
+    Outcome run = RunCommand(ModelHost("--list --json " + Example("ship.obj")));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const nlohmann::json plan = nlohmann::json::parse(run.out);
+    EXPECT_EQ(plan["format"], 1);
+    EXPECT_EQ(plan["modelhost"], PROJECT_VERSION);
+    EXPECT_EQ(plan["plugIn"]["kind"], 2);
+    EXPECT_EQ(plan["plugIn"]["title"], "Quorvane CMP...");
+    EXPECT_TRUE(fs::path(plan["plugIn"]["file"].get<std::string>()).is_absolute());
+    EXPECT_EQ(plan["model"]["file"], Example("ship.obj"));
+    EXPECT_EQ(plan["model"]["meshes"], 7);
+    EXPECT_EQ(plan["model"]["materials"], 3);
+    std::vector<std::string> meshes;
+    for (const nlohmann::json& mesh : plan["meshes"]) {
+        meshes.push_back(mesh["name"].get<std::string>() + " " + mesh["role"].get<std::string>());
+    }
+    EXPECT_EQ(
+        meshes,
+        (std::vector<std::string>{
+            "Hull geometry", "Wings geometry", "Cockpit geometry",
+            "Hp_Fixed_HpEngine01 fixed hardpoint", "Hp_Fixed_HpWeapon01 fixed hardpoint",
+            "Hp_Fixed_HpWeapon02 fixed hardpoint", "Hp_Revolute_Turret01 revolute hardpoint"}));
+    EXPECT_EQ(plan["meshes"][0]["material"], "HullPlate");
+    EXPECT_EQ(plan["meshes"][6]["hardpoint"], "Turret01");
+    EXPECT_EQ(plan["namedAfter"]["mesh"], "Hull");
+    EXPECT_EQ(plan["size"]["model"], nlohmann::json::parse("[28, 5.5, 40]"));
+    EXPECT_EQ(plan["export"], nlohmann::json::parse(R"({"verdict": "export", "geometryMeshes": 3,
+        "fixedHardpoints": 3, "revoluteHardpoints": 1, "leftOut": 0})"));
+    EXPECT_EQ(plan["warnings"], nlohmann::json::array());
+    EXPECT_TRUE(fs::is_empty(scratch.GetPath()));
+}
+
 // An unattended export names each left-out mesh on standard error before it runs, and
 // otherwise leaves the telling to the plug-in: its refusal is the reason --list gave.
 TEST(ModelHost, AnUnattendedExportWarnsOfLeftOutMeshes) {
@@ -261,6 +299,8 @@ TEST(ModelHost, ExitStatusTellsHowTheRunEnded) {
     } cases[] = {
         {"help", "--help", [] {}, 0, ""},
         {"bad option", "--frobnicate x.obj", [] {}, 2, "unknown option '--frobnicate'"},
+        {"--json without --list", "--json " + Example("ship.obj"), [] {}, 2,
+         "modelhost: --json goes with --list\n"},
         {"missing model", "--save-as out.cmp missing.obj", [] {}, 2, "cannot import 'missing.obj'"},
         {"missing plug-in", "--plugin ./nothing.so --save-as out.cmp " + Example("ship.obj"), [] {},
          2, "cannot load the plug-in './nothing.so'"},
@@ -307,6 +347,7 @@ TEST(ModelHost, StandardOutputThatIsLostIsToldAndIsNoSuccess) {
         bool written;  // out.cmp, by the export itself
     } cases[] = {
         {"list", "--list " + Example("ship.obj"), 4, false},
+        {"list as JSON", "--list --json " + Example("ship.obj"), 4, false},
         {"version", "--version", 4, false},
         {"export", "--save-as out.cmp " + Example("ship.obj"), 4, true},
         {"failed export", "--save-as out.cmp " + Example("ship.obj"), 1, false},

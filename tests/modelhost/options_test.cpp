@@ -11,7 +11,7 @@ namespace {
 TEST(ModelHostOptions, ParsesEveryOptionInBothSpellings) {
     Result<ModelHostOptions> parsed =
         ParseModelHostOptions({"--plugin", "p.so", "--save-as=out.cmp", "--overwrite", "--ui",
-                               "gtk", "--list", "--first", "Hull", "ship.obj"});
+                               "gtk", "--list", "--json", "--first", "Hull", "ship.obj"});
     ASSERT_TRUE(parsed.ok()) << parsed.message();
     const ModelHostOptions& options = parsed.value();
     EXPECT_EQ(options.modelPath, "ship.obj");
@@ -20,6 +20,7 @@ TEST(ModelHostOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_TRUE(options.overwrite);
     EXPECT_EQ(options.ui, "gtk");
     EXPECT_TRUE(options.list);
+    EXPECT_TRUE(options.json);
     EXPECT_EQ(options.first, "Hull");
 
     parsed = ParseModelHostOptions({"--", "--odd-name.obj"});
@@ -39,6 +40,7 @@ TEST(ModelHostOptions, RefusesWhatItCannotUse) {
         {{"a.obj", "--first"}, "--first needs a value"},
         {{"--ui", "fancy", "a.obj"}, "--ui must be console, gtk or auto, not 'fancy'"},
         {{"--colour", "a.obj"}, "unknown option '--colour'"},
+        {{"--json", "a.obj"}, "--json goes with --list"},
     };
     for (const Case& c : cases) {
         Result<ModelHostOptions> parsed = ParseModelHostOptions(c.arguments);
