@@ -68,10 +68,14 @@ def _run_reporting(operator, work):
 
 
 class ExportCmp(bpy.types.Operator, ExportHelper):
-    """Export the scene as a compound model (.cmp)"""
+    """Export the scene as a compound model (.cmp). Empties and meshes named Hp_Fixed_... or
+    Hp_Revolute_... become hardpoints at their place; the game turns each hardpoint to the
+    nearest face of the hull (engines, mounts and thrusters stay unturned), so turning an
+    empty does not turn its hardpoint"""
 
     bl_idname = "export_scene.cmp"
-    bl_label = "Export Compound Model"
+    # Short: the file browser's button and its options panel cut longer labels.
+    bl_label = "Export CMP"
     bl_options = {"PRESET"}
 
     filename_ext = ".cmp"
@@ -79,13 +83,16 @@ class ExportCmp(bpy.types.Operator, ExportHelper):
     check_extension = None
     filter_glob: StringProperty(default="*.cmp", options={"HIDDEN"})
 
-    use_selection: BoolProperty(name="Selected Objects Only",
+    use_selection: BoolProperty(name="Selected Only",
                                 description="Export only the selected objects", default=False)
+    use_visible: BoolProperty(name="Visible Only",
+                              description="Export only the objects the viewport shows",
+                              default=False)
     use_modifiers: BoolProperty(name="Apply Modifiers",
                                 description="Export the meshes as their modifiers make them",
                                 default=True)
     naming: EnumProperty(
-        name="Model Named After",
+        name="Name After",
         description="The object whose name the file's nodes take (<name>.3db)",
         items=(("ACTIVE", "Active Object", "The active object, when it is exported"),
                ("FIRST", "First Object", "The first object exported, by name")),
@@ -93,7 +100,8 @@ class ExportCmp(bpy.types.Operator, ExportHelper):
 
     def execute(self, context):
         settings = {"filepath": self.filepath,
-                    "use_selection": self.use_selection, "use_modifiers": self.use_modifiers,
+                    "use_selection": self.use_selection, "use_visible": self.use_visible,
+                    "use_modifiers": self.use_modifiers,
                     "naming": self.naming, "modelhost_path": _configured_path(context)}
         return _run_reporting(self, lambda: export.save(context, settings))
 
@@ -102,7 +110,7 @@ class ImportCmp(bpy.types.Operator, ImportHelper):
     """Import a compound model (.cmp) that the exporter wrote"""
 
     bl_idname = "import_scene.cmp"
-    bl_label = "Import Compound Model"
+    bl_label = "Import CMP"
     bl_options = {"UNDO"}
 
     filename_ext = ".cmp"
