@@ -112,6 +112,62 @@ def plain_messages(errors, model_file, existed):
     return messages
 
 
+def _count(number, one, many):
+    return "%d %s" % (number, one if number == 1 else many)
+
+
+def _counts(verdict):
+    return ", ".join([
+        _count(verdict["geometryMeshes"], "geometry mesh", "geometry meshes"),
+        _count(verdict["fixedHardpoints"], "Fixed hardpoint", "Fixed hardpoints"),
+        _count(verdict["revoluteHardpoints"], "Revolute hardpoint", "Revolute hardpoints"),
+        "%d left out" % verdict["leftOut"]])
+
+
+def _length(metres):
+    # Two decimals hide a model made in the wrong unit: small lengths keep three digits.
+    if metres is None:
+        return "not a number"
+    return "%.2f" % metres if abs(metres) >= 0.1 or metres == 0 else "%.3g" % metres
+
+
+def _size(size):
+    """The model's extent in metres, the unit Blender's numbers are in once the scene's
+    unit scale is applied."""
+    if size is None:
+        return "none"
+    return " x ".join(_length(value) for value in size["model"]) + " m"
+
+
+def _blender_vertices(context, settings):
+    """How many vertices the exported objects have in Blender, as its statistics count
+    them: the format's limit is told against that, not against the vertices the file
+    needs once they are split where texture seams and shading part faces."""
+    depsgraph = context.evaluated_depsgraph_get()
+    total = 0
+    for obj in scene_file.model_objects(context, settings["use_selection"]):
+        source = obj.evaluated_get(depsgraph) if settings["use_modifiers"] else obj
+        mesh = source.to_mesh()
+        if mesh is not None:
+            total += len(mesh.vertices)
+        source.to_mesh_clear()
+    return total
+
+
+def _refusal_reasons(verdict, context, settings):
+    """The plug-in's reasons, with the vertex limit told in Blender's counts."""
+    reasons = []
+    for problem in verdict.get("problems", []):
+        if problem.get("kind") == "too many vertices":
+            reasons.append(
+                "the objects have %s vertices in Blender, which the file must split where "
+                "texture seams and shading part faces; at most %s fit in all (object '%s' "
+                "passes the limit)" % (format(_blender_vertices(context, settings), ","),
+                                       format(problem["limit"], ","), problem["mesh"]))
+    others = [reason for reason in verdict["reasons"] if "vertices in all" not in reason]
+    return reasons + others or verdict["reasons"]
+
+
 def save(context, settings):
     """Exports the scene as `settings` say (a dict: filepath, use_selection,
     use_modifiers, naming, modelhost_path); returns the reports, as (level, text) pairs,
@@ -140,15 +196,17 @@ def _export(context, settings, target, modelhost):
 
         # The plan first: a model the plug-in refuses is told in its own words, and the
         # file already there stays as it is.
-        status, listing, errors = programs.run([modelhost, "--list"] + first + [model], folder)
-        if status != 0:
+        status, listing, errors = programs.run(
+            [modelhost, "--list", "--json"] + first + [model], folder)
+        plan = programs.plan_of(listing) if status == 0 else None
+        if plan is None:
             return [("ERROR", text) for text in plain_messages(errors, model, existed)] or [
                 ("ERROR", "modelhost could not read the model (status %d)" % status)]
-        counts, size, refusal, empty = programs.plan_of(listing)
-        if refusal:
+        verdict = plan["export"]
+        if verdict["verdict"] == "refused":
             return [("ERROR", "The plug-in refuses the model, nothing was written: "
-                     + "; ".join(refusal))]
-        if empty:
+                     + "; ".join(_refusal_reasons(verdict, context, settings)))]
+        if verdict["verdict"] != "export":
             return [("ERROR", "Nothing to export: the model is empty")]
 
         # The file browser has asked before replacing a file; the plug-in stages its
@@ -169,5 +227,6 @@ def _export(context, settings, target, modelhost):
             reports.append(("WARNING", "Exported %s with %d warning%s (see Info)"
                             % (name, len(messages), "" if len(messages) == 1 else "s")))
         else:
-            reports.append(("INFO", "Exported %s: %s; size %s" % (name, counts, size)))
+            reports.append(("INFO", "Exported %s: %s; size %s" % (name, _counts(verdict),
+                                                                 _size(plan["size"]))))
         return reports

@@ -2,6 +2,7 @@
 # file, cmpinfo turns a written file into glTF. Found where the add-on's preferences say,
 # else where an installed copy keeps them, else on PATH; what they print becomes the
 # reports the user reads.
+import json
 import os
 import shutil
 import subprocess
@@ -82,21 +83,13 @@ def _lines(text):
 
 
 def plan_of(listing):
-    """What modelhost --list says of the export: (counts line, size line, refusal, empty)."""
-    counts = size = None
-    refusal = []
-    empty = False
-    lines = listing.splitlines()
-    for i, line in enumerate(lines):
-        if line.startswith("size: "):
-            size = line[len("size: "):]
-        elif line.startswith("export: refused"):
-            refusal = [reason.strip() for reason in lines[i + 1:] if reason.startswith("  ")]
-        elif line.startswith("export: nothing"):
-            empty = True
-        elif line.startswith("export: "):
-            counts = line[len("export: "):]
-    return counts, size, refusal, empty
+    """The plan `modelhost --list --json` prints (README: "The plan for programs"), or None
+    when the output is not such a plan."""
+    try:
+        plan = json.loads(listing)
+    except ValueError:
+        return None
+    return plan if isinstance(plan, dict) and plan.get("format") == 1 else None
 
 
 def messages_of(errors):

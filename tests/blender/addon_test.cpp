@@ -229,7 +229,7 @@ TEST_F(BlenderAddOn, EverydayHabitsExportWhatTheUserMeant) {
     EXPECT_EQ(edited["result"], nlohmann::json::array({"FINISHED"}));
     const Reports reports = ReportsOf(edited);
     ASSERT_FALSE(reports.empty());
-    EXPECT_NE(reports.back().second.find("size 4.00 x 4.00 x 4.00 in the model"), std::string::npos)
+    EXPECT_NE(reports.back().second.find("size 4.00 x 4.00 x 4.00 m"), std::string::npos)
         << reports.back().second;
     EXPECT_EQ(edited["mode after"], "EDIT");
     for (const char* naming : {"named ACTIVE", "named FIRST"}) {
