@@ -20,6 +20,7 @@ if "bpy" in locals():
     import importlib
 
     importlib.reload(programs)
+    importlib.reload(scene_parts)
     importlib.reload(scene_file)
     importlib.reload(export)
     importlib.reload(import_)
@@ -28,7 +29,7 @@ import bpy
 from bpy.props import BoolProperty, EnumProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import export, import_, programs, scene_file
+from . import export, import_, programs, scene_file, scene_parts
 
 
 class CmpExportPreferences(bpy.types.AddonPreferences):
@@ -81,6 +82,9 @@ class ExportCmp(bpy.types.Operator, ExportHelper):
 
     use_selection: BoolProperty(name="Selected Objects Only",
                                 description="Export only the selected objects", default=False)
+    use_visible: BoolProperty(name="Visible Objects Only",
+                              description="Export only the objects the viewport shows",
+                              default=False)
     use_modifiers: BoolProperty(name="Apply Modifiers",
                                 description="Export the meshes as their modifiers make them",
                                 default=True)
@@ -93,7 +97,8 @@ class ExportCmp(bpy.types.Operator, ExportHelper):
 
     def execute(self, context):
         settings = {"filepath": bpy.path.abspath(self.filepath),
-                    "use_selection": self.use_selection, "use_modifiers": self.use_modifiers,
+                    "use_selection": self.use_selection, "use_visible": self.use_visible,
+                    "use_modifiers": self.use_modifiers,
                     "naming": self.naming, "modelhost_path": _configured_path(context)}
         return _run_reporting(self, lambda: export.save(context, settings))
 
