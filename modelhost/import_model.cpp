@@ -264,13 +264,16 @@ class SceneImporter {
                          "'" + TerminalText(fileName_) + "' refers to a mesh it does not have"};
         }
         const aiMesh& mesh = *scene_.mMeshes[meshIndex];
+        const std::string name = MeshName(placed.node, mesh);
         // Only triangles reach the host: point and line meshes stay behind, counted so
-        // that a model left empty by them can say why.
-        if ((mesh.mPrimitiveTypes & aiPrimitiveType_TRIANGLE) == 0) {
+        // that a model left empty by them can say why. A hardpoint marked by points
+        // alone (an empty, a single vertex) keeps them: the plug-in places a hardpoint
+        // at its mesh's vertices and needs no face for it.
+        const bool triangles = (mesh.mPrimitiveTypes & aiPrimitiveType_TRIANGLE) != 0;
+        if (!triangles && !IsHardpointPoints(placed.node, mesh, name)) {
             CountDropped(mesh);
             return {};
         }
-        const std::string name = MeshName(placed.node, mesh);
         if (mesh.mNumVertices > static_cast<unsigned>(MaxImportedMeshVertices)) {
             return Error{ErrorCode::ImportFailed, "mesh '" + TerminalText(name) + "' in '" +
                                                       TerminalText(fileName_) + "' has " +
@@ -296,6 +299,23 @@ class SceneImporter {
         }
         ++meshesAdded_;
         return {};
+    }
+
+    // Points alone, named as a hardpoint, on a node with no triangles of its own: a node
+    // whose triangles make the hardpoint already must not get a second one of that name
+    // from stray points.
+    bool IsHardpointPoints(const aiNode* node, const aiMesh& mesh, const std::string& name) const {
+        if (mesh.mPrimitiveTypes != aiPrimitiveType_POINT || !IsHardpointName(name.c_str())) {
+            return false;
+        }
+        for (unsigned i = 0; i < node->mNumMeshes; ++i) {
+            const unsigned other = node->mMeshes[i];
+            if (other < scene_.mNumMeshes && scene_.mMeshes[other] != nullptr &&
+                (scene_.mMeshes[other]->mPrimitiveTypes & aiPrimitiveType_TRIANGLE) != 0) {
+                return false;
+            }
+        }
+        return true;
     }
 
     void CountDropped(const aiMesh& mesh) {

@@ -35,11 +35,14 @@ struct ImportSummary {
 // that never begins with "hp", whatever the file is called); names that Assimp makes up
 // for unnamed things ("defaultobject", "<STL_BINARY>", glTF's "nodes[2]", the "ROOT" it
 // adds above a glTF scene of several root nodes, and the file's name it gives an OBJ's
-// root) count as no name. Materials are added in file order by name; Assimp's "DefaultMaterial" and
-// unnamed materials count as none (index -1). Texture coordinates are the first set with v flipped
-// to a top-left origin (0, 0 when the file has none). Polygons are triangulated; points and lines
-// are dropped and counted in the summary (a file with nothing else gives an empty model). Vertices
-// keep the file's order; for glTF, indices stay exactly as the file has them, elsewhere identical
+// root) count as no name. Materials are added in file order by name; Assimp's
+// "DefaultMaterial" and unnamed materials count as none (index -1). Texture coordinates
+// are the first set with v flipped to a top-left origin (0, 0 when the file has none).
+// Polygons are triangulated; points and lines are dropped and counted in the summary (a
+// file with nothing else gives an empty model), except a mesh of points alone whose name
+// reads as a hardpoint's (IsHardpointName) on a node without triangles: it keeps its
+// vertices, with no triangles, as the place of that hardpoint. Vertices keep the file's
+// order; for glTF, indices stay exactly as the file has them, elsewhere identical
 // corners are joined. Where a node's accumulated transform mirrors (a negative
 // determinant), each triangle keeps its first corner and swaps the other two, so that the
 // part faces the way the modelling tool shows it. An FBX scene is scaled by its unit

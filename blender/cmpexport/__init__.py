@@ -20,6 +20,7 @@ if "bpy" in locals():
     import importlib
 
     importlib.reload(programs)
+    importlib.reload(scene_parts)
     importlib.reload(scene_file)
     importlib.reload(export)
     importlib.reload(import_)
@@ -28,7 +29,7 @@ import bpy
 from bpy.props import BoolProperty, EnumProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import export, import_, programs, scene_file
+from . import export, import_, programs, scene_file, scene_parts
 
 
 class CmpExportPreferences(bpy.types.AddonPreferences):

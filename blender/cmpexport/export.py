@@ -8,7 +8,7 @@ import tempfile
 
 import bpy
 
-from . import programs, scene_file
+from . import programs, scene_file, scene_parts
 
 
 class Refused(Exception):
@@ -50,15 +50,11 @@ def _check_target(target):
         raise Refused("The folder %s is read-only; nothing was exported" % folder)
 
 
-def _is_hardpoint_name(name):
-    return name[:2].lower() == "hp"
-
-
 def _naming_object(context, written, naming):
     """The --first arguments for the object that names the model: the active one when
     asked and it is in the file, else the first in the file; never a hardpoint while the
     file has anything else."""
-    candidates = [name for name in written if not _is_hardpoint_name(name)] or written
+    candidates = [name for name in written if not scene_parts.is_hardpoint_name(name)] or written
     active = context.view_layer.objects.active
     if naming == "ACTIVE" and active is not None and active.name in candidates:
         chosen = active.name
@@ -145,12 +141,15 @@ def _blender_vertices(context, settings):
     needs once they are split where texture seams and shading part faces."""
     depsgraph = context.evaluated_depsgraph_get()
     total = 0
-    for obj in scene_file.model_objects(context, settings["use_selection"]):
-        source = obj.evaluated_get(depsgraph) if settings["use_modifiers"] else obj
-        mesh = source.to_mesh()
+    for obj, _, name in scene_parts.shown_objects(
+            context, depsgraph, settings["use_selection"], settings["use_visible"],
+            settings["use_modifiers"]):
+        if obj.type not in scene_parts.GEOMETRY_KINDS or scene_parts.is_hardpoint_name(name):
+            continue
+        mesh = obj.to_mesh()
         if mesh is not None:
             total += len(mesh.vertices)
-        source.to_mesh_clear()
+        obj.to_mesh_clear()
     return total
 
 
@@ -187,11 +186,16 @@ def _export(context, settings, target, modelhost):
     existed = os.path.exists(target)
     with tempfile.TemporaryDirectory(prefix="cmpexport-") as folder:
         model = os.path.join(folder, "model.glb")
-        written = scene_file.write_model_file(context, model, selected_only,
-                                              settings["use_modifiers"])
+        scene = scene_file.write_scene(context, model, selected_only, settings["use_modifiers"],
+                                       settings["use_visible"])
+        written = scene.objects
         if not written:
             return [("ERROR", "Nothing to export: no %sobject has faces"
                      % ("selected " if selected_only else ""))]
+        # What the scene has that the file cannot: told, never dropped in silence.
+        notes = ["object '%s' is named as a hardpoint, but only empties and meshes mark "
+                 "hardpoints; it is left out" % name for name in scene.hardpoints_not_written]
+        notes += ["object '%s' has no faces; it is left out" % name for name in scene.faceless]
         first = _naming_object(context, written, settings["naming"])
 
         # The plan first: a model the plug-in refuses is told in its own words, and the
@@ -214,7 +218,7 @@ def _export(context, settings, target, modelhost):
         status, _, errors = programs.run(
             [modelhost, "--ui", "console", "--save-as", target, "--overwrite"] + first + [model],
             folder)
-        messages = plain_messages(errors, model, existed)
+        messages = notes + plain_messages(errors, model, existed)
         if status != 0:
             return [("ERROR", text) for text in messages] or [
                 ("ERROR", "the export ended with status %d and wrote nothing" % status)]

@@ -1,6 +1,9 @@
 # The model as Blender shows it, written as the binary glTF file that modelhost imports:
-# every object's evaluated mesh (modifiers applied when asked), in world space, split into
-# the triangles Blender itself draws, with their texture coordinates and materials.
+# every object and instance the viewport draws (scene_parts.py), its evaluated mesh
+# (modifiers applied when asked) in world space and in metres, split into the triangles
+# Blender itself draws, with their texture coordinates and materials, and vertices split
+# where Blender's shading splits them; and every hardpoint, a mesh of faces as it is, an
+# empty or a mesh without faces as the points that place it.
 #
 # The positions are baked into world space here rather than left to node transforms:
 # glTF's nodes cannot hold the shear of a child turned inside a parent scaled unevenly,
@@ -8,75 +11,33 @@
 # mirrors, Blender draws its faces the other way round, so each triangle's last two
 # corners are swapped to face the way Blender shows it.
 import json
-import math
 import struct
-from array import array
 
-# glTF's numbers: float, unsigned int; buffer view targets.
+import numpy
+
+from . import scene_parts
+
+# glTF's numbers: float, unsigned int; buffer view targets; the points primitive mode.
 FLOAT = 5126
 UNSIGNED_INT = 5125
 ARRAY_BUFFER = 34962
 ELEMENT_ARRAY_BUFFER = 34963
+POINTS = 0
 
 
-def model_objects(context, selected_only):
-    """The objects that make the model, in the outliner's order (by name)."""
-    candidates = context.selected_objects if selected_only else context.view_layer.objects
-    kinds = {"MESH", "CURVE", "SURFACE", "META", "FONT"}
-    return sorted((o for o in candidates if o.type in kinds), key=lambda o: o.name)
+class SceneFile:
+    """What write_scene wrote. `objects`: the names of the file's meshes in its order, one
+    per object or instance with triangles and one per hardpoint (instances are named
+    after the instanced object and their instancer, "Barrel_Turret", unique).
+    `hardpoints_not_written`: the names of objects named as hardpoints that cannot mark
+    one (cameras, lights and other kinds that are neither geometry nor an empty), which
+    the file leaves out. `faceless`: the names of the meshes, curves, text and the like
+    that have no faces to export (nor mark a hardpoint)."""
 
-
-class _Primitive:
-    """The triangles of one object that share a material, with their own vertices."""
-
-    def __init__(self, material):
-        self.material = material
-        self.positions = array("f")
-        self.uvs = array("f")
-        self.indices = array("I")
-        self.vertex_of = {}
-
-    def corner(self, key, position, uv):
-        index = self.vertex_of.get(key)
-        if index is None:
-            index = len(self.positions) // 3
-            self.vertex_of[key] = index
-            self.positions.extend(position)
-            self.uvs.extend(uv)
-        self.indices.append(index)
-
-
-def _object_primitives(obj, depsgraph, apply_modifiers):
-    source = obj.evaluated_get(depsgraph) if apply_modifiers else obj
-    mesh = source.to_mesh()
-    try:
-        if mesh is None:
-            return []
-        mesh.calc_loop_triangles()
-        world = source.matrix_world
-        mirrored = world.to_3x3().determinant() < 0
-        uv_layer = mesh.uv_layers.active
-        slots = obj.material_slots
-        primitives = {}
-        for triangle in mesh.loop_triangles:
-            slot = triangle.material_index
-            material = None
-            if slot < len(slots) and slots[slot].material is not None:
-                material = slots[slot].material.name
-            primitive = primitives.get(material)
-            if primitive is None:
-                primitive = primitives[material] = _Primitive(material)
-            loops = list(triangle.loops)
-            vertices = list(triangle.vertices)
-            order = (0, 2, 1) if mirrored else (0, 1, 2)
-            for c in order:
-                x, y, z = world @ mesh.vertices[vertices[c]].co
-                u, v = uv_layer.data[loops[c]].uv if uv_layer is not None else (0.0, 0.0)
-                # Y up, as Blender's own exporters write it; glTF counts v from the top.
-                primitive.corner((vertices[c], u, v), (x, z, -y), (u, 1.0 - v))
-        return [p for _, p in sorted(primitives.items(), key=lambda item: item[0] or "")]
-    finally:
-        source.to_mesh_clear()
+    def __init__(self, objects, hardpoints_not_written, faceless):
+        self.objects = objects
+        self.hardpoints_not_written = hardpoints_not_written
+        self.faceless = faceless
 
 
 class _Binary:
@@ -106,42 +67,68 @@ class _Binary:
 def _bounds(positions):
     """The positions' bounds, which glTF asks for; none when a value is not finite (JSON
     cannot hold it, and the plug-in refuses such a model with its own message)."""
-    if not all(math.isfinite(value) for value in positions):
+    if not numpy.isfinite(positions).all():
         return None
-    low = [min(positions[axis::3]) for axis in range(3)]
-    high = [max(positions[axis::3]) for axis in range(3)]
-    return low, high
+    return ([float(value) for value in positions.min(axis=0)],
+            [float(value) for value in positions.max(axis=0)])
 
 
-def write_model_file(context, path, selected_only=False, apply_modifiers=True):
-    """Writes the model to `path` as binary glTF; returns the names of the objects
-    written (those with at least one triangle), in the file's order."""
+def _parts(context, selected_only, apply_modifiers, visible_only):
+    """The model's parts in the outliner's order (by name), the names of the objects
+    named as hardpoints that cannot mark one, and those of the geometry without faces."""
     depsgraph = context.evaluated_depsgraph_get()
-    binary = _Binary()
-    nodes, meshes, materials, written = [], [], [], []
-    material_index = {}
-    for obj in model_objects(context, selected_only):
-        primitives = _object_primitives(obj, depsgraph, apply_modifiers)
-        if not primitives:
+    unit = context.scene.unit_settings.scale_length
+    parts, not_written, faceless = [], [], []
+    for obj, world, name in scene_parts.shown_objects(context, depsgraph, selected_only,
+                                                      visible_only, apply_modifiers):
+        try:
+            part = scene_parts.read_part(obj, world, name, unit)
+        except TypeError:
+            not_written.append(name)
             continue
-        entries = []
-        for primitive in primitives:
-            count = len(primitive.positions) // 3
-            entry = {"attributes": {
-                "POSITION": binary.add(primitive.positions, FLOAT, "VEC3", count, ARRAY_BUFFER,
-                                       _bounds(primitive.positions)),
-                "TEXCOORD_0": binary.add(primitive.uvs, FLOAT, "VEC2", count, ARRAY_BUFFER)},
-                "indices": binary.add(primitive.indices, UNSIGNED_INT, "SCALAR",
-                                      len(primitive.indices), ELEMENT_ARRAY_BUFFER)}
-            if primitive.material is not None:
-                if primitive.material not in material_index:
-                    material_index[primitive.material] = len(materials)
-                    materials.append({"name": primitive.material})
-                entry["material"] = material_index[primitive.material]
-            entries.append(entry)
-        meshes.append({"name": obj.name, "primitives": entries})
-        nodes.append({"name": obj.name, "mesh": len(meshes) - 1})
-        written.append(obj.name)
+        if part is not None:
+            parts.append(part)
+        elif obj.type in scene_parts.GEOMETRY_KINDS:
+            faceless.append(name)
+    parts.sort(key=lambda part: part.name)
+    return parts, sorted(not_written), sorted(faceless)
+
+
+def _mesh_entry(part, binary, materials, material_index):
+    if part.points is not None:
+        return {"name": part.name, "primitives": [{"attributes": {
+            "POSITION": binary.add(part.points, FLOAT, "VEC3", len(part.points), ARRAY_BUFFER,
+                                   _bounds(part.points))}, "mode": POINTS}]}
+    entries = []
+    for primitive in part.primitives:
+        count = len(primitive.positions)
+        entry = {"attributes": {
+            "POSITION": binary.add(primitive.positions, FLOAT, "VEC3", count, ARRAY_BUFFER,
+                                   _bounds(primitive.positions)),
+            "TEXCOORD_0": binary.add(primitive.uvs, FLOAT, "VEC2", count, ARRAY_BUFFER)},
+            "indices": binary.add(primitive.indices, UNSIGNED_INT, "SCALAR",
+                                  len(primitive.indices), ELEMENT_ARRAY_BUFFER)}
+        if primitive.material is not None:
+            if primitive.material not in material_index:
+                material_index[primitive.material] = len(materials)
+                materials.append({"name": primitive.material})
+            entry["material"] = material_index[primitive.material]
+        entries.append(entry)
+    return {"name": part.name, "primitives": entries}
+
+
+def write_scene(context, path, selected_only=False, apply_modifiers=True, visible_only=False):
+    """Writes the model to `path` as binary glTF; returns a SceneFile. `visible_only`
+    leaves out what the viewport hides (hidden objects, those disabled in viewports, those
+    of hidden collections)."""
+    parts, not_written, faceless = _parts(context, selected_only, apply_modifiers,
+                                          visible_only)
+    binary = _Binary()
+    nodes, meshes, materials = [], [], []
+    material_index = {}
+    for part in parts:
+        meshes.append(_mesh_entry(part, binary, materials, material_index))
+        nodes.append({"name": part.name, "mesh": len(meshes) - 1})
 
     document = {"asset": {"version": "2.0", "generator": "cmpexport for Blender"},
                 "scene": 0, "scenes": [{"nodes": list(range(len(nodes)))}], "nodes": nodes,
@@ -160,4 +147,10 @@ def write_model_file(context, path, selected_only=False, apply_modifiers=True):
         chunks += struct.pack("<II", len(binary.data), 0x004E4942) + bytes(binary.data)
     with open(path, "wb") as out:
         out.write(struct.pack("<4sII", b"glTF", 2, 12 + len(chunks)) + chunks)
-    return written
+    return SceneFile([part.name for part in parts], not_written, faceless)
+
+
+def write_model_file(context, path, selected_only=False, apply_modifiers=True,
+                     visible_only=False):
+    """write_scene, giving only the names of the file's meshes in its order."""
+    return write_scene(context, path, selected_only, apply_modifiers, visible_only).objects

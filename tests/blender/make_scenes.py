@@ -169,22 +169,30 @@ def triangulate_all():
         obj.data.update()
 
 
-def record(path, objects_wanted=None):
+def record(path, objects_wanted=None, unit=1.0):
     """Every triangle as Blender draws it (the evaluated mesh, its modifiers applied, split
-    as the viewport splits it): world space, front corners counterclockwise."""
+    as the viewport splits it): world space times the scene's unit scale `unit` (metres),
+    front corners counterclockwise, the texture coordinates Blender renders with, and each
+    corner's normal as Blender shades it (its split normal, in world space) beside its
+    face's. Hardpoints, meshes and empties named so, also give their centre."""
     bpy.context.view_layer.update()
     depsgraph = bpy.context.evaluated_depsgraph_get()
     objects = []
     candidates = objects_wanted if objects_wanted is not None else bpy.context.scene.objects
     for obj in sorted(candidates, key=lambda o: o.name):
+        if obj.type == "EMPTY" and obj.name.lower().startswith("hp"):
+            centre = obj.matrix_world.translation * unit
+            objects.append({"name": obj.name, "triangles": [], "centre": list(centre)})
         if obj.type != "MESH":
             continue
         evaluated = obj.evaluated_get(depsgraph)
         mesh = evaluated.to_mesh()
         world = evaluated.matrix_world.copy()
         normal_matrix = world.to_3x3().inverted_safe().transposed()
-        uv_layer = mesh.uv_layers.active
         mesh.calc_loop_triangles()
+        mesh.calc_normals_split()
+        # After the normals: their layer moves the mesh's other corner layers.
+        uv_layer = next((layer for layer in mesh.uv_layers if layer.active_render), None)
         triangles = []
         for polygon in mesh.loop_triangles:
             loops = list(polygon.loops)
@@ -198,15 +206,20 @@ def record(path, objects_wanted=None):
                 loops = [loops[0], loops[2], loops[1]]
                 corners = [corners[0], corners[2], corners[1]]
             uvs = [list(uv_layer.data[i].uv) if uv_layer else [0.0, 0.0] for i in loops]
+            normals = [list((normal_matrix @ mesh.loops[i].normal).normalized()) for i in loops]
             slot = polygon.material_index
             name = None
             if slot < len(obj.material_slots) and obj.material_slots[slot].material:
                 name = obj.material_slots[slot].material.name
-            triangles.append({"corners": [list(c) for c in corners], "uv": uvs, "material": name})
+            triangles.append({"corners": [list(c * unit) for c in corners], "uv": uvs,
+                              "material": name, "normals": normals,
+                              "face_normal": list(shown.normalized())})
         entry = {"name": obj.name, "triangles": triangles}
         if obj.name.lower().startswith("hp"):
-            centre = sum((world @ v.co for v in mesh.vertices), Vector()) / len(mesh.vertices)
-            entry["centre"] = list(centre)
+            centre = world.translation.copy()
+            if len(mesh.vertices):
+                centre = sum((world @ v.co for v in mesh.vertices), Vector()) / len(mesh.vertices)
+            entry["centre"] = list(centre * unit)
         objects.append(entry)
         evaluated.to_mesh_clear()
     with open(path, "w") as out:

@@ -43,6 +43,11 @@ Point BlenderToFile(const nlohmann::json& point) {
     return {x * FileScale, -z * FileScale, y * FileScale};
 }
 
+Point BlenderDirectionToFile(const nlohmann::json& direction) {
+    const double x = direction[0], y = direction[1], z = direction[2];
+    return {x, -z, y};
+}
+
 Scene ReadScene(const nlohmann::json& document) {
     Scene scene;
     for (const nlohmann::json& object : document["objects"]) {
@@ -62,6 +67,13 @@ Scene ReadScene(const nlohmann::json& document) {
                 for (double value : triangle.corners[c]) {
                     scene.extent = std::max(scene.extent, std::abs(value));
                 }
+            }
+            if (face.contains("normals")) {
+                triangle.normals.emplace();
+                for (std::size_t c = 0; c < 3; ++c) {
+                    (*triangle.normals)[c] = BlenderDirectionToFile(face["normals"][c]);
+                }
+                triangle.faceNormal = BlenderDirectionToFile(face["face_normal"]);
             }
             if (!face["material"].is_null()) {
                 triangle.material = NameId(face["material"].get<std::string>().c_str());
@@ -87,6 +99,10 @@ std::vector<Triangle> FileTriangles(const StoredModel& model) {
                 triangle.corners[c] = ToPoint(vertex.position);
                 triangle.uvs[c] = {vertex.uv[0], vertex.uv[1]};
             }
+            triangle.normals.emplace();
+            for (std::size_t c = 0; c < 3; ++c) {
+                (*triangle.normals)[c] = ToPoint(mesh.vertices.at(mesh.indices[t + c]).normal);
+            }
             triangle.material = mesh.material;
             triangles.push_back(triangle);
         }
@@ -107,13 +123,23 @@ Point ToPoint(const std::array<float, 3>& point) {
     return {point[0], point[1], point[2]};
 }
 
-Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
-                       double tolerance) {
+namespace {
+
+// Corner c of a triangle read from `start`, forwards or backwards.
+std::size_t CornerAt(std::size_t start, std::size_t c, bool backwards) {
+    return backwards ? (start + 3 - c) % 3 : (start + c) % 3;
+}
+
+struct Match {
+    std::size_t wanted;
+    std::size_t found;
+    std::size_t start;  // the found triangle's corner that is the wanted one's first
+};
+
+Tally MatchTriangles(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
+                     double tolerance, std::vector<Match>& matches) {
     std::vector<bool> used(found.size(), false);
-    // Corner c of a triangle read from `start`, forwards or backwards.
-    auto at = [](std::size_t start, std::size_t c, bool backwards) {
-        return backwards ? (start + 3 - c) % 3 : (start + c) % 3;
-    };
+    const auto at = CornerAt;
     auto sameCorners = [&](const Triangle& a, const Triangle& b, std::size_t start,
                            bool backwards) {
         for (std::size_t c = 0; c < 3; ++c) {
@@ -124,7 +150,8 @@ Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Tr
         return true;
     };
     Tally tally;
-    for (const Triangle& triangle : wanted) {
+    for (std::size_t w = 0; w < wanted.size(); ++w) {
+        const Triangle& triangle = wanted[w];
         bool inward = false;
         std::optional<std::pair<std::size_t, std::size_t>> match;  // found index, start
         for (std::size_t f = 0; f < found.size() && !match; ++f) {
@@ -142,6 +169,7 @@ Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Tr
         }
         const auto [f, start] = *match;
         used[f] = true;
+        matches.push_back({w, f, start});
         ++tally.matched;
         bool uvsMatch = true;
         for (std::size_t c = 0; c < 3; ++c) {
@@ -151,6 +179,54 @@ Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Tr
         }
         tally.wrongUv += uvsMatch ? 0 : 1;
         tally.wrongMaterial += triangle.material && found[f].material != triangle.material ? 1 : 0;
+    }
+    return tally;
+}
+
+}  // namespace
+
+Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
+                       double tolerance) {
+    std::vector<Match> matches;
+    return MatchTriangles(wanted, found, tolerance, matches);
+}
+
+namespace {
+
+double AngleBetween(const Point& a, const Point& b) {
+    const double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    const double lengths = std::sqrt((a[0] * a[0] + a[1] * a[1] + a[2] * a[2]) *
+                                     (b[0] * b[0] + b[1] * b[1] + b[2] * b[2]));
+    return lengths > 0 ? std::acos(std::clamp(dot / lengths, -1.0, 1.0)) : M_PI;
+}
+
+}  // namespace
+
+ShadingTally CompareNormals(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
+                            double tolerance) {
+    std::vector<Match> matches;
+    MatchTriangles(wanted, found, tolerance, matches);
+    ShadingTally tally;
+    for (const Match& match : matches) {
+        const Triangle& blender = wanted[match.wanted];
+        const Triangle& file = found[match.found];
+        if (!blender.normals || !file.normals) {
+            continue;
+        }
+        for (std::size_t c = 0; c < 3; ++c) {
+            const Point& shown = (*blender.normals)[c];
+            const double off =
+                AngleBetween(shown, (*file.normals)[CornerAt(match.start, c, false)]);
+            // Blender gives a corner its face's normal to the last bit or two when the face
+            // is flat or alone in its fan.
+            if (AngleBetween(shown, *blender.faceNormal) < 1e-4) {
+                ++tally.flatCorners;
+                tally.flatWorst = std::max(tally.flatWorst, off);
+            } else {
+                ++tally.smoothCorners;
+                tally.smoothWorst = std::max(tally.smoothWorst, off);
+            }
+        }
     }
     return tally;
 }

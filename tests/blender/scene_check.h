@@ -23,10 +23,16 @@ using Point = std::array<double, 3>;
 // negates Y and Z.
 Point BlenderToFile(const nlohmann::json& point);
 
+// Blender's world (Z up) turned as the file turns it, unscaled: for directions.
+Point BlenderDirectionToFile(const nlohmann::json& direction);
+
 struct Triangle {
     std::array<Point, 3> corners;
     std::array<std::array<double, 2>, 3> uvs;  // v from the top, as the file holds it
     std::optional<std::uint32_t> material;     // its identifier, when Blender names one
+    // Each corner's unit normal: Blender's split normal, or the file's vertex normal.
+    std::optional<std::array<Point, 3>> normals;
+    std::optional<Point> faceNormal;  // Blender's, where it recorded one
 };
 
 struct Hardpoint {
@@ -60,6 +66,21 @@ struct Tally {
 // one names one, the same material. Each found triangle matches once.
 Tally CompareTriangles(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
                        double tolerance);
+
+// How far the file's corner normals lie from Blender's, in radians: corners Blender shades
+// as their face (flat faces, and faces alone between sharp edges) apart from the smooth
+// ones, whose fan of faces Blender weights by corner angle and the plug-in does not.
+struct ShadingTally {
+    std::size_t flatCorners = 0;
+    std::size_t smoothCorners = 0;
+    double flatWorst = 0;
+    double smoothWorst = 0;
+};
+
+// The corner normals of each wanted triangle with recorded normals against those of the
+// found triangle in the same place (matched as CompareTriangles matches).
+ShadingTally CompareNormals(const std::vector<Triangle>& wanted, const std::vector<Triangle>& found,
+                            double tolerance);
 
 // Expects every wanted triangle found once, facing the same way, with its texture
 // coordinates and material, and no more triangles found than wanted; the failure says

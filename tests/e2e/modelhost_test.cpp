@@ -266,6 +266,31 @@ TEST(ModelHost, LeftOutMeshesAreInNoPartOfTheFile) {
     EXPECT_TRUE(bytes == ReadWholeFile("kept.cmp")) << "the left-out meshes left a trace";
 }
 
+// A hardpoint marked by one point, or two, is placed at that point, or midway; its name
+// and kind come from the name as for any hardpoint mesh.
+TEST(ModelHost, PointsNamedAsAHardpointPlaceIt) {
+    ScratchFolder scratch;
+    WriteWholeFile("points.obj",
+                   "v 0 0 0\nv 1 0 0\nv 0 1 0\no Hull\nf 1 2 3\n"
+                   "o Hp_Fixed_Gun\nv 9.2 -4.6 1.84\np 4\n"
+                   "o Hp_Revolute_Top\nv 0 0 0\nv 1.84 1.84 1.84\np 5 6\n");
+    Outcome list = RunCommand(ModelHost("--list points.obj"));
+    EXPECT_TRUE(Contains(list.out,
+                         "export: 1 geometry mesh, 1 Fixed hardpoint, 1 Revolute "
+                         "hardpoint, 0 left out\n"))
+        << list.out << list.err;
+    Outcome run = RunCommand(ModelHost("--save-as points.cmp points.obj"));
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.err, "") << "no point is dropped";
+    // The file's axes: 1/92 of the model's, Y and Z negated.
+    Outcome info = RunCommand(std::string(CMPINFO_PATH) + " points.cmp");
+    EXPECT_TRUE(Contains(info.out, "Gun\n          Orientation (36 bytes)")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "Position (12 bytes)\n              0.1 0.05 -0.02\n"))
+        << info.out;
+    EXPECT_TRUE(Contains(info.out, "Position (12 bytes)\n              0.01 -0.01 -0.01\n"))
+        << info.out;
+}
+
 // A Collada file of one triangle whose <unit> is `metres`.
 std::string ColladaTriangle(const std::string& metres) {
     return R"(<?xml version="1.0" encoding="utf-8"?>

@@ -204,6 +204,50 @@ TEST(ImportObj, CountsThePointsAndLinesItDrops) {
     }
 }
 
+// Points named as a hardpoint are its place (an empty exported as a point, a one-vertex
+// mesh): they reach the host as vertices without triangles. Other points, lines, and points
+// beside a hardpoint's own triangles are dropped as before.
+TEST(ImportObj, KeepsPointsThatMarkAHardpoint) {
+    struct Case {
+        const char* content;
+        std::vector<std::string> names;  // of the host meshes
+        std::vector<std::size_t> vertexCounts;
+        ImportSummary dropped;
+    } cases[] = {
+        {"o Hp_Fixed_Gun\nv 1 2 3\np 1\n", {"Hp_Fixed_Gun"}, {1}, {}},
+        {"o hpRevolute_Top\nv 1 2 3\nv 3 2 1\np 1 2\n", {"hpRevolute_Top"}, {2}, {}},
+        {"o Marker\nv 1 2 3\np 1\n", {}, {}, {1, 0, {}}},
+        {"o Hp_Fixed_Gun\nv 0 0 0\nv 1 0 0\nl 1 2\n", {}, {}, {0, 1, {}}},
+        {"o Hp_Fixed_Gun\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\np 1\n",
+         {"Hp_Fixed_Gun"},
+         {3},
+         {1, 0, {}}},
+    };
+    ScratchFolder scratch;
+    for (const Case& c : cases) {
+        WriteWholeFile(scratch / "case.obj", c.content);
+        Imported model = Import(scratch / "case.obj");
+        ASSERT_TRUE(model.status.ok()) << c.content << model.status.message();
+        std::vector<std::string> names;
+        std::vector<std::size_t> vertexCounts;
+        for (const HostMesh& mesh : model.meshes) {
+            names.push_back(mesh.name);
+            vertexCounts.push_back(mesh.vertices.size());
+            EXPECT_EQ(mesh.corners.size(), mesh.vertices.size() < 3 ? 0u : 3u) << c.content;
+        }
+        EXPECT_EQ(names, c.names) << c.content;
+        EXPECT_EQ(vertexCounts, c.vertexCounts) << c.content;
+        ImportSummary expected = c.dropped;
+        expected.filesRead = {scratch / "case.obj"};
+        EXPECT_EQ(model.summary, expected) << c.content;
+    }
+    // The point is the hardpoint's place, as the file has it.
+    WriteWholeFile(scratch / "case.obj", cases[0].content);
+    const Imported gun = Import(scratch / "case.obj");
+    ASSERT_EQ(gun.meshes.size(), 1u);
+    EXPECT_EQ(gun.meshes[0].vertices, (std::vector<HostVertex>{{1, 2, 3, 0, 0}}));
+}
+
 // A glTF scene of one triangle used by nodes in the given form: Assimp adds a root named
 // "ROOT" above several root nodes, which must not name the meshes of unnamed ones.
 TEST(ImportGltf, TheRootAddedAboveSeveralRootNodesNamesNoMesh) {
