@@ -2,7 +2,7 @@
 # Blender session: a ship of about 20,000 triangles (smooth and flat parts, several
 # materials, a mirrored part, modifiers), each export run several times, the median
 # printed. The add-on's time is the whole File > Export operator (the scene gathered
-# and written, modelhost run twice) and, beside it, the gathering alone.
+# and written, modelhost run once) and, beside it, the gathering alone.
 #
 #   blender --background --factory-startup --python bench/blender_export_bench.py -- \
 #       ADDON_ZIP MODELHOST [RUNS]

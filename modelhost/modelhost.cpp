@@ -18,6 +18,7 @@
 
 #include "core/terminal_text.h"
 #include "files/paths.h"
+#include "files/staging_file.h"
 #include "files/system_error.h"
 #include "host/HostPlugIn.h"
 #include "modelhost/export_plan.h"
@@ -182,8 +183,8 @@ std::string MeshNames(ztModel model) {
 
 // The --list --json document: the run's facts as PrintModelSummary and the lines before it
 // tell them, and the warnings told on standard error before an export.
-void PrintModelJson(ztModel model, const ModelHostOptions& options, const ImportSummary& imported,
-                    const LoadedPlugIn& loaded, const ExportPlan& plan) {
+std::string ModelJson(ztModel model, const ModelHostOptions& options, const ImportSummary& imported,
+                      const LoadedPlugIn& loaded, const ExportPlan& plan) {
     HostPlugIn* plugIn = loaded.object;
     const char* title = plugIn->slots->queryTitle(plugIn);
     ListedRun run;
@@ -199,7 +200,25 @@ void PrintModelJson(ztModel model, const ModelHostOptions& options, const Import
     run.droppedPoints = imported.droppedPoints;
     run.droppedLines = imported.droppedLines;
     run.droppedNote = DroppedGeometryNote(options.modelPath, imported);
-    std::cout << ListJson(run, plan);
+    return ListJson(run, plan);
+}
+
+// --plan FILE: the document written whole, never over a file the model was read from.
+Status WritePlanFile(const std::string& path, const std::string& document,
+                     const ImportSummary& imported) {
+    for (const std::string& source : imported.filesRead) {
+        if (IsSameFile(path, source)) {
+            return Error{ErrorCode::BadUsage, "--plan: will not write the plan to '" +
+                                                  TerminalText(path) + "': it is '" +
+                                                  TerminalText(source) +
+                                                  "', which the model is read from"};
+        }
+    }
+    const BytePiece bytes(reinterpret_cast<const std::uint8_t*>(document.data()), document.size());
+    if (Status written = WriteStagedFile(path, {&bytes, 1}); !written) {
+        return Error{written.code(), "--plan: " + written.message()};
+    }
+    return Status::Ok();
 }
 
 int Run(const ModelHostOptions& options) {
@@ -274,9 +293,21 @@ int Run(const ModelHostOptions& options) {
                   << "\ntitle: " << TerminalText(title ? title : "(none)") << '\n';
     }
 
+    if (options.planFile) {
+        const Status written = WritePlanFile(
+            *options.planFile, ModelJson(model, options, imported.value(), loaded.value(), plan),
+            imported.value());
+        if (!written) {
+            Tell(written.message());
+            slots.destroy(plugIn, 1);
+            ztModel_Destroy(model);
+            return ExitNotLoaded;
+        }
+    }
+
     int status = ExitExported;
     if (options.json) {
-        PrintModelJson(model, options, imported.value(), loaded.value(), plan);
+        std::cout << ModelJson(model, options, imported.value(), loaded.value(), plan);
         ztModel_Destroy(model);
     } else if (options.list) {
         PrintModelSummary(model, options.modelPath, plan);

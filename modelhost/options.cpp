@@ -54,7 +54,8 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
         } else if (argument == "--overwrite") {
             options.overwrite = true;
         } else if (IsOption(argument, "--plugin") || IsOption(argument, "--save-as") ||
-                   IsOption(argument, "--ui") || IsOption(argument, "--first")) {
+                   IsOption(argument, "--ui") || IsOption(argument, "--first") ||
+                   IsOption(argument, "--plan")) {
             const std::string name = argument.substr(0, argument.find('='));
             Result<std::string> value = OptionValue(arguments, i, name);
             if (!value) {
@@ -66,6 +67,8 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
                 options.saveAs = value.value();
             } else if (name == "--first") {
                 options.first = value.value();
+            } else if (name == "--plan") {
+                options.planFile = value.value();
             } else if (value.value() != "console" && value.value() != "gtk" &&
                        value.value() != "auto") {
                 return Error{ErrorCode::BadUsage,
@@ -82,6 +85,9 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
     }
     if (options.json && !options.list) {
         return Error{ErrorCode::BadUsage, "--json goes with --list"};
+    }
+    if (options.planFile && (!options.saveAs || options.list)) {
+        return Error{ErrorCode::BadUsage, "--plan goes with --save-as (and not with --list)"};
     }
     if (models.size() != 1) {
         return Error{ErrorCode::BadUsage,
@@ -122,6 +128,9 @@ std::string ModelHostUsage() {
            "  --json          with --list: the same as one JSON document on standard output,\n"
            "                  an interface for programs that keeps its fields (\"format\": 1);\n"
            "                  the README's modelhost section lists them\n"
+           "  --plan FILE     with --save-as: write that document to FILE as well, before\n"
+           "                  the export runs, so that one run gives a program both\n"
+           "                  (refused when FILE is the model or a file it refers to)\n"
            "  --help          show this text\n"
            "  --version       show the version\n"
            "\n"

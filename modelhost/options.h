@@ -20,6 +20,7 @@ struct ModelHostOptions {
     std::optional<std::string> first;       // the mesh handed over first, naming the model
     bool list = false;                      // summary only, no export
     bool json = false;                      // with list: the summary as a JSON document
+    std::optional<std::string> planFile;    // with saveAs: the plan as JSON, also to this file
     bool help = false;
     bool version = false;
 };

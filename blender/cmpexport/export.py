@@ -198,11 +198,18 @@ def _export(context, settings, target, modelhost):
         notes += ["object '%s' has no faces; it is left out" % name for name in scene.faceless]
         first = _naming_object(context, written, settings["naming"])
 
-        # The plan first: a model the plug-in refuses is told in its own words, and the
-        # file already there stays as it is.
-        status, listing, errors = programs.run(
-            [modelhost, "--list", "--json"] + first + [model], folder)
-        plan = programs.plan_of(listing) if status == 0 else None
+        # One run: the plan, which says why the plug-in would refuse the model in terms a
+        # report can put in Blender's, and the export, which the plug-in does not start
+        # on a model it refuses. The file browser has asked before replacing a file; the
+        # plug-in stages its output and replaces the file only with a complete export.
+        plan_file = os.path.join(folder, "plan.json")
+        status, _, errors = programs.run(
+            [modelhost, "--ui", "console", "--save-as", target, "--overwrite", "--plan",
+             plan_file] + first + [model], folder)
+        plan = None
+        if os.path.isfile(plan_file):
+            with open(plan_file, encoding="utf-8") as document:
+                plan = programs.plan_of(document.read())
         if plan is None:
             return [("ERROR", text) for text in plain_messages(errors, model, existed)] or [
                 ("ERROR", "modelhost could not read the model (status %d)" % status)]
@@ -212,12 +219,6 @@ def _export(context, settings, target, modelhost):
                      + "; ".join(_refusal_reasons(verdict, context, settings)))]
         if verdict["verdict"] != "export":
             return [("ERROR", "Nothing to export: the model is empty")]
-
-        # The file browser has asked before replacing a file; the plug-in stages its
-        # output and replaces the file only with a complete export.
-        status, _, errors = programs.run(
-            [modelhost, "--ui", "console", "--save-as", target, "--overwrite"] + first + [model],
-            folder)
         messages = notes + plain_messages(errors, model, existed)
         if status != 0:
             return [("ERROR", text) for text in messages] or [

@@ -4,6 +4,7 @@ import os
 import tempfile
 
 import bpy
+from mathutils import Vector
 
 from . import programs
 
@@ -37,12 +38,15 @@ def _restore_material_names(imported, materials_before):
             found = slot.material
             if found is None or found in materials_before:
                 continue
+            if not found.name.startswith("0x"):
+                continue
             try:
                 identifier = int(found.name.split(".")[0], 16)
             except ValueError:
                 continue
-            if identifier in by_id:
-                slot.material = by_id[identifier]
+            # Identifier 0 is a mesh without a material, which stays without one.
+            if identifier == 0 or identifier in by_id:
+                slot.material = by_id[identifier] if identifier else None
                 if found.users == 0:
                     bpy.data.materials.remove(found)
 
@@ -52,10 +56,12 @@ def _mark_hardpoints(imported):
     kind in the extras (a custom property here): named again as an export reads them
     (Hp_Fixed_<name>, Hp_Revolute_<name>) and shown as arrows a tenth of the model's
     size, whatever the scale above them. Gives how many there are."""
-    size = 0.0
-    for obj in imported:
-        if obj.type == "MESH":
-            size = max([size] + list(obj.dimensions))
+    # The model's extent in the world: the meshes hang under the file's root, which scales
+    # them back to the model's size.
+    corners = [obj.matrix_world @ Vector(corner) for obj in imported if obj.type == "MESH"
+               for corner in obj.bound_box]
+    size = max((max(c[axis] for c in corners) - min(c[axis] for c in corners)
+                for axis in range(3)), default=0.0) if corners else 0.0
     hardpoints = 0
     for obj in imported:
         if obj.type != "EMPTY" or "kind" not in obj.keys():

@@ -117,6 +117,7 @@ def record_import():
         if obj.type == "EMPTY" and "kind" in obj.keys():
             hardpoints.append({"name": obj.name, "kind": obj["kind"],
                                "display": obj.empty_display_type,
+                               "drawn": obj.empty_display_size * max(obj.matrix_world.to_scale()),
                                "location": list(obj.matrix_world.translation)})
     return hardpoints
 
@@ -233,9 +234,14 @@ def main():
     # The model file the operator hands to modelhost, written anew for the same scene.
     cmpexport.scene_file.write_model_file(bpy.context, os.path.join(OUT, "ship.glb"))
 
-    clear_scene()
+    # The file imported into the scene it came from, its objects gone but its materials
+    # there, as a modeller lays a file beside its source; then exported again.
+    for obj in list(bpy.data.objects):
+        bpy.data.objects.remove(obj)
     session["import"] = call(bpy.ops.import_scene.cmp, filepath=os.path.join(OUT, "ship.cmp"))
     session["imported hardpoints"] = record_import()
+    session["export again"] = call(bpy.ops.export_scene.cmp,
+                                   filepath=os.path.join(OUT, "again.cmp"))
 
     session["cases"] = export_cases(modelhost)
     with open(os.path.join(OUT, "session.json"), "w") as out:

@@ -155,6 +155,29 @@ TEST_F(BlenderAddOn, ImportGivesBackTheStoredTrianglesAndHardpoints) {
     }
 }
 
+// A file imported and exported again is the same model: its triangles with their
+// materials (the scene still has the materials' names), its hardpoints and its name.
+TEST_F(BlenderAddOn, ImportThenExportKeepsTheModel) {
+    EXPECT_EQ(session_["export again"]["result"], nlohmann::json::array({"FINISHED"}));
+    const StoredModel first = ReadWritten(Out("ship.cmp"));
+    const StoredModel again = ReadWritten(Out("again.cmp"));
+    const Scene scene = ReadScene(Out("ship.json"));
+    ExpectSameTriangles(FileTriangles(first), FileTriangles(again), 1e-5 * scene.extent + 1e-7);
+    EXPECT_EQ(again.entries, first.entries);
+    ASSERT_EQ(again.hardpoints.size(), first.hardpoints.size());
+    for (std::size_t i = 0; i < first.hardpoints.size(); ++i) {
+        EXPECT_EQ(again.hardpoints[i].name, first.hardpoints[i].name);
+        EXPECT_EQ(again.hardpoints[i].kind, first.hardpoints[i].kind);
+        EXPECT_TRUE(Near(ToPoint(again.hardpoints[i].position),
+                         ToPoint(first.hardpoints[i].position), 1e-6))
+            << first.hardpoints[i].name;
+    }
+    // Drawn at a tenth of the ship's length (about 9 m), whatever the scale above them.
+    for (const nlohmann::json& hardpoint : session_["imported hardpoints"]) {
+        EXPECT_NEAR(hardpoint["drawn"].get<double>(), 0.9, 0.2) << hardpoint["name"];
+    }
+}
+
 // Each failure reaches the user as the plug-in's or modelhost's own words, never as a
 // traceback; no file is written, the user's file stays, no temporary folder is left.
 TEST_F(BlenderAddOn, EveryFailureIsReportedAndLeavesNothingBehind) {

@@ -212,6 +212,28 @@ TEST(ModelHost, ListJsonIsThePlanForPrograms) {
     EXPECT_TRUE(fs::is_empty(scratch.GetPath()));
 }
 
+// One run gives a program the plan and the export: the plan file is what --list --json
+// prints; it never replaces a file the model is read from.
+TEST(ModelHost, APlanFileComesWithTheExport) {
+    ScratchFolder scratch;
+    const Outcome listed = RunCommand(ModelHost("--list --json " + Example("ship.obj")));
+    const Outcome run =
+        RunCommand(ModelHost("--save-as ship.cmp --plan plan.json " + Example("ship.obj")));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadWholeFile("plan.json"), listed.out);
+    EXPECT_EQ(ReadWholeFileBytes("ship.cmp").size(), 3781u);
+
+    const std::string obj = ReadWholeFile(Example("ship.obj"));
+    fs::copy_file(Example("ship.obj"), "model.obj");
+    fs::copy_file(Example("ship.mtl"), "ship.mtl");
+    const Outcome refused = RunCommand(ModelHost("--save-as out.cmp --plan ship.mtl model.obj"));
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Contains(refused.err, "--plan: will not write the plan to 'ship.mtl'"))
+        << refused.err;
+    EXPECT_EQ(ReadWholeFile("model.obj"), obj);
+    EXPECT_FALSE(fs::exists("out.cmp"));
+}
+
 // An unattended export names each left-out mesh on standard error before it runs, and
 // otherwise leaves the telling to the plug-in: its refusal is the reason --list gave.
 TEST(ModelHost, AnUnattendedExportWarnsOfLeftOutMeshes) {

@@ -41,6 +41,9 @@ TEST(ModelHostOptions, RefusesWhatItCannotUse) {
         {{"--ui", "fancy", "a.obj"}, "--ui must be console, gtk or auto, not 'fancy'"},
         {{"--colour", "a.obj"}, "unknown option '--colour'"},
         {{"--json", "a.obj"}, "--json goes with --list"},
+        {{"--plan", "p.json", "a.obj"}, "--plan goes with --save-as (and not with --list)"},
+        {{"--plan=p.json", "--list", "--save-as", "a.cmp", "a.obj"},
+         "--plan goes with --save-as (and not with --list)"},
     };
     for (const Case& c : cases) {
         Result<ModelHostOptions> parsed = ParseModelHostOptions(c.arguments);
