@@ -86,7 +86,7 @@ def main():
     print("triangles: %d" % triangles)
     print("Blender's glTF export: %.3f s" % gltf)
     print("add-on export (.cmp): %.3f s (%.2f times glTF)" % (addon, addon / gltf))
-    print("  of which the gathering: %.3f s (%.2f times glTF); the rest is modelhost, run twice"
+    print("  of which the gathering: %.3f s (%.2f times glTF); the rest is modelhost's run"
           % (gathering, gathering / gltf))
 
 

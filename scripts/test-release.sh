@@ -262,7 +262,8 @@ deb_holds() {
         ./usr/share/cmpexport/blender/cmpexport/export.py \
         ./usr/share/cmpexport/blender/cmpexport/import_.py \
         ./usr/share/cmpexport/blender/cmpexport/programs.py \
-        ./usr/share/cmpexport/blender/cmpexport/scene_file.py | sort >"$scratch/deb-expected"
+        ./usr/share/cmpexport/blender/cmpexport/scene_file.py \
+        ./usr/share/cmpexport/blender/cmpexport/scene_parts.py | sort >"$scratch/deb-expected"
     cat "$scratch/deb-contents"
     diff "$scratch/deb-expected" "$scratch/deb-contents"
 }
@@ -323,7 +324,7 @@ addon_zip=$(absolute "dist/cmpexport-blender-$version.zip")
 addon_zip_holds() {
     unzip -Z1 "$addon_zip" | grep -v '/$' | sort >"$scratch/addon-contents"
     printf '%s\n' cmpexport/__init__.py cmpexport/export.py cmpexport/import_.py \
-        cmpexport/programs.py cmpexport/scene_file.py |
+        cmpexport/programs.py cmpexport/scene_file.py cmpexport/scene_parts.py |
         sort >"$scratch/addon-expected"
     cat "$scratch/addon-contents"
     diff "$scratch/addon-expected" "$scratch/addon-contents"
