@@ -15,19 +15,8 @@ namespace cmp {
 namespace {
 
 using nlohmann::json;
+using standin::AddMeshOf;
 using standin::ModelBuilder;
-
-// A mesh of `count` vertices along x and one triangle over its first three.
-ztMesh AddMeshOf(ModelBuilder& model, const char* name, int count, std::int32_t material = -1) {
-    ztMesh mesh = model.AddMesh(name, material);
-    for (int j = 0; j < count; ++j) {
-        ModelBuilder::AddVertex(mesh, static_cast<float>(j), 0.0f, 0.0f);
-    }
-    if (count >= 3) {
-        ModelBuilder::AddTriangle(mesh, 0, 1, 2);
-    }
-    return mesh;
-}
 
 // Every field a program reads, for each verdict and each fate of a mesh: the expected
 // members are compared whole, the others are left to the other cases.

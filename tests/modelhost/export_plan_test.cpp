@@ -15,19 +15,8 @@ namespace cmp {
 
 namespace {
 
+using standin::AddMeshOf;
 using standin::ModelBuilder;
-
-// A mesh of `count` vertices and one triangle over its first three.
-ztMesh AddMeshOf(ModelBuilder& model, const char* name, int count, std::int32_t material = -1) {
-    ztMesh mesh = model.AddMesh(name, material);
-    for (int j = 0; j < count; ++j) {
-        ModelBuilder::AddVertex(mesh, static_cast<float>(j), 0.0f, 0.0f);
-    }
-    if (count >= 3) {
-        ModelBuilder::AddTriangle(mesh, 0, 1, 2);
-    }
-    return mesh;
-}
 
 // What each name becomes, by the plug-in's rules: "hp" in any case marks a hardpoint
 // mesh, the kind is read from the fourth character on, in any case.

@@ -58,4 +58,18 @@ class ModelBuilder {
     ztModel model_;
 };
 
+// A mesh of `count` vertices along x, and one triangle over its first three when it has
+// them: the smallest mesh of a given size, for tests of what a plan makes of meshes.
+inline ztMesh AddMeshOf(ModelBuilder& model, const char* name, int count,
+                        std::int32_t material = -1) {
+    ztMesh mesh = model.AddMesh(name, material);
+    for (int j = 0; j < count; ++j) {
+        ModelBuilder::AddVertex(mesh, static_cast<float>(j), 0.0f, 0.0f);
+    }
+    if (count >= 3) {
+        ModelBuilder::AddTriangle(mesh, 0, 1, 2);
+    }
+    return mesh;
+}
+
 }  // namespace standin
