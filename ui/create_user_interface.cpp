@@ -7,7 +7,9 @@
 #include "ui/user_interface.h"
 
 #if defined(CMPEXPORT_HAVE_GTK)
-#include "ui/gtk/gtk_user_interface.h"
+#include <dlfcn.h>
+
+#include "ui/gtk/gtk_module.h"
 #endif
 #if defined(CMPEXPORT_HAVE_WIN32)
 #include "ui/win32/win32_user_interface.h"
@@ -32,6 +34,41 @@ bool HasDisplay() {
     return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
 }
 
+#if defined(CMPEXPORT_HAVE_GTK)
+
+// The GTK interface from its library beside the one this code is in (the plug-in), loaded
+// now rather than with the plug-in; null when it cannot start, `notes` then saying why
+// where it was not simply the lack of a display.
+std::unique_ptr<UserInterface> LoadGtkUserInterface(std::vector<std::string>& notes) {
+    std::string path = CMPEXPORT_GTK_MODULE_FILE;
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&LoadGtkUserInterface), &self) != 0 &&
+        self.dli_fname != nullptr) {
+        const std::string file = self.dli_fname;
+        const std::size_t slash = file.rfind('/');
+        if (slash != std::string::npos) {
+            path = file.substr(0, slash + 1) + path;
+        }
+    }
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* why = dlerror();
+        notes.push_back("the desktop dialogs could not be loaded (" +
+                        std::string(why != nullptr ? why : path) + "); using the console");
+        return nullptr;
+    }
+    using Entry = UserInterface* (*)();
+    auto* create = reinterpret_cast<Entry>(dlsym(library, CMPEXPORT_GTK_MODULE_ENTRY));
+    if (create == nullptr) {
+        notes.push_back("the desktop dialogs could not be loaded (" + path + " has no " +
+                        CMPEXPORT_GTK_MODULE_ENTRY + "); using the console");
+        return nullptr;
+    }
+    return std::unique_ptr<UserInterface>(create());
+}
+
+#endif
+
 }  // namespace
 
 std::unique_ptr<UserInterface> CreateUserInterface() {
@@ -52,10 +89,10 @@ std::unique_ptr<UserInterface> CreateUserInterface() {
     }
 #if defined(CMPEXPORT_HAVE_GTK)
     if (mode == "gtk" || HasDisplay()) {
-        if (std::unique_ptr<UserInterface> gtk = CreateGtkUserInterface()) {
+        if (std::unique_ptr<UserInterface> gtk = LoadGtkUserInterface(notes)) {
             return gtk;
         }
-        if (mode == "gtk") {
+        if (mode == "gtk" && notes.empty()) {
             notes.push_back("GTK could not start; using the console");
         }
     }

@@ -720,6 +720,27 @@ TEST(ModelHost, NamesReachTheTerminalEscaped) {
     }
 }
 
+// The desktop dialogs are a library of their own, which the plug-in loads only to show
+// them: an export from the console or from Blender never waits for GTK to load, and a
+// plug-in without that library beside it says so and exports from the console.
+TEST(ModelHost, TheDesktopDialogsAreLoadedOnlyToBeShown) {
+    const std::string plugIn =
+        (fs::path(MODELHOST_PATH).parent_path() / "libcmpexport.so").string();
+    const Outcome needed = RunCommand("readelf -d " + plugIn);
+    ASSERT_TRUE(Contains(needed.out, "(NEEDED)")) << needed.out;
+    EXPECT_FALSE(Contains(needed.out, "gtk")) << needed.out;
+
+    ScratchFolder scratch;
+    fs::copy_file(plugIn, "libcmpexport.so");
+    const Outcome run = RunCommand(
+        "env DISPLAY=:99 " +
+        ModelHost("--ui gtk --plugin libcmpexport.so --save-as ship.cmp " + Example("ship.obj")));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "the desktop dialogs could not be loaded (")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "libcmpexport_gtk.so")) << run.err;
+    EXPECT_TRUE(fs::exists("ship.cmp"));
+}
+
 // A plug-in named on the command line is a file from the working folder, even without a
 // slash; the first line says which file was loaded.
 TEST(ModelHost, APlugInNamedOnTheCommandLineIsAPath) {
