@@ -87,7 +87,8 @@ export_ship() {
 runpaths() {
     prefix=$1
     for entry in 'bin/modelhost $ORIGIN/../lib/cmpexport' 'bin/cmpinfo ' \
-        'lib/cmpexport/libcmpexport.so $ORIGIN' 'lib/cmpexport/libztModelLib.so '; do
+        'lib/cmpexport/libcmpexport.so $ORIGIN' 'lib/cmpexport/libztModelLib.so ' \
+        'lib/cmpexport/libcmpexport_gtk.so '; do
         file=${entry%% *}
         expected=${entry#* }
         found=$(readelf -d "$prefix/$file" | sed -n 's/.*(R[UN]*PATH).*\[\(.*\)\]$/\1/p')
@@ -255,6 +256,7 @@ deb_holds() {
     dpkg-deb -c "$deb" | awk '{ print $NF }' | grep -v '/$' | sort >"$scratch/deb-contents"
     printf '%s\n' ./usr/bin/cmpinfo ./usr/bin/modelhost \
         ./usr/lib/cmpexport/libcmpexport.so ./usr/lib/cmpexport/libztModelLib.so \
+        ./usr/lib/cmpexport/libcmpexport_gtk.so \
         ./usr/share/doc/cmpexport/CHANGELOG.md ./usr/share/doc/cmpexport/LICENSE \
         ./usr/share/doc/cmpexport/README.md ./usr/share/man/man1/cmpinfo.1.gz \
         ./usr/share/man/man1/modelhost.1.gz \
