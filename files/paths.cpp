@@ -104,4 +104,14 @@ bool IsSameFile(const std::string& output, const std::string& other) {
     return IsSameName(output, other);
 }
 
+std::optional<std::size_t> FindSameFile(const std::string& output,
+                                        const std::vector<std::string>& others) {
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        if (IsSameFile(output, others[i])) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace cmp

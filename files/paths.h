@@ -1,7 +1,10 @@
 // Paths as the system resolves them: made whole, and compared for naming one file.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace cmp {
 
@@ -14,5 +17,10 @@ std::string FullPath(const std::string& path);
 // folders resolved, `output`'s links followed also to where nothing stands yet, letter
 // case ignored on Windows.
 bool IsSameFile(const std::string& output, const std::string& other);
+
+// The index of the first of `others` that writing `output` would write, by IsSameFile;
+// nothing when none is.
+std::optional<std::size_t> FindSameFile(const std::string& output,
+                                        const std::vector<std::string>& others);
 
 }  // namespace cmp

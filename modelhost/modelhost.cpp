@@ -206,13 +206,11 @@ std::string ModelJson(ztModel model, const ModelHostOptions& options, const Impo
 // --plan FILE: the document written whole, never over a file the model was read from.
 Status WritePlanFile(const std::string& path, const std::string& document,
                      const ImportSummary& imported) {
-    for (const std::string& source : imported.filesRead) {
-        if (IsSameFile(path, source)) {
-            return Error{ErrorCode::BadUsage, "--plan: will not write the plan to '" +
-                                                  TerminalText(path) + "': it is '" +
-                                                  TerminalText(source) +
-                                                  "', which the model is read from"};
-        }
+    if (const std::optional<std::size_t> source = FindSameFile(path, imported.filesRead)) {
+        return Error{ErrorCode::BadUsage, "--plan: will not write the plan to '" +
+                                              TerminalText(path) + "': it is '" +
+                                              TerminalText(imported.filesRead[*source]) +
+                                              "', which the model is read from"};
     }
     const BytePiece bytes(reinterpret_cast<const std::uint8_t*>(document.data()), document.size());
     if (Status written = WriteStagedFile(path, {&bytes, 1}); !written) {

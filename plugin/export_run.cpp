@@ -38,15 +38,15 @@ std::optional<std::string> AskOutputPath(UserInterface& ui) {
 // read from, which no later step could give back.
 std::optional<std::string> SourceReplacedBy(const std::string& outputPath,
                                             const std::vector<std::string>& sourceFiles) {
-    for (std::size_t i = 0; i < sourceFiles.size(); ++i) {
-        if (IsSameFile(outputPath, sourceFiles[i])) {
-            return "Will not export to '" + NameInMessage(outputPath) + "': it is " +
-                   (i == 0 ? std::string("the model file")
-                           : "'" + NameInMessage(sourceFiles[i]) + "', which the model refers to") +
-                   ", and the export would replace the file it is made from.";
-        }
+    const std::optional<std::size_t> source = FindSameFile(outputPath, sourceFiles);
+    if (!source) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return "Will not export to '" + NameInMessage(outputPath) + "': it is " +
+           (*source == 0
+                ? std::string("the model file")
+                : "'" + NameInMessage(sourceFiles[*source]) + "', which the model refers to") +
+           ", and the export would replace the file it is made from.";
 }
 
 // A stream file that cannot even be created gets the long-standing message users know,
