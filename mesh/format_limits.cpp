@@ -100,6 +100,10 @@ std::vector<FormatProblem> FindFormatProblems(const MeshList& meshes) {
     return problems;
 }
 
+namespace {
+
+// The problem in the plug-in's words, one line, for example:
+//   mesh "Hull" uses vertex 70 but has 64 vertices (triangle 3)
 std::string FormatProblemText(const FormatProblem& problem) {
     const std::string mesh = Quoted(problem.meshName);
     switch (problem.kind) {
@@ -127,6 +131,8 @@ std::string FormatProblemText(const FormatProblem& problem) {
            " has a position or texture coordinate that is not a finite number (vertex " +
            std::to_string(problem.at) + ")";
 }
+
+}  // namespace
 
 std::vector<std::string> RefusalReasons(const std::vector<FormatProblem>& problems) {
     std::vector<std::string> reasons;

@@ -44,13 +44,10 @@ struct FormatProblem {
 // flag that extraction set; the rest it reads from the vertices and corners themselves.
 std::vector<FormatProblem> FindFormatProblems(const MeshList& meshes);
 
-// The problem in the plug-in's words, one line, for example:
+// The refusal's reasons in the plug-in's words: the first MaxListedProblems problems,
+// then a line that sums up the rest ("and 3 more problems"), for example:
 //   mesh "Hull" uses vertex 70 but has 64 vertices (triangle 3)
-std::string FormatProblemText(const FormatProblem& problem);
-
-// The refusal's reasons: the first MaxListedProblems problems in words, then a line that
-// sums up the rest ("and 3 more problems"). A reason holds a line break only where a
-// mesh name does.
+// A reason holds a line break only where a mesh name does.
 std::vector<std::string> RefusalReasons(const std::vector<FormatProblem>& problems);
 
 // Ok without problems; otherwise ErrorCode::ModelRefused whose message is the reasons,

@@ -52,7 +52,7 @@ struct ExportPlan {
     // and exports nothing.
     bool isEmpty = false;
     // Why the plug-in's format check would refuse the model, in its order; none when it
-    // would not. RefusalOf (mesh/format_limits.h) gives the plug-in's message.
+    // would not. RefusalReasons (mesh/format_limits.h) gives the plug-in's words.
     std::vector<FormatProblem> formatProblems;
 };
 

@@ -59,17 +59,12 @@ std::string Tally(const ExportPlan& plan) {
            ", " + std::to_string(CountOf(plan, MeshRole::LeftOut)) + " left out\n";
 }
 
-// The plug-in's reasons, one a line, indented under the verdict.
-std::string Reasons(const std::string& message) {
+// The plug-in's reasons, one a line, indented under the verdict; a line break in a mesh
+// name is shown, not followed.
+std::string Reasons(const std::vector<FormatProblem>& problems) {
     std::string lines;
-    std::size_t start = 0;
-    while (start <= message.size()) {
-        std::size_t end = message.find('\n', start);
-        if (end == std::string::npos) {
-            end = message.size();
-        }
-        lines += "  " + TerminalText(std::string_view(message).substr(start, end - start)) + "\n";
-        start = end + 1;
+    for (const std::string& reason : RefusalReasons(problems)) {
+        lines += "  " + TerminalText(reason) + "\n";
     }
     return lines;
 }
@@ -125,8 +120,8 @@ std::string PlanText(const ExportPlan& plan) {
         text += MeshLine(mesh);
     }
     text += NameLine(plan) + SizeLine(plan);
-    if (const Status refusal = RefusalOf(plan.formatProblems); !refusal) {
-        return text + "export: refused, nothing would be written:\n" + Reasons(refusal.message());
+    if (!plan.formatProblems.empty()) {
+        return text + "export: refused, nothing would be written:\n" + Reasons(plan.formatProblems);
     }
     return text + Tally(plan);
 }
