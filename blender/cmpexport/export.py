@@ -135,36 +135,20 @@ def _size(size):
     return " x ".join(_length(value) for value in size["model"]) + " m"
 
 
-def _blender_vertices(context, settings):
-    """How many vertices the exported objects have in Blender, as its statistics count
-    them: the format's limit is told against that, not against the vertices the file
-    needs once they are split where texture seams and shading part faces."""
-    depsgraph = context.evaluated_depsgraph_get()
-    total = 0
-    for obj, _, name in scene_parts.shown_objects(
-            context, depsgraph, settings["use_selection"], settings["use_visible"],
-            settings["use_modifiers"]):
-        if obj.type not in scene_parts.GEOMETRY_KINDS or scene_parts.is_hardpoint_name(name):
-            continue
-        mesh = obj.to_mesh()
-        if mesh is not None:
-            total += len(mesh.vertices)
-        obj.to_mesh_clear()
-    return total
+# The most vertices a model file may hold in all, and modelhost a mesh; the format's.
+_MAX_VERTICES = 65535
 
 
-def _refusal_reasons(verdict, context, settings):
-    """The plug-in's reasons, with the vertex limit told in Blender's counts."""
-    reasons = []
-    for problem in verdict.get("problems", []):
-        if problem.get("kind") == "too many vertices":
-            reasons.append(
-                "the objects have %s vertices in Blender, which the file must split where "
-                "texture seams and shading part faces; at most %s fit in all (object '%s' "
-                "passes the limit)" % (format(_blender_vertices(context, settings), ","),
-                                       format(problem["limit"], ","), problem["mesh"]))
-    others = [reason for reason in verdict["reasons"] if "vertices in all" not in reason]
-    return reasons + others or verdict["reasons"]
+def _too_many_vertices(scene):
+    """The refusal of a scene whose geometry the file cannot hold, told in Blender's counts
+    (the file's own count, higher where it splits vertices, means nothing in Blender);
+    None when it fits."""
+    if scene.file_vertices <= _MAX_VERTICES:
+        return None
+    return ("The model is too large for the file format, nothing was written: the objects "
+            "have %s vertices in Blender, and the file splits them where texture seams and "
+            "shading part faces; at most %s fit in all ('%s' has the most)"
+            % (format(scene.vertices, ","), format(_MAX_VERTICES, ","), scene.largest))
 
 
 def save(context, settings):
@@ -192,6 +176,9 @@ def _export(context, settings, target, modelhost):
         if not written:
             return [("ERROR", "Nothing to export: no %sobject has faces"
                      % ("selected " if selected_only else ""))]
+        refusal = _too_many_vertices(scene)
+        if refusal is not None:
+            return [("ERROR", refusal)]
         # What the scene has that the file cannot: told, never dropped in silence.
         notes = ["object '%s' is named as a hardpoint, but only empties and meshes mark "
                  "hardpoints; it is left out" % name for name in scene.hardpoints_not_written]
@@ -216,7 +203,7 @@ def _export(context, settings, target, modelhost):
         verdict = plan["export"]
         if verdict["verdict"] == "refused":
             return [("ERROR", "The plug-in refuses the model, nothing was written: "
-                     + "; ".join(_refusal_reasons(verdict, context, settings)))]
+                     + "; ".join(verdict["reasons"]))]
         if verdict["verdict"] != "export":
             return [("ERROR", "Nothing to export: the model is empty")]
         messages = notes + plain_messages(errors, model, existed)

@@ -32,12 +32,19 @@ class SceneFile:
     `hardpoints_not_written`: the names of objects named as hardpoints that cannot mark
     one (cameras, lights and other kinds that are neither geometry nor an empty), which
     the file leaves out. `faceless`: the names of the meshes, curves, text and the like
-    that have no faces to export (nor mark a hardpoint)."""
+    that have no faces to export (nor mark a hardpoint). `vertices`: how many vertices
+    the geometry written (not the hardpoints) has in Blender; `file_vertices`: how many
+    the file has of them, split where texture seams and shading part faces; `largest`:
+    the name of the geometry with the most vertices in Blender."""
 
-    def __init__(self, objects, hardpoints_not_written, faceless):
+    def __init__(self, objects, hardpoints_not_written, faceless, geometry):
         self.objects = objects
         self.hardpoints_not_written = hardpoints_not_written
         self.faceless = faceless
+        self.vertices = sum(part.vertices for part in geometry)
+        self.file_vertices = sum(len(primitive.positions) for part in geometry
+                                 for primitive in part.primitives)
+        self.largest = max(geometry, key=lambda part: part.vertices).name if geometry else None
 
 
 class _Binary:
@@ -147,7 +154,8 @@ def write_scene(context, path, selected_only=False, apply_modifiers=True, visibl
         chunks += struct.pack("<II", len(binary.data), 0x004E4942) + bytes(binary.data)
     with open(path, "wb") as out:
         out.write(struct.pack("<4sII", b"glTF", 2, 12 + len(chunks)) + chunks)
-    return SceneFile([part.name for part in parts], not_written, faceless)
+    geometry = [part for part in parts if not scene_parts.is_hardpoint_name(part.name)]
+    return SceneFile([part.name for part in parts], not_written, faceless, geometry)
 
 
 def write_model_file(context, path, selected_only=False, apply_modifiers=True,

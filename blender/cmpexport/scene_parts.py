@@ -31,12 +31,14 @@ class Primitive:
 
 class Part:
     """One mesh of the model file: its primitives, or for a hardpoint marked without faces
-    the points that place it (n x 3, float32, Y up)."""
+    the points that place it (n x 3, float32, Y up). `vertices`: how many vertices its
+    mesh has in Blender, as Blender's statistics count them."""
 
-    def __init__(self, name, primitives=(), points=None):
+    def __init__(self, name, primitives=(), points=None, vertices=0):
         self.name = name
         self.primitives = list(primitives)
         self.points = points
+        self.vertices = vertices
 
 
 class _Names:
@@ -250,7 +252,7 @@ def read_part(obj, world, name, unit):
             return None
         primitives = _primitives(obj, mesh, world, unit)
         if primitives:
-            return Part(name, primitives)
+            return Part(name, primitives, vertices=len(mesh.vertices))
         return Part(name, points=_placing_points(mesh, world, unit)) if hardpoint else None
     finally:
         obj.to_mesh_clear()

@@ -147,6 +147,12 @@ def export_cases(modelhost):
         mine.write("the user's file")
     cases["over the limits"] = call(bpy.ops.export_scene.cmp, filepath=target("kept.cmp"))
 
+    # Over the vertex limit too: told in Blender's count, not the file's split one.
+    fresh()
+    bpy.ops.mesh.primitive_grid_add(x_subdivisions=300, y_subdivisions=300, size=4)
+    bpy.context.active_object.name = "Plate"
+    cases["over the vertex limit"] = call(bpy.ops.export_scene.cmp, filepath=target("kept.cmp"))
+
     fresh()
     bad = make_scenes.add_primitive("cube", "Hull")
     # Set in bulk: a single vertex's coordinates are clamped to the largest float.

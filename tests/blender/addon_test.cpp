@@ -200,6 +200,13 @@ TEST_F(BlenderAddOn, EveryFailureIsReportedAndLeavesNothingBehind) {
            "The plug-in refuses the model, nothing was written: the model's meshes have 45000 "
            "triangles in all (135000 corners; mesh \"Plate\" passes the limit); at most 21845 "
            "triangles (65535 corners) fit"}}},
+        {"over the vertex limit",
+         "RAISED",
+         {{"ERROR",
+           "The model is too large for the file format, nothing was written: the objects "
+           "have 90,601 vertices in Blender, and the file splits them where texture seams and "
+           "shading "
+           "part faces; at most 65,535 fit in all ('Plate' has the most)"}}},
         {"not finite",
          "RAISED",
          {{"ERROR",
