@@ -122,4 +122,10 @@ ExportPlan PlanExport(ztModel model) {
     return plan;
 }
 
+std::size_t CountOf(const ExportPlan& plan, MeshRole role) {
+    return static_cast<std::size_t>(
+        std::count_if(plan.meshes.begin(), plan.meshes.end(),
+                      [role](const PlannedMesh& mesh) { return mesh.role == role; }));
+}
+
 }  // namespace cmp

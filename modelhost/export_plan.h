@@ -59,4 +59,7 @@ struct ExportPlan {
 // Reads `model` as an export does. A null model plans as empty.
 ExportPlan PlanExport(ztModel model);
 
+// How many of the plan's meshes have `role`.
+std::size_t CountOf(const ExportPlan& plan, MeshRole role);
+
 }  // namespace cmp

@@ -62,12 +62,6 @@ Json Lengths(const std::array<double, 3>& size) {
     return lengths;
 }
 
-std::size_t CountOf(const ExportPlan& plan, MeshRole role) {
-    return static_cast<std::size_t>(
-        std::count_if(plan.meshes.begin(), plan.meshes.end(),
-                      [role](const PlannedMesh& mesh) { return mesh.role == role; }));
-}
-
 // A total over its limit: the count and the limit in the kind's unit, and the mesh at
 // which the total passes it.
 Json TotalJson(const char* kind, const FormatProblem& problem) {
@@ -144,11 +138,9 @@ Json WarningsJson(const ListedRun& run, const ExportPlan& plan) {
     if (std::optional<std::string> naming = NamingWarning(plan)) {
         warnings.push_back(Warning("named after a hardpoint mesh", plan.baseName, *naming));
     }
-    const std::vector<std::string> leftOut = LeftOutWarnings(plan);
-    std::size_t next = 0;
     for (const PlannedMesh& mesh : plan.meshes) {
-        if (mesh.role == MeshRole::LeftOut && next < leftOut.size()) {
-            warnings.push_back(Warning("left out", mesh.meshName, leftOut[next++]));
+        if (mesh.role == MeshRole::LeftOut) {
+            warnings.push_back(Warning("left out", mesh.meshName, LeftOutWarning(mesh)));
         }
     }
     return warnings;

@@ -43,12 +43,6 @@ std::string MeshLine(const PlannedMesh& mesh) {
     return line + "left out: " + LeftOutReason + "\n";
 }
 
-std::size_t CountOf(const ExportPlan& plan, MeshRole role) {
-    return static_cast<std::size_t>(
-        std::count_if(plan.meshes.begin(), plan.meshes.end(),
-                      [role](const PlannedMesh& mesh) { return mesh.role == role; }));
-}
-
 std::string Tally(const ExportPlan& plan) {
     return "export: " +
            Count(CountOf(plan, MeshRole::Geometry), "geometry mesh", "geometry meshes") + ", " +
@@ -136,12 +130,15 @@ std::optional<std::string> NamingWarning(const ExportPlan& plan) {
            ".lod0.vms (--first MESH names it after another mesh)";
 }
 
+std::string LeftOutWarning(const PlannedMesh& mesh) {
+    return "mesh " + Quoted(mesh.meshName) + " is left out of the export: " + LeftOutReason;
+}
+
 std::vector<std::string> LeftOutWarnings(const ExportPlan& plan) {
     std::vector<std::string> warnings;
     for (const PlannedMesh& mesh : plan.meshes) {
         if (mesh.role == MeshRole::LeftOut) {
-            warnings.push_back("mesh " + Quoted(mesh.meshName) +
-                               " is left out of the export: " + LeftOutReason);
+            warnings.push_back(LeftOutWarning(mesh));
         }
     }
     return warnings;

@@ -30,7 +30,10 @@ std::string PlanText(const ExportPlan& plan);
 // is a hardpoint mesh; nothing otherwise.
 std::optional<std::string> NamingWarning(const ExportPlan& plan);
 
-// One line per left-out mesh, naming it, for standard error (without a prefix).
+// The line naming a left-out mesh, for standard error (without a prefix).
+std::string LeftOutWarning(const PlannedMesh& mesh);
+
+// LeftOutWarning for each left-out mesh, in the plan's order.
 std::vector<std::string> LeftOutWarnings(const ExportPlan& plan);
 
 }  // namespace cmp
