@@ -1,14 +1,12 @@
-// modelhost: a host for the exporter plug-in on Linux. It imports a model file into the
-// stand-in model library, loads the plug-in as a host would (dlopen, CreatePlugIn, the
-// object's slot table), and runs one export through it.
-#include <dlfcn.h>
-#include <unistd.h>
-
+// modelhost: a host for the exporter plug-in, on Linux and on Windows. It imports a model
+// file into the stand-in model library, loads the plug-in as a host would (the library,
+// CreatePlugIn, the object's slot table), and runs one export through it.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -19,12 +17,11 @@
 #include "core/terminal_text.h"
 #include "files/paths.h"
 #include "files/staging_file.h"
-#include "files/system_error.h"
 #include "host/HostPlugIn.h"
 #include "modelhost/export_plan.h"
 #include "modelhost/export_plan_json.h"
 #include "modelhost/export_plan_text.h"
-#include "modelhost/isolated_import.h"
+#include "modelhost/host_platform.h"
 #include "modelhost/options.h"
 #include "modelhost/plugin_location.h"
 #include "release/version.h"
@@ -44,52 +41,18 @@ void FlushStandardOutput() {
     errno = 0;
     if ((std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout.good()) &&
         standardOutputFailure.empty()) {
-        // Some C libraries fail a write without setting errno.
-        standardOutputFailure = errno != 0 ? SystemErrorText(errno) : "the write failed";
+        // Some C libraries fail a write without setting errno. The C library's own text:
+        // on Windows the file layer's texts are the system's, for its own error codes.
+        standardOutputFailure = errno != 0 ? std::strerror(errno) : "the write failed";
     }
 }
 
 Result<std::string> DefaultPlugInPath() {
-    std::error_code error;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return std::string("libcmpexport.so");
+    const std::optional<std::filesystem::path> folder = ProgramFolder();
+    if (!folder) {
+        return std::string(PlugInFileName());
     }
-    return FindDefaultPlugIn(self.parent_path());
-}
-
-struct LoadedPlugIn {
-    void* library = nullptr;
-    HostPlugIn* object = nullptr;
-    std::string file;  // the file the library was loaded from
-};
-
-// Loads `file`, which the messages call `path` (as the user gave it).
-Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file) {
-    LoadedPlugIn loaded;
-    loaded.library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (loaded.library == nullptr) {
-        const char* why = dlerror();
-        return Error{ErrorCode::PlugInNotLoaded,
-                     "cannot load the plug-in '" + TerminalText(path) +
-                         "': " + TerminalText(why ? why : "unknown reason")};
-    }
-    auto* create = reinterpret_cast<CreatePlugInFunction*>(dlsym(loaded.library, "CreatePlugIn"));
-    if (create == nullptr) {
-        return Error{ErrorCode::PlugInNotLoaded,
-                     "the plug-in '" + TerminalText(path) + "' has no CreatePlugIn"};
-    }
-    // The file the entry came from, which is the one loaded, whatever the path said.
-    Dl_info where{};
-    loaded.file = dladdr(reinterpret_cast<void*>(create), &where) != 0 && where.dli_fname != nullptr
-                      ? where.dli_fname
-                      : file;
-    loaded.object = create();
-    if (loaded.object == nullptr || loaded.object->slots == nullptr) {
-        return Error{ErrorCode::PlugInNotLoaded,
-                     "the plug-in '" + TerminalText(path) + "' gave no plug-in object"};
-    }
-    return loaded;
+    return FindDefaultPlugIn(*folder);
 }
 
 // The model's counts as the host reports them, then the plan of its export: what the
@@ -98,33 +61,6 @@ void PrintModelSummary(ztModel model, const std::string& path, const ExportPlan&
     std::cout << "model: " << TerminalText(path) << ", " << ztModel_GetMeshCount(model)
               << " meshes, " << ztModel_GetMaterialCount(model) << " materials\n"
               << PlanText(plan);
-}
-
-// A positive whole number from the environment, if there is one.
-std::optional<std::uint64_t> PositiveFromEnvironment(const char* name) {
-    const char* text = std::getenv(name);
-    if (text == nullptr || *text < '1' || *text > '9') {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, 10);
-    if (*end != '\0' || value > (1ull << 40)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// The import child's limits. The two variables exist for the tests only, which cannot
-// wait a minute for a hanging importer nor exhaust gigabytes; they are not documented.
-ImportLimits ImportLimitsFromEnvironment() {
-    ImportLimits limits;
-    if (auto seconds = PositiveFromEnvironment("MODELHOST_IMPORT_SECONDS")) {
-        limits.timeLimit = std::chrono::seconds(*seconds);
-    }
-    if (auto mebibytes = PositiveFromEnvironment("MODELHOST_IMPORT_MEMORY_MIB")) {
-        limits.addressSpaceBudget = *mebibytes << 20;
-    }
-    return limits;
 }
 
 // `filesRead` as the import named them, made full paths here: the plug-in compares them
@@ -136,21 +72,17 @@ void SetPlugInEnvironment(const ModelHostOptions& options,
         sourceFiles.push_back(FullPath(file));
     }
     for (const auto& [name, value] : PlugInEnvironment(options, sourceFiles)) {
-        setenv(name.c_str(), value.c_str(), 1);
+        SetEnvironmentValue(name, value);
     }
 }
 
 // Read before the plug-in's variables are set, as the user left them.
 RunSurroundings SurroundingsOfThisRun() {
-    auto isSet = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0';
-    };
     RunSurroundings surroundings;
-    surroundings.terminal = isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
-    surroundings.display = isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
-    if (isSet("CMPEXPORT_UI")) {
-        surroundings.ui = std::getenv("CMPEXPORT_UI");
+    surroundings.terminal = StandardStreamsAreTerminals();
+    surroundings.display = HasDesktop();
+    if (const char* ui = std::getenv("CMPEXPORT_UI"); ui != nullptr && *ui != '\0') {
+        surroundings.ui = ui;
     }
     if (const char* saveAs = std::getenv("CMPEXPORT_SAVE_AS")) {
         surroundings.saveAs = saveAs;
@@ -226,11 +158,8 @@ int Run(const ModelHostOptions& options) {
     const RunSurroundings surroundings = SurroundingsOfThisRun();
     const bool mustWriteAFile = MustWriteAFile(options, surroundings);
 
-    // The model file is read in a child process: a file that crashes or hangs the
-    // importer, or exhausts its memory, ends here with a message instead.
     ztModel model = ztBuild_CreateModel();
-    Result<ImportSummary> imported =
-        ImportModelIsolated(options.modelPath, model, ImportLimitsFromEnvironment());
+    Result<ImportSummary> imported = ImportModelFile(options.modelPath, model);
     if (!imported) {
         Tell(imported.message());
         ztModel_Destroy(model);
@@ -311,6 +240,12 @@ int Run(const ModelHostOptions& options) {
         PrintModelSummary(model, options.modelPath, plan);
         ztModel_Destroy(model);
     } else {
+        if (Status prepared = PrepareDialogs(loaded.value()); !prepared) {
+            Tell(prepared.message());
+            slots.destroy(plugIn, 1);
+            ztModel_Destroy(model);
+            return ExitNotLoaded;
+        }
         FlushStandardOutput();
         const bool hasMeshes = ztModel_GetMeshCount(model) > 0;
         // The plug-in destroys the model at the end of an export that got as far as its
@@ -366,6 +301,7 @@ int RunProgram(int argc, char** argv) {
 // The program, with its arguments as main received them. What it prints is read by
 // scripts and the Blender add-on: a run whose output was lost does not end as a success.
 int Main(int argc, char** argv) {
+    UseBinaryStandardStreams();
     const int status = RunProgram(argc, argv);
     // The stream stays open: a loaded plug-in or its toolkit may still hold it.
     FlushStandardOutput();

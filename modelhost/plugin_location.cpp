@@ -8,9 +8,17 @@ namespace cmp {
 
 namespace {
 
+#ifdef _WIN32
+constexpr const char* PlugInFile = "cmpexport.dll";
+#else
 constexpr const char* PlugInFile = "libcmpexport.so";
+#endif
 
 }  // namespace
+
+const char* PlugInFileName() {
+    return PlugInFile;
+}
 
 std::vector<std::filesystem::path> DefaultPlugInCandidates(
     const std::filesystem::path& programFolder) {

@@ -9,7 +9,10 @@
 
 namespace cmp {
 
-// The files modelhost tries, in order, given the folder it runs from: libcmpexport.so
+// The plug-in library's file name: libcmpexport.so, or cmpexport.dll on Windows.
+const char* PlugInFileName();
+
+// The files modelhost tries, in order, given the folder it runs from: the plug-in library
 // beside it (a build tree), then in the private library folder of an installed copy
 // (release/install_layout.h).
 std::vector<std::filesystem::path> DefaultPlugInCandidates(
