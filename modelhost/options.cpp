@@ -69,10 +69,11 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
                 options.first = value.value();
             } else if (name == "--plan") {
                 options.planFile = value.value();
-            } else if (value.value() != "console" && value.value() != "gtk" &&
+            } else if (value.value() != "console" && value.value() != DesktopUi &&
                        value.value() != "auto") {
-                return Error{ErrorCode::BadUsage,
-                             "--ui must be console, gtk or auto, not '" + value.value() + "'"};
+                return Error{ErrorCode::BadUsage, std::string("--ui must be console, ") +
+                                                      DesktopUi + " or auto, not '" +
+                                                      value.value() + "'"};
             } else {
                 options.ui = value.value();
             }
@@ -97,26 +98,59 @@ Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& a
     return options;
 }
 
+namespace {
+
+// What the usage says differently on Windows, where modelhost.exe reads glTF only, the
+// plug-in is a DLL beside it and the desktop dialogs are Windows' own.
+#ifdef _WIN32
+constexpr const char* UsageModels =
+    "Imports MODEL (glTF 2.0: .glb or .gltf), loads the exporter plug-in and runs\n"
+    "one export of the model through it. Lengths are read as the file's numbers stand\n"
+    "(glTF's metres); the file holds them times 1/92 with Y and Z negated. Parts whose\n"
+    "transform mirrors keep facing outwards.\n";
+constexpr const char* UsagePlugIn =
+    "  --plugin PATH   the plug-in library, from the working folder unless PATH is\n"
+    "                  absolute (default: cmpexport.dll beside modelhost.exe)\n";
+constexpr const char* UsageUi =
+    "  --ui MODE       console, win32 or auto (Windows' dialogs when a desktop is there)\n";
+constexpr const char* UsageNotStarted = "\n";
+#else
+constexpr const char* UsageModels =
+    "Imports MODEL (OBJ, glTF 2.0, Collada, FBX, 3DS, STL, PLY, ...), loads the\n"
+    "exporter plug-in and runs one export of the model through it. Lengths are\n"
+    "read in the model's units (FBX and Collada files in metres, by their own unit;\n"
+    "other formats as their numbers stand); the file holds them times 1/92 with Y\n"
+    "and Z negated. Parts whose transform mirrors keep facing outwards.\n";
+const std::string UsagePlugIn =
+    "  --plugin PATH   the plug-in library, from the working folder unless PATH is\n"
+    "                  absolute (default: libcmpexport.so beside modelhost, else in\n"
+    "                  " +
+    std::string(PlugInFolderFromPrograms) + " from modelhost's folder, as installed)\n";
+constexpr const char* UsageUi =
+    "  --ui MODE       console, gtk or auto (GTK when a display is there)\n";
+constexpr const char* UsageNotStarted =
+    ",\n"
+    "             127 the system could not start modelhost: a library it needs (the\n"
+    "               stand-in model library libztModelLib.so) is missing\n";
+#endif
+
+}  // namespace
+
 std::string ModelHostUsage() {
-    return "usage: modelhost [options] MODEL\n"
+    return std::string(
+               "usage: modelhost [options] MODEL\n"
+               "\n") +
+           UsageModels +
            "\n"
-           "Imports MODEL (OBJ, glTF 2.0, Collada, FBX, 3DS, STL, PLY, ...), loads the\n"
-           "exporter plug-in and runs one export of the model through it. Lengths are\n"
-           "read in the model's units (FBX and Collada files in metres, by their own unit;\n"
-           "other formats as their numbers stand); the file holds them times 1/92 with Y\n"
-           "and Z negated. Parts whose transform mirrors keep facing outwards.\n"
-           "\n"
-           "options:\n"
-           "  --plugin PATH   the plug-in library, from the working folder unless PATH is\n"
-           "                  absolute (default: libcmpexport.so beside modelhost, else in\n"
-           "                  " +
-           std::string(PlugInFolderFromPrograms) +
-           " from modelhost's folder, as installed)\n"
+           "options:\n" +
+           UsagePlugIn +
            "  --save-as FILE  answer the save dialog with FILE and run unattended\n"
-           "                  (the console dialogs; with --ui gtk the dialog opens on FILE);\n"
+           "                  (the console dialogs; with --ui " +
+           DesktopUi +
+           " the dialog opens on FILE);\n"
            "                  meshes the export would leave out are told on standard error\n"
-           "  --overwrite     replace FILE when it exists (otherwise the export is cancelled)\n"
-           "  --ui MODE       console, gtk or auto (GTK when a display is there)\n"
+           "  --overwrite     replace FILE when it exists (otherwise the export is cancelled)\n" +
+           UsageUi +
            "  --first MESH    hand the meshes named MESH to the plug-in first, the others\n"
            "                  keeping their order: the file's nodes are named after the\n"
            "                  first mesh (MESH.3db, MESH.lod0.vms)\n"
@@ -144,9 +178,8 @@ std::string ModelHostUsage() {
            "             3 the export wrote no file although it had to: the save dialog\n"
            "               refused or cancelled --save-as FILE, or had no terminal to ask on,\n"
            "             4 the run went as status 0 says, but what modelhost wrote to\n"
-           "               standard output was lost (a full disk),\n"
-           "             127 the system could not start modelhost: a library it needs (the\n"
-           "               stand-in model library libztModelLib.so) is missing\n";
+           "               standard output was lost (a full disk)" +
+           UsageNotStarted;
 }
 
 std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
@@ -189,7 +222,7 @@ bool MustWriteAFile(const ModelHostOptions& options, const RunSurroundings& surr
     }
     // The plug-in's choice of dialogs (ui/create_user_interface.cpp), from what it will see.
     std::string mode = options.ui.value_or(surroundings.ui.value_or("auto"));
-    if (mode != "console" && mode != "gtk") {
+    if (mode != "console" && mode != DesktopUi) {
         mode = "auto";
     }
     const bool console = mode == "console" || (mode == "auto" && !surroundings.display);

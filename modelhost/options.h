@@ -11,12 +11,19 @@
 
 namespace cmp {
 
+// The desktop dialogs' name for --ui: GTK's on Linux, Windows' own on Windows.
+#ifdef _WIN32
+inline constexpr const char* DesktopUi = "win32";
+#else
+inline constexpr const char* DesktopUi = "gtk";
+#endif
+
 struct ModelHostOptions {
     std::string modelPath;
     std::optional<std::string> pluginPath;  // default: standin/plugin_location.h
     std::optional<std::string> saveAs;      // the save dialog's answer, unattended
     bool overwrite = false;                 // replace saveAs when it exists
-    std::optional<std::string> ui;          // console, gtk or auto
+    std::optional<std::string> ui;          // console, DesktopUi or auto
     std::optional<std::string> first;       // the mesh handed over first, naming the model
     bool list = false;                      // summary only, no export
     bool json = false;                      // with list: the summary as a JSON document
