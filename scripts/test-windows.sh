@@ -4,7 +4,8 @@
 # MinGW (GoogleTest built along from Debian's sources), then tests them under 32-bit Wine
 # in a virtual X server: the host's checks of the DLL, the Win32 interface's own tests,
 # the DLL's exports and imports, and byte-for-byte identity of the files the DLL writes
-# with those the Linux build writes for the same models.
+# with those the Linux build writes for the same models, and modelhost.exe against the
+# Linux modelhost on the same glTF files (tests/windows/modelhost_compare.py).
 #
 #   scripts/test-windows.sh
 #
@@ -91,6 +92,25 @@ if [ "${1:-}" = "--inside-x" ]; then
     echo "cmpinfo.exe: $checked passed, $unsound failed"
     [ "$unsound" -eq 0 ] && [ "$checked" -gt 0 ] || status=1
 
+    echo "== modelhost.exe under Wine against the Linux modelhost"
+    # The glTF files Blender itself writes (the scenes of the Linux suite's Blender tests)
+    # and the example ship, each run both ways with every option and outcome.
+    scenes="$win_build/blender-scenes"
+    rm -rf "$scenes"
+    mkdir -p "$scenes"
+    blender_config=$(mktemp -d)
+    if ! BLENDER_USER_SCRIPTS="$blender_config" BLENDER_USER_CONFIG="$blender_config" \
+         env -u PYTHONPATH -u PYTHONHOME blender --background --factory-startup \
+             --python-exit-code 1 --python tests/blender/make_scenes.py -- \
+             "$scenes" ship random:1 random:2 random:3 >"$scenes/blender.log" 2>&1; then
+        cat "$scenes/blender.log"
+        echo "Blender could not make the scenes"
+        status=1
+    fi
+    rm -rf "$blender_config"
+    python3 tests/windows/modelhost_compare.py "$ref_build/bin" "$win_build/bin" \
+        examples/ship.gltf "$scenes"/*.glb || status=1
+
     wineserver -w
     exit "$status"
 fi
@@ -108,7 +128,7 @@ if [ ! -f "$ref_build/CMakeCache.txt" ]; then
     cmake -S . -B "$ref_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMPEXPORT_BENCH=OFF -DCMPEXPORT_GTK=OFF
 fi
-cmake --build "$ref_build" --target cmp_write_models
+cmake --build "$ref_build" --target cmp_write_models modelhost cmpexport
 
 echo "== fresh 32-bit Wine prefix: $WINEPREFIX"
 rm -rf "$WINEPREFIX"

@@ -1,0 +1,141 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "core/terminal_text.h"
+#include "files/system_error.h"
+#include "modelhost/dialog_answers_windows.h"
+#include "modelhost/gltf_import.h"
+#include "modelhost/host_platform.h"
+
+namespace cmp {
+
+namespace {
+
+// The file a module was loaded from, or "" when Windows does not say.
+std::string ModuleFile(HMODULE module) {
+    std::string name(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameA(module, name.data(), static_cast<DWORD>(name.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < name.size()) {
+            name.resize(length);
+            return name;
+        }
+        name.resize(name.size() * 2);  // cut short: try a larger buffer
+    }
+}
+
+bool IsAbsolute(const std::string& file) {
+    return (file.size() > 2 && file[1] == ':' && (file[2] == '\\' || file[2] == '/')) ||
+           file.rfind("\\\\", 0) == 0;
+}
+
+std::string Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> ProgramFolder() {
+    const std::string self = ModuleFile(nullptr);
+    if (self.empty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(self).parent_path();
+}
+
+Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file) {
+    LoadedPlugIn loaded;
+    // From the plug-in's own folder first, as a host loads it: its neighbours are its.
+    HMODULE module =
+        LoadLibraryExA(file.c_str(), nullptr, IsAbsolute(file) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
+    if (module == nullptr) {
+        return Error{ErrorCode::PlugInNotLoaded, "cannot load the plug-in '" + TerminalText(path) +
+                                                     "': " + SystemErrorText(GetLastError())};
+    }
+    loaded.library = module;
+    // Through void*: FARPROC is Windows' stand-in for every function type.
+    auto* create = reinterpret_cast<CreatePlugInFunction*>(
+        reinterpret_cast<void*>(GetProcAddress(module, "CreatePlugIn")));
+    if (create == nullptr) {
+        return Error{ErrorCode::PlugInNotLoaded,
+                     "the plug-in '" + TerminalText(path) + "' has no CreatePlugIn"};
+    }
+    loaded.file = ModuleFile(module);
+    if (loaded.file.empty()) {
+        loaded.file = file;
+    }
+    loaded.object = create();
+    if (loaded.object == nullptr || loaded.object->slots == nullptr) {
+        return Error{ErrorCode::PlugInNotLoaded,
+                     "the plug-in '" + TerminalText(path) + "' gave no plug-in object"};
+    }
+    return loaded;
+}
+
+Result<ImportSummary> ImportModelFile(const std::string& path, ztModel model) {
+    const std::string failure = "cannot import '" + TerminalText(path) + "': ";
+    if (!IsGltfPath(path)) {
+        return Error{ErrorCode::ImportFailed,
+                     failure +
+                         "modelhost on Windows reads glTF 2.0 files only (.glb, .gltf); "
+                         "export the model as glTF 2.0 first"};
+    }
+    // In this process: the importer checks every count and offset of the file itself and
+    // nests no deeper than it allows, so a hostile file ends in its message; only memory
+    // can run out, which ends here.
+    try {
+        return ImportGltfModel(path, model);
+    } catch (const std::bad_alloc&) {
+        return Error{ErrorCode::ImportFailed, failure + "the importer ran out of memory"};
+    } catch (const std::exception& error) {
+        return Error{ErrorCode::ImportFailed,
+                     failure + "the importer failed: " + TerminalText(error.what())};
+    }
+}
+
+void SetEnvironmentValue(const std::string& name, const std::string& value) {
+    // An empty value removes the variable, which every reader takes as empty.
+    _putenv_s(name.c_str(), value.c_str());
+}
+
+bool StandardStreamsAreTerminals() {
+    return _isatty(0) != 0 && _isatty(1) != 0;
+}
+
+bool HasDesktop() {
+    // A service or a remote shell runs on a window station nobody sees.
+    USEROBJECTFLAGS flags{};
+    HWINSTA station = GetProcessWindowStation();
+    return station != nullptr &&
+           GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+void UseBinaryStandardStreams() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+Status PrepareDialogs(const LoadedPlugIn& plugIn) {
+    auto* module = static_cast<HMODULE>(plugIn.library);
+    const std::string mode = Variable("CMPEXPORT_UI");
+    if (mode == "console" || ((mode.empty() || mode == "auto") && !HasDesktop())) {
+        return AnswerDialogsOnConsole(module);
+    }
+    if (const std::string saveAs = Variable("CMPEXPORT_SAVE_AS"); !saveAs.empty()) {
+        return OpenSaveDialogOn(module, saveAs);
+    }
+    return Status::Ok();
+}
+
+}  // namespace cmp
