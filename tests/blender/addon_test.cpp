@@ -218,11 +218,9 @@ TEST_F(BlenderAddOn, EveryFailureIsReportedAndLeavesNothingBehind) {
            "position or texture coordinate that is not a finite number (vertex 0)"}}},
         {"no modelhost",
          "RAISED",
-         {{"ERROR",
-           "modelhost not found: looked at " + bundled + ", /nonexistent/modelhost, PATH; "
-           "set its path "
-           "in the add-on's preferences (Edit > Preferences > Add-ons > Quorvane CMP "
-           "Exporter)"}}},
+         {{"ERROR", "modelhost not found: looked at " + bundled +
+                        ", /nonexistent/modelhost, PATH; set its path in the add-on's "
+                        "preferences (Edit > Preferences > Add-ons > Quorvane CMP Exporter)"}}},
         {"missing folder",
          "RAISED",
          {{"ERROR", "The folder " + cases + "/missing does not exist; nothing was exported"}}},
