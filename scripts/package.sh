@@ -7,6 +7,10 @@
 #                                          and LICENSE.txt
 #   cmpexport-blender-VERSION.zip          the Blender add-on, as Blender's Preferences >
 #                                          Add-ons > Install takes it
+#   cmpexport-blender-VERSION-windows.zip  the same add-on carrying in cmpexport/bin/ what
+#                                          it runs on Windows: modelhost.exe, cmpexport.dll,
+#                                          ztModelLib.dll, cmpinfo.exe, with
+#                                          README-Windows.txt and LICENSE.txt
 # from release builds of their own, without tests or benchmarks: build-release/ and the
 # MinGW cross build build-release-windows/ (CMPEXPORT_RELEASE_BUILD and
 # CMPEXPORT_RELEASE_WIN_BUILD choose others). The version is the one in CMakeLists.txt.
@@ -32,9 +36,14 @@ cmake -S . -B "$windows_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMPEXPORT_TESTS=OFF -DCMPEXPORT_BENCH=OFF
 cmake --build "$windows_build" -j2
 
-# A Windows user has no compiler runtime: the programs in the zip must carry their own.
+# A Windows user has no compiler runtime: the programs in the zips must carry their own.
 objdump=i686-w64-mingw32-objdump
-for program in cmpexport.dll cmpinfo.exe; do
+windows_addon_files="modelhost.exe cmpexport.dll ztModelLib.dll cmpinfo.exe"
+for program in $windows_addon_files; do
+    [ -f "$windows_build/bin/$program" ] || {
+        echo "package.sh: the Windows build has no $program" >&2
+        exit 1
+    }
     needs=$("$objdump" -p "$windows_build/bin/$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
     echo "$program needs:" $needs
     if echo "$needs" | grep -qiE '^(libstdc\+\+|libgcc|libwinpthread)'; then
@@ -53,5 +62,13 @@ for build in "$linux_build" "$windows_build"; do
 done
 version=$(sed -n 's/^project(cmpexport VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
 cp "$linux_build/dist/cmpexport-blender-$version.zip" dist/
+# The Windows zip's own texts, with Windows' line ends.
+files="$windows_build/generated/release/README-Windows.txt;$windows_build/generated/release/LICENSE.txt"
+for name in $windows_addon_files; do
+    files="$files;$windows_build/bin/$name"
+done
+cmake "-DADDON_ZIP=$root/dist/cmpexport-blender-$version.zip" "-DFILES=$files" \
+    -DSTRIP=i686-w64-mingw32-strip "-DZIP=$root/dist/cmpexport-blender-$version-windows.zip" \
+    -P blender/zip_windows_addon.cmake
 echo "== packages"
 ls -l dist/cmpexport_*.deb dist/cmpexport-*.zip

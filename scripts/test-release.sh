@@ -13,6 +13,11 @@
 #   - the Blender add-on: its zip holds the package with the release's version, and
 #     Blender installs it from the zip and takes it from the unpacked Debian package
 #     (where it finds the package's own modelhost), exporting a cube through each;
+#   - the Blender add-on for Windows: its zip holds the same package and, in
+#     cmpexport/bin/, the Windows programs with the Windows zip's README and licence;
+#     Blender installs it and the add-on registers; under Wine the programs need no DLL
+#     but Windows' own and each other, and its modelhost.exe exports the example ship's
+#     glTF to the golden file's bytes with its own plug-in;
 #   - modelhost --version, cmpinfo --version, cmpinfo.exe --version, the DLL's version
 #     resource and both packages tell the version in CMakeLists.txt.
 #
@@ -114,6 +119,8 @@ if [ "${1:-}" = "--windows-inside-x" ]; then
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     zip=$(ls "$root"/dist/cmpexport-"$version"-windows-x86.zip)
+    addon_zip="$root/dist/cmpexport-blender-$version-windows.zip"
+    addon_bin="$WINEPREFIX/drive_c/addon-test/cmpexport/bin"
     folder=cmpexport-$version-windows-x86
     unpacked="$WINEPREFIX/drive_c/release-test"
     output="$WINEPREFIX/drive_c/release-out"
@@ -143,6 +150,36 @@ if [ "${1:-}" = "--windows-inside-x" ]; then
                     fail "$program needs $dll, which is not Windows' own"
             done
         done
+    }
+    # The add-on's programs load what they need from their own folder, where Windows'
+    # loader looks first; nothing else but Windows' own.
+    addon_needs_only_windows() {
+        for program in modelhost.exe cmpexport.dll ztModelLib.dll cmpinfo.exe; do
+            for dll in $(i686-w64-mingw32-objdump -p "$addon_bin/$program" |
+                sed -n 's/^[[:space:]]*DLL Name: //p'); do
+                echo "$program needs $dll"
+                ls "$addon_bin" "$WINEPREFIX/drive_c/windows/system32" | grep -qixF "$dll" ||
+                    fail "$program needs $dll, which is neither beside it nor Windows' own"
+            done
+        done
+    }
+    # As the add-on runs it: no console to ask on, the answer to the save dialog given.
+    addon_modelhost_exports() {
+        exe=$(wine 'C:\addon-test\cmpexport\bin\modelhost.exe' --version | tr -d '\r')
+        echo "modelhost.exe --version: $exe"
+        [ "$exe" = "modelhost $version" ] || fail "modelhost.exe tells '$exe'"
+        mkdir "$WINEPREFIX/drive_c/addon-out"
+        cd "$WINEPREFIX/drive_c/addon-out"
+        cp "$root/examples/ship.gltf" .
+        wine 'C:\addon-test\cmpexport\bin\modelhost.exe' --ui console \
+            --save-as kestrel.cmp ship.gltf >out.txt 2>err.txt ||
+            fail "modelhost.exe failed: $(cat out.txt err.txt)"
+        tr -d '\r' <out.txt | grep -i '^plug-in: .*addon-test.*cmpexport\.dll$' ||
+            fail "modelhost.exe loaded another plug-in: $(grep -i plug-in out.txt)"
+        cmp kestrel.cmp "$root/tests/e2e/golden/kestrel.cmp" ||
+            fail "the ship does not export to tests/e2e/golden/kestrel.cmp"
+        wine 'C:\addon-test\cmpexport\bin\cmpinfo.exe' --check kestrel.cmp
+        [ ! -e ___temp.vms ] || fail "___temp.vms was left behind"
     }
     export_under_wine() {
         cp "$win_test_build/bin/ztModelLib.dll" "$win_test_build/bin/winhost.exe" \
@@ -204,6 +241,12 @@ if [ "${1:-}" = "--windows-inside-x" ]; then
     check "the zip's cmpinfo.exe accepts every file the DLL wrote" cmpinfo_exe_accepts
     check "the DLL's version resource" version_resource
     check "one version everywhere" one_version
+    mkdir -p "$WINEPREFIX/drive_c/addon-test"
+    unzip -q "$addon_zip" -d "$WINEPREFIX/drive_c/addon-test"
+    check "the Windows add-on's programs need no DLL but Windows' own and each other" \
+        addon_needs_only_windows
+    check "the Windows add-on's modelhost.exe exports the ship's glTF with its own plug-in" \
+        addon_modelhost_exports
     wineserver -k || true
     exit 0
 fi
@@ -320,14 +363,14 @@ blender_run() {
         blender --background --factory-startup --python-exit-code 1 \
         --python "$root/tests/blender/release_check.py" -- "$@" >"$user/blender.log" 2>&1 ||
         fail "Blender failed: $(tail -n 20 "$user/blender.log")"
-    grep -E '^(add-on|exported)' "$user/blender.log"
+    grep -E '^(add-on|exported|registered)' "$user/blender.log"
 }
 addon_zip=$(absolute "dist/cmpexport-blender-$version.zip")
+addon_files="cmpexport/__init__.py cmpexport/export.py cmpexport/import_.py
+    cmpexport/programs.py cmpexport/scene_file.py cmpexport/scene_parts.py"
 addon_zip_holds() {
     unzip -Z1 "$addon_zip" | grep -v '/$' | sort >"$scratch/addon-contents"
-    printf '%s\n' cmpexport/__init__.py cmpexport/export.py cmpexport/import_.py \
-        cmpexport/programs.py cmpexport/scene_file.py cmpexport/scene_parts.py |
-        sort >"$scratch/addon-expected"
+    printf '%s\n' $addon_files | sort >"$scratch/addon-expected"
     cat "$scratch/addon-contents"
     diff "$scratch/addon-expected" "$scratch/addon-contents"
     tuple=$(echo "$version" | sed 's/\./, /g')
@@ -344,10 +387,46 @@ addon_from_package() {
     ln -s "$scratch/debroot/usr/share/cmpexport/blender/cmpexport" "$scratch/blender-deb/addons/"
     blender_run "$scratch/blender-deb" folder "$scratch/blender-deb/out"
 }
+windows_addon_zip=$(absolute "dist/cmpexport-blender-$version-windows.zip")
+windows_addon_zip_holds() {
+    unzip -Z1 "$windows_addon_zip" | grep -v '/$' | sort >"$scratch/windows-addon-contents"
+    printf '%s\n' $addon_files cmpexport/bin/modelhost.exe cmpexport/bin/cmpexport.dll \
+        cmpexport/bin/ztModelLib.dll cmpexport/bin/cmpinfo.exe cmpexport/bin/LICENSE.txt \
+        cmpexport/bin/README-Windows.txt | sort >"$scratch/windows-addon-expected"
+    cat "$scratch/windows-addon-contents"
+    diff "$scratch/windows-addon-expected" "$scratch/windows-addon-contents"
+}
+# The same add-on as the zip for Linux, and the same texts as the Windows zip.
+windows_addon_is_the_same() {
+    for file in $addon_files; do
+        unzip -p "$addon_zip" "$file" >"$scratch/from-addon-zip"
+        unzip -p "$windows_addon_zip" "$file" >"$scratch/from-windows-addon-zip"
+        cmp "$scratch/from-addon-zip" "$scratch/from-windows-addon-zip" ||
+            fail "$file differs from the one in $(basename "$addon_zip")"
+    done
+    windows_zip=$(ls dist/cmpexport-"$version"-windows-x86.zip)
+    for text in README-Windows.txt LICENSE.txt; do
+        unzip -p "$windows_zip" "cmpexport-$version-windows-x86/$text" >"$scratch/from-windows-zip"
+        unzip -p "$windows_addon_zip" "cmpexport/bin/$text" >"$scratch/from-windows-addon-zip"
+        cmp "$scratch/from-windows-zip" "$scratch/from-windows-addon-zip" ||
+            fail "cmpexport/bin/$text differs from the one in $(basename "$windows_zip")"
+    done
+    echo "the package's files are the add-on zip's; the texts are the Windows zip's"
+}
+addon_for_windows_registers() {
+    mkdir -p "$scratch/blender-windows"
+    blender_run "$scratch/blender-windows" registers "$windows_addon_zip"
+}
 check "the Blender add-on's zip holds its package with the release's version" addon_zip_holds
 check "Blender installs the add-on from its zip and exports with it" addon_from_zip
 check "Blender takes the add-on from the unpacked package; it finds the package's modelhost" \
     addon_from_package
+check "the Windows add-on's zip holds the package and the Windows programs in its bin folder" \
+    windows_addon_zip_holds
+check "the Windows add-on's package is the add-on zip's, its texts the Windows zip's" \
+    windows_addon_is_the_same
+check "Blender installs the Windows add-on from its zip and it registers" \
+    addon_for_windows_registers
 
 xvfb-run -a "$root/scripts/test-release.sh" --windows-inside-x "$scratch"
 

@@ -37,7 +37,8 @@ class CmpExportPreferences(bpy.types.AddonPreferences):
 
     modelhost_path: StringProperty(
         name="modelhost",
-        description="The exporter's modelhost program (cmpinfo is looked for beside it). "
+        description="The exporter's modelhost program, or its folder (cmpinfo is looked for "
+                    "beside it), for an add-on without programs in its own bin folder. "
                     "Empty: where an installed copy keeps it, else on PATH",
         subtype="FILE_PATH",
         default="")
