@@ -82,17 +82,16 @@ std::string InModelFolder(const std::string& uri, void* files) {
 bool ReadBufferFile(std::vector<unsigned char>* out, std::string* err, const std::string& path,
                     void* user) {
     BufferFiles& files = *static_cast<BufferFiles*>(user);
+    // The system's reason may quote the path, or not: it is named once, here.
     Result<Bytes> bytes = ReadWholeRegularFile(path);
     if (!bytes) {
-        files.failure = bytes.message();
+        files.failure = "cannot read its buffer '" + TerminalText(path) + "': " + bytes.message();
         if (err != nullptr) {
             *err = files.failure;
         }
         return false;
     }
-    if (std::find(files.read.begin(), files.read.end(), path) == files.read.end()) {
-        files.read.push_back(path);
-    }
+    files.read.push_back(path);
     out->assign(bytes.value().begin(), bytes.value().end());
     return true;
 }
@@ -177,7 +176,13 @@ Result<GltfDocument> ReadGltfDocument(const std::string& path) {
         return Error{ErrorCode::ImportFailed,
                      "it is glTF version '" + TerminalText(version) + "', not 2.0"};
     }
-    document.bufferFiles = std::move(files.read);
+    // tinygltf reads the external buffers in their order, one file each.
+    std::size_t nextRead = 0;
+    for (const tinygltf::Buffer& buffer : document.model.buffers) {
+        const bool external = !buffer.uri.empty() && !tinygltf::IsDataURI(buffer.uri);
+        document.bufferFiles.push_back(
+            external && nextRead < files.read.size() ? files.read[nextRead++] : std::string());
+    }
     return document;
 }
 

@@ -24,8 +24,8 @@ bool NestsDeeperThan(std::string_view json, std::size_t limit);
 
 struct GltfDocument {
     tinygltf::Model model;
-    // Every buffer file read, once each, in the order read, named as Assimp names them:
-    // the model's folder as written in its path, followed by the buffer's uri.
+    // The file of each buffer of the model, named as Assimp names it: the model's folder
+    // as written in its path, followed by the uri; empty for a buffer in the file itself.
     std::vector<std::string> bufferFiles;
 };
 

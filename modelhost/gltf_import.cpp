@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -253,11 +254,13 @@ constexpr std::size_t MostModelElements = std::size_t{1} << 24;
 class SceneImporter {
   public:
     // `failure` begins every refusal ("cannot import '<path>': ").
-    SceneImporter(const tinygltf::Model& model, ztModel host, std::string fileName,
+    SceneImporter(const GltfDocument& document, ztModel host, const std::string& path,
                   std::string failure)
-        : model_(model),
+        : model_(document.model),
+          bufferFiles_(document.bufferFiles),
           host_(host),
-          fileName_(std::move(fileName)),
+          path_(path),
+          fileName_(std::filesystem::path(path).filename().string()),
           failure_(std::move(failure)) {}
 
     Result<ImportSummary> Run() {
@@ -272,7 +275,16 @@ class SceneImporter {
         if (Status imported = ImportMeshes(placed); !imported) {
             return imported.error();
         }
-        AddMaterials(roots.value());
+        const Retrieval retrieval = Retrieve(roots.value());
+        AddMaterials(retrieval.materialOrder);
+        summary_.filesRead.push_back(path_);
+        for (int buffer : retrieval.bufferOrder) {
+            const std::string& file = bufferFiles_[static_cast<std::size_t>(buffer)];
+            if (!file.empty() && std::find(summary_.filesRead.begin(), summary_.filesRead.end(),
+                                           file) == summary_.filesRead.end()) {
+                summary_.filesRead.push_back(file);
+            }
+        }
         for (const PlacedNode& node : placed) {
             if (Status added = AddMeshInstances(node); !added) {
                 return added.error();
@@ -462,77 +474,137 @@ class SceneImporter {
         return {};
     }
 
-    // -- Materials, in the order Assimp's reader comes upon them
+    // -- Materials and buffers, in the order Assimp's reader comes upon them
 
-    void RetrieveMesh(int mesh, std::vector<bool>& meshSeen, std::vector<int>& order,
-                      std::vector<bool>& materialSeen) const {
-        if (mesh < 0 || meshSeen[static_cast<std::size_t>(mesh)]) {
+    // What Assimp's reader has come upon, each in the order it came: it reads objects as
+    // they are referred to, starting from the scene.
+    struct Retrieval {
+        std::vector<bool> nodes, meshes, materials, buffers;
+        std::vector<int> materialOrder, bufferOrder;
+    };
+
+    void RetrieveAccessor(int accessor, Retrieval& r) const {
+        if (accessor < 0 || static_cast<std::size_t>(accessor) >= model_.accessors.size()) {
             return;
         }
-        meshSeen[static_cast<std::size_t>(mesh)] = true;
+        RetrieveView(model_.accessors[static_cast<std::size_t>(accessor)].bufferView, r);
+    }
+
+    void RetrieveView(int view, Retrieval& r) const {
+        if (view < 0 || static_cast<std::size_t>(view) >= model_.bufferViews.size()) {
+            return;
+        }
+        const int buffer = model_.bufferViews[static_cast<std::size_t>(view)].buffer;
+        if (buffer >= 0 && static_cast<std::size_t>(buffer) < r.buffers.size() &&
+            !r.buffers[static_cast<std::size_t>(buffer)]) {
+            r.buffers[static_cast<std::size_t>(buffer)] = true;
+            r.bufferOrder.push_back(buffer);
+        }
+    }
+
+    // A material's textures reach buffers through images stored in buffer views.
+    void RetrieveTexture(int texture, Retrieval& r) const {
+        if (texture < 0 || static_cast<std::size_t>(texture) >= model_.textures.size()) {
+            return;
+        }
+        const int image = model_.textures[static_cast<std::size_t>(texture)].source;
+        if (image >= 0 && static_cast<std::size_t>(image) < model_.images.size()) {
+            RetrieveView(model_.images[static_cast<std::size_t>(image)].bufferView, r);
+        }
+    }
+
+    void RetrieveMaterial(int material, Retrieval& r) const {
+        if (material < 0 || static_cast<std::size_t>(material) >= r.materials.size() ||
+            r.materials[static_cast<std::size_t>(material)]) {
+            return;
+        }
+        r.materials[static_cast<std::size_t>(material)] = true;
+        r.materialOrder.push_back(material);
+        const tinygltf::Material& m = model_.materials[static_cast<std::size_t>(material)];
+        RetrieveTexture(m.pbrMetallicRoughness.baseColorTexture.index, r);
+        RetrieveTexture(m.pbrMetallicRoughness.metallicRoughnessTexture.index, r);
+        RetrieveTexture(m.normalTexture.index, r);
+        RetrieveTexture(m.occlusionTexture.index, r);
+        RetrieveTexture(m.emissiveTexture.index, r);
+    }
+
+    void RetrieveMesh(int mesh, Retrieval& r) const {
+        if (mesh < 0 || r.meshes[static_cast<std::size_t>(mesh)]) {
+            return;
+        }
+        r.meshes[static_cast<std::size_t>(mesh)] = true;
         for (const tinygltf::Primitive& primitive :
              model_.meshes[static_cast<std::size_t>(mesh)].primitives) {
-            const int material = primitive.material;
-            if (material >= 0 && static_cast<std::size_t>(material) < materialSeen.size() &&
-                !materialSeen[static_cast<std::size_t>(material)]) {
-                materialSeen[static_cast<std::size_t>(material)] = true;
-                order.push_back(material);
+            RetrieveAccessor(primitive.indices, r);
+            RetrieveMaterial(primitive.material, r);
+            for (const auto& [semantic, accessor] : primitive.attributes) {
+                RetrieveAccessor(accessor, r);
+            }
+            for (const std::map<std::string, int>& target : primitive.targets) {
+                for (const auto& [semantic, accessor] : target) {
+                    RetrieveAccessor(accessor, r);
+                }
             }
         }
     }
 
     // Assimp reads a node's children, depth first, before the node's own mesh; a node
     // read once is not read again.
-    void RetrieveTree(int start, std::vector<bool>& nodeSeen, std::vector<bool>& meshSeen,
-                      std::vector<int>& order, std::vector<bool>& materialSeen) const {
-        if (start < 0 || static_cast<std::size_t>(start) >= nodeSeen.size() ||
-            nodeSeen[static_cast<std::size_t>(start)]) {
+    void RetrieveTree(int start, Retrieval& r) const {
+        if (start < 0 || static_cast<std::size_t>(start) >= r.nodes.size() ||
+            r.nodes[static_cast<std::size_t>(start)]) {
             return;
         }
         std::vector<std::pair<int, std::size_t>> pending{{start, 0}};  // node, next child
-        nodeSeen[static_cast<std::size_t>(start)] = true;
+        r.nodes[static_cast<std::size_t>(start)] = true;
         while (!pending.empty()) {
             auto& [node, next] = pending.back();
             const std::vector<int>& children = Children(node);
             if (next < children.size()) {
                 const int child = children[next++];
-                if (!nodeSeen[static_cast<std::size_t>(child)]) {
-                    nodeSeen[static_cast<std::size_t>(child)] = true;
+                if (!r.nodes[static_cast<std::size_t>(child)]) {
+                    r.nodes[static_cast<std::size_t>(child)] = true;
                     pending.push_back({child, 0});
                 }
                 continue;
             }
-            RetrieveMesh(model_.nodes[static_cast<std::size_t>(node)].mesh, meshSeen, order,
-                         materialSeen);
+            RetrieveMesh(model_.nodes[static_cast<std::size_t>(node)].mesh, r);
             pending.pop_back();
         }
     }
 
-    std::vector<int> MaterialOrder(const std::vector<int>& roots) const {
-        std::vector<bool> nodeSeen(model_.nodes.size(), false);
-        std::vector<bool> meshSeen(model_.meshes.size(), false);
-        std::vector<bool> materialSeen(model_.materials.size(), false);
-        std::vector<int> order;
+    // The scene first, then the skins and the animations, as Assimp loads them.
+    Retrieval Retrieve(const std::vector<int>& roots) const {
+        Retrieval r;
+        r.nodes.assign(model_.nodes.size(), false);
+        r.meshes.assign(model_.meshes.size(), false);
+        r.materials.assign(model_.materials.size(), false);
+        r.buffers.assign(model_.buffers.size(), false);
         for (int root : roots) {
-            RetrieveTree(root, nodeSeen, meshSeen, order, materialSeen);
+            RetrieveTree(root, r);
         }
         for (const tinygltf::Skin& skin : model_.skins) {
+            RetrieveAccessor(skin.inverseBindMatrices, r);
             for (int joint : skin.joints) {
-                RetrieveTree(joint, nodeSeen, meshSeen, order, materialSeen);
+                RetrieveTree(joint, r);
             }
         }
         for (const tinygltf::Animation& animation : model_.animations) {
+            for (const tinygltf::AnimationSampler& sampler : animation.samplers) {
+                RetrieveAccessor(sampler.input, r);
+                RetrieveAccessor(sampler.output, r);
+            }
             for (const tinygltf::AnimationChannel& channel : animation.channels) {
-                RetrieveTree(channel.target_node, nodeSeen, meshSeen, order, materialSeen);
+                RetrieveTree(channel.target_node, r);
             }
         }
-        return order;
+        return r;
     }
 
     // Named materials only; Assimp's "DefaultMaterial" counts as none.
-    void AddMaterials(const std::vector<int>& roots) {
+    void AddMaterials(const std::vector<int>& materialOrder) {
         hostMaterials_.assign(model_.materials.size(), -1);
-        for (int material : MaterialOrder(roots)) {
+        for (int material : materialOrder) {
             const std::string& raw = model_.materials[static_cast<std::size_t>(material)].name;
             const std::string name = AssimpName(raw);
             if (!raw.empty() && name != "DefaultMaterial") {
@@ -614,7 +686,9 @@ class SceneImporter {
     }
 
     const tinygltf::Model& model_;
+    const std::vector<std::string>& bufferFiles_;
     ztModel host_;
+    std::string path_;
     std::string fileName_;
     std::string failure_;
     std::vector<int> parents_;
@@ -651,19 +725,7 @@ Result<ImportSummary> Import(const std::string& path, ztModel model, const std::
     if (Status sized = CheckTransformSizes(document.value().model); !sized) {
         return Error{ErrorCode::ImportFailed, failure + sized.message()};
     }
-    const std::string fileName = std::filesystem::path(path).filename().string();
-    Result<ImportSummary> imported =
-        SceneImporter(document.value().model, model, fileName, failure).Run();
-    if (imported) {
-        std::vector<std::string>& files = imported.value().filesRead;
-        files.push_back(path);
-        for (const std::string& buffer : document.value().bufferFiles) {
-            if (buffer != path) {
-                files.push_back(buffer);
-            }
-        }
-    }
-    return imported;
+    return SceneImporter(document.value(), model, path, failure).Run();
 }
 
 }  // namespace
