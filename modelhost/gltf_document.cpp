@@ -1,16 +1,22 @@
 // The one translation unit that holds tinygltf's code (configured in
-// cmake/gltf_library.cmake).
-#define TINYGLTF_IMPLEMENTATION
-#include "modelhost/gltf_document.h"
-
+// cmake/gltf_library.cmake). tinygltf includes the JSON library with hidden visibility;
+// the standard headers our own types use are included first, so that those types keep
+// the visibility they have everywhere else.
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "core/error.h"
 #include "core/little_endian.h"
 #include "core/terminal_text.h"
 #include "core/text.h"
 #include "files/input_file.h"
+
+#define TINYGLTF_IMPLEMENTATION
+#include "modelhost/gltf_document.h"
 
 namespace cmp {
 
