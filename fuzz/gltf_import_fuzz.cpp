@@ -22,8 +22,8 @@ void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t si
 void ImportAs(const std::string& path) {
     ztModel model = ztBuild_CreateModel();
     const cmp::Result<cmp::ImportSummary> imported = cmp::ImportGltfModel(path, model);
-    if (!imported && (imported.message().empty() ||
-                      imported.message().find('\n') != std::string::npos)) {
+    if (!imported &&
+        (imported.message().empty() || imported.message().find('\n') != std::string::npos)) {
         std::abort();
     }
     ztModel_Destroy(model);

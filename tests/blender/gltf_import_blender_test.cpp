@@ -24,9 +24,11 @@ std::vector<std::string> SceneArguments() {
     std::vector<std::string> scenes = {"ship", "random:1", "random:2"};
     if (const char* extra = std::getenv("CMPEXPORT_BLENDER_RANDOM")) {
         const char* given = std::getenv("CMPEXPORT_BLENDER_SEED");
-        const long seed = given != nullptr ? std::atol(given) : static_cast<long>(std::time(nullptr));
-        std::printf("random Blender scenes from seed %ld (CMPEXPORT_BLENDER_SEED=%ld repeats them)\n",
-                    seed, seed);
+        const long seed =
+            given != nullptr ? std::atol(given) : static_cast<long>(std::time(nullptr));
+        std::printf(
+            "random Blender scenes from seed %ld (CMPEXPORT_BLENDER_SEED=%ld repeats them)\n", seed,
+            seed);
         for (long i = 0; i < std::atol(extra); ++i) {
             scenes.push_back("random:" + std::to_string(seed + i));
         }
@@ -36,7 +38,7 @@ std::vector<std::string> SceneArguments() {
 
 template <class Importer>
 std::pair<Result<ImportSummary>, ModelSnapshot> ImportWith(Importer importer,
-                                                          const std::string& path) {
+                                                           const std::string& path) {
     standin::ModelBuilder builder;
     Result<ImportSummary> imported = importer(path, builder.model());
     return {std::move(imported), TakeSnapshot(builder.model())};
