@@ -144,6 +144,11 @@ bool IsBinaryGltfPath(const std::string& path) {
 }  // namespace
 
 Result<GltfDocument> ReadGltfDocument(const std::string& path) {
+    if (InputFile probe; !probe.Open(path)) {
+        // In the Linux import's words, so that modelhost says the same on every platform.
+        return Error{ErrorCode::ImportFailed,
+                     "Unable to open file \"" + TerminalText(path) + "\"."};
+    }
     Result<Bytes> file = ReadWholeRegularFile(path);
     if (!file) {
         return Error{ErrorCode::ImportFailed, file.message()};

@@ -6,6 +6,9 @@ same .cmp file.
 
     modelhost_compare.py LINUX_BIN WINDOWS_BIN MODEL.glb...
 
+The first model is run with every case below, the others with the list, the plan and the
+export.
+
 LINUX_BIN holds modelhost and its plug-in, WINDOWS_BIN modelhost.exe and its DLLs. Runs
 in a scratch folder under /tmp, which Wine sees as Z:\\tmp\\...; needs WINEPREFIX set and
 a display (the result dialog is made unseen, but made). Prints one line per check and
@@ -39,6 +42,9 @@ CASES = [
 ]
 # Runs whose model is chosen by the case, not the file under test.
 MODEL_FREE = {"missing-model", "bad-option", "version"}
+# What every model after the first is run with: the export and its plan. The other
+# outcomes depend on the options, not on the model, and the first model shows them.
+EVERY_MODEL = {"list", "list-json", "export"}
 
 WINDOWS_PATH = re.compile(r"[A-Z]:\\[^\s'\"]*")
 
@@ -98,6 +104,8 @@ def outcome(program, arguments, model, prepared, wine):
 
 def comparable(status, out, err, files, folder, plugin):
     out, err = plain(out, folder, plugin), plain(err, folder, plugin)
+    # The usage after a usage error tells each program's own formats and dialogs.
+    err = err.split("\n\nusage: ")[0]
     if "plan.json" in files or out.startswith("{"):
         # The plan names the plug-in's file, which differs by platform.
         def without_plugin(text):
@@ -112,7 +120,8 @@ def comparable(status, out, err, files, folder, plugin):
 
 
 def main():
-    linux_bin, windows_bin, models = sys.argv[1], sys.argv[2], sys.argv[3:]
+    linux_bin, windows_bin = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    models = [os.path.abspath(model) for model in sys.argv[3:]]
     linux = os.path.join(linux_bin, "modelhost")
     windows = os.path.join(windows_bin, "modelhost.exe")
     linux_plugin = os.path.realpath(os.path.join(linux_bin, "libcmpexport.so"))
@@ -121,7 +130,7 @@ def main():
     for model in models:
         name = os.path.basename(model)
         for case, arguments, prepared in CASES:
-            if case in MODEL_FREE and model != models[0]:
+            if model != models[0] and case not in EVERY_MODEL:
                 continue
             arguments = [name if a == "MODEL" else a for a in arguments]
             a = comparable(*outcome(linux, arguments, model, prepared, False), linux_plugin)
