@@ -5,7 +5,6 @@
 #include <assimp/scene.h>
 #include <algorithm>
 #include <assimp/Importer.hpp>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -14,8 +13,6 @@
 #include <vector>
 
 #include "core/terminal_text.h"
-#include "core/text.h"
-#include "mesh/hardpoint_name.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {
@@ -49,29 +46,15 @@ bool IsExactIdentity(const aiMatrix4x4& m) {
     return true;
 }
 
+LinearPart LinearPartOf(const aiMatrix4x4& m) {
+    return {{{m.a1, m.a2, m.a3}, {m.b1, m.b2, m.b3}, {m.c1, m.c2, m.c3}}};
+}
+
 struct PlacedNode {
     const aiNode* node;
     aiMatrix4x4 transform;  // node to scene
     bool isIdentity;
 };
-
-// The determinant of the linear part, computed in double so that tiny scales keep their
-// sign: a mirror under a parent scaled by 1e-20 on every axis is still a mirror, where
-// single precision would give 0.
-double LinearDeterminant(const aiMatrix4x4& m) {
-    const double a = m.a1, b = m.a2, c = m.a3;
-    const double d = m.b1, e = m.b2, f = m.b3;
-    const double g = m.c1, h = m.c2, i = m.c3;
-    return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
-}
-
-// A transform that turns space inside out (a part scaled by -1 on one axis, the usual
-// way to model the other wing) turns each triangle's winding with it: viewers show such a
-// part the right way out by reversing its corners, and so must the host. A flattened part
-// (a scale of 0) turns nothing.
-bool IsMirroring(const aiMatrix4x4& m) {
-    return LinearDeterminant(m) < 0;
-}
 
 // The units a model may be made in, in metres. Outside them lies no model a user meant but
 // a damaged file: a unit of 0 puts every vertex at the origin, a negative one turns the
@@ -107,7 +90,7 @@ Error UnitRefusal(const std::string& unit) {
 float ColladaUnit(const aiMatrix4x4& root) {
     const double a = root.a1, d = root.b1, g = root.c1;
     const double length = std::sqrt(a * a + d * d + g * g);
-    return static_cast<float>(LinearDeterminant(root) < 0 ? -length : length);
+    return static_cast<float>(LinearDeterminant(LinearPartOf(root)) < 0 ? -length : length);
 }
 
 // FBX keeps lengths in its own unit, named by the scene's "UnitScaleFactor" (centimetres
@@ -143,45 +126,6 @@ Result<float> UnitScale(const aiScene& scene, bool isCollada) {
         return UnitRefusal("UnitScaleFactor " + factorText + " (centimetres)");
     }
     return scale;
-}
-
-bool IsIndexedId(std::string_view name, std::string_view array) {
-    if (name.size() < array.size() + 3 || name.substr(0, array.size()) != array ||
-        name[array.size()] != '[' || name.back() != ']') {
-        return false;
-    }
-    std::string_view digits = name.substr(array.size() + 1, name.size() - array.size() - 2);
-    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Names that Assimp makes up where the file has none: "<STL_BINARY>" and the like,
-// OBJ's "defaultobject", glTF's "nodes[3]" and "meshes[0]", Collada's automatic ones.
-// The user never typed them, so they do not name a mesh.
-bool IsMadeUpName(std::string_view name) {
-    return name.empty() || (name.front() == '<' && name.back() == '>') || name == "defaultobject" ||
-           name.rfind("$ColladaAutoName$", 0) == 0 || IsIndexedId(name, "nodes") ||
-           IsIndexedId(name, "meshes");
-}
-
-// The root node that Assimp adds above a glTF scene of several root nodes, named "ROOT":
-// without it every mesh of an unnamed node would be called "ROOT". A single root node is
-// the file's own, and keeps whatever name the user gave it.
-bool IsAddedGltfRoot(const aiNode& node, bool isGltf) {
-    return isGltf && node.mParent == nullptr && node.mNumMeshes == 0 && node.mNumChildren > 1 &&
-           std::string_view(node.mName.C_Str()) == "ROOT";
-}
-
-// The node's name, else its nearest named ancestor's; `fromFileName` tells whether it is
-// the name Assimp gives the root node after the file where the file names none (an OBJ's).
-std::string NodeName(const aiNode* node, bool isGltf, const std::string& fileName,
-                     bool& fromFileName) {
-    for (; node != nullptr; node = node->mParent) {
-        if (!IsMadeUpName(node->mName.C_Str()) && !IsAddedGltfRoot(*node, isGltf)) {
-            fromFileName = node->mParent == nullptr && fileName == node->mName.C_Str();
-            return node->mName.C_Str();
-        }
-    }
-    return {};
 }
 
 class SceneImporter {
@@ -241,21 +185,19 @@ class SceneImporter {
     }
 
     std::string MeshName(const aiNode* node, const aiMesh& mesh) const {
-        bool fromFileName = false;
-        std::string name = NodeName(node, isGltf_, fileName_, fromFileName);
-        if (name.empty() && !IsMadeUpName(mesh.mName.C_Str())) {
-            name = mesh.mName.C_Str();
+        const aiNode* root = node;
+        while (root->mParent != nullptr) {
+            root = root->mParent;
         }
-        if (name.empty()) {
-            name = fileName_ + "_" + std::to_string(meshesAdded_);
-            fromFileName = true;
+        const bool skipRoot =
+            isGltf_ && IsAddedGltfRoot(root->mName.C_Str(), root->mNumMeshes, root->mNumChildren);
+        for (; node != nullptr; node = node->mParent) {
+            const NamingNode naming{node->mName.C_Str(), node->mParent == nullptr};
+            if (NamesMeshes(naming, skipRoot)) {
+                return HostMeshName(&naming, mesh.mName.C_Str(), fileName_, meshesAdded_);
+            }
         }
-        // The user never named the mesh so: a file called "hpship.obj" must not make it read
-        // as a hardpoint, which would leave its geometry out.
-        if (fromFileName && IsHardpointName(name.c_str())) {
-            name = "Mesh_" + name;
-        }
-        return name;
+        return HostMeshName(nullptr, mesh.mName.C_Str(), fileName_, meshesAdded_);
     }
 
     Status AddMeshInstance(const PlacedNode& placed, unsigned meshIndex) {
@@ -275,18 +217,14 @@ class SceneImporter {
             return {};
         }
         if (mesh.mNumVertices > static_cast<unsigned>(MaxImportedMeshVertices)) {
-            return Error{ErrorCode::ImportFailed, "mesh '" + TerminalText(name) + "' in '" +
-                                                      TerminalText(fileName_) + "' has " +
-                                                      std::to_string(mesh.mNumVertices) +
-                                                      " vertices; a mesh may have at most " +
-                                                      std::to_string(MaxImportedMeshVertices)};
+            return TooManyVertices(name, fileName_, mesh.mNumVertices);
         }
         const std::int32_t material =
             mesh.mMaterialIndex < hostMaterials_.size() ? hostMaterials_[mesh.mMaterialIndex] : -1;
         ztMesh hostMesh = ztBuild_AddMesh(model_, name.c_str(), material);
         AddVertices(placed, mesh, hostMesh);
         // The first corner stays, the other two swap: the triangle faces the other way.
-        const bool mirrored = !placed.isIdentity && IsMirroring(placed.transform);
+        const bool mirrored = !placed.isIdentity && IsMirroring(LinearPartOf(placed.transform));
         const unsigned second = mirrored ? 2 : 1;
         const unsigned third = mirrored ? 1 : 2;
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
@@ -301,30 +239,24 @@ class SceneImporter {
         return {};
     }
 
-    // Points alone, named as a hardpoint, on a node with no triangles of its own: a node
-    // whose triangles make the hardpoint already must not get a second one of that name
-    // from stray points.
+    // Points alone, named as a hardpoint (KeepsPointsAsHardpoint).
     bool IsHardpointPoints(const aiNode* node, const aiMesh& mesh, const std::string& name) const {
-        if (mesh.mPrimitiveTypes != aiPrimitiveType_POINT || !IsHardpointName(name.c_str())) {
+        if (mesh.mPrimitiveTypes != aiPrimitiveType_POINT) {
             return false;
         }
+        bool nodeHasTriangles = false;
         for (unsigned i = 0; i < node->mNumMeshes; ++i) {
             const unsigned other = node->mMeshes[i];
-            if (other < scene_.mNumMeshes && scene_.mMeshes[other] != nullptr &&
-                (scene_.mMeshes[other]->mPrimitiveTypes & aiPrimitiveType_TRIANGLE) != 0) {
-                return false;
-            }
+            nodeHasTriangles |=
+                other < scene_.mNumMeshes && scene_.mMeshes[other] != nullptr &&
+                (scene_.mMeshes[other]->mPrimitiveTypes & aiPrimitiveType_TRIANGLE) != 0;
         }
-        return true;
+        return KeepsPointsAsHardpoint(name, nodeHasTriangles);
     }
 
     void CountDropped(const aiMesh& mesh) {
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-            std::uint32_t& count =
-                mesh.mFaces[f].mNumIndices == 1 ? summary_.droppedPoints : summary_.droppedLines;
-            if (count < UINT32_MAX) {
-                ++count;
-            }
+            CountDroppedFace(summary_, mesh.mFaces[f].mNumIndices);
         }
     }
 
@@ -372,26 +304,6 @@ class RecordingFileSystem : public Assimp::DefaultIOSystem {
 };
 
 }  // namespace
-
-namespace {
-
-std::string LowerCaseExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), FoldAsciiCase);
-    return extension;
-}
-
-}  // namespace
-
-bool IsGltfPath(const std::string& path) {
-    const std::string extension = LowerCaseExtension(path);
-    return extension == ".gltf" || extension == ".glb";
-}
-
-bool IsColladaPath(const std::string& path) {
-    const std::string extension = LowerCaseExtension(path);
-    return extension == ".dae" || extension == ".zae";
-}
 
 Result<ImportSummary> ImportModel(const std::string& path, ztModel model) {
     const std::string fileName = std::filesystem::path(path).filename().string();

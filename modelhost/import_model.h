@@ -4,27 +4,13 @@
 // (another process) without change.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "core/error.h"
 #include "host/ztModelLib.h"
+#include "modelhost/import_rules.h"
 
 namespace cmp {
-
-inline constexpr std::int32_t MaxImportedMeshVertices = 65535;
-
-// What an import left out of the model: points and lines, one per point or line segment
-// of each mesh instance (counts stop at the largest u32); and every file it read, the
-// model file first, then those the model refers to (an OBJ's .mtl, a glTF's .bin), as
-// the importer named them (relative to the working folder when the model's path is).
-struct ImportSummary {
-    std::uint32_t droppedPoints = 0;
-    std::uint32_t droppedLines = 0;
-    std::vector<std::string> filesRead;
-    friend bool operator==(const ImportSummary&, const ImportSummary&) = default;
-};
 
 // Imports the file at `path` into `model`, which must be empty (ztBuild_CreateModel).
 //
@@ -55,11 +41,5 @@ struct ImportSummary {
 // the file (or the mesh) and the unit as the file gives it; paths and names in it are
 // escaped for the terminal (TerminalText).
 Result<ImportSummary> ImportModel(const std::string& path, ztModel model);
-
-// True for the glTF 2.0 extensions (.gltf, .glb), in any letter case.
-bool IsGltfPath(const std::string& path);
-
-// True for Collada's extensions (.dae, .zae), in any letter case.
-bool IsColladaPath(const std::string& path);
 
 }  // namespace cmp
