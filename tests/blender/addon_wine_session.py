@@ -131,6 +131,15 @@ def import_back(route, programs):
     return call
 
 
+def import_refused(route, programs):
+    """A file that is no tree file, imported: cmpinfo's refusal, in its words."""
+    garbage = os.path.join(OUT, route + " route", "not a model.cmp")
+    with open(garbage, "wb") as file:
+        file.write(b"UTF not really a tree file")
+    addon_session.set_modelhost(programs)
+    return addon_session.call(bpy.ops.import_scene.cmp, filepath=garbage)
+
+
 def main():
     global OUT
     arguments = sys.argv[sys.argv.index("--") + 1:]
@@ -150,6 +159,7 @@ def main():
         session["exports"][route] = export_cases(folder)
     for route, programs in routes.items():
         session["imports"][route] = import_back(route, programs)
+        session["imports"][route]["refused"] = import_refused(route, programs)
     session["failing exports"] = failing_exports(routes)
     with open(os.path.join(OUT, "session.json"), "w") as out:
         json.dump(session, out, indent=1)
