@@ -5,7 +5,9 @@
 # in a virtual X server: the host's checks of the DLL, the Win32 interface's own tests,
 # the DLL's exports and imports, and byte-for-byte identity of the files the DLL writes
 # with those the Linux build writes for the same models, and modelhost.exe against the
-# Linux modelhost on the same glTF files (tests/windows/modelhost_compare.py).
+# Linux modelhost on the same glTF files (tests/windows/modelhost_compare.py), cmpinfo.exe's
+# glTF against the Linux cmpinfo's, and the Blender add-on with the Windows programs
+# under Wine against the add-on with the Linux ones (tests/windows/addon_wine_compare.py).
 #
 #   scripts/test-windows.sh
 #
@@ -92,6 +94,34 @@ if [ "${1:-}" = "--inside-x" ]; then
     echo "cmpinfo.exe: $checked passed, $unsound failed"
     [ "$unsound" -eq 0 ] && [ "$checked" -gt 0 ] || status=1
 
+    echo "== cmpinfo.exe --gltf against the Linux cmpinfo"
+    # The Blender add-on's import on Windows reads what cmpinfo.exe writes: the same
+    # bytes as on Linux, in both of glTF's forms, or Blender holds another model.
+    gltf_linux="$win_build/gltf-linux"
+    rm -rf "$gltf_linux" "$compare/gltf"
+    mkdir -p "$gltf_linux" "$compare/gltf"
+    same=0
+    different=0
+    for file in "$compare"/*.cmp; do
+        name=$(basename "$file" .cmp)
+        for form in glb gltf; do
+            "$ref_build/bin/cmpinfo" --gltf "$gltf_linux/$name.$form" "$file" || true
+            (cd "$compare" && wine "$win_build/bin/cmpinfo.exe" --gltf "gltf\\$name.$form" \
+                 "$name.cmp") || true
+            if [ -s "$gltf_linux/$name.$form" ] &&
+               cmp -s "$gltf_linux/$name.$form" "$compare/gltf/$name.$form"; then
+                echo "identical  $name.$form ($(wc -c <"$gltf_linux/$name.$form") bytes)"
+                same=$((same + 1))
+            else
+                echo "DIFFERENT  $name.$form"
+                cmp "$gltf_linux/$name.$form" "$compare/gltf/$name.$form" || true
+                different=$((different + 1))
+            fi
+        done
+    done
+    echo "cmpinfo.exe --gltf: $same passed, $different failed"
+    [ "$different" -eq 0 ] && [ "$same" -gt 0 ] || status=1
+
     echo "== modelhost.exe under Wine against the Linux modelhost"
     # The glTF files Blender itself writes (the scenes of the Linux suite's Blender tests)
     # and the example ship, each run both ways with every option and outcome.
@@ -111,6 +141,13 @@ if [ "${1:-}" = "--inside-x" ]; then
     python3 tests/windows/modelhost_compare.py "$ref_build/bin" "$win_build/bin" \
         examples/ship.gltf "$scenes"/*.glb || status=1
 
+    echo "== the Blender add-on with the Windows programs under Wine against the Linux ones"
+    # One Blender session exports a ship and imports it back through the add-on's
+    # operators, once through each route (tests/blender/addon_wine_session.py).
+    version=$(sed -n 's/^project(cmpexport VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
+    python3 tests/windows/addon_wine_compare.py "$ref_build/bin" "$win_build/bin" \
+        "$ref_build/dist/cmpexport-blender-$version.zip" || status=1
+
     wineserver -w
     exit "$status"
 fi
@@ -128,7 +165,8 @@ if [ ! -f "$ref_build/CMakeCache.txt" ]; then
     cmake -S . -B "$ref_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMPEXPORT_BENCH=OFF -DCMPEXPORT_GTK=OFF
 fi
-cmake --build "$ref_build" --target cmp_write_models modelhost cmpexport
+cmake --build "$ref_build" --target cmp_write_models modelhost cmpexport cmpinfo \
+    blender_addon
 
 echo "== fresh 32-bit Wine prefix: $WINEPREFIX"
 rm -rf "$WINEPREFIX"
