@@ -129,6 +129,10 @@ DialogSnapshot Snap(HWND dialog, DialogKind kind) {
     if (kind == DialogKind::MessageBox) {
         snapshot.text = MessageText(dialog);
     }
+    if (kind == DialogKind::SaveFile) {
+        HWND name = GetDlgItem(dialog, FileNameCombo);
+        snapshot.text = WindowText(name != nullptr ? name : GetDlgItem(dialog, FileNameEdit));
+    }
     if (kind == DialogKind::Result) {
         HWND button = GetDlgItem(dialog, IDCANCEL);
         HWND tree = GetDlgItem(dialog, ResultTreeId);

@@ -56,7 +56,7 @@ struct TreeItemSnapshot {
 struct DialogSnapshot {
     DialogKind kind = DialogKind::Other;
     std::string caption;
-    std::string text;  // a message box's message
+    std::string text;  // a message box's message; the save dialog's file name
     DWORD style = 0;
     DWORD exStyle = 0;
     RECT windowRect{};
