@@ -33,7 +33,8 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file
 // Imports the model file at `path` into the empty `model`, as safely as the platform
 // allows: on Linux in a child process under limits (modelhost/isolated_import.h), on
 // Windows glTF 2.0 only (modelhost/gltf_import.h), any other format refused with a
-// message that names the formats read. `model` stays empty on failure.
+// message that names the formats read. On failure `model` may hold part of the file's
+// model, and is only to be destroyed.
 Result<ImportSummary> ImportModelFile(const std::string& path, ztModel model);
 
 // Sets one variable of this process's environment, which the plug-in reads.
