@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "modelhost/import_table_windows.h"
 #include "tree/node_tree.h"
 #include "ui/console/console_user_interface.h"
 
@@ -24,41 +25,6 @@ std::unique_ptr<ConsoleUserInterface> console;
 // The file name the Win32 save dialog opens with, once.
 std::optional<std::string> saveDialogStart;
 
-// The import address table entry through which `module` calls `dll`!`function`.
-void** FindImport(HMODULE module, const char* dll, const char* function) {
-    const auto* base = reinterpret_cast<const BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (directory.VirtualAddress == 0) {
-        return nullptr;
-    }
-    for (auto* descriptor =
-             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0) {
-            continue;
-        }
-        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(
-            base + (descriptor->OriginalFirstThunk != 0 ? descriptor->OriginalFirstThunk
-                                                        : descriptor->FirstThunk));
-        auto* addresses =
-            reinterpret_cast<IMAGE_THUNK_DATA*>(const_cast<BYTE*>(base) + descriptor->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                continue;
-            }
-            const auto* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
-                return reinterpret_cast<void**>(&addresses->u1.Function);
-            }
-        }
-    }
-    return nullptr;
-}
-
 struct Redirection {
     const char* dll;
     const char* function;
@@ -69,7 +35,7 @@ struct Redirection {
 Status Redirect(HMODULE module, std::initializer_list<Redirection> redirections) {
     std::vector<void**> entries;
     for (const Redirection& redirection : redirections) {
-        void** entry = FindImport(module, redirection.dll, redirection.function);
+        void** entry = FindImportEntry(module, redirection.dll, redirection.function);
         if (entry == nullptr) {
             return Error{ErrorCode::PlugInNotLoaded,
                          std::string("cannot answer the plug-in's dialogs: it does not call ") +
@@ -79,13 +45,10 @@ Status Redirect(HMODULE module, std::initializer_list<Redirection> redirections)
     }
     auto replacement = redirections.begin();
     for (void** entry : entries) {
-        DWORD protection = 0;
-        if (!VirtualProtect(entry, sizeof *entry, PAGE_READWRITE, &protection)) {
+        if (ReplaceImportEntry(entry, (replacement++)->replacement) == nullptr) {
             return Error{ErrorCode::PlugInNotLoaded,
                          "cannot answer the plug-in's dialogs: its import table is not writable"};
         }
-        *entry = (replacement++)->replacement;
-        VirtualProtect(entry, sizeof *entry, protection, &protection);
     }
     return Status::Ok();
 }

@@ -19,15 +19,16 @@ namespace cmp {
 // toolkit it started cannot be unloaded).
 struct LoadedPlugIn {
     void* library = nullptr;
-    HostPlugIn* object = nullptr;
-    std::string file;  // the file the library was loaded from
+    CreatePlugInFunction* create = nullptr;  // the library's CreatePlugIn
+    HostPlugIn* object = nullptr;            // made by modelhost.cpp, through `create`
+    std::string file;                        // the file the library was loaded from
 };
 
 // The folder that holds the running program, when the system says.
 std::optional<std::filesystem::path> ProgramFolder();
 
-// Loads `file`, which the messages call `path` (as the user gave it), finds CreatePlugIn
-// and creates the object. Errors are PlugInNotLoaded.
+// Loads `file`, which the messages call `path` (as the user gave it), and finds
+// CreatePlugIn. Errors are PlugInNotLoaded.
 Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file);
 
 // Imports the model file at `path` into the empty `model`, as safely as the platform

@@ -76,11 +76,7 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file
     loaded.file = dladdr(reinterpret_cast<void*>(create), &where) != 0 && where.dli_fname != nullptr
                       ? where.dli_fname
                       : file;
-    loaded.object = create();
-    if (loaded.object == nullptr || loaded.object->slots == nullptr) {
-        return Error{ErrorCode::PlugInNotLoaded,
-                     "the plug-in '" + TerminalText(path) + "' gave no plug-in object"};
-    }
+    loaded.create = create;
     return loaded;
 }
 

@@ -74,11 +74,7 @@ Result<LoadedPlugIn> LoadPlugIn(const std::string& path, const std::string& file
     if (loaded.file.empty()) {
         loaded.file = file;
     }
-    loaded.object = create();
-    if (loaded.object == nullptr || loaded.object->slots == nullptr) {
-        return Error{ErrorCode::PlugInNotLoaded,
-                     "the plug-in '" + TerminalText(path) + "' gave no plug-in object"};
-    }
+    loaded.create = create;
     return loaded;
 }
 

@@ -205,6 +205,13 @@ int Run(const ModelHostOptions& options) {
     const std::string pluginPath = options.pluginPath.value_or(defaultPath.value());
     Result<LoadedPlugIn> loaded =
         LoadPlugIn(pluginPath, options.pluginPath ? PlugInPathToLoad(pluginPath) : pluginPath);
+    if (loaded) {
+        loaded.value().object = loaded.value().create();
+        if (loaded.value().object == nullptr || loaded.value().object->slots == nullptr) {
+            loaded = Error{ErrorCode::PlugInNotLoaded,
+                           "the plug-in '" + TerminalText(pluginPath) + "' gave no plug-in object"};
+        }
+    }
     if (!loaded) {
         Tell(loaded.message());
         ztModel_Destroy(model);

@@ -29,6 +29,19 @@ export WINEDEBUG=-all
 # No prompts to install .NET or HTML engines into the fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Compares the Linux build's file $1 with the Windows build's $2 byte for byte, telling
+# either way under the name $3, and counts it in $same or $different.
+same_bytes() {
+    if [ -s "$1" ] && cmp -s "$1" "$2"; then
+        echo "identical  $3 ($(wc -c <"$1") bytes)"
+        same=$((same + 1))
+    else
+        echo "DIFFERENT  $3"
+        cmp "$1" "$2" || true
+        different=$((different + 1))
+    fi
+}
+
 # Runs inside the virtual X server: everything that opens a window.
 if [ "${1:-}" = "--inside-x" ]; then
     status=0
@@ -68,14 +81,7 @@ if [ "${1:-}" = "--inside-x" ]; then
     different=0
     for linux_file in "$win_build"/compare-linux/*.cmp; do
         name=$(basename "$linux_file")
-        if cmp -s "$linux_file" "$compare/$name"; then
-            echo "identical  $name ($(wc -c <"$linux_file") bytes)"
-            same=$((same + 1))
-        else
-            echo "DIFFERENT  $name"
-            cmp "$linux_file" "$compare/$name" || true
-            different=$((different + 1))
-        fi
+        same_bytes "$linux_file" "$compare/$name" "$name"
     done
     echo "byte identity: $same passed, $different failed"
     [ "$different" -eq 0 ] && [ "$same" -gt 0 ] || status=1
@@ -108,15 +114,7 @@ if [ "${1:-}" = "--inside-x" ]; then
             "$ref_build/bin/cmpinfo" --gltf "$gltf_linux/$name.$form" "$file" || true
             (cd "$compare" && wine "$win_build/bin/cmpinfo.exe" --gltf "gltf\\$name.$form" \
                  "$name.cmp") || true
-            if [ -s "$gltf_linux/$name.$form" ] &&
-               cmp -s "$gltf_linux/$name.$form" "$compare/gltf/$name.$form"; then
-                echo "identical  $name.$form ($(wc -c <"$gltf_linux/$name.$form") bytes)"
-                same=$((same + 1))
-            else
-                echo "DIFFERENT  $name.$form"
-                cmp "$gltf_linux/$name.$form" "$compare/gltf/$name.$form" || true
-                different=$((different + 1))
-            fi
+            same_bytes "$gltf_linux/$name.$form" "$compare/gltf/$name.$form" "$name.$form"
         done
     done
     echo "cmpinfo.exe --gltf: $same passed, $different failed"

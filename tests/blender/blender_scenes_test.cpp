@@ -37,18 +37,7 @@ class BlenderScenes : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         folder_ = std::make_unique<ScratchFolder>(ScratchFolder::Enter::No, "blender-scenes");
-        std::vector<std::string> scenes = {"ship", "random:1", "random:2"};
-        if (const char* extra = std::getenv("CMPEXPORT_BLENDER_RANDOM")) {
-            const char* given = std::getenv("CMPEXPORT_BLENDER_SEED");
-            const long seed =
-                given != nullptr ? std::atol(given) : static_cast<long>(std::time(nullptr));
-            std::printf(
-                "random Blender scenes from seed %ld (CMPEXPORT_BLENDER_SEED=%ld repeats them)\n",
-                seed, seed);
-            for (long i = 0; i < std::atol(extra); ++i) {
-                scenes.push_back("random:" + std::to_string(seed + i));
-            }
-        }
+        const std::vector<std::string> scenes = BlenderSceneArguments();
         std::string arguments = "'" + folder_->GetPath().string() + "'";
         for (const std::string& scene : scenes) {
             arguments += " " + scene;

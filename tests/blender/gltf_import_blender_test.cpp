@@ -20,22 +20,6 @@ namespace cmp {
 
 namespace {
 
-std::vector<std::string> SceneArguments() {
-    std::vector<std::string> scenes = {"ship", "random:1", "random:2"};
-    if (const char* extra = std::getenv("CMPEXPORT_BLENDER_RANDOM")) {
-        const char* given = std::getenv("CMPEXPORT_BLENDER_SEED");
-        const long seed =
-            given != nullptr ? std::atol(given) : static_cast<long>(std::time(nullptr));
-        std::printf(
-            "random Blender scenes from seed %ld (CMPEXPORT_BLENDER_SEED=%ld repeats them)\n", seed,
-            seed);
-        for (long i = 0; i < std::atol(extra); ++i) {
-            scenes.push_back("random:" + std::to_string(seed + i));
-        }
-    }
-    return scenes;
-}
-
 template <class Importer>
 std::pair<Result<ImportSummary>, ModelSnapshot> ImportWith(Importer importer,
                                                            const std::string& path) {
@@ -49,7 +33,7 @@ TEST(BlenderGltf, BothImportersGiveTheSameModelBitForBit) {
     const std::filesystem::path root = folder.GetPath();
     std::filesystem::create_directories(root / "user");
     std::filesystem::create_directories(root / "config");
-    const std::vector<std::string> scenes = SceneArguments();
+    const std::vector<std::string> scenes = BlenderSceneArguments();
     std::string arguments = "'" + root.string() + "'";
     for (const std::string& scene : scenes) {
         arguments += " " + scene;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <stdexcept>
 
@@ -287,6 +289,22 @@ Export ExportWithModelHost(const std::filesystem::path& modelFile, const std::st
     }
     result.model = model.value();
     return result;
+}
+
+std::vector<std::string> BlenderSceneArguments() {
+    std::vector<std::string> scenes = {"ship", "random:1", "random:2"};
+    if (const char* extra = std::getenv("CMPEXPORT_BLENDER_RANDOM")) {
+        const char* given = std::getenv("CMPEXPORT_BLENDER_SEED");
+        const long seed =
+            given != nullptr ? std::atol(given) : static_cast<long>(std::time(nullptr));
+        std::printf(
+            "random Blender scenes from seed %ld (CMPEXPORT_BLENDER_SEED=%ld repeats them)\n", seed,
+            seed);
+        for (long i = 0; i < std::atol(extra); ++i) {
+            scenes.push_back("random:" + std::to_string(seed + i));
+        }
+    }
+    return scenes;
 }
 
 }  // namespace cmp

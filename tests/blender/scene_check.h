@@ -98,6 +98,11 @@ int RunShell(const std::string& command);
 // settings, from an environment whose Python is the system's own; `environment` holds
 // more NAME=value words for env. Its output goes to `log`. Throws std::runtime_error
 // with the log when Blender fails.
+// The scenes make_scenes.py makes for the tests: "ship", "random:1", "random:2", and as many
+// random scenes more as CMPEXPORT_BLENDER_RANDOM says, from a seed that is printed
+// (CMPEXPORT_BLENDER_SEED repeats it).
+std::vector<std::string> BlenderSceneArguments();
+
 void RunBlenderScript(const std::string& script, const std::string& arguments,
                       const std::filesystem::path& log, const std::string& environment = "");
 

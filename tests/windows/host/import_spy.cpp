@@ -1,5 +1,7 @@
 #include "tests/windows/host/import_spy.h"
 
+#include "modelhost/import_table_windows.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -77,77 +79,35 @@ BOOL WINAPI RecordSaveDialog(LPOPENFILENAMEA dialog) {
     return call.returned;
 }
 
-// The import address table entry through which `module` calls `dll`!`function`.
-void** FindImport(HMODULE module, const char* dll, const char* function) {
-    const auto* base = reinterpret_cast<const BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (directory.VirtualAddress == 0) {
-        return nullptr;
-    }
-    for (auto* descriptor =
-             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0) {
-            continue;
-        }
-        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
-            base + (descriptor->OriginalFirstThunk != 0 ? descriptor->OriginalFirstThunk
-                                                        : descriptor->FirstThunk));
-        auto* addresses =
-            reinterpret_cast<IMAGE_THUNK_DATA32*>(const_cast<BYTE*>(base) + descriptor->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
-            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) {
-                continue;
-            }
-            const auto* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
-                return reinterpret_cast<void**>(&addresses->u1.Function);
-            }
-        }
-    }
-    return nullptr;
-}
-
-void* Replace(void** slot, void* replacement) {
-    DWORD protection = 0;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-    void* previous = *slot;
-    *slot = replacement;
-    VirtualProtect(slot, sizeof *slot, protection, &protection);
-    return previous;
-}
-
 }  // namespace
 
 ImportSpy::ImportSpy(HMODULE module) {
-    messageBoxSlot_ = FindImport(module, "user32.dll", "MessageBoxA");
-    saveDialogSlot_ = FindImport(module, "comdlg32.dll", "GetSaveFileNameA");
-    freeSlot_ = FindImport(module, "msvcrt.dll", "free");
+    messageBoxSlot_ = FindImportEntry(module, "user32.dll", "MessageBoxA");
+    saveDialogSlot_ = FindImportEntry(module, "comdlg32.dll", "GetSaveFileNameA");
+    freeSlot_ = FindImportEntry(module, "msvcrt.dll", "free");
     if (freeSlot_ != nullptr) {
-        originalFree_ = Replace(freeSlot_, reinterpret_cast<void*>(&RecordFree));
+        originalFree_ = ReplaceImportEntry(freeSlot_, reinterpret_cast<void*>(&RecordFree));
     }
     if (messageBoxSlot_ != nullptr) {
-        originalMessageBox_ = Replace(messageBoxSlot_, reinterpret_cast<void*>(&RecordMessageBox));
+        originalMessageBox_ =
+            ReplaceImportEntry(messageBoxSlot_, reinterpret_cast<void*>(&RecordMessageBox));
     }
     if (saveDialogSlot_ != nullptr) {
-        originalSaveDialog_ = Replace(saveDialogSlot_, reinterpret_cast<void*>(&RecordSaveDialog));
+        originalSaveDialog_ =
+            ReplaceImportEntry(saveDialogSlot_, reinterpret_cast<void*>(&RecordSaveDialog));
     }
     Clear();
 }
 
 ImportSpy::~ImportSpy() {
     if (freeSlot_ != nullptr) {
-        Replace(freeSlot_, originalFree_);
+        ReplaceImportEntry(freeSlot_, originalFree_);
     }
     if (messageBoxSlot_ != nullptr) {
-        Replace(messageBoxSlot_, originalMessageBox_);
+        ReplaceImportEntry(messageBoxSlot_, originalMessageBox_);
     }
     if (saveDialogSlot_ != nullptr) {
-        Replace(saveDialogSlot_, originalSaveDialog_);
+        ReplaceImportEntry(saveDialogSlot_, originalSaveDialog_);
     }
 }
 
