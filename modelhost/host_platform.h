@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 #include "host/HostPlugIn.h"
@@ -23,6 +24,12 @@ struct LoadedPlugIn {
     HostPlugIn* object = nullptr;            // made by modelhost.cpp, through `create`
     std::string file;                        // the file the library was loaded from
 };
+
+// The arguments after the program's name, as the plug-in will take them. On Windows the
+// plug-in takes paths in the ANSI code page, into which the C library's argv would turn
+// a character the code page lacks into a look-alike or "?", naming another file: such an
+// argument fails (BadUsage), named in UTF-8, rather than be used.
+Result<std::vector<std::string>> ProgramArguments(int argc, char** argv);
 
 // The folder that holds the running program, when the system says.
 std::optional<std::filesystem::path> ProgramFolder();

@@ -48,6 +48,10 @@ bool IsSet(const char* name) {
 
 }  // namespace
 
+Result<std::vector<std::string>> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 std::optional<std::filesystem::path> ProgramFolder() {
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);

@@ -1,9 +1,12 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <new>
 
 #include "core/terminal_text.h"
@@ -43,7 +46,57 @@ std::string Variable(const char* name) {
     return value != nullptr ? value : "";
 }
 
+// `wide` in the code page `codePage`, exactly; nothing when a character has no place in it.
+std::optional<std::string> Narrow(const wchar_t* wide, UINT codePage) {
+    const int length = static_cast<int>(std::wcslen(wide));
+    if (length == 0) {
+        return std::string();
+    }
+    BOOL lost = FALSE;
+    // UTF-8 takes neither flag nor the lost-character report.
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL* report = codePage == CP_UTF8 ? nullptr : &lost;
+    const int size =
+        WideCharToMultiByte(codePage, flags, wide, length, nullptr, 0, nullptr, report);
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    if (size == 0 ||
+        WideCharToMultiByte(codePage, flags, wide, length, narrow.data(), size, nullptr, report) !=
+            size ||
+        lost) {
+        return std::nullopt;
+    }
+    return narrow;
+}
+
 }  // namespace
+
+Result<std::vector<std::string>> ProgramArguments(int, char**) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return Error{ErrorCode::BadUsage,
+                     "cannot read the command line: " + SystemErrorText(GetLastError())};
+    }
+    std::vector<std::string> arguments;
+    std::optional<std::string> unfit;
+    for (int i = 1; i < count && !unfit; ++i) {
+        if (std::optional<std::string> argument = Narrow(wide[i], CP_ACP)) {
+            arguments.push_back(std::move(*argument));
+        } else {
+            unfit = Narrow(wide[i], CP_UTF8).value_or("?");
+        }
+    }
+    LocalFree(wide);
+    if (unfit) {
+        return Error{ErrorCode::BadUsage,
+                     "'" + TerminalText(*unfit) +
+                         "' has characters that Windows' ANSI code page (" +
+                         std::to_string(GetACP()) +
+                         ") lacks, and the plug-in takes names only in that code page: use a "
+                         "name without them"};
+    }
+    return arguments;
+}
 
 std::optional<std::filesystem::path> ProgramFolder() {
     const std::string self = ModuleFile(nullptr);

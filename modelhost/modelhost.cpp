@@ -281,8 +281,9 @@ int Run(const ModelHostOptions& options) {
 
 int RunProgram(int argc, char** argv) {
     try {
+        Result<std::vector<std::string>> arguments = ProgramArguments(argc, argv);
         Result<ModelHostOptions> options =
-            ParseModelHostOptions(std::vector<std::string>(argv + 1, argv + argc));
+            arguments ? ParseModelHostOptions(arguments.value()) : arguments.error();
         if (!options) {
             std::cerr << "modelhost: " << TerminalLines(options.message()) << "\n\n"
                       << ModelHostUsage();
