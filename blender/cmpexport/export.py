@@ -48,6 +48,9 @@ def _check_target(target):
         raise Refused("%s is a folder; choose a file name" % target)
     if not os.access(folder, os.W_OK):
         raise Refused("The folder %s is read-only; nothing was exported" % folder)
+    unfit = programs.unfit_for_programs(target)
+    if unfit is not None:
+        raise Refused("%s: choose a name and folder without them; nothing was exported" % unfit)
 
 
 def _naming_object(context, written, naming):
@@ -168,7 +171,8 @@ def save(context, settings):
 def _export(context, settings, target, modelhost):
     selected_only = settings["use_selection"]
     existed = os.path.exists(target)
-    with tempfile.TemporaryDirectory(prefix="cmpexport-") as folder:
+    with tempfile.TemporaryDirectory(prefix="cmpexport-",
+                                     dir=programs.work_folder_parent(target)) as folder:
         model = os.path.join(folder, "model.glb")
         scene = scene_file.write_scene(context, model, selected_only, settings["use_modifiers"],
                                        settings["use_visible"])

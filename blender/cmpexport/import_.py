@@ -108,7 +108,11 @@ def load(context, source, configured_path=""):
     """Imports the file `source`, with cmpinfo found beside the configured modelhost
     (programs.find_program); returns the reports, as (level, text) pairs."""
     cmpinfo = programs.find_program("cmpinfo", configured_path)
-    with tempfile.TemporaryDirectory(prefix="cmpexport-") as folder:
+    unfit = programs.unfit_for_programs(source)
+    if unfit is not None:
+        return [("ERROR", "%s: rename it or its folder to import it" % unfit)]
+    with tempfile.TemporaryDirectory(prefix="cmpexport-",
+                                     dir=programs.work_folder_parent(source)) as folder:
         model = os.path.join(folder, "model.glb")
         status, _, errors = programs.run([cmpinfo, "--gltf", model, source], folder)
         if status != 0:

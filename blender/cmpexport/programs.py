@@ -10,6 +10,7 @@ import os
 import posixpath
 import shutil
 import subprocess
+import tempfile
 
 # Through links: a user links the installed package into Blender's add-on folder, and
 # the programs belong to the package, not to the link.
@@ -54,6 +55,32 @@ def program_file_name(name, windows):
 
 class ProgramNotFound(Exception):
     pass
+
+
+def unfit_for_programs(path, system=None, codec="mbcs"):
+    """Why the programs cannot take `path`, or None when they can. On Windows they take
+    names in the system's ANSI code page only (Python's "mbcs", strict: no look-alikes),
+    so a name with a character outside it would reach them as another name; elsewhere
+    every name fits. `codec` stands in for the code page in tests."""
+    system = system or system_for()
+    if not system.windows:
+        return None
+    try:
+        path.encode(codec)
+    except UnicodeEncodeError:
+        return ("'%s' has characters that Windows' ANSI code page lacks, and the exporter's "
+                "programs take names only in that code page" % path)
+    return None
+
+
+def work_folder_parent(target, system=None, codec="mbcs"):
+    """Where a run's temporary folder goes: the system's temporary folder, unless the
+    programs cannot take its name (a Windows user name outside the code page), then the
+    folder of `target`, which the export writes to anyway."""
+    temporary = tempfile.gettempdir()
+    if unfit_for_programs(temporary, system, codec) is None:
+        return temporary
+    return (system or system_for()).path.dirname(target)
 
 
 def find_program(name, configured="", system=None, addon_folder=ADDON_FOLDER):

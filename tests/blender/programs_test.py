@@ -176,5 +176,41 @@ class RunOptions(unittest.TestCase):
                 self.assertEqual(options.get("creationflags"), flags)
 
 
+class CodePage(unittest.TestCase):
+    """Names the Windows programs cannot take, with Western Windows' code page 1252 for the
+    system's: refused by name, and the temporary folder moved beside the target."""
+
+    def test_names_outside_the_code_page(self):
+        windows = programs.system_for("nt")
+        # (what, system, path, unfit)
+        table = [
+            ("accented, in the code page", windows, r"C:\Users\José\ship.cmp", False),
+            ("Greek, outside it", windows, r"C:\Users\Ωmega\ship.cmp", True),
+            ("Polish, whose look-alikes would name another file", windows,
+             r"C:\Modele\Łódź.cmp", True),
+            ("anything on Linux", programs.system_for("posix"), "/home/Ωmega/ship.cmp", False),
+        ]
+        for what, system, path, unfit in table:
+            with self.subTest(what):
+                why = programs.unfit_for_programs(path, system, "cp1252")
+                self.assertEqual(why is not None, unfit, why)
+                if unfit:
+                    self.assertIn(path, why)
+
+    def test_the_work_folder_moves_beside_the_target_when_the_temporary_one_is_unfit(self):
+        windows = programs.system_for("nt")
+        target = r"C:\Models\ship.cmp"
+        saved = tempfile.tempdir
+        try:
+            for temporary, parent in ((r"C:\Users\Ann\Temp", r"C:\Users\Ann\Temp"),
+                                      (r"C:\Users\Ωmega\Temp", r"C:\Models")):
+                with self.subTest(temporary):
+                    tempfile.tempdir = temporary
+                    self.assertEqual(programs.work_folder_parent(target, windows, "cp1252"),
+                                     parent)
+        finally:
+            tempfile.tempdir = saved
+
+
 if __name__ == "__main__":
     unittest.main()
