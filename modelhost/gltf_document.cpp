@@ -12,8 +12,8 @@
 #include "core/error.h"
 #include "core/little_endian.h"
 #include "core/terminal_text.h"
-#include "core/text.h"
 #include "files/input_file.h"
+#include "modelhost/import_rules.h"
 
 #define TINYGLTF_IMPLEMENTATION
 #include "modelhost/gltf_document.h"
@@ -49,11 +49,8 @@ namespace {
 // tinygltf takes lengths as unsigned int; a model file past that is no model anyway.
 constexpr std::uint64_t LargestModelFile = std::numeric_limits<unsigned int>::max();
 
-Result<Bytes> ReadWholeRegularFile(const std::string& path) {
-    InputFile file;
-    if (Status opened = file.Open(path); !opened) {
-        return opened.error();
-    }
+// The whole of `file`, opened from `path`.
+Result<Bytes> ReadWholeRegularFile(InputFile& file, const std::string& path) {
     // A pipe or a device could feed bytes for ever; a model's files are regular files.
     const std::optional<std::uint64_t> size = file.GetRegularSize();
     if (!size.has_value() || *size > LargestModelFile) {
@@ -65,6 +62,14 @@ Result<Bytes> ReadWholeRegularFile(const std::string& path) {
         return read.error();
     }
     return bytes;
+}
+
+Result<Bytes> ReadWholeRegularFile(const std::string& path) {
+    InputFile file;
+    if (Status opened = file.Open(path); !opened) {
+        return opened.error();
+    }
+    return ReadWholeRegularFile(file, path);
 }
 
 // tinygltf's file access, confined to what Assimp reads: a buffer's uri is taken from
@@ -134,22 +139,16 @@ std::string_view GlbJson(const Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data() + 20), length};
 }
 
-// Assimp reads a file as binary glTF by its extension alone.
-bool IsBinaryGltfPath(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), FoldAsciiCase);
-    return extension == ".glb";
-}
-
 }  // namespace
 
 Result<GltfDocument> ReadGltfDocument(const std::string& path) {
-    if (InputFile probe; !probe.Open(path)) {
+    InputFile input;
+    if (!input.Open(path)) {
         // In the Linux import's words, so that modelhost says the same on every platform.
         return Error{ErrorCode::ImportFailed,
                      "Unable to open file \"" + TerminalText(path) + "\"."};
     }
-    Result<Bytes> file = ReadWholeRegularFile(path);
+    Result<Bytes> file = ReadWholeRegularFile(input, path);
     if (!file) {
         return Error{ErrorCode::ImportFailed, file.message()};
     }

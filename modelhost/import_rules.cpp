@@ -33,6 +33,10 @@ bool IsGltfPath(const std::string& path) {
     return extension == ".gltf" || extension == ".glb";
 }
 
+bool IsBinaryGltfPath(const std::string& path) {
+    return LowerCaseExtension(path) == ".glb";
+}
+
 bool IsColladaPath(const std::string& path) {
     const std::string extension = LowerCaseExtension(path);
     return extension == ".dae" || extension == ".zae";

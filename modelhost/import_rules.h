@@ -30,6 +30,10 @@ struct ImportSummary {
 // True for the glTF 2.0 extensions (.gltf, .glb), in any letter case.
 bool IsGltfPath(const std::string& path);
 
+// True for binary glTF (.glb), in any letter case: Assimp reads a file as binary glTF by
+// its extension alone, and so does the glTF importer.
+bool IsBinaryGltfPath(const std::string& path);
+
 // True for Collada's extensions (.dae, .zae), in any letter case.
 bool IsColladaPath(const std::string& path);
 
