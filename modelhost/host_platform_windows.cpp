@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <new>
 
 #include "core/terminal_text.h"
 #include "files/system_error.h"
@@ -139,17 +138,10 @@ Result<ImportSummary> ImportModelFile(const std::string& path, ztModel model) {
                          "modelhost on Windows reads glTF 2.0 files only (.glb, .gltf); "
                          "export the model as glTF 2.0 first"};
     }
-    // In this process: the importer checks every count and offset of the file itself and
-    // nests no deeper than it allows, so a hostile file ends in its message; only memory
-    // can run out, which ends here.
-    try {
-        return ImportGltfModel(path, model);
-    } catch (const std::bad_alloc&) {
-        return Error{ErrorCode::ImportFailed, failure + "the importer ran out of memory"};
-    } catch (const std::exception& error) {
-        return Error{ErrorCode::ImportFailed,
-                     failure + "the importer failed: " + TerminalText(error.what())};
-    }
+    // In this process: the importer checks every count and offset of the file itself,
+    // nests no deeper than it allows and never throws, so a hostile file ends in its
+    // message.
+    return ImportGltfModel(path, model);
 }
 
 void SetEnvironmentValue(const std::string& name, const std::string& value) {
