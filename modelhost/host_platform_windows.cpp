@@ -13,6 +13,7 @@
 #include "modelhost/dialog_answers_windows.h"
 #include "modelhost/gltf_import.h"
 #include "modelhost/host_platform.h"
+#include "modelhost/options.h"
 
 namespace cmp {
 
@@ -169,8 +170,7 @@ void UseBinaryStandardStreams() {
 
 Status PrepareDialogs(const LoadedPlugIn& plugIn) {
     auto* module = static_cast<HMODULE>(plugIn.library);
-    const std::string mode = Variable("CMPEXPORT_UI");
-    if (mode == "console" || ((mode.empty() || mode == "auto") && !HasDesktop())) {
+    if (UsesConsoleDialogs(Variable("CMPEXPORT_UI"), HasDesktop())) {
         return AnswerDialogsOnConsole(module);
     }
     if (const std::string saveAs = Variable("CMPEXPORT_SAVE_AS"); !saveAs.empty()) {

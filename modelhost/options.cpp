@@ -220,13 +220,13 @@ bool MustWriteAFile(const ModelHostOptions& options, const RunSurroundings& surr
     if (options.saveAs) {
         return true;
     }
-    // The plug-in's choice of dialogs (ui/create_user_interface.cpp), from what it will see.
-    std::string mode = options.ui.value_or(surroundings.ui.value_or("auto"));
-    if (mode != "console" && mode != DesktopUi) {
-        mode = "auto";
-    }
-    const bool console = mode == "console" || (mode == "auto" && !surroundings.display);
+    const bool console = UsesConsoleDialogs(options.ui.value_or(surroundings.ui.value_or("auto")),
+                                            surroundings.display);
     return console && (!surroundings.terminal || surroundings.saveAs);
+}
+
+bool UsesConsoleDialogs(const std::string& mode, bool desktop) {
+    return mode == "console" || (mode != DesktopUi && !desktop);
 }
 
 std::string NothingWrittenReason(const ModelHostOptions& options,

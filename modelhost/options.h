@@ -75,6 +75,12 @@ struct RunSurroundings {
 // who cancels a dialog does not.
 bool MustWriteAFile(const ModelHostOptions& options, const RunSurroundings& surroundings);
 
+// Whether the plug-in's dialogs are the console's, for the CMPEXPORT_UI `mode` it sees
+// (anything but console and DesktopUi counting as auto) and whether a desktop is there:
+// the plug-in's own choice (ui/create_user_interface.cpp), which modelhost.exe makes for
+// the Windows DLL.
+bool UsesConsoleDialogs(const std::string& mode, bool desktop);
+
 // The line that says why a run that must write a file wrote none, without the prefix, in
 // the words of what the user gave: --save-as, the variable CMPEXPORT_SAVE_AS, or neither.
 std::string NothingWrittenReason(const ModelHostOptions& options,
