@@ -4,7 +4,7 @@
 set -eu
 
 packages="build-essential cmake ninja-build pkg-config git python3
- libgtest-dev libgmock-dev googletest libbenchmark-dev libassimp-dev nlohmann-json3-dev
+ libgtest-dev libgmock-dev googletest libbenchmark-dev libassimp-dev nlohmann-json3-dev libcli11-dev
  libcairo2-dev fonts-dejavu-core libtinygltf-dev libeigen3-dev
  clang libclang-rt-14-dev valgrind strace
  libgtk-3-dev xvfb xauth xdotool imagemagick x11-utils
