@@ -19,9 +19,7 @@
 #include <ctime>
 #include <string>
 
-#include "mesh/extract.h"
-#include "mesh/format_limits.h"
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 #include "plugin/temporary_stream.h"
 #include "plugin/tree_file_step.h"
 #include "tests/support/counting_allocator.h"

@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mesh/extract.h"
-#include "mesh/format_limits.h"
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 #include "plugin/temporary_stream.h"
 #include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "mesh/normals.h"
+#include "mesh/mesh.h"
 #include "tests/mesh/reference_normals.h"
 
 namespace cmp {

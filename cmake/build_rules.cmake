@@ -12,7 +12,7 @@ target_compile_options(cmp_build_rules INTERFACE
 if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86|x86_64|AMD64)$")
   target_compile_options(cmp_build_rules INTERFACE -msse2 -mfpmath=sse)
 endif()
-# Every header is named from the repository's root ("mesh/normals.h"); the headers the
+# Every header is named from the repository's root ("mesh/mesh.h"); the headers the
 # configuration generates (release/version.h) are named as if they were there too.
 target_include_directories(cmp_build_rules INTERFACE ${PROJECT_SOURCE_DIR}
                                                      ${PROJECT_BINARY_DIR}/generated)

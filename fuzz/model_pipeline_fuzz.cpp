@@ -20,9 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "mesh/extract.h"
-#include "mesh/format_limits.h"
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 #include "plugin/export_run.h"
 #include "plugin/temporary_stream.h"
 #include "standin/ztModelBuilder.h"
@@ -34,12 +32,8 @@
 #include "tools/cmpinfo/read/inspect.h"
 #include "tools/cmpinfo/report/render_json.h"
 #include "tools/cmpinfo/report/render_text.h"
-#include "tree/compound_layout.h"
-#include "tree/hardpoints.h"
-#include "tree/nearest_face_index.h"
-#include "utf/utf_layout.h"
-#include "utf/utf_reader.h"
-#include "utf/utf_writer.h"
+#include "tree/tree.h"
+#include "utf/utf.h"
 
 namespace cmp {
 namespace {

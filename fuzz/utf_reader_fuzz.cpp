@@ -25,8 +25,7 @@
 #include "tools/cmpinfo/read/inspect.h"
 #include "tools/cmpinfo/report/render_json.h"
 #include "tools/cmpinfo/report/render_text.h"
-#include "utf/utf_layout.h"
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 namespace cmp {
 namespace {

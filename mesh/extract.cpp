@@ -1,9 +1,6 @@
-#include "mesh/extract.h"
+#include "mesh/mesh.h"
 
 #include <algorithm>
-
-#include "mesh/hardpoint_name.h"
-#include "mesh/normals.h"
 
 namespace cmp {
 

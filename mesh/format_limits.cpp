@@ -1,9 +1,8 @@
-#include "mesh/format_limits.h"
+#include "mesh/mesh.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,7 @@ namespace cmp {
 namespace {
 
 std::string NameOf(const ExportMesh& mesh) {
-    return std::string(mesh.meshName, strnlen(mesh.meshName, sizeof mesh.meshName));
+    return std::string(MeshNameOf(mesh));
 }
 
 std::string Quoted(const std::string& meshName) {

@@ -1,4 +1,5 @@
-#include "mesh/hardpoint_name.h"
+#include "mesh/mesh.h"
+
 #include "core/text.h"
 
 namespace cmp {

@@ -1,12 +1,10 @@
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 
 #include <bit>
 #include <cstddef>
 #include <limits>
 #include <type_traits>
 #include <vector>
-
-#include "mesh/name_id.h"
 
 namespace cmp {
 

@@ -1,8 +1,6 @@
-#include "mesh/mesh_stream_decoder.h"
+#include "mesh/mesh.h"
 
 #include <string>
-
-#include "mesh/mesh_data_stream.h"
 
 namespace cmp {
 

@@ -1,4 +1,5 @@
-#include "mesh/name_id.h"
+#include "mesh/mesh.h"
+
 #include "core/text.h"
 
 namespace cmp {

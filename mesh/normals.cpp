@@ -1,4 +1,4 @@
-#include "mesh/normals.h"
+#include "mesh/mesh.h"
 
 #include <algorithm>
 #include <cmath>

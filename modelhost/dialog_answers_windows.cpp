@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "modelhost/import_table_windows.h"
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 #include "ui/console/console_user_interface.h"
 
 namespace cmp {

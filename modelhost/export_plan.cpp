@@ -5,10 +5,8 @@
 #include <limits>
 #include <optional>
 
-#include "mesh/export_mesh.h"
-#include "mesh/extract.h"
-#include "tree/hardpoints.h"
-#include "tree/mesh_name.h"
+#include "mesh/mesh.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/ztModelLib.h"
-#include "mesh/format_limits.h"
+#include "mesh/mesh.h"
 
 namespace cmp {
 
@@ -52,7 +52,7 @@ struct ExportPlan {
     // and exports nothing.
     bool isEmpty = false;
     // Why the plug-in's format check would refuse the model, in its order; none when it
-    // would not. RefusalReasons (mesh/format_limits.h) gives the plug-in's words.
+    // would not. RefusalReasons (mesh/mesh.h) gives the plug-in's words.
     std::vector<FormatProblem> formatProblems;
 };
 

@@ -5,7 +5,7 @@
 
 #include "core/terminal_text.h"
 #include "core/text.h"
-#include "mesh/hardpoint_name.h"
+#include "mesh/mesh.h"
 
 namespace cmp {
 

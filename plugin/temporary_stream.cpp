@@ -10,8 +10,7 @@
 
 #include "core/terminal_text.h"
 #include "files/paths.h"
-#include "mesh/mesh_data_stream.h"
-#include "mesh/mesh_stream_decoder.h"
+#include "mesh/mesh.h"
 
 namespace cmp {
 

@@ -19,7 +19,7 @@
 #include "core/error.h"
 #include "core/little_endian.h"
 #include "files/exclusive_file.h"
-#include "mesh/export_mesh.h"
+#include "mesh/mesh.h"
 
 namespace cmp {
 

@@ -4,9 +4,9 @@
 #include <system_error>
 
 #include "core/terminal_text.h"
-#include "mesh/mesh_data_stream.h"
-#include "tree/compound_layout.h"
-#include "utf/utf_writer.h"
+#include "mesh/mesh.h"
+#include "tree/tree.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "core/error.h"
-#include "mesh/export_mesh.h"
+#include "mesh/mesh.h"
 #include "plugin/temporary_stream.h"
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -1,14 +1,7 @@
-#include "tree/compound_layout.h"
+#include "tree/tree.h"
 
 #include <cassert>
 #include <string>
-
-#include "mesh/format_limits.h"
-#include "mesh/mesh_data_stream.h"
-#include "mesh/name_id.h"
-#include "tree/hardpoints.h"
-#include "tree/mesh_name.h"
-#include "tree/mesh_reference.h"
 
 namespace cmp {
 

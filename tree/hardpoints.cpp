@@ -1,6 +1,6 @@
 // Every operation on positions and orientations here fixes the precision and order of
 // its arithmetic, because the results are stored bit for bit in the file.
-#include "tree/hardpoints.h"
+#include "tree/tree.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -9,8 +9,6 @@
 
 #include "core/little_endian.h"
 #include "core/text.h"
-#include "tree/mesh_name.h"
-#include "tree/nearest_face_index.h"
 
 namespace cmp {
 
@@ -27,20 +25,6 @@ constexpr std::array<float, 9> Identity = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0
 
 constexpr std::uint32_t MaxAngleBits = 0x3F490EAA;  // 0.78538
 constexpr std::uint32_t MinAngleBits = 0xBF490FF9;  // -0.7854
-
-// Case-blind comparison of `word` with the characters of `text` from `start`, stopping at
-// the text's end like a counted string compare would.
-bool MatchesAt(std::string_view text, std::size_t start, std::string_view word) {
-    if (start + word.size() > text.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (FoldAsciiCase(text[start + i]) != FoldAsciiCase(word[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Engines, mounts and thrusters keep the model's own axes: their orientation is the
 // identity and needs no face.
@@ -106,12 +90,14 @@ std::optional<HardpointName> ReadHardpointName(const ExportMesh& mesh) {
         return std::nullopt;
     }
     const std::string_view meshName = MeshNameOf(mesh);
+    // A name too short to reach the kind leaves nothing to compare, which no kind begins.
+    const std::string_view fromKind = meshName.substr(std::min(KindStart, meshName.size()));
     HardpointKind kind;
     std::size_t nameStart;
-    if (MatchesAt(meshName, KindStart, "Fixed")) {
+    if (StartsWithIgnoringAsciiCase(fromKind, "Fixed")) {
         kind = HardpointKind::Fixed;
         nameStart = FixedNameStart;
-    } else if (MatchesAt(meshName, KindStart, "Revolute")) {
+    } else if (StartsWithIgnoringAsciiCase(fromKind, "Revolute")) {
         kind = HardpointKind::Revolute;
         nameStart = RevoluteNameStart;
     } else {

@@ -1,4 +1,4 @@
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 #include <cassert>
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 #include "ui/user_interface.h"
 
 namespace cmp {

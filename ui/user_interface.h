@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

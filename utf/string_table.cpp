@@ -1,4 +1,4 @@
-#include "utf/string_table.h"
+#include "utf/utf.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "utf/utf_layout.h"
+#include "utf/utf.h"
 
 #include <cassert>
 #include <limits>

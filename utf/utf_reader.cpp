@@ -1,4 +1,4 @@
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 #include <algorithm>
 #include <cassert>
@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "core/text.h"
-#include "utf/utf_layout.h"
 
 namespace cmp {
 

@@ -1,9 +1,8 @@
-#include "utf/utf_writer.h"
+#include "utf/utf.h"
 
 #include <string>
 
 #include "files/staging_file.h"
-#include "utf/utf_layout.h"
 
 namespace cmp {
 

@@ -72,7 +72,7 @@ TEST_F(BlenderHabits, EachSceneIsWrittenAsBlenderShowsIt) {
         EXPECT_EQ(exported.errors, "");
         ExpectSameTriangles(scene.triangles, FileTriangles(exported.model), Tolerance(scene));
         ASSERT_EQ(exported.model.hardpoints.size(), scene.hardpoints.size());
-        for (const Hardpoint& wanted : scene.hardpoints) {
+        for (const SceneHardpoint& wanted : scene.hardpoints) {
             bool found = false;
             for (const StoredHardpoint& stored : exported.model.hardpoints) {
                 found = found || Near(ToPoint(stored.position), wanted.centre, Tolerance(scene));

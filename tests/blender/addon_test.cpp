@@ -16,7 +16,7 @@
 #include "tests/blender/scene_check.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

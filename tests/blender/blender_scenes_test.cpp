@@ -69,7 +69,7 @@ TEST_F(BlenderScenes, EveryTriangleIsWhereBlenderHasItFacingTheSameWay) {
             ExpectSameTriangles(scene.triangles, FileTriangles(exported.model), tolerance);
 
             ASSERT_EQ(exported.model.hardpoints.size(), scene.hardpoints.size());
-            for (const Hardpoint& wanted : scene.hardpoints) {
+            for (const SceneHardpoint& wanted : scene.hardpoints) {
                 const auto found =
                     std::find_if(exported.model.hardpoints.begin(), exported.model.hardpoints.end(),
                                  [&](const StoredHardpoint& h) { return h.name == wanted.name; });

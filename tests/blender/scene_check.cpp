@@ -11,10 +11,10 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "mesh/name_id.h"
+#include "mesh/mesh.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

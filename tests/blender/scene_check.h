@@ -35,14 +35,14 @@ struct Triangle {
     std::optional<Point> faceNormal;  // Blender's, where it recorded one
 };
 
-struct Hardpoint {
+struct SceneHardpoint {
     std::string name;  // the node's name in the file
     Point centre;
 };
 
 struct Scene {
     std::vector<Triangle> triangles;  // of the meshes that are geometry
-    std::vector<Hardpoint> hardpoints;
+    std::vector<SceneHardpoint> hardpoints;
     double extent = 0;  // the largest coordinate, for the tolerance
 };
 

@@ -1,4 +1,4 @@
-#include "mesh/extract.h"
+#include "mesh/mesh.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,6 @@
 #include <ostream>
 #include <string>
 
-#include "mesh/format_limits.h"
-#include "mesh/name_id.h"
 #include "tests/mesh/mesh_test_support.h"
 #include "tests/support/model_builder.h"
 

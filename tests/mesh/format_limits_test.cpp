@@ -1,4 +1,4 @@
-#include "mesh/format_limits.h"
+#include "mesh/mesh.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "mesh/extract.h"
-#include "mesh/format_limits.h"
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/model_builder.h"
 

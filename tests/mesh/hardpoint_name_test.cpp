@@ -1,4 +1,4 @@
-#include "mesh/hardpoint_name.h"
+#include "mesh/mesh.h"
 
 #include <gtest/gtest.h>
 

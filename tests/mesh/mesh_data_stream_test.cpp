@@ -1,4 +1,4 @@
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,6 @@
 #include <ostream>
 #include <random>
 
-#include "mesh/name_id.h"
 #include "tests/mesh/mesh_test_support.h"
 
 namespace cmp {

@@ -1,11 +1,10 @@
-#include "mesh/mesh_stream_decoder.h"
+#include "mesh/mesh.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
-#include "mesh/mesh_data_stream.h"
 #include "tests/mesh/mesh_test_support.h"
 
 namespace cmp {

@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "mesh/export_mesh.h"
+#include "mesh/mesh.h"
 
 namespace cmp {
 

@@ -1,4 +1,4 @@
-#include "mesh/name_id.h"
+#include "mesh/mesh.h"
 
 #include <gtest/gtest.h>
 

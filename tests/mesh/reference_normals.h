@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "mesh/export_mesh.h"
+#include "mesh/mesh.h"
 
 namespace cmp {
 

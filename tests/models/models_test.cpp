@@ -12,7 +12,7 @@
 #include "tests/models/plugin_export.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

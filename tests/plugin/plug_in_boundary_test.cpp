@@ -12,7 +12,7 @@
 #include "host/HostPlugIn.h"
 #include "tests/plugin/plug_in_test_support.h"
 #include "ui/console/tree_text.h"
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

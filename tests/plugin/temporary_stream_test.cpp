@@ -22,7 +22,7 @@
 #include <thread>
 
 #include "files/stop_signals.h"
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 #include "tests/mesh/mesh_test_support.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_contents.h"

@@ -6,11 +6,11 @@
 
 #include <filesystem>
 
-#include "mesh/extract.h"
+#include "mesh/mesh.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 namespace cmp {
 namespace {

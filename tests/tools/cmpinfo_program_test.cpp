@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/tools/every_leaf_tree.h"
@@ -36,8 +36,8 @@
 #include "tools/cmpinfo/picture/picture_views.h"
 #include "tools/cmpinfo/read/checked_model.h"
 #include "tools/cmpinfo/read/file_input.h"
-#include "tree/compound_layout.h"
-#include "utf/utf_layout.h"
+#include "tree/tree.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

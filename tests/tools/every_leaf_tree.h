@@ -10,8 +10,7 @@
 #include <utility>
 
 #include "core/little_endian.h"
-#include "tree/compound_layout.h"
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -11,12 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "mesh/export_mesh.h"
-#include "mesh/mesh_data_stream.h"
-#include "tree/compound_layout.h"
-#include "tree/mesh_reference.h"
-#include "tree/node_tree.h"
-#include "utf/utf_layout.h"
+#include "mesh/mesh.h"
+#include "tree/tree.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

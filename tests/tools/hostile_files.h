@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "core/little_endian.h"
-#include "tree/node_tree.h"
-#include "utf/utf_layout.h"
+#include "tree/tree.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

@@ -4,10 +4,8 @@
 
 #include <string>
 
-#include "mesh/export_mesh.h"
-#include "mesh/mesh_data_stream.h"
-#include "tree/compound_layout.h"
-#include "tree/node_tree.h"
+#include "mesh/mesh.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

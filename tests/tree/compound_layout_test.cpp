@@ -1,4 +1,4 @@
-#include "tree/compound_layout.h"
+#include "tree/tree.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh/mesh_data_stream.h"
-#include "mesh/name_id.h"
+#include "mesh/mesh.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/tree/mesh_fixtures.h"

@@ -1,4 +1,4 @@
-#include "tree/hardpoints.h"
+#include "tree/tree.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "mesh/hardpoint_name.h"
+#include "mesh/mesh.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tests/tree/reference_nearest_face.h"
 #include "tests/utf/test_trees.h"
-#include "tree/mesh_name.h"
-#include "tree/nearest_face.h"
-#include "tree/nearest_face_index.h"
 
 namespace cmp {
 

@@ -6,8 +6,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "mesh/export_mesh.h"
-#include "mesh/hardpoint_name.h"
+#include "mesh/mesh.h"
 
 namespace cmp {
 

@@ -1,4 +1,4 @@
-#include "tree/mesh_reference.h"
+#include "tree/tree.h"
 
 #include <gtest/gtest.h>
 

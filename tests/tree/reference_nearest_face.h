@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "tree/nearest_face.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/little_endian.h"
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

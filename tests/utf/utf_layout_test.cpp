@@ -1,4 +1,4 @@
-#include "utf/utf_layout.h"
+#include "utf/utf.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +22,19 @@ std::vector<std::uint32_t> Words(const Bytes& bytes, std::size_t from, std::size
     return words;
 }
 
+// The records as the written file holds them, where its header places them.
+Bytes NodeBlock(const UtfLayout& layout) {
+    const Bytes file = layout.GetFileBytes();
+    const auto start = static_cast<std::ptrdiff_t>(LoadU32(&file[UtfNodeBlockOffsetField]));
+    const auto size = static_cast<std::ptrdiff_t>(LoadU32(&file[UtfNodeBlockSizeField]));
+    return Bytes(file.begin() + start, file.begin() + start + size);
+}
+
 // What follows the header, the records and the names.
 Bytes DataBlock(const UtfLayout& layout) {
     const Bytes file = layout.GetFileBytes();
-    const std::size_t start = 56 + layout.GetNodeBlock().size() + layout.GetStringBlock().size();
+    const std::size_t start = 56 + std::size_t{LoadU32(&file[UtfNodeBlockSizeField])} +
+                              LoadU32(&file[UtfStringBlockSizeField]);
     return Bytes(file.begin() + static_cast<std::ptrdiff_t>(start), file.end());
 }
 
@@ -135,10 +144,10 @@ TEST(UtfLayoutTest, EdgeShapes) {
     for (const Case& c : cases) {
         const NodeTree tree = c.build();
         const UtfLayout layout(tree);
-        ASSERT_EQ(layout.GetNodeBlock().size(), 44 * c.records.size()) << c.what;
+        const Bytes records = NodeBlock(layout);
+        ASSERT_EQ(records.size(), 44 * c.records.size()) << c.what;
         for (std::size_t i = 0; i < c.records.size(); ++i) {
-            EXPECT_EQ(Words(layout.GetNodeBlock(), 44 * i, 11), c.records[i])
-                << c.what << ", record " << i;
+            EXPECT_EQ(Words(records, 44 * i, 11), c.records[i]) << c.what << ", record " << i;
         }
         EXPECT_EQ(DataBlock(layout), c.data) << c.what;
     }
@@ -211,7 +220,8 @@ TEST(UtfLayoutTest, ExplicitStackGivesTheRecursiveOrder) {
         RecursiveEmit expected{tree, {}, {}};
         expected.Emit(tree.GetRoot());
         const UtfLayout layout(tree);
-        ASSERT_EQ(layout.GetNodeBlock().size(), 44 * expected.order.size());
+        const Bytes records = NodeBlock(layout);
+        ASSERT_EQ(records.size(), 44 * expected.order.size());
 
         StringTable names;
         for (NodeHandle node : tree.Registry()) {
@@ -220,7 +230,7 @@ TEST(UtfLayoutTest, ExplicitStackGivesTheRecursiveOrder) {
         Bytes data;
         for (std::size_t i = 0; i < expected.order.size(); ++i) {
             const NodeHandle node = expected.order[i];
-            const std::uint8_t* record = layout.GetNodeBlock().data() + 44 * i;
+            const std::uint8_t* record = records.data() + 44 * i;
             EXPECT_EQ(LoadU32(record), 44 * expected.siblingOf[i]) << "seed " << seed;
             EXPECT_EQ(LoadU32(record + 4),
                       names.Add(tree.GetName(node)));  // its first offset
@@ -242,21 +252,21 @@ TEST(UtfLayoutTest, WideAndDeepTreesNeedNoDeepStack) {
     for (std::uint32_t i = 0; i < count; ++i) {
         wide.InsertNode(top, "leaf");
     }
-    const UtfLayout wideLayout(wide);
-    ASSERT_EQ(wideLayout.GetNodeBlock().size(), 44u * (count + 1));
+    const Bytes wideRecords = NodeBlock(UtfLayout(wide));
+    ASSERT_EQ(wideRecords.size(), 44u * (count + 1));
     // Each leaf points at the next; the last one at nothing.
-    EXPECT_EQ(LoadU32(wideLayout.GetNodeBlock().data() + 44), 88u);
-    EXPECT_EQ(LoadU32(wideLayout.GetNodeBlock().data() + 44 * count), 0u);
+    EXPECT_EQ(LoadU32(wideRecords.data() + 44), 88u);
+    EXPECT_EQ(LoadU32(wideRecords.data() + 44 * count), 0u);
 
     NodeTree deep;
     NodeHandle node;
     for (std::uint32_t i = 0; i <= count; ++i) {
         node = deep.InsertNode(node, "level");
     }
-    const UtfLayout deepLayout(deep);
-    ASSERT_EQ(deepLayout.GetNodeBlock().size(), 44u * (count + 1));
-    EXPECT_EQ(LoadU32(deepLayout.GetNodeBlock().data() + 44 * (count - 1) + 16), 44u * count);
-    EXPECT_EQ(LoadU32(deepLayout.GetNodeBlock().data() + 44 * count + 8), UtfFlagLeaf);
+    const Bytes deepRecords = NodeBlock(UtfLayout(deep));
+    ASSERT_EQ(deepRecords.size(), 44u * (count + 1));
+    EXPECT_EQ(LoadU32(deepRecords.data() + 44 * (count - 1) + 16), 44u * count);
+    EXPECT_EQ(LoadU32(deepRecords.data() + 44 * count + 8), UtfFlagLeaf);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "tests/utf/test_trees.h"
-#include "utf/utf_layout.h"
 
 namespace cmp {
 

@@ -1,4 +1,4 @@
-#include "utf/utf_writer.h"
+#include "utf/utf.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -28,7 +28,6 @@
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/utf/test_trees.h"
-#include "utf/utf_layout.h"
 
 namespace cmp {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

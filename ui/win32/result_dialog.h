@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/tools/gltf_rules.h"
@@ -23,8 +23,8 @@
 #include "tests/tools/model_tree.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tools/cmpinfo/gltf/gltf_model.h"
-#include "tree/compound_layout.h"
-#include "utf/utf_layout.h"
+#include "tree/tree.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh/export_mesh.h"
+#include "mesh/mesh.h"
 #include "tests/tools/gltf_rules.h"
 #include "tools/cmpinfo/gltf/gltf_document.h"
 

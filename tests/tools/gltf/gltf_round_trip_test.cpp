@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh/hardpoint_name.h"
+#include "mesh/mesh.h"
 #include "modelhost/import_model.h"
 #include "tests/e2e/host_model_reader.h"
 #include "tests/models/test_models.h"

@@ -8,12 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "mesh/mesh_data_stream.h"
-#include "mesh/name_id.h"
+#include "mesh/mesh.h"
 #include "tests/tools/model_tree.h"
 #include "tests/tree/mesh_fixtures.h"
-#include "tree/compound_layout.h"
-#include "tree/mesh_reference.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "mesh/mesh_data_stream.h"
+#include "mesh/mesh.h"
 #include "tests/tools/model_tree.h"
 #include "tests/tools/rendered.h"
 #include "tests/tree/mesh_fixtures.h"
 #include "tools/cmpinfo/report/render_json.h"
 #include "tools/cmpinfo/report/render_text.h"
-#include "tree/compound_layout.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -8,7 +8,7 @@
 
 #include "tests/models/test_models.h"
 #include "tests/windows/host/host_slots.h"
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

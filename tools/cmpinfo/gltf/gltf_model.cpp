@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "core/terminal_text.h"
-#include "mesh/export_mesh.h"
+#include "mesh/mesh.h"
 
 namespace cmp {
 

@@ -3,7 +3,7 @@
 #include "tools/cmpinfo/read/file_input.h"
 #include "tools/cmpinfo/read/inspect.h"
 #include "tools/cmpinfo/report/leaf_text.h"
-#include "utf/utf_reader.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

@@ -8,7 +8,7 @@
 
 #include "core/error.h"
 #include "tools/cmpinfo/read/exported_model.h"
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/little_endian.h"
-#include "mesh/mesh_stream_decoder.h"
-#include "tree/mesh_reference.h"
+#include "mesh/mesh.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

@@ -7,12 +7,11 @@
 #include <unordered_map>
 
 #include "core/text.h"
-#include "mesh/mesh_data_stream.h"
-#include "mesh/mesh_stream_decoder.h"
+#include "mesh/mesh.h"
 #include "tools/cmpinfo/read/inspect.h"
 #include "tools/cmpinfo/report/leaf_text.h"
-#include "tree/mesh_reference.h"
-#include "utf/utf_layout.h"
+#include "tree/tree.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

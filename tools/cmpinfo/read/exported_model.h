@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/error.h"
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 
@@ -31,8 +31,7 @@ struct StoredMesh {
     std::vector<std::uint16_t> indices;  // three per triangle, local to the mesh
 };
 
-enum class HardpointKind { Fixed, Revolute };
-
+// The kind is the exporter's own HardpointKind (tree/tree.h).
 struct StoredHardpoint {
     std::string name;  // as stored, or cut: see ReadStoredModel
     HardpointKind kind = HardpointKind::Fixed;

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "files/input_file.h"
-#include "utf/utf_layout.h"
+#include "utf/utf.h"
 
 namespace cmp {
 

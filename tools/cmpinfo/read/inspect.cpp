@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "core/text.h"
-#include "mesh/name_id.h"
+#include "mesh/mesh.h"
 #include "tools/cmpinfo/read/leaf_decoders.h"
 #include "tools/cmpinfo/report/leaf_text.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tools/cmpinfo/read/decoded_leaf.h"
-#include "tree/node_tree.h"
+#include "tree/tree.h"
 
 namespace cmp {
 

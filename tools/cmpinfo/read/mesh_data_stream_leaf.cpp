@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "core/text.h"
-#include "mesh/mesh_data_stream.h"
-#include "mesh/mesh_stream_decoder.h"
+#include "mesh/mesh.h"
 #include "tools/cmpinfo/read/leaf_decoders.h"
 #include "tools/cmpinfo/report/leaf_text.h"
 

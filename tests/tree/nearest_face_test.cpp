@@ -1,7 +1,7 @@
 // The index, and the scan used for few searches, must pick exactly the face that scanning every
 // candidate in order picks: random models by the thousand, and the cases that would catch a
 // careless pruning.
-#include "tree/nearest_face_index.h"
+#include "tree/tree.h"
 
 #include <gtest/gtest.h>
 

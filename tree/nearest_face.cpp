@@ -1,4 +1,4 @@
-#include "tree/nearest_face_index.h"
+#include "tree/tree.h"
 
 #include <algorithm>
 #include <cmath>
