@@ -24,7 +24,12 @@ bool HasRoom(const Container& elements) {
 extern "C" {
 
 ztModel ztBuild_CreateModel(void) {
-    return new (std::nothrow) ztModelObject;
+    ztModel model = new (std::nothrow) ztModelObject;
+    if (model != nullptr && !standin::NoteCreated(model)) {
+        delete model;
+        return nullptr;
+    }
+    return model;
 }
 
 int32_t ztBuild_AddMaterial(ztModel model, const char* name) {

@@ -67,8 +67,8 @@ void ztModel_Destroy(ztModel model) {
     if (!Usable(model)) {
         return;
     }
+    standin::NoteDestroyed(model);
     delete model;
-    standin::NoteDestroyed();
 }
 
 int32_t ztMesh_GetMaterialIndex(ztMesh mesh) {

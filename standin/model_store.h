@@ -45,8 +45,11 @@ namespace standin {
 
 // Counts a call of a model function that received a null handle.
 void NoteNullHandle();
-// Counts a model freed by ztModel_Destroy.
-void NoteDestroyed();
+// Notes a model made by ztBuild_CreateModel as live; false, noting nothing, when memory
+// runs out.
+bool NoteCreated(ztModel model);
+// Notes `model` freed by ztModel_Destroy: no longer live, and counted.
+void NoteDestroyed(ztModel model);
 
 // Element `index` of `elements`, or null when the index lies outside them.
 template <class Container>

@@ -36,6 +36,12 @@ ZT_MODEL_API void ztBuild_OverrideTriangleCount(ztMesh mesh, int32_t reportedCou
 ZT_MODEL_API int32_t ztBuild_DestroyCount(void);
 ZT_MODEL_API int32_t ztBuild_NullHandleCalls(void);
 
+/* 1 while `model` is a model ztBuild_CreateModel made that ztModel_Destroy has not freed,
+ * else 0 (also for null): a host that hands its model to a plug-in, which may destroy it,
+ * asks before destroying it itself. A freed model's address may come back for a model
+ * made later, which is then live. */
+ZT_MODEL_API int32_t ztBuild_IsLiveModel(ztModel model);
+
 #ifdef __cplusplus
 }
 #endif

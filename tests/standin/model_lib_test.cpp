@@ -228,8 +228,11 @@ TEST(StandInLifetime, DestroyFreesAndCounts) {
     standin::ModelBuilder released;
     const ztModel model = released.Release();
     EXPECT_EQ(released.model(), nullptr);
+    EXPECT_EQ(ztBuild_IsLiveModel(model), 1);
     ztModel_Destroy(model);
     EXPECT_EQ(ztBuild_DestroyCount(), before + 2);
+    EXPECT_EQ(ztBuild_IsLiveModel(model), 0);
+    EXPECT_EQ(ztBuild_IsLiveModel(nullptr), 0);
 
     standin::ModelBuilder moved;
     standin::ModelBuilder target = std::move(moved);
