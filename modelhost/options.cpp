@@ -1,6 +1,11 @@
 #include "modelhost/options.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -12,21 +17,79 @@ namespace cmp {
 
 namespace {
 
-// The value of an option given as "--name=value" or "--name value".
-Result<std::string> OptionValue(const std::vector<std::string>& arguments, std::size_t& index,
-                                const std::string& name) {
-    const std::string& argument = arguments[index];
-    if (argument.size() > name.size() && argument[name.size()] == '=') {
-        return argument.substr(name.size() + 1);
-    }
-    if (index + 1 >= arguments.size()) {
-        return Error{ErrorCode::BadUsage, name + " needs a value"};
-    }
-    return arguments[++index];
+// The options that take a value.
+constexpr std::string_view ValueOptions[] = {"--plugin", "--save-as", "--ui", "--first", "--plan"};
+
+bool IsValueOption(std::string_view argument) {
+    return std::find(std::begin(ValueOptions), std::end(ValueOptions), argument) !=
+           std::end(ValueOptions);
 }
 
-bool IsOption(const std::string& argument, const std::string& name) {
-    return argument == name || argument.rfind(name + "=", 0) == 0;
+// The parser takes the argument after "--name=" as the value when nothing follows the
+// '='; "--name=" names the empty value, so it is handed over as "--name" "".
+std::vector<std::string> SplitEmptyValues(const std::vector<std::string>& arguments) {
+    std::vector<std::string> split;
+    for (auto argument = arguments.begin(); argument != arguments.end(); ++argument) {
+        if (*argument == "--") {
+            split.insert(split.end(), argument, arguments.end());
+            break;
+        }
+        if (!argument->empty() && argument->back() == '=' &&
+            IsValueOption(std::string_view(*argument).substr(0, argument->size() - 1))) {
+            split.push_back(argument->substr(0, argument->size() - 1));
+            split.emplace_back();
+        } else {
+            split.push_back(*argument);
+        }
+    }
+    return split;
+}
+
+// Fills `options` and `models` from `arguments`; a value option given twice keeps its last
+// value, which is the next argument whatever that is. Refuses an option it does not know
+// and a value option without its value.
+Status ParseArguments(const std::vector<std::string>& arguments, ModelHostOptions& options,
+                      std::vector<std::string>& models) {
+    CLI::App parser;
+    parser.set_help_flag();  // --help shows ModelHostUsage, not a text of the parser's
+    parser.allow_extras();   // refused below, in our words
+    // A path such as "/home/me/the ship.glb" is a model, never an option "/home".
+    parser.allow_windows_style_options(false);
+    parser.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    const auto flag = [&parser](const char* names, bool& target) {
+        parser.add_flag(names, target)->disable_flag_override();
+    };
+    flag("-h,--help", options.help);
+    flag("--version", options.version);
+    flag("--list", options.list);
+    flag("--json", options.json);
+    flag("--overwrite", options.overwrite);
+    const auto valueOption = [&parser](const char* name, std::optional<std::string>& target) {
+        parser.add_option_function<std::string>(
+            name, [&target](const std::string& value) { target = value; });
+    };
+    valueOption("--plugin", options.pluginPath);
+    valueOption("--save-as", options.saveAs);
+    valueOption("--ui", options.ui);
+    valueOption("--first", options.first);
+    valueOption("--plan", options.planFile);
+    parser.add_option("models", models);
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        parser.parse(reversed);
+    } catch (const CLI::ParseError& refused) {
+        // A value option last of all is the only one that misses its value.
+        if (!arguments.empty() && IsValueOption(arguments.back())) {
+            return Error{ErrorCode::BadUsage, arguments.back() + " needs a value"};
+        }
+        return Error{ErrorCode::BadUsage, refused.what()};
+    }
+    for (const std::string& extra : parser.remaining()) {
+        if (extra != "--") {
+            return Error{ErrorCode::BadUsage, "unknown option '" + extra + "'"};
+        }
+    }
+    return Status::Ok();
 }
 
 }  // namespace
@@ -34,52 +97,13 @@ bool IsOption(const std::string& argument, const std::string& name) {
 Result<ModelHostOptions> ParseModelHostOptions(const std::vector<std::string>& arguments) {
     ModelHostOptions options;
     std::vector<std::string> models;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
-            models.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "--help" || argument == "-h") {
-            options.help = true;
-        } else if (argument == "--version") {
-            options.version = true;
-        } else if (argument == "--list") {
-            options.list = true;
-        } else if (argument == "--json") {
-            options.json = true;
-        } else if (argument == "--overwrite") {
-            options.overwrite = true;
-        } else if (IsOption(argument, "--plugin") || IsOption(argument, "--save-as") ||
-                   IsOption(argument, "--ui") || IsOption(argument, "--first") ||
-                   IsOption(argument, "--plan")) {
-            const std::string name = argument.substr(0, argument.find('='));
-            Result<std::string> value = OptionValue(arguments, i, name);
-            if (!value) {
-                return value.error();
-            }
-            if (name == "--plugin") {
-                options.pluginPath = value.value();
-            } else if (name == "--save-as") {
-                options.saveAs = value.value();
-            } else if (name == "--first") {
-                options.first = value.value();
-            } else if (name == "--plan") {
-                options.planFile = value.value();
-            } else if (value.value() != "console" && value.value() != DesktopUi &&
-                       value.value() != "auto") {
-                return Error{ErrorCode::BadUsage, std::string("--ui must be console, ") +
-                                                      DesktopUi + " or auto, not '" +
-                                                      value.value() + "'"};
-            } else {
-                options.ui = value.value();
-            }
-        } else {
-            return Error{ErrorCode::BadUsage, "unknown option '" + argument + "'"};
-        }
+    if (Status parsed = ParseArguments(SplitEmptyValues(arguments), options, models); !parsed) {
+        return parsed.error();
+    }
+    if (options.ui && *options.ui != "console" && *options.ui != DesktopUi &&
+        *options.ui != "auto") {
+        return Error{ErrorCode::BadUsage, std::string("--ui must be console, ") + DesktopUi +
+                                              " or auto, not '" + *options.ui + "'"};
     }
     if (options.help || options.version) {
         return options;

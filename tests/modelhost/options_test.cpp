@@ -29,6 +29,34 @@ TEST(ModelHostOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_TRUE(ParseModelHostOptions({"--help"}).value().help);
 }
 
+// Values the user may well mean: an empty one, one that begins with a dash (a mesh the
+// add-on names), the last of two, and model paths that look like options.
+TEST(ModelHostOptions, TakeAnyValueAsGiven) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::optional<std::string> saveAs;
+        std::optional<std::string> first;
+        std::string modelPath;
+    } cases[] = {
+        {{"--save-as=", "a.obj"}, "", std::nullopt, "a.obj"},
+        {{"--save-as", "", "a.obj"}, "", std::nullopt, "a.obj"},
+        {{"--first", "-Hull", "a.obj"}, std::nullopt, "-Hull", "a.obj"},
+        {{"--first", "--list", "a.obj"}, std::nullopt, "--list", "a.obj"},
+        {{"--save-as=x", "--save-as", "y", "a.obj"}, "y", std::nullopt, "a.obj"},
+        {{"-"}, std::nullopt, std::nullopt, "-"},
+        {{"/m/the ship.glb"}, std::nullopt, std::nullopt, "/m/the ship.glb"},
+        {{"--", "--save-as="}, std::nullopt, std::nullopt, "--save-as="},
+    };
+    for (const Case& c : cases) {
+        Result<ModelHostOptions> parsed = ParseModelHostOptions(c.arguments);
+        ASSERT_TRUE(parsed.ok()) << c.arguments.front() << ": " << parsed.message();
+        EXPECT_EQ(parsed.value().saveAs, c.saveAs) << c.arguments.front();
+        EXPECT_EQ(parsed.value().first, c.first) << c.arguments.front();
+        EXPECT_EQ(parsed.value().modelPath, c.modelPath) << c.arguments.front();
+        EXPECT_FALSE(parsed.value().list) << c.arguments.front();
+    }
+}
+
 TEST(ModelHostOptions, RefusesWhatItCannotUse) {
     struct Case {
         std::vector<std::string> arguments;
@@ -40,6 +68,7 @@ TEST(ModelHostOptions, RefusesWhatItCannotUse) {
         {{"a.obj", "--first"}, "--first needs a value"},
         {{"--ui", "fancy", "a.obj"}, "--ui must be console, gtk or auto, not 'fancy'"},
         {{"--colour", "a.obj"}, "unknown option '--colour'"},
+        {{"--", "a.obj", "--colour"}, "give exactly one model file"},
         {{"--json", "a.obj"}, "--json goes with --list"},
         {{"--plan", "p.json", "a.obj"}, "--plan goes with --save-as (and not with --list)"},
         {{"--plan=p.json", "--list", "--save-as", "a.cmp", "a.obj"},
