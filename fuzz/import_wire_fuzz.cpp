@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "modelhost/import_wire.h"
+#include "modelhost/import_model.h"
 #include "standin/ztModelBuilder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -11,7 +11,6 @@
 #include <optional>
 #include <vector>
 
-#include "modelhost/import_table_windows.h"
 #include "tree/tree.h"
 #include "ui/console/console_user_interface.h"
 

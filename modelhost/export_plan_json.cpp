@@ -1,4 +1,4 @@
-#include "modelhost/export_plan_json.h"
+#include "modelhost/export_plan.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "modelhost/export_plan_text.h"
 #include "plugin/export_run.h"
 
 namespace cmp {

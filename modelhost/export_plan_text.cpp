@@ -1,4 +1,4 @@
-#include "modelhost/export_plan_text.h"
+#include "modelhost/export_plan.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,7 +8,7 @@
 
 #include "core/terminal_text.h"
 #include "modelhost/host_platform.h"
-#include "modelhost/isolated_import.h"
+#include "modelhost/import_model.h"
 
 namespace cmp {
 

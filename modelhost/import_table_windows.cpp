@@ -1,4 +1,4 @@
-#include "modelhost/import_table_windows.h"
+#include "modelhost/dialog_answers_windows.h"
 
 #include <cstring>
 

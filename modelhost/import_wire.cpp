@@ -1,4 +1,4 @@
-#include "modelhost/import_wire.h"
+#include "modelhost/import_model.h"
 
 #include <algorithm>
 #include <cstring>

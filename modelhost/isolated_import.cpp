@@ -1,4 +1,4 @@
-#include "modelhost/isolated_import.h"
+#include "modelhost/import_model.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,8 +15,6 @@
 #include <new>
 
 #include "core/terminal_text.h"
-#include "modelhost/import_model.h"
-#include "modelhost/import_wire.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/terminal_text.h"
@@ -19,11 +20,8 @@
 #include "files/staging_file.h"
 #include "host/HostPlugIn.h"
 #include "modelhost/export_plan.h"
-#include "modelhost/export_plan_json.h"
-#include "modelhost/export_plan_text.h"
 #include "modelhost/host_platform.h"
 #include "modelhost/options.h"
-#include "modelhost/plugin_location.h"
 #include "release/version.h"
 #include "standin/ztModelBuilder.h"
 
@@ -135,6 +133,123 @@ std::string ModelJson(ztModel model, const ModelHostOptions& options, const Impo
     return ListJson(run, plan);
 }
 
+// The model modelhost imports into. The plug-in destroys it at the end of an export that
+// got as far as its result dialog and leaves it to the host otherwise, so it is destroyed
+// here only while the model library still holds it.
+class HostModel {
+  public:
+    HostModel() : model_(ztBuild_CreateModel()) {}
+    ~HostModel() {
+        if (!DestroyedByPlugIn()) {
+            ztModel_Destroy(model_);
+        }
+    }
+    HostModel(const HostModel&) = delete;
+    HostModel& operator=(const HostModel&) = delete;
+
+    ztModel get() const { return model_; }
+    bool DestroyedByPlugIn() const { return ztBuild_IsLiveModel(model_) == 0; }
+
+  private:
+    ztModel model_;
+};
+
+// The loaded plug-in with the object its CreatePlugIn made, which the object's own slot 0
+// destroys, freeing its memory, when the run is done with it. The library stays loaded:
+// a user-interface toolkit it started cannot be unloaded.
+class PlugInObject {
+  public:
+    // `loaded.object` and its slot table are not null.
+    explicit PlugInObject(LoadedPlugIn loaded) : loaded_(std::move(loaded)) {}
+    PlugInObject(PlugInObject&& other) noexcept : loaded_(std::exchange(other.loaded_, {})) {}
+    PlugInObject& operator=(PlugInObject&&) = delete;
+    ~PlugInObject() {
+        if (loaded_.object != nullptr) {
+            slots().destroy(loaded_.object, 1);
+        }
+    }
+
+    const LoadedPlugIn& loaded() const { return loaded_; }
+    HostPlugIn* object() const { return loaded_.object; }
+    // Hosts call only through the table the object's first word points to.
+    const HostPlugInSlots& slots() const { return *loaded_.object->slots; }
+
+  private:
+    LoadedPlugIn loaded_;
+};
+
+// Tells why a step ended the run, and gives the run's exit status.
+int Stop(const Status& failure, int status) {
+    Tell(failure.message());
+    return status;
+}
+
+// The mesh the user chose goes first, so the file's nodes are named after it.
+Status PutFirstMesh(const ModelHostOptions& options, ztModel model) {
+    if (options.first && ztBuild_MoveMeshesFirst(model, options.first->c_str()) == 0) {
+        return Error{ErrorCode::BadUsage, "--first: the model has no mesh '" +
+                                              TerminalText(*options.first) + "'; its meshes are " +
+                                              MeshNames(model)};
+    }
+    return Status::Ok();
+}
+
+// Hands the plug-in its environment and tells what the user should know before the
+// export runs; gives the plan of the export.
+ExportPlan PrepareExport(const ModelHostOptions& options, ztModel model,
+                         const ImportSummary& imported) {
+    // The plug-in refuses to write over any file the model was read from, however its
+    // save dialog came to the path; it learns them here, with the options' answers.
+    SetPlugInEnvironment(options, imported.filesRead);
+    // Told up front: a model of nothing else reaches the plug-in empty, and its warning
+    // cannot know why.
+    if (std::string note = DroppedGeometryNote(options.modelPath, imported); !note.empty()) {
+        Tell(note);
+    }
+    // A script that exports unattended never sees the --list plan: a mesh that will be in
+    // neither the geometry nor the hardpoints is told here, before the export runs. The
+    // plug-in itself refuses, and says why, as it always has.
+    // A model named after a hardpoint mesh is told either way: the name is easily missed.
+    ExportPlan plan = PlanExport(model);
+    if (std::optional<std::string> warning = NamingWarning(plan)) {
+        Tell(*warning);
+    }
+    if (options.saveAs && !options.list) {
+        for (const std::string& warning : LeftOutWarnings(plan)) {
+            Tell(warning);
+        }
+    }
+    return plan;
+}
+
+// The plug-in of --plugin, or the default one, loaded and its object made.
+Result<PlugInObject> LoadPlugInObject(const ModelHostOptions& options) {
+    Result<std::string> defaultPath =
+        options.pluginPath ? Result<std::string>(std::string()) : DefaultPlugInPath();
+    if (!defaultPath) {
+        return defaultPath.error();
+    }
+    const std::string pluginPath = options.pluginPath.value_or(defaultPath.value());
+    Result<LoadedPlugIn> loaded =
+        LoadPlugIn(pluginPath, options.pluginPath ? PlugInPathToLoad(pluginPath) : pluginPath);
+    if (!loaded) {
+        return loaded.error();
+    }
+    loaded.value().object = loaded.value().create();
+    if (loaded.value().object == nullptr || loaded.value().object->slots == nullptr) {
+        return Error{ErrorCode::PlugInNotLoaded,
+                     "the plug-in '" + TerminalText(pluginPath) + "' gave no plug-in object"};
+    }
+    return PlugInObject(std::move(loaded.value()));
+}
+
+void PrintPlugIn(const PlugInObject& plugIn) {
+    const char* title = plugIn.slots().queryTitle(plugIn.object());
+    std::cout << "plug-in: " << TerminalText(plugIn.loaded().file)
+              << "\nkind: " << plugIn.slots().queryKind(plugIn.object())
+              << "\ntitle: " << TerminalText(title ? title : "(none)") << '\n';
+}
+
 // --plan FILE: the document written whole, never over a file the model was read from.
 Status WritePlanFile(const std::string& path, const std::string& document,
                      const ImportSummary& imported) {
@@ -151,132 +266,70 @@ Status WritePlanFile(const std::string& path, const std::string& document,
     return Status::Ok();
 }
 
+// One export through the plug-in's slot, and the exit status its outcome makes.
+int Export(const ModelHostOptions& options, const RunSurroundings& surroundings,
+           const HostModel& model, const PlugInObject& plugIn) {
+    if (Status prepared = PrepareDialogs(plugIn.loaded()); !prepared) {
+        return Stop(prepared, ExitNotLoaded);
+    }
+    FlushStandardOutput();
+    const bool hasMeshes = ztModel_GetMeshCount(model.get()) > 0;
+    const std::int32_t result = plugIn.slots().runExport(plugIn.object(), model.get());
+    const bool reachedResultDialog = model.DestroyedByPlugIn();
+    std::cout << "RunExport returned " << result << '\n';
+    if (result != 0) {
+        return ExitExportFailed;
+    }
+    // A model with meshes that returns 0 before its result dialog was refused a path by
+    // the save dialog: nothing was written. (The empty model, the one other way to that
+    // end, stays a warning.)
+    if (hasMeshes && !reachedResultDialog && MustWriteAFile(options, surroundings)) {
+        FlushStandardOutput();
+        Tell(NothingWrittenReason(options, surroundings));
+        return ExitNothingWritten;
+    }
+    return ExitExported;
+}
+
 int Run(const ModelHostOptions& options) {
     if (options.list && !options.json) {
         std::cout << "modelhost " << Version << '\n';
     }
     const RunSurroundings surroundings = SurroundingsOfThisRun();
-    const bool mustWriteAFile = MustWriteAFile(options, surroundings);
-
-    ztModel model = ztBuild_CreateModel();
-    Result<ImportSummary> imported = ImportModelFile(options.modelPath, model);
+    HostModel model;
+    Result<ImportSummary> imported = ImportModelFile(options.modelPath, model.get());
     if (!imported) {
-        Tell(imported.message());
-        ztModel_Destroy(model);
-        return ExitNotLoaded;
+        return Stop(imported.status(), ExitNotLoaded);
     }
-    // The mesh the user chose goes first, so the file's nodes are named after it.
-    if (options.first && ztBuild_MoveMeshesFirst(model, options.first->c_str()) == 0) {
-        Tell("--first: the model has no mesh '" + TerminalText(*options.first) +
-             "'; its meshes are " + MeshNames(model));
-        ztModel_Destroy(model);
-        return ExitNotLoaded;
+    if (Status first = PutFirstMesh(options, model.get()); !first) {
+        return Stop(first, ExitUsage);
     }
-    // The plug-in refuses to write over any file the model was read from, however its
-    // save dialog came to the path; it learns them here, with the options' answers.
-    SetPlugInEnvironment(options, imported.value().filesRead);
-    // Told up front: a model of nothing else reaches the plug-in empty, and its warning
-    // cannot know why.
-    if (std::string note = DroppedGeometryNote(options.modelPath, imported.value());
-        !note.empty()) {
-        Tell(note);
+    const ExportPlan plan = PrepareExport(options, model.get(), imported.value());
+    Result<PlugInObject> plugIn = LoadPlugInObject(options);
+    if (!plugIn) {
+        return Stop(plugIn.status(), ExitNotLoaded);
     }
-    // A script that exports unattended never sees the --list plan: a mesh that will be in
-    // neither the geometry nor the hardpoints is told here, before the export runs. The
-    // plug-in itself refuses, and says why, as it always has.
-    // A model named after a hardpoint mesh is told either way: the name is easily missed.
-    const ExportPlan plan = PlanExport(model);
-    if (std::optional<std::string> warning = NamingWarning(plan)) {
-        Tell(*warning);
-    }
-    if (options.saveAs && !options.list) {
-        for (const std::string& warning : LeftOutWarnings(plan)) {
-            Tell(warning);
-        }
-    }
-
-    Result<std::string> defaultPath =
-        options.pluginPath ? Result<std::string>(std::string()) : DefaultPlugInPath();
-    if (!defaultPath) {
-        Tell(defaultPath.message());
-        ztModel_Destroy(model);
-        return ExitNotLoaded;
-    }
-    const std::string pluginPath = options.pluginPath.value_or(defaultPath.value());
-    Result<LoadedPlugIn> loaded =
-        LoadPlugIn(pluginPath, options.pluginPath ? PlugInPathToLoad(pluginPath) : pluginPath);
-    if (loaded) {
-        loaded.value().object = loaded.value().create();
-        if (loaded.value().object == nullptr || loaded.value().object->slots == nullptr) {
-            loaded = Error{ErrorCode::PlugInNotLoaded,
-                           "the plug-in '" + TerminalText(pluginPath) + "' gave no plug-in object"};
-        }
-    }
-    if (!loaded) {
-        Tell(loaded.message());
-        ztModel_Destroy(model);
-        return ExitNotLoaded;
-    }
-    // Hosts call only through the table the object's first word points to.
-    HostPlugIn* plugIn = loaded.value().object;
-    const HostPlugInSlots& slots = *plugIn->slots;
     if (!options.json) {
-        const char* title = slots.queryTitle(plugIn);
-        std::cout << "plug-in: " << TerminalText(loaded.value().file)
-                  << "\nkind: " << slots.queryKind(plugIn)
-                  << "\ntitle: " << TerminalText(title ? title : "(none)") << '\n';
+        PrintPlugIn(plugIn.value());
     }
-
     if (options.planFile) {
-        const Status written = WritePlanFile(
-            *options.planFile, ModelJson(model, options, imported.value(), loaded.value(), plan),
-            imported.value());
-        if (!written) {
-            Tell(written.message());
-            slots.destroy(plugIn, 1);
-            ztModel_Destroy(model);
-            return ExitNotLoaded;
+        const std::string document =
+            ModelJson(model.get(), options, imported.value(), plugIn.value().loaded(), plan);
+        if (Status written = WritePlanFile(*options.planFile, document, imported.value());
+            !written) {
+            return Stop(written, ExitUsage);
         }
     }
-
-    int status = ExitExported;
     if (options.json) {
-        std::cout << ModelJson(model, options, imported.value(), loaded.value(), plan);
-        ztModel_Destroy(model);
-    } else if (options.list) {
-        PrintModelSummary(model, options.modelPath, plan);
-        ztModel_Destroy(model);
-    } else {
-        if (Status prepared = PrepareDialogs(loaded.value()); !prepared) {
-            Tell(prepared.message());
-            slots.destroy(plugIn, 1);
-            ztModel_Destroy(model);
-            return ExitNotLoaded;
-        }
-        FlushStandardOutput();
-        const bool hasMeshes = ztModel_GetMeshCount(model) > 0;
-        // The plug-in destroys the model at the end of an export that got as far as its
-        // result dialog, and leaves it to the host otherwise; the counter tells which.
-        const std::int32_t destroyedBefore = ztBuild_DestroyCount();
-        const std::int32_t result = slots.runExport(plugIn, model);
-        const bool reachedResultDialog = ztBuild_DestroyCount() != destroyedBefore;
-        if (!reachedResultDialog) {
-            ztModel_Destroy(model);
-        }
-        std::cout << "RunExport returned " << result << '\n';
-        status = result == 0 ? ExitExported : ExitExportFailed;
-        // A model with meshes that returns 0 before its result dialog was refused a path
-        // by the save dialog: nothing was written. (The empty model, the one other way
-        // to that end, stays a warning.)
-        if (result == 0 && hasMeshes && !reachedResultDialog && mustWriteAFile) {
-            FlushStandardOutput();
-            Tell(NothingWrittenReason(options, surroundings));
-            status = ExitNothingWritten;
-        }
+        std::cout << ModelJson(model.get(), options, imported.value(), plugIn.value().loaded(),
+                               plan);
+        return ExitExported;
     }
-    slots.destroy(plugIn, 1);
-    // The library stays loaded: a user-interface toolkit it started cannot be unloaded.
-    return status;
+    if (options.list) {
+        PrintModelSummary(model.get(), options.modelPath, plan);
+        return ExitExported;
+    }
+    return Export(options, surroundings, model, plugIn.value());
 }
 
 int RunProgram(int argc, char** argv) {
@@ -287,20 +340,20 @@ int RunProgram(int argc, char** argv) {
         if (!options) {
             std::cerr << "modelhost: " << TerminalLines(options.message()) << "\n\n"
                       << ModelHostUsage();
-            return ExitNotLoaded;
+            return ExitUsage;
         }
         if (options.value().help) {
             std::cout << ModelHostUsage();
-            return 0;
+            return ExitExported;
         }
         if (options.value().version) {
             std::cout << "modelhost " << Version << '\n';
-            return 0;
+            return ExitExported;
         }
         return Run(options.value());
     } catch (const std::exception& failure) {
         Tell(failure.what());
-        return ExitNotLoaded;
+        return ExitHostFailed;
     }
 }
 

@@ -2,6 +2,7 @@
 // that can be checked without running it.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@ inline constexpr const char* DesktopUi = "gtk";
 
 struct ModelHostOptions {
     std::string modelPath;
-    std::optional<std::string> pluginPath;  // default: standin/plugin_location.h
+    std::optional<std::string> pluginPath;  // default: FindDefaultPlugIn
     std::optional<std::string> saveAs;      // the save dialog's answer, unattended
     bool overwrite = false;                 // replace saveAs when it exists
     std::optional<std::string> ui;          // console, DesktopUi or auto
@@ -52,6 +53,22 @@ std::string ModelHostUsage();
 //       read, as full paths) as a netstring list (core/netstrings.h).
 std::vector<std::pair<std::string, std::string>> PlugInEnvironment(
     const ModelHostOptions& options, const std::vector<std::string>& sourceFiles);
+
+// -- Where modelhost finds the plug-in when no --plugin names one.
+
+// The plug-in library's file name: libcmpexport.so, or cmpexport.dll on Windows.
+const char* PlugInFileName();
+
+// The files modelhost tries, in order, given the folder it runs from: the plug-in library
+// beside it (a build tree), then in the private library folder of an installed copy
+// (release/install_layout.h).
+std::vector<std::filesystem::path> DefaultPlugInCandidates(
+    const std::filesystem::path& programFolder);
+
+// The first candidate that exists. When none does, an error (PlugInNotLoaded) whose
+// message names every place looked in, so that a user of an installed copy learns
+// where its plug-in belongs.
+Result<std::string> FindDefaultPlugIn(const std::filesystem::path& programFolder);
 
 // The file to load for --plugin PATH. A name given on the command line is a path, taken
 // from the working folder even without a slash (dlopen would search the library path
@@ -90,10 +107,17 @@ std::string NothingWrittenReason(const ModelHostOptions& options,
 // empty when it dropped none.
 std::string DroppedGeometryNote(const std::string& modelPath, const ImportSummary& summary);
 
-// modelhost's exit statuses.
-inline constexpr int ExitExported = 0;        // the export returned 0
-inline constexpr int ExitExportFailed = 1;    // the export returned -1
-inline constexpr int ExitNotLoaded = 2;       // bad usage, the model or the plug-in not loaded
+// modelhost's exit statuses, as README's table gives them to scripts and the add-on.
+// Three meanings share 2, as the table has always had them.
+// The export returned 0, or what --list, --help or --version asks for was shown.
+inline constexpr int ExitExported = 0;
+inline constexpr int ExitExportFailed = 1;  // the export returned -1
+// A command line not understood, a --first mesh the model lacks, a --plan FILE that is a
+// file the model is read from or that cannot be written.
+inline constexpr int ExitUsage = 2;
+// The model or the plug-in could not be loaded, or the plug-in's dialogs not answered.
+inline constexpr int ExitNotLoaded = 2;
+inline constexpr int ExitHostFailed = 2;      // modelhost itself failed (out of memory)
 inline constexpr int ExitNothingWritten = 3;  // a run that must write a file wrote none
 inline constexpr int ExitOutputLost = 4;      // a run that went well lost its standard output
 

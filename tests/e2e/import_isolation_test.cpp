@@ -1,7 +1,7 @@
 // Import in a child process, against files that really crash, hang or exhaust the
 // importer (Assimp 5.2): the host gets a message naming the file and the reason, keeps
 // running, and no child outlives the call.
-#include "modelhost/isolated_import.h"
+#include "modelhost/import_model.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -10,7 +10,6 @@
 #include <chrono>
 
 #include "core/little_endian.h"
-#include "modelhost/import_model.h"
 #include "tests/e2e/host_model_reader.h"
 #include "tests/e2e/model_files.h"
 #include "tests/support/file_contents.h"

@@ -1,4 +1,4 @@
-#include "modelhost/export_plan_json.h"
+#include "modelhost/export_plan.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "modelhost/export_plan.h"
-#include "modelhost/export_plan_text.h"
 #include "tests/support/model_builder.h"
 
 namespace cmp {

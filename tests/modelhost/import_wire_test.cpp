@@ -1,6 +1,6 @@
 // The import child's wire form: what goes in comes out bit for bit, and a reply that is
 // cut short or lies about its counts is refused before anything is built.
-#include "modelhost/import_wire.h"
+#include "modelhost/import_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "modelhost/plugin_location.h"
+#include "modelhost/options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tests/windows/host/import_spy.h"
 
-#include "modelhost/import_table_windows.h"
+#include "modelhost/dialog_answers_windows.h"
 
 #include <cstdlib>
 #include <cstring>
