@@ -1,4 +1,4 @@
-#include "modelhost/gltf_accessors.h"
+#include "modelhost/gltf_internal.h"
 
 #include <cstring>
 #include <string>

@@ -16,7 +16,7 @@
 #include "modelhost/import_rules.h"
 
 #define TINYGLTF_IMPLEMENTATION
-#include "modelhost/gltf_document.h"
+#include "modelhost/gltf_internal.h"
 
 namespace cmp {
 

@@ -1,4 +1,7 @@
-#include "modelhost/gltf_transform.h"
+#include <algorithm>
+#include <string>
+
+#include "modelhost/gltf_internal.h"
 
 namespace cmp {
 
@@ -89,6 +92,39 @@ Transform4 TrsTransform(const float* translation, const float* rotation, const f
         matrix = matrix * s;
     }
     return matrix;
+}
+
+Transform4 LocalTransform(const tinygltf::Node& n) {
+    if (!n.matrix.empty()) {
+        std::array<float, 16> columns{};
+        std::transform(n.matrix.begin(), n.matrix.end(), columns.begin(),
+                       [](double v) { return static_cast<float>(v); });
+        return MatrixTransform(columns);
+    }
+    float translation[3], rotation[4], scale[3];
+    std::transform(n.translation.begin(), n.translation.end(), translation,
+                   [](double v) { return static_cast<float>(v); });
+    std::transform(n.rotation.begin(), n.rotation.end(), rotation,
+                   [](double v) { return static_cast<float>(v); });
+    std::transform(n.scale.begin(), n.scale.end(), scale,
+                   [](double v) { return static_cast<float>(v); });
+    return TrsTransform(n.translation.empty() ? nullptr : translation,
+                        n.rotation.empty() ? nullptr : rotation, n.scale.empty() ? nullptr : scale);
+}
+
+Status CheckTransformSizes(const tinygltf::Model& model) {
+    for (std::size_t n = 0; n < model.nodes.size(); ++n) {
+        const tinygltf::Node& node = model.nodes[n];
+        const auto sized = [](const std::vector<double>& v, std::size_t size) {
+            return v.empty() || v.size() == size;
+        };
+        if (!sized(node.matrix, 16) || !sized(node.translation, 3) || !sized(node.rotation, 4) ||
+            !sized(node.scale, 3)) {
+            return Error{ErrorCode::ImportFailed,
+                         "node " + std::to_string(n) + " has a transform of the wrong size"};
+        }
+    }
+    return {};
 }
 
 }  // namespace cmp
