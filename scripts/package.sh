@@ -38,8 +38,8 @@ cmake --build "$windows_build" -j2
 
 # A Windows user has no compiler runtime: the programs in the zips must carry their own.
 objdump=i686-w64-mingw32-objdump
-windows_addon_files="modelhost.exe cmpexport.dll ztModelLib.dll cmpinfo.exe"
-for program in $windows_addon_files; do
+. scripts/windows_programs.sh
+for program in $windows_addon_programs; do
     [ -f "$windows_build/bin/$program" ] || {
         echo "package.sh: the Windows build has no $program" >&2
         exit 1
@@ -64,7 +64,7 @@ version=$(sed -n 's/^project(cmpexport VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLi
 cp "$linux_build/dist/cmpexport-blender-$version.zip" dist/
 # The Windows zip's own texts, with Windows' line ends.
 files="$windows_build/generated/release/README-Windows.txt;$windows_build/generated/release/LICENSE.txt"
-for name in $windows_addon_files; do
+for name in $windows_addon_programs; do
     files="$files;$windows_build/bin/$name"
 done
 cmake "-DADDON_ZIP=$root/dist/cmpexport-blender-$version.zip" "-DFILES=$files" \

@@ -40,6 +40,7 @@ linux_build=$(absolute "${CMPEXPORT_RELEASE_BUILD:-build-release}")
 windows_build=$(absolute "${CMPEXPORT_RELEASE_WIN_BUILD:-build-release-windows}")
 win_test_build=$(absolute "${CMPEXPORT_WIN_BUILD:-build-windows}")
 ref_build=$(absolute "${CMPEXPORT_WINREF_BUILD:-build}")
+. scripts/windows_programs.sh
 version=$(sed -n 's/^project(cmpexport VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
 
 fail() {
@@ -133,15 +134,16 @@ if [ "${1:-}" = "--windows-inside-x" ]; then
     }
     zip_holds() {
         unzip -Z1 "$zip" | grep -v '/$' | sort >"$scratch/zip-contents"
-        printf '%s\n' "$folder/LICENSE.txt" "$folder/README-Windows.txt" \
-            "$folder/cmpexport.dll" "$folder/cmpinfo.exe" | sort >"$scratch/zip-expected"
+        for file in $windows_zip_programs LICENSE.txt README-Windows.txt; do
+            echo "$folder/$file"
+        done | sort >"$scratch/zip-expected"
         cat "$scratch/zip-contents"
         diff "$scratch/zip-expected" "$scratch/zip-contents"
     }
     # Every DLL the programs need is Windows' own (in a fresh prefix's system32), but the
     # host's model library for the plug-in.
     needs_only_windows() {
-        for program in cmpexport.dll cmpinfo.exe; do
+        for program in $windows_zip_programs; do
             for dll in $(i686-w64-mingw32-objdump -p "$unpacked/$folder/$program" |
                 sed -n 's/^[[:space:]]*DLL Name: //p'); do
                 echo "$program needs $dll"
@@ -154,7 +156,7 @@ if [ "${1:-}" = "--windows-inside-x" ]; then
     # The add-on's programs load what they need from their own folder, where Windows'
     # loader looks first; nothing else but Windows' own.
     addon_needs_only_windows() {
-        for program in modelhost.exe cmpexport.dll ztModelLib.dll cmpinfo.exe; do
+        for program in $windows_addon_programs; do
             for dll in $(i686-w64-mingw32-objdump -p "$addon_bin/$program" |
                 sed -n 's/^[[:space:]]*DLL Name: //p'); do
                 echo "$program needs $dll"
@@ -390,9 +392,12 @@ addon_from_package() {
 windows_addon_zip=$(absolute "dist/cmpexport-blender-$version-windows.zip")
 windows_addon_zip_holds() {
     unzip -Z1 "$windows_addon_zip" | grep -v '/$' | sort >"$scratch/windows-addon-contents"
-    printf '%s\n' $addon_files cmpexport/bin/modelhost.exe cmpexport/bin/cmpexport.dll \
-        cmpexport/bin/ztModelLib.dll cmpexport/bin/cmpinfo.exe cmpexport/bin/LICENSE.txt \
-        cmpexport/bin/README-Windows.txt | sort >"$scratch/windows-addon-expected"
+    {
+        printf '%s\n' $addon_files
+        for file in $windows_addon_programs LICENSE.txt README-Windows.txt; do
+            echo "cmpexport/bin/$file"
+        done
+    } | sort >"$scratch/windows-addon-expected"
     cat "$scratch/windows-addon-contents"
     diff "$scratch/windows-addon-expected" "$scratch/windows-addon-contents"
 }
