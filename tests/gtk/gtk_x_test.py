@@ -21,6 +21,9 @@ RESULT_TITLE = "Quorvane CMP Exporter"
 EMPTY_CAPTION = "Ahem.. hello? :-)"
 EMPTY_TEXT = "The model is empty!  Nothing exported!"
 TEMP_STREAM = "___temp.vms"
+# Seconds from the last typed key to the Enter that confirms: thrice what the name
+# entry needs (see Session.save_as).
+TYPING_SETTLES = 0.3
 
 SCENARIOS = {}
 
@@ -121,14 +124,16 @@ class Session:
     def save_as(self, chooser, pid, typed):
         """Types a name into the save dialog and confirms it."""
         self.desktop.type_text(chooser, typed)
+        # GTK's name entry drops an Enter that comes within about a tenth of a second of
+        # the last typed key, while it is still looking up completions for it; a user's
+        # hand is never that quick.
+        time.sleep(TYPING_SETTLES)
         self.confirm(chooser, pid)
 
     def confirm(self, chooser, pid):
         """Presses Enter in the save dialog until it answers: it closes or opens another
-        window. GTK's name entry drops an Enter that comes while it is still looking up
-        completions for what was typed, so the first press waits a moment, and a user
-        whose press went unanswered presses again."""
-        time.sleep(1.5)
+        window. A user whose press went unanswered presses again, after long enough that
+        a slow answer to the first press is never taken for no answer."""
         while True:
             self.desktop.key(chooser, "Return")
             deadline = time.monotonic() + 10
@@ -136,7 +141,8 @@ class Session:
                 shown = self.desktop.visible_windows(pid=pid)
                 if chooser not in shown or len(shown) > 1:
                     return
-                time.sleep(0.1)
+                time.sleep(0.05)
+            print("the save dialog did not answer Enter; pressing it again", file=sys.stderr)
 
 
 def close_result_dialog(desktop, window, how):
@@ -416,7 +422,7 @@ def screenshots(session):
     host = session.start_host(session.example())
     chooser = session.desktop.wait_window(EXPORT_TITLE, host.pid)
     session.desktop.type_text(chooser, "kestrel")
-    time.sleep(1.5)  # the chooser updates its buttons after the typing
+    session.desktop.wait_still(chooser)  # the chooser updates its buttons after the typing
     session.shot(chooser, "gtk-save-dialog")
     session.confirm(chooser, host.pid)
     result = session.desktop.wait_window(RESULT_TITLE, host.pid)

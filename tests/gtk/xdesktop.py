@@ -160,8 +160,10 @@ class Desktop:
         self._xdotool("windowfocus", "--sync", str(window))
 
     def type_text(self, window, text):
+        # Without a pause between keys: the X server queues them in order, and a
+        # 255-character path typed at a human pace takes ten seconds.
         self.focus(window)
-        self._xdotool("type", "--delay", "40", text)
+        self._xdotool("type", "--delay", "0", text)
 
     def key(self, window, *keys):
         self.focus(window)
@@ -208,6 +210,23 @@ class Desktop:
             x11.XCloseDisplay(display)
 
     # -- Pictures ---------------------------------------------------------------------
+
+    def wait_still(self, window, still_for=0.5):
+        """Waits until `window` looks the same for `still_for` seconds (it has drawn what
+        the last input changed); at once without ImageMagick, which takes no pictures."""
+        if shutil.which("import") is None:
+            return
+        deadline = time.monotonic() + self.timeout
+        last, since = None, time.monotonic()
+        while time.monotonic() - since < still_for:
+            if time.monotonic() > deadline:
+                raise TestFailure(f"window {window} kept changing for {self.timeout:.0f} s")
+            picture = subprocess.run(["import", "-window", str(window), "rgb:-"],
+                                     env=self.env, capture_output=True, check=True,
+                                     timeout=self.timeout).stdout
+            if picture != last:
+                last, since = picture, time.monotonic()
+            time.sleep(0.1)
 
     def screenshot(self, window, path):
         """A PNG of `window` (None: the whole screen); skipped without ImageMagick."""
