@@ -45,15 +45,31 @@ same_bytes() {
 # Runs inside the virtual X server: everything that opens a window.
 if [ "${1:-}" = "--inside-x" ]; then
     status=0
-    log="$win_build/wine-setup.log"
-    # Unmanaged windows: without a window manager, Wine would wait for one on every
-    # dialog that closes.
-    if ! { wineboot --init &&
-           wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
-           wineserver -w; } >"$log" 2>&1; then
-        cat "$log"
-        echo "the Wine prefix could not be set up"
-        exit 1
+    # A prefix that this script set up with this Wine is kept from run to run, its
+    # registry put back as it was set up (the file dialogs keep the names last saved
+    # there); any other is made afresh, as on every CI run, which starts from nothing.
+    pristine="$win_build/wineprefix-as-set-up"
+    wineserver -w
+    if [ -f "$pristine/wine-version" ] && [ -d "$WINEPREFIX" ] &&
+       [ "$(cat "$pristine/wine-version")" = "$(wine --version)" ]; then
+        echo "== the kept 32-bit Wine prefix, as set up: $WINEPREFIX"
+        cp "$pristine"/*.reg "$WINEPREFIX/"
+    else
+        echo "== fresh 32-bit Wine prefix: $WINEPREFIX"
+        rm -rf "$WINEPREFIX" "$pristine"
+        log="$win_build/wine-setup.log"
+        # Unmanaged windows: without a window manager, Wine would wait for one on every
+        # dialog that closes.
+        if ! { wineboot --init &&
+               wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+               wineserver -w; } >"$log" 2>&1; then
+            cat "$log"
+            echo "the Wine prefix could not be set up"
+            exit 1
+        fi
+        mkdir -p "$pristine"
+        cp "$WINEPREFIX"/*.reg "$pristine/"
+        wine --version >"$pristine/wine-version"
     fi
     # A server and desktop of their own, started here: a test that started them would
     # have its output held open by them until they exit, seconds later.
@@ -120,6 +136,16 @@ if [ "${1:-}" = "--inside-x" ]; then
     echo "cmpinfo.exe --gltf: $same passed, $different failed"
     [ "$different" -eq 0 ] && [ "$same" -gt 0 ] || status=1
 
+    # Two comparisons side by side, one a core, neither opening a window that the other
+    # looks for: the add-on's, its output kept in a log until the first one is done.
+    version=$(sed -n 's/^project(cmpexport VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
+    addon_log="$win_build/addon-wine-compare.log"
+    # One Blender session exports a ship and imports it back through the add-on's
+    # operators, once through each route (tests/blender/addon_wine_session.py).
+    python3 tests/windows/addon_wine_compare.py "$ref_build/bin" "$win_build/bin" \
+        "$ref_build/dist/cmpexport-blender-$version.zip" >"$addon_log" 2>&1 &
+    addon_compare=$!
+
     echo "== modelhost.exe under Wine against the Linux modelhost"
     # The glTF files Blender itself writes (the scenes of the Linux suite's Blender tests)
     # and the example ship, each run both ways with every option and outcome.
@@ -140,11 +166,8 @@ if [ "${1:-}" = "--inside-x" ]; then
         examples/ship.gltf "$scenes"/*.glb || status=1
 
     echo "== the Blender add-on with the Windows programs under Wine against the Linux ones"
-    # One Blender session exports a ship and imports it back through the add-on's
-    # operators, once through each route (tests/blender/addon_wine_session.py).
-    version=$(sed -n 's/^project(cmpexport VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
-    python3 tests/windows/addon_wine_compare.py "$ref_build/bin" "$win_build/bin" \
-        "$ref_build/dist/cmpexport-blender-$version.zip" || status=1
+    wait "$addon_compare" || status=1
+    cat "$addon_log"
 
     wineserver -w
     exit "$status"
@@ -166,6 +189,4 @@ fi
 cmake --build "$ref_build" --target cmp_write_models modelhost cmpexport cmpinfo \
     blender_addon
 
-echo "== fresh 32-bit Wine prefix: $WINEPREFIX"
-rm -rf "$WINEPREFIX"
 xvfb-run -a "$root/scripts/test-windows.sh" --inside-x
