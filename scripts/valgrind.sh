@@ -28,27 +28,88 @@ fi
 
 # The shell and env stay traced: what a skipped program starts runs without memcheck.
 skip='*/blender,*/node,*/unshare,*/mount,*/head,*/ls,*/cat,*/printf,*/nm,*/cmake'
-run() {
-    echo "== $*"
-    valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
+# A program started in the background has the stop signals INT and QUIT ignored, which the
+# stop-signal tests would take as the user's wish: env gives them back their defaults.
+memcheck() {
+    env --default-signal=INT,QUIT valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
         --show-leak-kinds=definite --child-silent-after-fork=yes --suppressions="$PWD/scripts/valgrind.supp" \
         --trace-children=yes --trace-children-skip="$skip" "$@"
 }
 
-failed=""
+# The programs run two at a time, one a core: each one's output goes to a log of its own,
+# printed whole when it ends, so two programs' reports never interleave.
+jobs=$(mktemp -d)
+trap 'rm -rf "$jobs"' EXIT
+count=0
+running=""
+
+# start NAME QUIET PROGRAM ARGS...: starts job number $count under memcheck in the
+# background; QUIET "yes" drops what the program writes on its standard output.
+start() {
+    count=$((count + 1))
+    echo "$1" >"$jobs/$count.name"
+    log="$jobs/$count.log"
+    quiet=$2
+    shift 2
+    (
+        echo "== $*"
+        status=0
+        if [ "$quiet" = yes ]; then
+            memcheck "$@" >/dev/null || status=$?
+        else
+            memcheck "$@" || status=$?
+        fi
+        # Whole or not at all: the status file's being there says the log is complete.
+        echo "$status" >"$jobs/$count.status.part"
+        mv "$jobs/$count.status.part" "$jobs/$count.status"
+    ) >"$log" 2>&1 </dev/null &
+    running="$running $count"
+}
+
+# wait_below LIMIT: waits until fewer than LIMIT jobs run, printing each ended one's log.
+wait_below() {
+    while :; do
+        still=""
+        left=0
+        for job in $running; do
+            if [ -f "$jobs/$job.status" ]; then
+                cat "$jobs/$job.log"
+            else
+                still="$still $job"
+                left=$((left + 1))
+            fi
+        done
+        running=$still
+        [ "$left" -lt "$1" ] && return
+        sleep 1
+    done
+}
+
 for program in "$build"/bin/*_tests "$build"/bin/*_test; do
     [ -x "$program" ] || continue
     case "$(basename "$program")" in
         *gtk* | *win32* | *wine* | plugin_memory_tests | stop_signal_tests) continue ;;
     esac
+    wait_below 2
     # GoogleTest reports its own failures with status 1; 99 is memcheck's.
-    run "$program" --gtest_brief=1 --gtest_filter="-*ExhaustsMemory*" || failed="$failed $(basename "$program")"
+    start "$(basename "$program")" no "$program" --gtest_brief=1 --gtest_filter="-*ExhaustsMemory*"
 done
 for replay in "$build"/bin/*_replay; do
     [ -x "$replay" ] || continue
     corpus=fuzz/corpus/$(basename "$replay" _replay)
     [ -d "$corpus" ] || continue
-    run "$replay" "$corpus"/* >/dev/null || failed="$failed $(basename "$replay")"
+    wait_below 2
+    start "$(basename "$replay")" yes "$replay" "$corpus"/*
+done
+wait_below 1
+wait
+
+# The failures in the order the programs started.
+failed=""
+job=0
+while [ "$job" -lt "$count" ]; do
+    job=$((job + 1))
+    [ "$(cat "$jobs/$job.status")" -eq 0 ] || failed="$failed $(cat "$jobs/$job.name")"
 done
 
 if [ -n "$failed" ]; then
