@@ -142,8 +142,10 @@ if [ "${1:-}" = "--inside-x" ]; then
     addon_log="$win_build/addon-wine-compare.log"
     # One Blender session exports a ship and imports it back through the add-on's
     # operators, once through each route (tests/blender/addon_wine_session.py).
-    python3 tests/windows/addon_wine_compare.py "$ref_build/bin" "$win_build/bin" \
-        "$ref_build/dist/cmpexport-blender-$version.zip" >"$addon_log" 2>&1 &
+    # (In the background INT and QUIT would be ignored: env gives them their defaults.)
+    env --default-signal=INT,QUIT python3 tests/windows/addon_wine_compare.py \
+        "$ref_build/bin" "$win_build/bin" "$ref_build/dist/cmpexport-blender-$version.zip" \
+        >"$addon_log" 2>&1 &
     addon_compare=$!
 
     echo "== modelhost.exe under Wine against the Linux modelhost"
