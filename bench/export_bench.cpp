@@ -20,8 +20,7 @@
 #include <string>
 
 #include "mesh/mesh.h"
-#include "plugin/temporary_stream.h"
-#include "plugin/tree_file_step.h"
+#include "plugin/plugin.h"
 #include "tests/support/counting_allocator.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/model_builder.h"
@@ -130,7 +129,7 @@ void BM_WholeExport(benchmark::State& state) {
                 break;
             }
             std::unique_ptr<NodeTree> tree;
-            if (!BuildAndWriteTreeFile(meshes, temporary, treePath, tree)) {
+            if (!ReadBackBuildAndWriteTreeFile(meshes, temporary, treePath, tree)) {
                 state.SkipWithError("the tree file could not be written");
                 break;
             }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "mesh/mesh.h"
-#include "plugin/temporary_stream.h"
+#include "plugin/plugin.h"
 #include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
 

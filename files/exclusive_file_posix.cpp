@@ -1,4 +1,4 @@
-#include "files/exclusive_file.h"
+#include "files/files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,8 +11,7 @@
 #include <thread>
 #include <utility>
 
-#include "files/stop_signals.h"
-#include "files/system_error.h"
+#include "files/platform.h"
 
 namespace cmp {
 
@@ -60,9 +59,6 @@ Occupant OccupantOfType(mode_t mode) {
     }
     return S_ISREG(mode) ? Occupant::UsersFile : Occupant::Special;
 }
-
-// How much of a file the leftover test sees.
-constexpr std::size_t LeftoverHeadSize = 64;
 
 // Removes `path` while it still names the file `seen`. The name is checked last thing
 // before the removal, after the file was judged: a file put at the name in the meantime

@@ -1,12 +1,11 @@
-#include "files/exclusive_file.h"
+#include "files/files.h"
 
 #include <windows.h>
 
 #include <string>
 #include <utility>
 
-#include "files/stop_signals.h"
-#include "files/system_error.h"
+#include "files/platform.h"
 
 namespace cmp {
 
@@ -31,9 +30,6 @@ bool ReadAt(HANDLE file, std::uint64_t offset, void* into, DWORD length, DWORD& 
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     return ReadFile(file, into, length, &got, &at) != 0 || GetLastError() == ERROR_HANDLE_EOF;
 }
-
-// How much of a file the leftover test sees.
-constexpr std::size_t LeftoverHeadSize = 64;
 
 // A regular file, open by this process alone for reading and deleting: a killed run's
 // leftover goes.

@@ -1,10 +1,8 @@
-#include "files/input_file.h"
+#include "files/files.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
-
-#include "files/system_error.h"
 
 namespace cmp {
 
@@ -12,14 +10,6 @@ namespace {
 
 Error ReadFailure() {
     return Error{ErrorCode::CannotRead, SystemErrorText(errno)};
-}
-
-int FileNumber(std::FILE* file) {
-#ifdef _WIN32
-    return _fileno(file);
-#else
-    return fileno(file);
-#endif
 }
 
 }  // namespace
@@ -36,7 +26,7 @@ Status InputFile::Open(const std::string& path) {
         return ReadFailure();
     }
     struct stat status {};
-    if (::fstat(FileNumber(file_), &status) != 0) {
+    if (::fstat(fileno(file_), &status) != 0) {
         return ReadFailure();
     }
     if (S_ISREG(status.st_mode) && status.st_size > 0) {

@@ -1,4 +1,4 @@
-#include "files/staged_files.h"
+#include "files/files.h"
 
 #include <csignal>
 #include <cstring>
@@ -6,11 +6,7 @@
 #include <string>
 #include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#else
 #include <unistd.h>
-#endif
 
 namespace cmp {
 
@@ -24,14 +20,6 @@ struct Slot {
 // Written only outside signal handlers; a handler sees a slot in use only once its path
 // is complete, because `used` is set last.
 Slot slots[MaxStagedFiles];
-
-void Unlink(const char* path) {
-#ifdef _WIN32
-    _unlink(path);
-#else
-    unlink(path);
-#endif
-}
 
 }  // namespace
 
@@ -71,7 +59,7 @@ StagedFile::~StagedFile() {
 void RemoveStagedFiles() noexcept {
     for (Slot& slot : slots) {
         if (slot.used) {
-            Unlink(slot.path);
+            unlink(slot.path);
             slot.used = 0;
         }
     }

@@ -21,8 +21,7 @@
 #include <vector>
 
 #include "mesh/mesh.h"
-#include "plugin/export_run.h"
-#include "plugin/temporary_stream.h"
+#include "plugin/plugin.h"
 #include "standin/ztModelBuilder.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tree/tree.h"
-#include "ui/console/console_user_interface.h"
+#include "ui/user_interface.h"
 
 namespace cmp {
 

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "plugin/export_run.h"
+#include "plugin/plugin.h"
 
 namespace cmp {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/terminal_text.h"
-#include "plugin/export_run.h"
+#include "plugin/plugin.h"
 
 namespace cmp {
 

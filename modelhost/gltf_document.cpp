@@ -12,7 +12,7 @@
 #include "core/error.h"
 #include "core/little_endian.h"
 #include "core/terminal_text.h"
-#include "files/input_file.h"
+#include "files/files.h"
 #include "modelhost/import_rules.h"
 
 #define TINYGLTF_IMPLEMENTATION

@@ -9,7 +9,7 @@
 #include <cwchar>
 
 #include "core/terminal_text.h"
-#include "files/system_error.h"
+#include "files/files.h"
 #include "modelhost/dialog_answers_windows.h"
 #include "modelhost/gltf_import.h"
 #include "modelhost/host_platform.h"

@@ -16,8 +16,7 @@
 #include <vector>
 
 #include "core/terminal_text.h"
-#include "files/paths.h"
-#include "files/staging_file.h"
+#include "files/files.h"
 #include "host/HostPlugIn.h"
 #include "modelhost/export_plan.h"
 #include "modelhost/host_platform.h"

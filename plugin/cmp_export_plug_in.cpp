@@ -1,11 +1,10 @@
-#include "plugin/cmp_export_plug_in.h"
+#include "plugin/plugin.h"
 
 #include <cstring>
 #include <exception>
 #include <new>
 #include <string>
 
-#include "plugin/export_run.h"
 #include "ui/user_interface.h"
 
 // Marks a thiscall slot function as meant where the interface header knows how to.
@@ -72,17 +71,14 @@ HOST_THISCALL_DECL std::int32_t HOST_THISCALL RunExportSlot(HostPlugIn*, ztModel
     return -1;
 }
 
-// Laid out by hand: exactly the four entries a host indexes, in its order.
+// Laid out by hand: exactly the four entries a host indexes, in its order. They never
+// throw: each catches whatever the run throws and answers as a failure would (-1, null).
 constexpr HostPlugInSlots Slots = {DestroySlot, QueryKindSlot, QueryTitleSlot, RunExportSlot};
 
 }  // namespace
 
 CmpExportPlugIn::CmpExportPlugIn() : host{&Slots}, title{} {
     std::strncpy(title, PlugInTitle, sizeof title - 1);
-}
-
-const HostPlugInSlots& CmpExportPlugInSlots() {
-    return Slots;
 }
 
 HostPlugIn* NewCmpExportPlugIn() noexcept {

@@ -1,6 +1,6 @@
 // The library's only export.
 #include "host/HostPlugIn.h"
-#include "plugin/cmp_export_plug_in.h"
+#include "plugin/plugin.h"
 
 #if defined(_WIN32)
 #define CMPEXPORT_API __declspec(dllexport)

@@ -1,4 +1,4 @@
-#include "plugin/export_run.h"
+#include "plugin/plugin.h"
 
 #include <cstdlib>
 #include <memory>
@@ -8,12 +8,9 @@
 
 #include "core/netstrings.h"
 #include "core/terminal_text.h"
-#include "files/paths.h"
-#include "files/stop_signals.h"
+#include "files/files.h"
 #include "mesh/mesh.h"
-#include "plugin/temporary_stream.h"
-#include "plugin/tree_file_step.h"
-#include "ui/result_dialog.h"
+#include "ui/user_interface.h"
 
 namespace cmp {
 
@@ -149,7 +146,7 @@ std::int32_t RunExport(ztModel model, UserInterface& ui,
     Status outcome =
         Error{ErrorCode::DialogFailed, "Could not build the model tree: the dialog did not start"};
     auto dialog = std::make_unique<ResultDialog>(ui, [&] {
-        outcome = BuildAndWriteTreeFile(*meshes, stream, *outputPath, tree);
+        outcome = ReadBackBuildAndWriteTreeFile(*meshes, stream, *outputPath, tree);
         return tree.get();
     });
     dialog->DoModal();

@@ -1,4 +1,4 @@
-#include "plugin/temporary_stream.h"
+#include "plugin/plugin.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "core/terminal_text.h"
-#include "files/paths.h"
+#include "files/files.h"
 #include "mesh/mesh.h"
 
 namespace cmp {

@@ -1,4 +1,4 @@
-#include "plugin/tree_file_step.h"
+#include "plugin/plugin.h"
 
 #include <filesystem>
 #include <system_error>
@@ -10,8 +10,9 @@
 
 namespace cmp {
 
-Status BuildAndWriteTreeFile(const MeshList& meshes, TemporaryStream& stream,
-                             const std::string& outputPath, std::unique_ptr<NodeTree>& tree) {
+Status ReadBackBuildAndWriteTreeFile(const MeshList& meshes, TemporaryStream& stream,
+                                     const std::string& outputPath,
+                                     std::unique_ptr<NodeTree>& tree) {
     tree.reset();
     if (meshes.empty()) {
         return Error{ErrorCode::EmptyTree,

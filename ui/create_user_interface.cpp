@@ -3,13 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/console/console_user_interface.h"
 #include "ui/user_interface.h"
 
 #if defined(CMPEXPORT_HAVE_GTK)
 #include <dlfcn.h>
 
-#include "ui/gtk/gtk_module.h"
 #endif
 #if defined(CMPEXPORT_HAVE_WIN32)
 #include "ui/win32/win32_user_interface.h"

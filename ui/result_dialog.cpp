@@ -1,4 +1,4 @@
-#include "ui/result_dialog.h"
+#include "ui/user_interface.h"
 
 #include <exception>
 

@@ -137,7 +137,7 @@ class UtfLayout {
 // and ".tmp" ("ship.cmp.x7Qk2P.tmp"), so a leftover of a killed run is recognised and
 // never reused. It is created only where nothing stood, never through a link, under
 // another random name when one is taken: nothing beside the output is opened. While it
-// exists it is in the process's list of staged files (files/staged_files.h), which a
+// exists it is in the process's list of staged files (files/files.h), which a
 // handler of SIGINT or SIGTERM removes.
 //
 // What is replaced stays what it was as far as a new file can: it keeps its permissions

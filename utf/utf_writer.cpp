@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "files/staging_file.h"
+#include "files/files.h"
 
 namespace cmp {
 

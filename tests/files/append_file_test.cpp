@@ -1,4 +1,4 @@
-#include "files/append_file.h"
+#include "files/files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

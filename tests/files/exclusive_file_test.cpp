@@ -1,4 +1,4 @@
-#include "files/exclusive_file.h"
+#include "files/files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "files/paths.h"
+#include "files/files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "files/staged_files.h"
+#include "files/files.h"
 
 #include <gtest/gtest.h>
 

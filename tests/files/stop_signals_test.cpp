@@ -1,4 +1,4 @@
-#include "files/stop_signals.h"
+#include "files/files.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -9,8 +9,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "files/staged_files.h"
-#include "files/staging_file.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "plugin/export_run.h"
+#include "plugin/plugin.h"
 #include "ui/gtk/gtk_user_interface.h"
 
 namespace cmp {

@@ -1,4 +1,4 @@
-#include "ui/gtk/save_path_rules.h"
+#include "ui/gtk/gtk_user_interface.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>

@@ -1,4 +1,4 @@
-#include "ui/gtk/tree_mirror.h"
+#include "ui/gtk/gtk_user_interface.h"
 
 #include <gtest/gtest.h>
 

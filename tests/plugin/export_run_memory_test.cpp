@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "plugin/export_run.h"
-#include "plugin/temporary_stream.h"
+#include "plugin/plugin.h"
 #include "tests/plugin/plug_in_test_support.h"
 #include "tests/plugin/recording_interface.h"
 #include "tests/support/counting_allocator.h"

@@ -1,6 +1,6 @@
 // The export run in-process, with a recording interface: the paths that need a hand
 // between the stages of a run, and the dialog's view of the disk.
-#include "plugin/export_run.h"
+#include "plugin/plugin.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "plugin/temporary_stream.h"
 #include "tests/plugin/plug_in_test_support.h"
 #include "tests/plugin/recording_interface.h"
 

@@ -11,7 +11,7 @@
 
 #include "host/HostPlugIn.h"
 #include "tests/plugin/plug_in_test_support.h"
-#include "ui/console/tree_text.h"
+#include "ui/user_interface.h"
 #include "utf/utf.h"
 
 namespace cmp {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/temporary_stream.h"
+#include "plugin/plugin.h"
 #include "ui/user_interface.h"
 
 namespace cmp {

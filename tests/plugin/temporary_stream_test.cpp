@@ -2,7 +2,7 @@
 // outlives its owner whatever goes wrong, and that nothing else standing at its name
 // (a file of the user's, a link, a FIFO, another run's file) is ever opened, followed,
 // overwritten or removed.
-#include "plugin/temporary_stream.h"
+#include "plugin/plugin.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -21,7 +21,7 @@
 #include <string>
 #include <thread>
 
-#include "files/stop_signals.h"
+#include "files/files.h"
 #include "mesh/mesh.h"
 #include "tests/mesh/mesh_test_support.h"
 #include "tests/support/child_process.h"

@@ -1,6 +1,6 @@
 // The result dialog's start-up step: the stream back from its file, the tree built
 // around it, the tree file written; and what it says when one of them fails.
-#include "plugin/tree_file_step.h"
+#include "plugin/plugin.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,8 @@ TEST(TreeFileStep, WritesTheFileOfTheTreeItGivesAndConsumesTheStream) {
     TemporaryStream stream;
     ASSERT_TRUE(stream.Write(meshes));
     std::unique_ptr<NodeTree> shown;
-    const Status outcome = BuildAndWriteTreeFile(meshes, stream, scratch / "ship.cmp", shown);
+    const Status outcome =
+        ReadBackBuildAndWriteTreeFile(meshes, stream, scratch / "ship.cmp", shown);
     ASSERT_NE(shown, nullptr);
     EXPECT_TRUE(outcome) << outcome.message();
     EXPECT_FALSE(fs::exists(TempStreamFileName));
@@ -83,7 +84,8 @@ TEST(TreeFileStep, RecordsFailuresWithTheirCodes) {
             ASSERT_TRUE(stream.Write(meshes));
         }
         std::unique_ptr<NodeTree> shown;
-        const Status outcome = BuildAndWriteTreeFile(meshes, stream, scratch / c.outputName, shown);
+        const Status outcome =
+            ReadBackBuildAndWriteTreeFile(meshes, stream, scratch / c.outputName, shown);
         EXPECT_EQ(shown != nullptr, c.treeShown) << c.name;
         ASSERT_FALSE(outcome) << c.name;
         EXPECT_EQ(outcome.code(), c.code) << c.name;

@@ -1,4 +1,4 @@
-#include "ui/console/console_user_interface.h"
+#include "ui/user_interface.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "plugin/export_run.h"
+#include "plugin/plugin.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"
 

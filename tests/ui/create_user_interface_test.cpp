@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-#include "ui/console/console_user_interface.h"
-#include "ui/console/tree_text.h"
 #include "ui/user_interface.h"
 
 namespace cmp {

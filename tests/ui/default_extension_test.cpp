@@ -1,4 +1,4 @@
-#include "ui/default_extension.h"
+#include "ui/user_interface.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The result dialog on its own: it runs the step it was handed in its start-up and
 // shows what the step gives, whatever the step is.
-#include "ui/result_dialog.h"
+#include "ui/user_interface.h"
 
 #include <gtest/gtest.h>
 

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "files/staged_files.h"
+#include "files/files.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/scratch_folder.h"

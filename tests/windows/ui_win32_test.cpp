@@ -1,6 +1,6 @@
 // The Win32 user interface on its own, linked into this program with its dialog
-// template: the save dialog's structure, the tree view mirror and the three dialogs,
-// driven by the test host's dialog driver. Runs under Wine.
+// template: the save dialog's structure as the system receives it, the tree view mirror and the
+// three dialogs, driven by the test host's dialog driver. Runs under Wine.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
@@ -12,42 +12,49 @@
 #include <string>
 #include <vector>
 
-#include "plugin/export_run.h"
+#include "plugin/plugin.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/windows/host/dialog_driver.h"
-#include "ui/win32/result_dialog.h"
-#include "ui/win32/save_dialog.h"
+#include "tests/windows/host/import_spy.h"
 #include "ui/win32/win32_user_interface.h"
 
 namespace cmp {
 
 namespace {
 
+// The structure as GetSaveFileNameA receives it when the interface asks for a path with
+// `options`: the program's own import of the function is watched and the dialog cancelled.
+SaveDialogCall StructureReceived(const SaveDialogOptions& options) {
+    const ImportSpy spy(GetModuleHandleA(nullptr));
+    DialogDriver driver({{DialogKind::SaveFile, DialogAction::Cancel, {}, {}}});
+    EXPECT_FALSE(CreateWin32UserInterface()->AskSavePath(options).has_value()) << "cancelled";
+    EXPECT_EQ(spy.SaveDialogs().size(), 1u) << "one call of GetSaveFileNameA";
+    return spy.SaveDialogs().empty() ? SaveDialogCall{} : spy.SaveDialogs().front();
+}
+
 // The structure the export's save dialog gets.
 TEST(Win32SaveRequest, ExportStructure) {
-    SaveFileRequest request(ExportSaveDialogOptions());
-    const OPENFILENAMEA& dialog = request.GetStructure();
+    const SaveDialogCall dialog = StructureReceived(ExportSaveDialogOptions());
     static const char filters[] = "CMP Files (*.cmp)\0*.cmp\0All Files (*.*)\0*.*\0";
-    EXPECT_EQ(dialog.lStructSize, 76ul) << "lStructSize";
-    EXPECT_TRUE(dialog.hwndOwner == nullptr && dialog.hInstance == nullptr) << "no owner";
-    EXPECT_EQ(std::memcmp(dialog.lpstrFilter, filters, sizeof filters), 0)
+    EXPECT_EQ(dialog.structSize, 76ul) << "lStructSize";
+    EXPECT_TRUE(dialog.owner == nullptr && dialog.instance == nullptr) << "no owner";
+    EXPECT_EQ(dialog.filterList, std::string(filters, sizeof filters))
         << "filter pairs, each NUL-terminated, then one more NUL";
-    EXPECT_TRUE(dialog.lpstrCustomFilter == nullptr && dialog.nFilterIndex == 0)
+    EXPECT_TRUE(dialog.customFilterNull && dialog.filterIndex == 0)
         << "no custom filter, the first pair active";
-    ASSERT_NE(dialog.lpstrFile, nullptr);
-    EXPECT_EQ(dialog.lpstrFile[0], '\0') << "empty path";
-    EXPECT_EQ(dialog.nMaxFile, 256ul) << "path buffer";
-    ASSERT_NE(dialog.lpstrFileTitle, nullptr);
-    EXPECT_EQ(dialog.lpstrFileTitle[0], '\0') << "empty file title";
-    EXPECT_EQ(dialog.nMaxFileTitle, 256ul) << "file title buffer";
-    EXPECT_NE(dialog.lpstrFile, dialog.lpstrFileTitle) << "two buffers";
-    EXPECT_EQ(dialog.lpstrInitialDir, nullptr) << "no initial folder";
-    EXPECT_EQ(std::string(dialog.lpstrTitle), std::string("Export QV CMP")) << "title";
-    EXPECT_EQ(dialog.Flags, 0x806ul) << "flags";
-    EXPECT_EQ(std::string(dialog.lpstrDefExt), std::string("cmp")) << "default extension";
-    EXPECT_TRUE(dialog.lpfnHook == nullptr && dialog.lpTemplateName == nullptr &&
-                dialog.lCustData == 0 && dialog.pvReserved == nullptr && dialog.dwReserved == 0 &&
-                dialog.FlagsEx == 0)
+    ASSERT_FALSE(dialog.fileBufferNull);
+    EXPECT_EQ(dialog.fileBufferStart, "") << "empty path";
+    EXPECT_EQ(dialog.maxFile, 256ul) << "path buffer";
+    ASSERT_FALSE(dialog.fileTitleBufferNull);
+    EXPECT_EQ(dialog.fileTitleBufferStart, "") << "empty file title";
+    EXPECT_EQ(dialog.maxFileTitle, 256ul) << "file title buffer";
+    EXPECT_TRUE(dialog.buffersDistinct) << "two buffers";
+    EXPECT_TRUE(dialog.initialDirNull) << "no initial folder";
+    EXPECT_EQ(dialog.title, std::string("Export QV CMP")) << "title";
+    EXPECT_EQ(dialog.flags, 0x806ul) << "flags";
+    EXPECT_EQ(dialog.defaultExtension, std::string("cmp")) << "default extension";
+    EXPECT_TRUE(dialog.hookNull && dialog.templateNameNull && dialog.customData == 0 &&
+                dialog.reservedZero)
         << "everything else zero";
 }
 
@@ -63,7 +70,7 @@ TEST(Win32SaveRequest, FlagsFollowTheOptions) {
         options.overwritePrompt = flagCase.overwrite;
         options.hideReadOnly = flagCase.hideReadOnly;
         options.pathMustExist = flagCase.pathMustExist;
-        EXPECT_EQ(SaveFileRequest(options).GetStructure().Flags, flagCase.flags)
+        EXPECT_EQ(StructureReceived(options).flags, flagCase.flags)
             << "overwrite " << flagCase.overwrite << ", hide read-only " << flagCase.hideReadOnly
             << ", path must exist " << flagCase.pathMustExist;
     }
@@ -72,11 +79,11 @@ TEST(Win32SaveRequest, FlagsFollowTheOptions) {
 TEST(Win32SaveRequest, BareOptions) {
     SaveDialogOptions bare;
     bare.maxPathLength = 99;
-    SaveFileRequest bareRequest(bare);
-    EXPECT_EQ(bareRequest.GetStructure().lpstrFilter, nullptr) << "no filters: none given";
-    EXPECT_EQ(bareRequest.GetStructure().lpstrDefExt, nullptr) << "no extension: none given";
-    EXPECT_EQ(bareRequest.GetStructure().lpstrTitle, nullptr) << "no title: the dialog's own";
-    EXPECT_EQ(bareRequest.GetStructure().nMaxFile, 100ul) << "buffer of the limit plus the NUL";
+    const SaveDialogCall bareRequest = StructureReceived(bare);
+    EXPECT_EQ(bareRequest.filterList, "") << "no filters: none given";
+    EXPECT_TRUE(bareRequest.defaultExtensionNull) << "no extension: none given";
+    EXPECT_TRUE(bareRequest.titleNull) << "no title: the dialog's own";
+    EXPECT_EQ(bareRequest.maxFile, 100ul) << "buffer of the limit plus the NUL";
 }
 
 // A tree view window of its own, hidden, to fill directly.

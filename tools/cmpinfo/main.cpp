@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/stop_signals.h"
+#include "files/files.h"
 #include "release/version.h"
 #include "tools/cmpinfo/gltf/gltf_file.h"
 #include "tools/cmpinfo/picture/picture_command.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "files/staging_file.h"
+#include "files/files.h"
 
 namespace cmp {
 

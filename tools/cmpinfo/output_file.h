@@ -8,8 +8,7 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "files/paths.h"
-#include "files/staging_file.h"
+#include "files/files.h"
 
 namespace cmp {
 

@@ -1,4 +1,4 @@
-#include "ui/console/console_user_interface.h"
+#include "ui/user_interface.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,8 +9,6 @@
 #include <system_error>
 
 #include "core/terminal_text.h"
-#include "ui/console/tree_text.h"
-#include "ui/default_extension.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -111,8 +109,9 @@ std::string FlagWords(const SaveDialogOptions& options) {
     return words;
 }
 
-// The full path a save dialog would return; empty when the current folder is gone.
-std::string FullPath(const std::string& name) {
+// The full path a save dialog would return; empty when the current folder is gone (where
+// FullPath would give the removed folder's former path, which no dialog returns).
+std::string AbsolutePathOrEmpty(const std::string& name) {
     std::error_code error;
     std::filesystem::path full = std::filesystem::absolute(name, error);
     return error ? std::string() : full.string();
@@ -238,11 +237,11 @@ ConsoleUserInterface::Verdict ConsoleUserInterface::CheckAnswer(const SaveDialog
     // A name that ends in a separator names a folder, whatever the extension rule would
     // make of it ("sub/" is not the hidden file "sub/.cmp").
     if (answer.back() == '/' || answer.back() == '\\') {
-        const std::string folder = FullPath(answer);
+        const std::string folder = AbsolutePathOrEmpty(answer);
         return Refuse(options, TerminalText(folder.empty() ? answer : folder) +
                                    " is a folder; choose a file name.");
     }
-    path = FullPath(WithDefaultExtension(answer, options.defaultExtension));
+    path = AbsolutePathOrEmpty(WithDefaultExtension(answer, options.defaultExtension));
     if (path.empty()) {
         return Refuse(options, "The current folder no longer exists.");
     }

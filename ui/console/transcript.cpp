@@ -1,6 +1,6 @@
-#include "ui/console/transcript.h"
+#include "ui/user_interface.h"
 
-#include "files/append_file.h"
+#include "files/files.h"
 
 namespace cmp {
 

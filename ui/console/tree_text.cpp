@@ -1,4 +1,4 @@
-#include "ui/console/tree_text.h"
+#include "ui/user_interface.h"
 
 #include <vector>
 

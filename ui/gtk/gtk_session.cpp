@@ -1,4 +1,4 @@
-#include "ui/gtk/gtk_session.h"
+#include "ui/gtk/gtk_dialogs.h"
 
 #include <mutex>
 

@@ -1,9 +1,6 @@
 #include "ui/gtk/gtk_user_interface.h"
 
-#include "ui/gtk/gtk_session.h"
-#include "ui/gtk/message_box.h"
-#include "ui/gtk/result_dialog_window.h"
-#include "ui/gtk/save_dialog.h"
+#include "ui/gtk/gtk_dialogs.h"
 
 namespace cmp {
 

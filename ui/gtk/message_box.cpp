@@ -1,6 +1,4 @@
-#include "ui/gtk/message_box.h"
-
-#include "ui/gtk/gtk_session.h"
+#include "ui/gtk/gtk_dialogs.h"
 
 namespace cmp {
 

@@ -1,7 +1,6 @@
-#include "ui/gtk/result_dialog_window.h"
+#include "ui/gtk/gtk_dialogs.h"
 
-#include "ui/gtk/gtk_session.h"
-#include "ui/gtk/tree_mirror.h"
+#include "ui/gtk/gtk_user_interface.h"
 
 namespace cmp {
 

@@ -1,14 +1,12 @@
-#include "ui/gtk/save_dialog.h"
+#include "ui/gtk/gtk_dialogs.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "core/terminal_text.h"
-#include "ui/default_extension.h"
-#include "ui/gtk/gtk_session.h"
-#include "ui/gtk/message_box.h"
-#include "ui/gtk/save_path_rules.h"
+#include "ui/gtk/gtk_user_interface.h"
+#include "ui/user_interface.h"
 
 namespace cmp {
 

@@ -1,8 +1,8 @@
-#include "ui/gtk/tree_mirror.h"
+#include "ui/gtk/gtk_user_interface.h"
 
 #include <vector>
 
-#include "ui/gtk/gtk_session.h"
+#include "ui/gtk/gtk_dialogs.h"
 
 namespace cmp {
 

@@ -1,4 +1,4 @@
-#include "ui/win32/module_instance.h"
+#include "ui/win32/win32_user_interface.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
-#include "ui/win32/result_dialog.h"
+#include "ui/win32/win32_user_interface.h"
 
 #include <commctrl.h>
 
-#include "ui/win32/module_instance.h"
 #include "ui/win32/result_dialog_ids.h"
 
 namespace cmp {

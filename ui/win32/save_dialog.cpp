@@ -1,4 +1,4 @@
-#include "ui/win32/save_dialog.h"
+#include "ui/win32/win32_user_interface.h"
 
 #include <cstddef>
 #include <cstring>

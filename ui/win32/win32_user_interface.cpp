@@ -1,8 +1,5 @@
 #include "ui/win32/win32_user_interface.h"
 
-#include "ui/win32/result_dialog.h"
-#include "ui/win32/save_dialog.h"
-
 namespace cmp {
 
 namespace {

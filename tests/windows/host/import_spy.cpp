@@ -51,10 +51,12 @@ BOOL WINAPI RecordSaveDialog(LPOPENFILENAMEA dialog) {
     call.customFilterNull = dialog->lpstrCustomFilter == nullptr;
     call.maxCustomFilter = dialog->nMaxCustFilter;
     call.filterIndex = dialog->nFilterIndex;
+    call.fileBufferNull = dialog->lpstrFile == nullptr;
     call.fileBufferStart = Copy(dialog->lpstrFile);
     call.maxFile = dialog->nMaxFile;
     call.fileTitleBufferNull = dialog->lpstrFileTitle == nullptr;
     call.fileTitleBufferStart = Copy(dialog->lpstrFileTitle);
+    call.buffersDistinct = dialog->lpstrFile != dialog->lpstrFileTitle;
     call.maxFileTitle = dialog->nMaxFileTitle;
     call.initialDirNull = dialog->lpstrInitialDir == nullptr;
     call.titleNull = dialog->lpstrTitle == nullptr;

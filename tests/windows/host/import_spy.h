@@ -31,11 +31,13 @@ struct SaveDialogCall {
     bool customFilterNull = true;
     DWORD maxCustomFilter = 0;
     DWORD filterIndex = 0;
+    bool fileBufferNull = true;
     std::string fileBufferStart;  // what the file buffer held before the dialog
     DWORD maxFile = 0;
     std::string fileTitleBufferStart;
     DWORD maxFileTitle = 0;
     bool fileTitleBufferNull = true;
+    bool buffersDistinct = false;  // the path and the file title have buffers of their own
     bool initialDirNull = true;
     std::string title;
     bool titleNull = true;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "files/input_file.h"
+#include "files/files.h"
 #include "utf/utf.h"
 
 namespace cmp {

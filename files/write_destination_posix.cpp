@@ -1,29 +1,19 @@
-#include "files/write_destination.h"
+#include "files/files.h"
 
-#include "core/terminal_text.h"
-#include "files/system_error.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "core/terminal_text.h"
+#include "files/platform.h"
 
 namespace cmp {
 
 namespace {
-
-Error Refusal(const std::string& path, const std::string& why) {
-    return Error{ErrorCode::CannotReplace, "cannot replace '" + NameInMessage(path) + "': " + why};
-}
-
-#ifndef _WIN32
 
 // What a file that is not a regular one is, as a user would call it.
 std::string KindOf(mode_t mode) {
@@ -69,27 +59,7 @@ Result<WriteDestination> RegularFile(const std::string& path, const struct stat&
     return destination;
 }
 
-#endif
-
 }  // namespace
-
-#ifdef _WIN32
-
-// Links and permissions are left to the system here: only a folder is refused, which the
-// replacing move could not take the place of anyway.
-Result<WriteDestination> FindWriteDestination(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return Refusal(path, "it is a folder");
-    }
-    WriteDestination destination;
-    destination.path = path;
-    destination.replaces = attributes != INVALID_FILE_ATTRIBUTES;
-    destination.readOnly = destination.replaces && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    return destination;
-}
-
-#else
 
 Result<WriteDestination> FindWriteDestination(const std::string& path) {
     struct stat status {};
@@ -125,7 +95,5 @@ Result<WriteDestination> FindWriteDestination(const std::string& path) {
     }
     return RegularFile(target, status);
 }
-
-#endif
 
 }  // namespace cmp

@@ -1,14 +1,8 @@
-#include "files/system_error.h"
+#include "files/files.h"
 
-#ifdef _WIN32
 #include <windows.h>
-#else
-#include <cstring>
-#endif
 
 namespace cmp {
-
-#ifdef _WIN32
 
 std::string SystemErrorText(SystemError code) {
     if (code == 0) {
@@ -24,13 +18,5 @@ std::string SystemErrorText(SystemError code) {
     }
     return reason.empty() ? "error " + std::to_string(code) : reason;
 }
-
-#else
-
-std::string SystemErrorText(SystemError code) {
-    return code == 0 ? std::string() : std::string(std::strerror(code));
-}
-
-#endif
 
 }  // namespace cmp
