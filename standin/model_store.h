@@ -1,6 +1,11 @@
-// The in-memory model behind the stand-in model library. Handles given to callers are
-// plain pointers to these objects; vertices and triangles live in deques, so that adding
-// one never moves one that a caller already holds a handle to.
+// The in-memory model behind the stand-in model library, private to this folder. The
+// library's face is the host's host/ztModelLib.h (the fifteen model functions, served by
+// model_lib.cpp) and standin/ztModelBuilder.h (the builder, in model_builder.cpp, and the
+// counters tests read, in counters.cpp); all three .cpp share this store.
+//
+// Handles given to callers are plain pointers to these objects; vertices and triangles
+// live in deques, so that adding one never moves one that a caller already holds a
+// handle to.
 #pragma once
 
 #include <cstddef>
