@@ -14,11 +14,21 @@ std::vector<SaveDialogCall> saveDialogCalls;
 const void* watchedBlock = nullptr;
 bool watchedBlockFreed = false;
 
+// The functions the recorders pass each call on to: what the entries held before. Not
+// the imports by name, which go through this program's own table when it is the module
+// watched, and would call the recorders again.
+using FreeFunction = void(__cdecl*)(void*);
+using MessageBoxFunction = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+using SaveDialogFunction = BOOL(WINAPI*)(LPOPENFILENAMEA);
+FreeFunction realFree = &free;
+MessageBoxFunction realMessageBox = &MessageBoxA;
+SaveDialogFunction realSaveDialog = &GetSaveFileNameA;
+
 void __cdecl RecordFree(void* block) {
     if (block != nullptr && block == watchedBlock) {
         watchedBlockFreed = true;
     }
-    free(block);
+    realFree(block);
 }
 
 std::string Copy(const char* text) {
@@ -39,7 +49,7 @@ std::string CopyFilterList(const char* list) {
 
 int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     messageBoxCalls.push_back({owner, Copy(text), Copy(caption), type});
-    return MessageBoxA(owner, text, caption, type);
+    return realMessageBox(owner, text, caption, type);
 }
 
 BOOL WINAPI RecordSaveDialog(LPOPENFILENAMEA dialog) {
@@ -72,7 +82,7 @@ BOOL WINAPI RecordSaveDialog(LPOPENFILENAMEA dialog) {
         call.reservedZero =
             dialog->pvReserved == nullptr && dialog->dwReserved == 0 && dialog->FlagsEx == 0;
     }
-    call.returned = GetSaveFileNameA(dialog);
+    call.returned = realSaveDialog(dialog);
     call.extendedError = call.returned ? 0 : CommDlgExtendedError();
     if (call.returned && dialog->lpstrFile != nullptr) {
         call.chosenPath = dialog->lpstrFile;
@@ -87,14 +97,19 @@ ImportSpy::ImportSpy(HMODULE module) {
     messageBoxSlot_ = FindImportEntry(module, "user32.dll", "MessageBoxA");
     saveDialogSlot_ = FindImportEntry(module, "comdlg32.dll", "GetSaveFileNameA");
     freeSlot_ = FindImportEntry(module, "msvcrt.dll", "free");
+    // Taken before the entries change, so that no call comes to a recorder before it knows
+    // where to pass the call on.
     if (freeSlot_ != nullptr) {
+        realFree = reinterpret_cast<FreeFunction>(*freeSlot_);
         originalFree_ = ReplaceImportEntry(freeSlot_, reinterpret_cast<void*>(&RecordFree));
     }
     if (messageBoxSlot_ != nullptr) {
+        realMessageBox = reinterpret_cast<MessageBoxFunction>(*messageBoxSlot_);
         originalMessageBox_ =
             ReplaceImportEntry(messageBoxSlot_, reinterpret_cast<void*>(&RecordMessageBox));
     }
     if (saveDialogSlot_ != nullptr) {
+        realSaveDialog = reinterpret_cast<SaveDialogFunction>(*saveDialogSlot_);
         originalSaveDialog_ =
             ReplaceImportEntry(saveDialogSlot_, reinterpret_cast<void*>(&RecordSaveDialog));
     }
