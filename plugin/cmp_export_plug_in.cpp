@@ -7,11 +7,6 @@
 
 #include "ui/user_interface.h"
 
-// Marks a thiscall slot function as meant where the interface header knows how to.
-#ifndef HOST_THISCALL_DECL
-#define HOST_THISCALL_DECL
-#endif
-
 namespace cmp {
 
 namespace {

@@ -77,11 +77,6 @@ BOOL WINAPI RecordSaveDialog(LPOPENFILENAMEA dialog) {
     call.customData = dialog->lCustData;
     call.hookNull = dialog->lpfnHook == nullptr;
     call.templateNameNull = dialog->lpTemplateName == nullptr;
-    // Only look past the structure's declared size when the plug-in declared it.
-    if (dialog->lStructSize >= sizeof(OPENFILENAMEA)) {
-        call.reservedZero =
-            dialog->pvReserved == nullptr && dialog->dwReserved == 0 && dialog->FlagsEx == 0;
-    }
     call.returned = realSaveDialog(dialog);
     call.extendedError = call.returned ? 0 : CommDlgExtendedError();
     if (call.returned && dialog->lpstrFile != nullptr) {

@@ -47,9 +47,6 @@ struct SaveDialogCall {
     LPARAM customData = 0;
     bool hookNull = true;
     bool templateNameNull = true;
-    // Members past the classic 76 bytes; the plug-in must not rely on them, but a
-    // zeroed structure leaves them zero.
-    bool reservedZero = true;
     // The outcome.
     BOOL returned = FALSE;
     DWORD extendedError = 0;
