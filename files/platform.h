@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/error.h"
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/files.h"
 
 namespace cmp {

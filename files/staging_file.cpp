@@ -11,7 +11,7 @@
 #include <random>
 #include <string_view>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/platform.h"
 
 namespace cmp {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/platform.h"
 
 namespace cmp {

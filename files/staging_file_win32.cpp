@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/platform.h"
 
 namespace cmp {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/platform.h"
 
 namespace cmp {

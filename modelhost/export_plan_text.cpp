@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "plugin/plugin.h"
 
 namespace cmp {

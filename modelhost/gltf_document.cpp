@@ -11,7 +11,7 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/files.h"
 #include "modelhost/import_rules.h"
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "modelhost/gltf_internal.h"
 #include "standin/ztModelBuilder.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "modelhost/host_platform.h"
 #include "modelhost/import_model.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/files.h"
 #include "modelhost/dialog_answers_windows.h"
 #include "modelhost/gltf_import.h"

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/terminal_text.h"
 #include "core/text.h"
 #include "mesh/mesh.h"
 

@@ -14,7 +14,7 @@
 #include <fstream>
 #include <new>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "standin/ztModelBuilder.h"
 
 namespace cmp {

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/files.h"
 #include "host/HostPlugIn.h"
 #include "modelhost/export_plan.h"

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "core/netstrings.h"
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "release/install_layout.h"
 
 namespace cmp {

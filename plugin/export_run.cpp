@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/netstrings.h"
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/files.h"
 #include "mesh/mesh.h"
 #include "ui/user_interface.h"

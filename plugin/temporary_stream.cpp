@@ -8,7 +8,7 @@
 #include <thread>
 #include <utility>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "files/files.h"
 #include "mesh/mesh.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "mesh/mesh.h"
 #include "tree/tree.h"
 #include "utf/utf.h"

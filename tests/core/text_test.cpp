@@ -37,5 +37,32 @@ TEST(Text, HexWordHasNoLeadingZeros) {
     EXPECT_EQ(HexWord(0xE492A733u), "0xE492A733");
 }
 
+// The one rule for names and paths shown to people: what a terminal could obey, and
+// bytes that are not UTF-8, escaped; everything else kept, letters past ASCII included.
+TEST(Text, TerminalTextEscapesWhatATerminalMustNotGet) {
+    struct Case {
+        std::string_view text;
+        std::string_view shown;
+        std::string_view lines;  // as TerminalLines shows it
+    } cases[] = {
+        {"Hull 01", "Hull 01", "Hull 01"},
+        {"a\nb\tc", "a\\x0Ab\\x09c", "a\nb\\x09c"},
+        {"\x1B]0;x\x07\x7F", "\\x1B]0;x\\x07\\x7F", "\\x1B]0;x\\x07\\x7F"},
+        {"Gesch\xC3\xBCtz \xE2\x82\xAC \xF0\x9F\x9A\x80",
+         "Gesch\xC3\xBCtz \xE2\x82\xAC \xF0\x9F\x9A\x80",
+         "Gesch\xC3\xBCtz \xE2\x82\xAC \xF0\x9F\x9A\x80"},
+        {"\xC2\x9B", "\\xC2\\x9B", "\\xC2\\x9B"},  // a C1 control in UTF-8
+        {"\xC4pfel", "\\xC4pfel", "\\xC4pfel"},    // a code page's letter
+        {"\xC0\xAF\xED\xA0\x80", "\\xC0\\xAF\\xED\\xA0\\x80",
+         "\\xC0\\xAF\\xED\\xA0\\x80"},  // overlong, surrogate
+        {"\xF4\x90\x80\x80\xE2\x82", "\\xF4\\x90\\x80\\x80\\xE2\\x82",
+         "\\xF4\\x90\\x80\\x80\\xE2\\x82"},  // past U+10FFFF, cut short
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TerminalText(c.text), c.shown) << c.shown;
+        EXPECT_EQ(TerminalLines(c.text), c.lines) << c.shown;
+    }
+}
+
 }  // namespace
 }  // namespace cmp

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 
 namespace cmp {
 

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <system_error>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 
 namespace cmp {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "ui/gtk/gtk_user_interface.h"
 #include "ui/user_interface.h"
 

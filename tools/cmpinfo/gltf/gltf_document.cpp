@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "mesh/mesh.h"
 #include "tools/cmpinfo/gltf/gltf_model.h"
 #include "tools/cmpinfo/report/leaf_text.h"

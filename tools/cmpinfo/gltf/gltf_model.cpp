@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/terminal_text.h"
+#include "core/text.h"
 #include "mesh/mesh.h"
 
 namespace cmp {
