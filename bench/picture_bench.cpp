@@ -12,10 +12,7 @@
 
 #include "tests/tools/heavy_models.h"
 #include "tools/cmpinfo/picture/picture.h"
-#include "tools/cmpinfo/picture/picture_command.h"
-#include "tools/cmpinfo/picture/picture_scene.h"
-#include "tools/cmpinfo/picture/picture_views.h"
-#include "tools/cmpinfo/read/exported_model.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 namespace {

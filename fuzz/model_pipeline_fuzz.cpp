@@ -28,9 +28,8 @@
 #include "tests/tools/rendered.h"
 #include "tests/tree/reference_nearest_face.h"
 #include "tests/utf/test_trees.h"
-#include "tools/cmpinfo/read/inspect.h"
-#include "tools/cmpinfo/report/render_json.h"
-#include "tools/cmpinfo/report/render_text.h"
+#include "tools/cmpinfo/read/read.h"
+#include "tools/cmpinfo/report/report.h"
 #include "tree/tree.h"
 #include "utf/utf.h"
 

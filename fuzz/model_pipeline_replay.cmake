@@ -2,7 +2,7 @@
 # compiler, no libFuzzer): one test per seed file.
 add_executable(model_pipeline_replay ${CMAKE_SOURCE_DIR}/fuzz/model_pipeline_fuzz.cpp
                                      ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
-target_link_libraries(model_pipeline_replay PRIVATE cmpplugin cmpinfo_lib
+target_link_libraries(model_pipeline_replay PRIVATE cmpplugin cmpinfo_report
                                                     cmp_test_support)
 file(GLOB model_pipeline_seeds CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/corpus/model_pipeline/*)
 foreach(seed ${model_pipeline_seeds})

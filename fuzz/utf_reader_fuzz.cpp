@@ -16,15 +16,10 @@
 #include "tests/tools/gltf_rules.h"
 #include "tests/tools/rendered.h"
 #include "tests/utf/test_trees.h"
-#include "tools/cmpinfo/gltf/gltf_document.h"
+#include "tools/cmpinfo/gltf/gltf.h"
 #include "tools/cmpinfo/picture/picture.h"
-#include "tools/cmpinfo/picture/picture_command.h"
-#include "tools/cmpinfo/picture/picture_scene.h"
-#include "tools/cmpinfo/picture/picture_views.h"
-#include "tools/cmpinfo/read/exported_model.h"
-#include "tools/cmpinfo/read/inspect.h"
-#include "tools/cmpinfo/report/render_json.h"
-#include "tools/cmpinfo/report/render_text.h"
+#include "tools/cmpinfo/read/read.h"
+#include "tools/cmpinfo/report/report.h"
 #include "utf/utf.h"
 
 namespace cmp {

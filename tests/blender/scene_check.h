@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/cmpinfo/read/exported_model.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 

@@ -33,9 +33,8 @@
 #include "tests/tools/model_tree.h"
 #include "tests/tools/picture_pixels.h"
 #include "tests/tree/mesh_fixtures.h"
-#include "tools/cmpinfo/picture/picture_views.h"
-#include "tools/cmpinfo/read/checked_model.h"
-#include "tools/cmpinfo/read/file_input.h"
+#include "tools/cmpinfo/picture/picture.h"
+#include "tools/cmpinfo/read/read.h"
 #include "tree/tree.h"
 #include "utf/utf.h"
 

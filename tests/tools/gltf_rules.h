@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/cmpinfo/gltf/gltf_document.h"
+#include "tools/cmpinfo/gltf/gltf.h"
 
 namespace cmp {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <utility>
 
-#include "tools/cmpinfo/read/inspect.h"
-#include "tools/cmpinfo/report/report_output.h"
+#include "tools/cmpinfo/read/read.h"
+#include "tools/cmpinfo/report/report.h"
 
 namespace cmp {
 

@@ -11,14 +11,10 @@
 
 #include "files/files.h"
 #include "release/version.h"
-#include "tools/cmpinfo/gltf/gltf_file.h"
-#include "tools/cmpinfo/picture/picture_command.h"
-#include "tools/cmpinfo/read/checked_model.h"
-#include "tools/cmpinfo/read/inspect.h"
-#include "tools/cmpinfo/report/file_output.h"
-#include "tools/cmpinfo/report/render_json.h"
-#include "tools/cmpinfo/report/render_text.h"
-#include "tools/cmpinfo/user_message.h"
+#include "tools/cmpinfo/gltf/gltf.h"
+#include "tools/cmpinfo/picture/picture.h"
+#include "tools/cmpinfo/read/read.h"
+#include "tools/cmpinfo/report/report.h"
 
 namespace cmp {
 namespace {
@@ -92,7 +88,7 @@ int UsageError(const std::string& message) {
 // Writes the help or the report to standard output; CannotWrite when any of it is lost.
 template <class Write>
 int WriteReport(Write write, int status) {
-    FileOutput output(stdout);
+    CheckedStream output(stdout);
     write(output);
     if (const Status finished = output.Finish(); !finished) {
         TellUser("cannot write the report: " + finished.message());

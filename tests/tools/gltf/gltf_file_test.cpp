@@ -1,6 +1,6 @@
 // cmpinfo --gltf: the file's two forms read back, the program's answers, and the glTF
 // validator's verdict on what it writes for every golden tree file.
-#include "tools/cmpinfo/gltf/gltf_file.h"
+#include "tools/cmpinfo/gltf/gltf.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -22,7 +22,6 @@
 #include "tests/tools/heavy_models.h"
 #include "tests/tools/model_tree.h"
 #include "tests/tree/mesh_fixtures.h"
-#include "tools/cmpinfo/gltf/gltf_model.h"
 #include "tree/tree.h"
 #include "utf/utf.h"
 

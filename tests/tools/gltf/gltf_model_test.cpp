@@ -1,6 +1,6 @@
 // The glTF document of a stored model, read back by tinygltf: every stored value where it
 // belongs, and what becomes of the values glTF cannot hold as stored.
-#include "tools/cmpinfo/gltf/gltf_model.h"
+#include "tools/cmpinfo/gltf/gltf.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,6 @@
 
 #include "mesh/mesh.h"
 #include "tests/tools/gltf_rules.h"
-#include "tools/cmpinfo/gltf/gltf_document.h"
 
 namespace cmp {
 

@@ -25,7 +25,7 @@
 #include "tests/models/test_models.h"
 #include "tests/support/model_builder.h"
 #include "tests/support/scratch_folder.h"
-#include "tools/cmpinfo/read/checked_model.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 

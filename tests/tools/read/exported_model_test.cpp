@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/read/exported_model.h"
+#include "tools/cmpinfo/read/read.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/read/inspect.h"
+#include "tools/cmpinfo/read/read.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,7 @@
 #include "tests/tools/model_tree.h"
 #include "tests/tools/rendered.h"
 #include "tests/tree/mesh_fixtures.h"
-#include "tools/cmpinfo/report/render_json.h"
-#include "tools/cmpinfo/report/render_text.h"
+#include "tools/cmpinfo/report/report.h"
 #include "tree/tree.h"
 
 namespace cmp {

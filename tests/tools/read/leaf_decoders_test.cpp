@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/read/leaf_decoders.h"
+#include "tools/cmpinfo/read/read.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "tests/tools/every_leaf_tree.h"
-#include "tools/cmpinfo/report/render_json.h"
-#include "tools/cmpinfo/report/render_text.h"
+#include "tools/cmpinfo/report/report.h"
 
 namespace cmp {
 
@@ -187,6 +186,7 @@ TEST(LeafDecodersTest, SmallLeaves) {
         {"Object name", {'R', 'o', 'o', 't'}, {"\"Root\""}, "text", "does not end in a 0 byte"},
         {"Object name", {'R', 0, 'x', 0}, {"\"R\""}, "text", "2 bytes after its 0 byte"},
         {"File name", {'\t', 0xC4, 0}, {"\"\\x09\\xC4\""}, "text", nullptr},
+        {"File name", {'H', 0xC3, 0xBC, 'l', 'l', 0}, {"\"H\xC3\xBCll\""}, "text", nullptr},
         {"Position", Reals({1, -0.0f, 0.25f}), {"1 -0 0.25"}, "reals", nullptr},
         {"Axis", Reals({0, 1}), {"00 00 00 00 00 00 80 3F"}, "bytes", "expected 12"},
         {"Orientation",

@@ -1,5 +1,5 @@
 // The text cmpinfo's JSON values print as: what scripts reading it may compare byte for byte.
-#include "tools/cmpinfo/report/json_text.h"
+#include "tools/cmpinfo/report/report.h"
 
 #include <gtest/gtest.h>
 

@@ -12,9 +12,8 @@
 #include "tests/tools/every_leaf_tree.h"
 #include "tests/tools/hostile_files.h"
 #include "tests/tools/rendered.h"
-#include "tools/cmpinfo/read/inspect.h"
-#include "tools/cmpinfo/report/render_json.h"
-#include "tools/cmpinfo/report/render_text.h"
+#include "tools/cmpinfo/read/read.h"
+#include "tools/cmpinfo/report/report.h"
 #include "utf/utf.h"
 
 namespace cmp {

@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/gltf/gltf_document.h"
+#include "tools/cmpinfo/gltf/gltf.h"
 
 #include <algorithm>
 #include <cassert>
@@ -13,8 +13,7 @@
 
 #include "core/text.h"
 #include "mesh/mesh.h"
-#include "tools/cmpinfo/gltf/gltf_model.h"
-#include "tools/cmpinfo/report/leaf_text.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 

@@ -1,13 +1,13 @@
-#include "tools/cmpinfo/gltf/gltf_file.h"
+#include "tools/cmpinfo/gltf/gltf.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "core/text.h"
-#include "tools/cmpinfo/output_file.h"
-#include "tools/cmpinfo/read/checked_model.h"
-#include "tools/cmpinfo/report/leaf_text.h"
+#include "files/paths.h"
+#include "tools/cmpinfo/read/read.h"
+#include "tools/cmpinfo/report/report.h"
 
 namespace cmp {
 
@@ -72,7 +72,7 @@ Status ConvertToGltf(const std::string& treePath, const std::string& outputPath)
         return Error{document.code(), treePath + ": " + document.message()};
     }
     std::vector<BytePiece> pieces(document.value().pieces.begin(), document.value().pieces.end());
-    if (Status written = WriteOutputFile(outputPath, pieces); !written) {
+    if (Status written = WriteRequestedFile(outputPath, pieces); !written) {
         return Error{written.code(), "cannot write the glTF file: " + written.message()};
     }
     const std::string told = DescribeAdjustments(document.value().adjustments);

@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/gltf/gltf_model.h"
+#include "tools/cmpinfo/gltf/gltf.h"
 
 #include <Eigen/Dense>
 #include <Eigen/SVD>

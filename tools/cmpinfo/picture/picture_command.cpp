@@ -1,17 +1,14 @@
-#include "tools/cmpinfo/picture/picture_command.h"
+#include "tools/cmpinfo/picture/picture.h"
 
 #include <charconv>
 #include <optional>
 
-#include "tools/cmpinfo/output_file.h"
-#include "tools/cmpinfo/read/checked_model.h"
-#include "tools/cmpinfo/report/leaf_text.h"
-#include "tools/cmpinfo/user_message.h"
+#include "core/text.h"
+#include "files/paths.h"
+#include "tools/cmpinfo/read/read.h"
+#include "tools/cmpinfo/report/report.h"
 
 #ifdef CMPINFO_DRAWS_PICTURES
-#include "tools/cmpinfo/picture/picture.h"
-#include "tools/cmpinfo/picture/picture_scene.h"
-#include "tools/cmpinfo/picture/picture_views.h"
 #endif
 
 namespace cmp {
@@ -71,7 +68,7 @@ Result<PictureRequest> ReadPictureOptions(const char* out, const char* size, boo
                          std::to_string(SmallestPictureWidth) + "x" +
                          std::to_string(SmallestPictureHeight) + " to " +
                          std::to_string(LargestPictureSide) + "x" +
-                         std::to_string(LargestPictureSide) + ", not '" + Printable(text) + "'");
+                         std::to_string(LargestPictureSide) + ", not '" + TerminalText(text) + "'");
         }
         request.width = *width;
         request.height = *height;
@@ -120,7 +117,7 @@ int RenderPicture(const PictureRequest& request, const std::string& path) {
     if (!png) {
         return Trouble(png.message());
     }
-    if (const Status written = WriteOutputFile(request.path, png.value()); !written) {
+    if (const Status written = WriteRequestedFile(request.path, png.value()); !written) {
         return Trouble("cannot write the picture: " + written.message());
     }
     return ExitDrawn;

@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/picture/picture_labels.h"
+#include "tools/cmpinfo/picture/picture.h"
 
 #include <algorithm>
 #include <cmath>

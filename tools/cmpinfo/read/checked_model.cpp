@@ -1,8 +1,5 @@
-#include "tools/cmpinfo/read/checked_model.h"
+#include "tools/cmpinfo/read/read.h"
 
-#include "tools/cmpinfo/read/file_input.h"
-#include "tools/cmpinfo/read/inspect.h"
-#include "tools/cmpinfo/report/leaf_text.h"
 #include "utf/utf.h"
 
 namespace cmp {

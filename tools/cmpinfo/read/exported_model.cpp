@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/read/exported_model.h"
+#include "tools/cmpinfo/read/read.h"
 
 #include <cstddef>
 #include <optional>
@@ -8,8 +8,6 @@
 
 #include "core/text.h"
 #include "mesh/mesh.h"
-#include "tools/cmpinfo/read/inspect.h"
-#include "tools/cmpinfo/report/leaf_text.h"
 #include "tree/tree.h"
 #include "utf/utf.h"
 
@@ -23,7 +21,7 @@ Error Malformed(std::string message) {
 
 std::string Quoted(const std::string& name) {
     std::string quoted = "\"";
-    quoted += Printable(CutName(name));
+    quoted += TerminalText(CutName(name));
     quoted += '"';
     return quoted;
 }

@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/read/inspect.h"
+#include "tools/cmpinfo/read/read.h"
 
 #include <algorithm>
 #include <optional>
@@ -8,8 +8,6 @@
 
 #include "core/text.h"
 #include "mesh/mesh.h"
-#include "tools/cmpinfo/read/leaf_decoders.h"
-#include "tools/cmpinfo/report/leaf_text.h"
 
 namespace cmp {
 
@@ -31,7 +29,7 @@ void CheckMeshReference(const MeshReference& reference,
         entry.meshData ? MeshDataStreamMeshCount(entry.meshData->bytes) : std::nullopt;
     if (meshCount && *meshCount != reference.meshCount) {
         problems.Add("counts " + std::to_string(reference.meshCount) +
-                     " meshes, but the mesh data of \"" + Printable(CutName(*entry.name)) +
+                     " meshes, but the mesh data of \"" + TerminalText(CutName(*entry.name)) +
                      "\" holds " + std::to_string(*meshCount));
     }
 }
@@ -124,7 +122,7 @@ std::string NodeWalk::GetPath() const {
         if (!path.empty() && path.back() != '\\') {
             path += '\\';
         }
-        path += Printable(CutName(ancestors_[i]));
+        path += TerminalText(CutName(ancestors_[i]));
     }
     return path;
 }

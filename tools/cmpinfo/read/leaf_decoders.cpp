@@ -1,11 +1,9 @@
-#include "tools/cmpinfo/read/leaf_decoders.h"
+#include "tools/cmpinfo/read/read.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
-
-#include "tools/cmpinfo/report/leaf_text.h"
 
 namespace cmp {
 

@@ -7,8 +7,7 @@
 
 #include "core/text.h"
 #include "mesh/mesh.h"
-#include "tools/cmpinfo/read/leaf_decoders.h"
-#include "tools/cmpinfo/report/leaf_text.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 

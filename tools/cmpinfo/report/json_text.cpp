@@ -1,11 +1,11 @@
-#include "tools/cmpinfo/report/json_text.h"
+#include "tools/cmpinfo/report/report.h"
 
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-#include "tools/cmpinfo/report/leaf_text.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 

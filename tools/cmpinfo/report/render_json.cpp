@@ -1,10 +1,10 @@
-#include "tools/cmpinfo/report/render_json.h"
+#include "tools/cmpinfo/report/report.h"
 
 #include <string>
 #include <variant>
 #include <vector>
 
-#include "tools/cmpinfo/report/leaf_text.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 

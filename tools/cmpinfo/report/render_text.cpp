@@ -1,11 +1,11 @@
-#include "tools/cmpinfo/report/render_text.h"
+#include "tools/cmpinfo/report/report.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
 #include "core/text.h"
-#include "tools/cmpinfo/report/leaf_text.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 
@@ -54,7 +54,7 @@ void Describe(const MeshReference& reference, Line line) {
 template <class Line>
 void Describe(const TextLeaf& text, Line line) {
     std::string quoted = "\"";
-    quoted += Printable(text.text);
+    quoted += TerminalText(text.text);
     quoted += '"';
     line(std::move(quoted));
 }
@@ -83,15 +83,15 @@ std::vector<std::string> DescribeLeaf(const DecodedLeaf& leaf) {
 }
 
 std::size_t RenderText(const FileReport& report, ReportOutput& output) {
-    output.Write(Printable(report.file) + ": " + Plural(report.fileSize, "byte", "bytes") + ", " +
-                 Plural(report.tree->GetSize(), "node", "nodes") + "\n");
+    output.Write(TerminalText(report.file) + ": " + Plural(report.fileSize, "byte", "bytes") +
+                 ", " + Plural(report.tree->GetSize(), "node", "nodes") + "\n");
     NameShower names(report.fileSize);
     ProblemBudget budget;
     NodeWalk walk(report);
     while (walk.Next()) {
         const NodeReport& node = walk.GetNode();
         const std::string indent = Indent(node.depth);
-        std::string head = indent + Printable(names.Show(node.name));
+        std::string head = indent + TerminalText(names.Show(node.name));
         if (node.isLeaf) {
             output.Write(head + " (" + Plural(node.size, "byte", "bytes") + ")\n");
             for (const std::string& line : DescribeLeaf(node.decoded)) {
@@ -119,7 +119,7 @@ std::size_t RenderText(const FileReport& report, ReportOutput& output) {
 }
 
 std::size_t RenderProblems(const FileReport& report, ReportOutput& output) {
-    const std::string file = Printable(report.file);
+    const std::string file = TerminalText(report.file);
     ProblemBudget budget;
     std::size_t passedOver = 0;  // problems of leaves that came after the budget ran out
     NodeWalk walk(report);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/cmpinfo/picture/picture_labels.h"
-#include "tools/cmpinfo/report/leaf_text.h"
+#include "core/text.h"
+#include "tools/cmpinfo/read/read.h"
 
 namespace cmp {
 
@@ -90,7 +90,8 @@ void DrawTriangles(cairo_t* cr, const PictureScene& scene, const PanelView& view
 }
 
 std::string HardpointLabel(const SceneHardpoint& hardpoint) {
-    std::string label = hardpoint.name.empty() ? "(no name)" : Printable(CutName(hardpoint.name));
+    std::string label =
+        hardpoint.name.empty() ? "(no name)" : TerminalText(CutName(hardpoint.name));
     return hardpoint.revolute ? label + " (revolute)" : label;
 }
 

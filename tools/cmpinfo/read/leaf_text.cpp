@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/report/leaf_text.h"
+#include "tools/cmpinfo/read/read.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,21 +6,6 @@
 #include <cstdio>
 
 namespace cmp {
-
-std::string Printable(std::string_view text) {
-    std::string shown;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F) {
-            shown += c;
-        } else {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            shown += escape;
-        }
-    }
-    return shown;
-}
 
 std::string CutName(std::string_view name) {
     if (name.size() <= NameShownBytes) {

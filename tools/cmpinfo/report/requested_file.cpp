@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/output_file.h"
+#include "tools/cmpinfo/report/report.h"
 
 #include <filesystem>
 #include <system_error>
@@ -32,12 +32,12 @@ Status CheckFolderOf(const std::string& path) {
 
 }  // namespace
 
-Status WriteOutputFile(const std::string& path, const Bytes& bytes) {
+Status WriteRequestedFile(const std::string& path, const Bytes& bytes) {
     const BytePiece whole = bytes;
-    return WriteOutputFile(path, {&whole, 1});
+    return WriteRequestedFile(path, {&whole, 1});
 }
 
-Status WriteOutputFile(const std::string& path, std::span<const BytePiece> pieces) {
+Status WriteRequestedFile(const std::string& path, std::span<const BytePiece> pieces) {
     if (Status folder = CheckFolderOf(path); !folder) {
         return folder;
     }

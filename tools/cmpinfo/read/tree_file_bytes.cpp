@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/read/file_input.h"
+#include "tools/cmpinfo/read/read.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/user_message.h"
+#include "tools/cmpinfo/report/report.h"
 
 #include <cstdio>
 #include <string>

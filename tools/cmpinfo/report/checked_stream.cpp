@@ -1,4 +1,4 @@
-#include "tools/cmpinfo/report/file_output.h"
+#include "tools/cmpinfo/report/report.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,26 +14,26 @@ std::string Reason(int error) {
 
 }  // namespace
 
-void FileOutput::Write(std::string_view text) {
+void CheckedStream::Write(std::string_view text) {
     if (!failure_.empty() || text.empty()) {
         return;
     }
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+    if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
         failure_ = Reason(errno);
     }
 }
 
-Status FileOutput::Finish() {
+Status CheckedStream::Finish() {
     errno = 0;
-    if (std::fflush(file_) != 0 && failure_.empty()) {
+    if (std::fflush(stream_) != 0 && failure_.empty()) {
         failure_ = Reason(errno);
     }
-    if (std::ferror(file_) && failure_.empty()) {
+    if (std::ferror(stream_) && failure_.empty()) {
         failure_ = Reason(errno);
     }
     errno = 0;
-    if (std::fclose(file_) != 0 && failure_.empty()) {
+    if (std::fclose(stream_) != 0 && failure_.empty()) {
         failure_ = Reason(errno);
     }
     if (!failure_.empty()) {
