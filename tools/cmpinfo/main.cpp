@@ -2,12 +2,15 @@
 // draws its model as a picture.
 // Exit status: 0 no problems (or drawn), 1 problems found, 2 unreadable, out of memory, report
 // or picture not written, or wrong usage.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "files/files.h"
 #include "release/version.h"
@@ -79,6 +82,8 @@ constexpr const char* Usage =
     "was written, 2 it was not (a file the checks refuse is not drawn). With --gltf: 0\n"
     "written, 2 not.\n";
 
+constexpr const char* GltfNameWanted = "--gltf needs a file name ending in .gltf or .glb";
+
 int UsageError(const std::string& message) {
     TellUser(message);
     std::fputs("Try 'cmpinfo --help'.\n", stderr);
@@ -122,96 +127,186 @@ int InspectFile(const char* path, bool check, bool json) {
     return problems > 0 ? ExitProblems : ExitSound;
 }
 
-}  // namespace
-
-// The program, with its arguments as main received them.
-int Main(int argc, char** argv) {
+struct Options {
     bool check = false;
     bool json = false;
-    const char* path = nullptr;
-    const char* pictureOut = nullptr;
-    const char* pictureSize = nullptr;
-    const char* gltf = nullptr;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (!optionsEnded && (argument == "--help" || argument == "-h")) {
-            return WriteReport([](ReportOutput& output) { output.Write(Usage); }, ExitSound);
-        }
-        if (!optionsEnded && argument == "--version") {
-            return WriteReport(
-                [](ReportOutput& output) {
-                    output.Write(std::string("cmpinfo ") + Version + "\n");
-                },
-                ExitSound);
-        }
-        if (!optionsEnded && argument == "--check") {
-            check = true;
-        } else if (!optionsEnded && argument == "--json") {
-            json = true;
-        } else if (!optionsEnded && (argument == "--render" || argument == "--size")) {
-            const char*& value = argument == "--render" ? pictureOut : pictureSize;
-            if (value || ++i == argc) {
-                return UsageError(std::string(argument) +
-                                  (value ? " given twice" : " needs a value"));
-            }
-            value = argv[i];
-        } else if (!optionsEnded && argument == "--gltf") {
-            if (gltf) {
-                return UsageError("--gltf given twice");
-            }
-            if (++i == argc || !GltfFormFor(argv[i])) {
-                return UsageError("--gltf needs a file name ending in .gltf or .glb");
-            }
-            gltf = argv[i];
-        } else if (!optionsEnded && argument == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-            return UsageError("unknown option '" + std::string(argument) + "'");
-        } else if (path) {
-            return UsageError("one file at a time");
-        } else {
-            path = argv[i];
-        }
-    }
-    if (!path) {
-        return UsageError("no file given");
-    }
-    if (gltf && (check || json || pictureOut || pictureSize)) {
-        return UsageError("--gltf goes with none of --check, --json, --render and --size");
-    }
-    std::optional<PictureRequest> picture;
-    if (pictureOut || pictureSize) {
-        Result<PictureRequest> request = ReadPictureOptions(pictureOut, pictureSize, check || json);
-        if (!request) {
-            return UsageError(request.message());
-        }
-        picture = std::move(request.value());
-    }
+    std::optional<std::string> pictureOut;   // --render
+    std::optional<std::string> pictureSize;  // --size
+    std::optional<std::string> gltf;
+    std::vector<std::string> files;  // every argument that is no option; one is right
+};
 
+// How reading the options ends the run before it starts: a mistake, with its message, or
+// the help or the version asked for.
+struct UsageMistake {
+    std::string message;
+};
+enum class Asked { Help, Version };
+
+// The first mistake among the arguments read so far, which the parser leaves for the
+// end: an option it does not know, or a second file.
+std::optional<std::string> MistakeSoFar(const CLI::App& parser, const Options& options) {
+    for (const std::string& unknown : parser.remaining()) {
+        if (unknown != "--") {  // the parser keeps the end of the options there too
+            return "unknown option '" + unknown + "'";
+        }
+    }
+    if (options.files.size() > 1) {
+        return "one file at a time";
+    }
+    return std::nullopt;
+}
+
+// What the parser's mismatch between an option and its values was. An option's value is
+// taken whatever it looks like, so only the last argument can lack one; the other
+// mismatch is a value given to a flag ("--check=yes"), which is no option cmpinfo knows.
+std::string MismatchMessage(int argc, char** argv) {
+    const std::string last = argv[argc - 1];
+    if (last == "--gltf") {
+        return GltfNameWanted;
+    }
+    if (last == "--render" || last == "--size") {
+        return last + " needs a value";
+    }
+    for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+        const std::string_view argument = argv[i];
+        const std::string_view name = argument.substr(0, argument.find('='));
+        if (name != argument &&
+            (name == "--check" || name == "--json" || name == "--help" || name == "--version")) {
+            return "unknown option '" + std::string(argument) + "'";
+        }
+    }
+    return "unknown option '" + last + "'";
+}
+
+// Reads the arguments into `options` in their order, so that the first mistake is the one
+// told, and a --help or --version is answered where it stands once the arguments before it
+// are sound. Throws UsageMistake or Asked. After "--" every argument is a file.
+void ReadOptions(int argc, char** argv, Options& options) {
+    CLI::App parser;
+    parser.set_help_flag();                     // the help is cmpinfo's own text, Usage
+    parser.allow_extras();                      // unknown options are told as cmpinfo tells them
+    parser.allow_windows_style_options(false);  // "/x.cmp" is a file on Windows too
+    const auto ask = [&](Asked asked) {
+        return [&parser, &options, asked] {
+            if (const std::optional<std::string> mistake = MistakeSoFar(parser, options)) {
+                throw UsageMistake{*mistake};
+            }
+            throw asked;
+        };
+    };
+    parser.add_flag_callback("-h,--help", ask(Asked::Help))
+        ->trigger_on_parse()
+        ->disable_flag_override();
+    parser.add_flag_callback("--version", ask(Asked::Version))
+        ->trigger_on_parse()
+        ->disable_flag_override();
+    parser.add_flag("--check", options.check)->disable_flag_override();
+    parser.add_flag("--json", options.json)->disable_flag_override();
+    const auto once = [](const char* name, std::optional<std::string>& value) {
+        return [name, &value](const std::string& given) {
+            if (value) {
+                throw UsageMistake{std::string(name) + " given twice"};
+            }
+            value = given;
+        };
+    };
+    parser.add_option_function<std::string>("--render", once("--render", options.pictureOut))
+        ->trigger_on_parse();
+    parser.add_option_function<std::string>("--size", once("--size", options.pictureSize))
+        ->trigger_on_parse();
+    parser
+        .add_option_function<std::string>(
+            "--gltf",
+            [&, given = once("--gltf", options.gltf)](const std::string& path) {
+                given(path);
+                if (!GltfFormFor(path)) {
+                    throw UsageMistake{GltfNameWanted};
+                }
+            })
+        ->trigger_on_parse();
+    parser.add_option("FILE", options.files);
+    try {
+        parser.parse(argc, argv);
+    } catch (const CLI::ArgumentMismatch&) {
+        throw UsageMistake{MismatchMessage(argc, argv)};
+    }
+    if (const std::optional<std::string> mistake = MistakeSoFar(parser, options)) {
+        throw UsageMistake{*mistake};
+    }
+}
+
+// The mistakes in how the options go together; nothing when they are sound.
+std::optional<std::string> CheckCombination(const Options& options) {
+    if (options.files.empty()) {
+        return "no file given";
+    }
+    if (options.gltf &&
+        (options.check || options.json || options.pictureOut || options.pictureSize)) {
+        return "--gltf goes with none of --check, --json, --render and --size";
+    }
+    return std::nullopt;
+}
+
+const char* OrNull(const std::optional<std::string>& value) {
+    return value ? value->c_str() : nullptr;
+}
+
+// Runs what the options ask for on `path`.
+int Run(const Options& options, const std::optional<PictureRequest>& picture,
+        const std::string& path) {
     // Whatever the file, running out of memory ends the run with a message, not an abort.
     try {
-        if (gltf || picture) {
+        if (options.gltf || picture) {
             // Stopped while it writes, the run takes its staging file with it.
             const StopSignalGuard stopSignals;
             if (picture) {
                 return RenderPicture(*picture, path);
             }
-            const Status written = ConvertToGltf(path, gltf);
+            const Status written = ConvertToGltf(path, *options.gltf);
             if (!written) {
                 TellUser(written.message());
             }
             return written ? ExitSound : ExitTrouble;
         }
-        return InspectFile(path, check, json);
+        return InspectFile(path.c_str(), options.check, options.json);
     } catch (const std::bad_alloc&) {
-        TellUser(std::string(path) + ": out of memory");
+        TellUser(path + ": out of memory");
         return ExitTrouble;
     } catch (const std::length_error&) {
         // A 32-bit build asked for a buffer longer than it can address.
-        TellUser(std::string(path) + ": out of memory");
+        TellUser(path + ": out of memory");
         return ExitTrouble;
     }
+}
+
+}  // namespace
+
+// The program, with its arguments as main received them.
+int Main(int argc, char** argv) {
+    Options options;
+    try {
+        ReadOptions(argc, argv, options);
+    } catch (const UsageMistake& mistake) {
+        return UsageError(mistake.message);
+    } catch (const Asked asked) {
+        const std::string text =
+            asked == Asked::Help ? std::string(Usage) : std::string("cmpinfo ") + Version + "\n";
+        return WriteReport([&](ReportOutput& output) { output.Write(text); }, ExitSound);
+    }
+    if (const std::optional<std::string> mistake = CheckCombination(options)) {
+        return UsageError(*mistake);
+    }
+    std::optional<PictureRequest> picture;
+    if (options.pictureOut || options.pictureSize) {
+        Result<PictureRequest> request = ReadPictureOptions(
+            OrNull(options.pictureOut), OrNull(options.pictureSize), options.check || options.json);
+        if (!request) {
+            return UsageError(request.message());
+        }
+        picture = std::move(request.value());
+    }
+    return Run(options, picture, options.files.front());
 }
 
 }  // namespace cmp
