@@ -230,6 +230,8 @@ void ReadOptions(int argc, char** argv, Options& options) {
         parser.parse(argc, argv);
     } catch (const CLI::ArgumentMismatch&) {
         throw UsageMistake{MismatchMessage(argc, argv)};
+    } catch (const CLI::ParseError& other) {
+        throw UsageMistake{other.what()};  // none known: the library's own words
     }
     if (const std::optional<std::string> mistake = MistakeSoFar(parser, options)) {
         throw UsageMistake{*mistake};
