@@ -8,9 +8,6 @@
 #include "tools/cmpinfo/read/read.h"
 #include "tools/cmpinfo/report/report.h"
 
-#ifdef CMPINFO_DRAWS_PICTURES
-#endif
-
 namespace cmp {
 
 namespace {
