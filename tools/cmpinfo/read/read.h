@@ -282,11 +282,9 @@ struct StoredMesh {
     std::vector<std::uint16_t> indices;  // three per triangle, local to the mesh
 };
 
-enum class HardpointKind { Fixed, Revolute };
-
 struct StoredHardpoint {
-    std::string name;  // as stored, or cut: see ReadStoredModel
-    HardpointKind kind = HardpointKind::Fixed;
+    std::string name;                           // as stored, or cut: see ReadStoredModel
+    HardpointKind kind = HardpointKind::Fixed;  // the exporter's own kinds (tree/hardpoints.h)
     std::array<float, 9> orientation{1, 0, 0, 0, 1, 0, 0, 0, 1};  // three rows
     std::array<float, 3> position{};
     // Revolute hardpoints only, when the file holds them.
