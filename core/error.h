@@ -1,8 +1,6 @@
 // The one error type of every layer: a code that programs and tests act on, a message
 // a user can act on, and, for errors found while reading a file, the byte offset of the
 // field at fault.
-// core/ keeps one short header per topic (error.h, little_endian.h, netstrings.h, text.h),
-// so that an include line says which topic a file uses.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,5 @@
 // Every multi-byte field of every file goes through these helpers, so the bytes
 // never depend on the machine's own byte order or struct layout.
-// core/ keeps one short header per topic (error.h, little_endian.h, netstrings.h, text.h),
-// so that an include line says which topic a file uses.
 #pragma once
 
 #include <bit>

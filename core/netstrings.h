@@ -2,8 +2,6 @@
 // "LEN:TEXT," (LEN in decimal digits, no leading zeros but for "0"), the items one after
 // another. Paths travel between programs this way in an environment variable, where no
 // separator character would be safe: a path may hold any byte but the 0.
-// core/ keeps one short header per topic (error.h, little_endian.h, netstrings.h, text.h),
-// so that an include line says which topic a file uses.
 #pragma once
 
 #include <cstddef>

@@ -284,7 +284,7 @@ struct StoredMesh {
 
 struct StoredHardpoint {
     std::string name;                           // as stored, or cut: see ReadStoredModel
-    HardpointKind kind = HardpointKind::Fixed;  // the exporter's own kinds (tree/hardpoints.h)
+    HardpointKind kind = HardpointKind::Fixed;  // the exporter's own kinds (tree/tree.h)
     std::array<float, 9> orientation{1, 0, 0, 0, 1, 0, 0, 0, 1};  // three rows
     std::array<float, 3> position{};
     // Revolute hardpoints only, when the file holds them.
