@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/text.h"
-#include "files/paths.h"
+#include "files/files.h"
 #include "tools/cmpinfo/read/read.h"
 #include "tools/cmpinfo/report/report.h"
 

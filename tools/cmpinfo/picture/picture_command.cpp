@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "core/text.h"
-#include "files/paths.h"
+#include "files/files.h"
 #include "tools/cmpinfo/read/read.h"
 #include "tools/cmpinfo/report/report.h"
 
