@@ -77,7 +77,8 @@ if [ "${1:-}" = "--inside-x" ]; then
     wine "$win_build/bin/winhost_test.exe" --gtest_filter=PlugInExport.EmptyModel \
         >/dev/null 2>&1 || true
 
-    ctest --test-dir "$win_build" --output-on-failure || status=1
+    # Two at a time: the tests that open windows take the desktop in turn (RESOURCE_LOCK).
+    ctest --test-dir "$win_build" --output-on-failure -j2 || status=1
 
     echo "== byte identity: the DLL under Wine against the Linux build"
     compare="$WINEPREFIX/drive_c/compare"
