@@ -82,6 +82,15 @@ Status ParseArguments(const std::vector<std::string>& arguments, ModelHostOption
         if (!arguments.empty() && IsValueOption(arguments.back())) {
             return Error{ErrorCode::BadUsage, arguments.back() + " needs a value"};
         }
+        // A flag given a value ("--list=yes") is no option of ours, as any other unknown.
+        for (const std::string& argument : arguments) {
+            const std::size_t equals = argument.find('=');
+            if (argument.starts_with("--") && equals != std::string::npos &&
+                parser.get_option_no_throw(argument.substr(0, equals)) != nullptr &&
+                !IsValueOption(argument.substr(0, equals))) {
+                return Error{ErrorCode::BadUsage, "unknown option '" + argument + "'"};
+            }
+        }
         return Error{ErrorCode::BadUsage, refused.what()};
     }
     for (const std::string& extra : parser.remaining()) {

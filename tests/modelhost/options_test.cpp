@@ -68,6 +68,7 @@ TEST(ModelHostOptions, RefusesWhatItCannotUse) {
         {{"a.obj", "--first"}, "--first needs a value"},
         {{"--ui", "fancy", "a.obj"}, "--ui must be console, gtk or auto, not 'fancy'"},
         {{"--colour", "a.obj"}, "unknown option '--colour'"},
+        {{"--list=yes", "a.obj"}, "unknown option '--list=yes'"},
         {{"--", "a.obj", "--colour"}, "give exactly one model file"},
         {{"--json", "a.obj"}, "--json goes with --list"},
         {{"--plan", "p.json", "a.obj"}, "--plan goes with --save-as (and not with --list)"},
