@@ -28,10 +28,11 @@ fi
 
 # The shell and env stay traced: what a skipped program starts runs without memcheck.
 skip='*/blender,*/node,*/unshare,*/mount,*/head,*/ls,*/cat,*/printf,*/nm,*/cmake'
-# A program started in the background has the stop signals INT and QUIT ignored, which the
-# stop-signal tests would take as the user's wish: env gives them back their defaults.
+# A program started in the background has the stop signals INT and QUIT ignored, and one
+# run under nohup HUP too, which the stop-signal tests would take as the user's wish: env
+# gives every signal back its default.
 memcheck() {
-    env --default-signal=INT,QUIT valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
+    env --default-signal valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
         --show-leak-kinds=definite --child-silent-after-fork=yes --suppressions="$PWD/scripts/valgrind.supp" \
         --trace-children=yes --trace-children-skip="$skip" "$@"
 }
