@@ -208,6 +208,14 @@ class StagingFile {
     const std::string& GetName() const { return name_; }
 
   private:
+    // Why a new file could not be made at name_: the system's words, and whether it is
+    // because something stands there already (another random name may do).
+    struct OpenFailure {
+        bool nameTaken;
+        std::string reason;
+    };
+    // Makes the file name_ names, new, and opens it for writing (the system's half).
+    std::optional<OpenFailure> OpenNew();
     // Lists the file just made at name_ (StagedFile); one that cannot be listed is
     // removed again, CannotCreate saying why.
     Status Register();

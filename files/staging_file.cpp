@@ -79,6 +79,26 @@ Error StagingFailure(ErrorCode code, const std::string& what, const std::string&
     return Error{code, what + ": " + (reason.empty() ? std::string("short write") : reason)};
 }
 
+Status StagingFile::Create(const WriteDestination& destination) {
+    destination_ = destination;
+    // A stop that came between the file's creation and its registration would leave the
+    // file behind.
+    const StopSignalsHeld held;
+    std::optional<OpenFailure> failure;
+    for (int attempt = 0; attempt < StagingAttempts; ++attempt) {
+        name_ = StagingNameFor(destination.path);
+        failure = OpenNew();
+        if (!failure) {
+            return Register();
+        }
+        if (!failure->nameTaken) {
+            break;
+        }
+    }
+    return StagingFailure(ErrorCode::CannotCreate, "cannot create '" + NameInMessage(name_) + "'",
+                          failure->reason);
+}
+
 Status StagingFile::Register() {
     Result<std::unique_ptr<StagedFile>> listed = StagedFile::Register(name_);
     if (!listed) {

@@ -22,26 +22,16 @@ std::size_t LongestPath() {
     return std::numeric_limits<std::size_t>::max();
 }
 
-Status StagingFile::Create(const WriteDestination& destination) {
-    destination_ = destination;
+std::optional<StagingFile::OpenFailure> StagingFile::OpenNew() {
     // Private until finished when it replaces a file, whose permissions it then gets;
     // a new file has what the user's umask gives.
-    const mode_t mode = destination.replaces ? 0600 : 0666;
-    // A stop that came between the file's creation and its registration would leave the
-    // file behind.
-    const StopSignalsHeld held;
-    int error = EEXIST;
-    for (int attempt = 0; attempt < StagingAttempts && error == EEXIST; ++attempt) {
-        name_ = StagingNameFor(destination.path);
-        descriptor_ =
-            ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (descriptor_ >= 0) {
-            return Register();
-        }
-        error = errno;
+    const mode_t mode = destination_.replaces ? 0600 : 0666;
+    descriptor_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (descriptor_ >= 0) {
+        return std::nullopt;
     }
-    return StagingFailure(ErrorCode::CannotCreate, "cannot create '" + NameInMessage(name_) + "'",
-                          SystemErrorText(error));
+    const int error = errno;
+    return OpenFailure{error == EEXIST, SystemErrorText(error)};
 }
 
 Status StagingFile::Write(std::span<const std::uint8_t> bytes) {

@@ -17,26 +17,18 @@ std::size_t LongestPath() {
     return MAX_PATH - 1;
 }
 
-Status StagingFile::Create(const WriteDestination& destination) {
-    destination_ = destination;
-    // A console event between the file's creation and its registration would leave it.
-    const StopSignalsHeld held;
-    DWORD error = ERROR_FILE_EXISTS;
-    for (int attempt = 0; attempt < StagingAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
-        name_ = StagingNameFor(destination.path);
-        HANDLE handle = CreateFileA(name_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            handle_ = handle;
-            return Register();
-        }
-        error = GetLastError();
-        if (error == ERROR_ALREADY_EXISTS) {
-            error = ERROR_FILE_EXISTS;
-        }
+std::optional<StagingFile::OpenFailure> StagingFile::OpenNew() {
+    HANDLE handle = CreateFileA(name_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        handle_ = handle;
+        return std::nullopt;
     }
-    return StagingFailure(ErrorCode::CannotCreate, "cannot create '" + NameInMessage(name_) + "'",
-                          SystemErrorText(error));
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS) {
+        error = ERROR_FILE_EXISTS;
+    }
+    return OpenFailure{error == ERROR_FILE_EXISTS, SystemErrorText(error)};
 }
 
 Status StagingFile::Write(std::span<const std::uint8_t> bytes) {
