@@ -7,7 +7,7 @@
 // - RunExport: one export, a list of named steps from the empty-model check to the
 //   clean-up, with the texts the user sees.
 // - TemporaryStream: the mesh data stream's stay on disk between the two stages.
-// - ReadBackReadBackBuildAndWriteTreeFile: the result dialog's start-up step.
+// - ReadBackBuildAndWriteTreeFile: the result dialog's start-up step.
 #pragma once
 
 #include <chrono>

@@ -143,8 +143,8 @@ if [ "${1:-}" = "--inside-x" ]; then
     addon_log="$win_build/addon-wine-compare.log"
     # One Blender session exports a ship and imports it back through the add-on's
     # operators, once through each route (tests/blender/addon_wine_session.py).
-    # (In the background INT and QUIT would be ignored: env gives them their defaults.)
-    env --default-signal=INT,QUIT python3 tests/windows/addon_wine_compare.py \
+    # (In the background INT and QUIT would be ignored: env gives every signal its default.)
+    env --default-signal python3 tests/windows/addon_wine_compare.py \
         "$ref_build/bin" "$win_build/bin" "$ref_build/dist/cmpexport-blender-$version.zip" \
         >"$addon_log" 2>&1 &
     addon_compare=$!
